@@ -1,0 +1,15 @@
+#pragma once
+// The values that stand beside the settings record and are never written to the settings file.
+
+#include <QString>
+
+struct ProgramPaths
+{
+    QString ProgramFolder;     // folder of the executable, native separators, no trailing separator
+    QString IniPath;           // <ProgramFolder>/zelbo_udp.ini
+    QString BackFilePath;      // <ProgramFolder>/Back.txt
+    bool IsVersion6OrLater = false; // true where a per-user documents folder exists
+
+    // Paths beside the given executable; the documents-folder flag is probed from the platform.
+    static ProgramPaths forExecutable(const QString& executablePath);
+};

@@ -1,0 +1,35 @@
+#pragma once
+// The configuration record, as one value type. The application owns the single live instance and passes it by
+// reference; nothing here knows about files or widgets.
+
+#include <QString>
+
+#include <array>
+#include <cstdint>
+
+struct Settings
+{
+    static constexpr int FieldCount = 20;
+
+    QString SaveFolder;
+    std::int16_t CrcType = 0;
+    std::int16_t OverWrite = 0;
+    std::int16_t StartUpSize = 0;
+    std::int16_t AutoStart = 0;
+    std::int16_t Protocol = 0;
+    std::int16_t SendMail = 0;
+    QString MailAddress;
+    QString MailSub;
+    QString FromMailAddress;
+    QString MailServer;
+    // Index 0 is F1, index 19 is F20; 1 keeps the field.
+    std::array<std::int16_t, FieldCount> FieldSelect = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+    QString LocalPort = QStringLiteral("6000");
+    QString RemoteHost = QStringLiteral("192.168.0.111");
+    QString RemotePort = QStringLiteral("6001");
+    std::int16_t AddDate = 0;
+    QString FixFname;
+    QString TimeAdjust = QStringLiteral("1");
+
+    bool operator==(const Settings&) const = default;
+};

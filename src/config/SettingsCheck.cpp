@@ -1,0 +1,76 @@
+#include "config/SettingsCheck.h"
+
+#include <QDir>
+
+namespace {
+
+bool isZeroOrOne(std::int16_t value)
+{
+    return value == 0 || value == 1;
+}
+
+} // namespace
+
+bool SettingsInRange(const Settings& s)
+{
+    bool ok = false;
+    const double timeAdjust = s.TimeAdjust.trimmed().toDouble(&ok);
+    if (!ok || timeAdjust < 0 || timeAdjust > 1) {
+        return false;
+    }
+    if (s.AddDate < 0 || s.AddDate > 4) {
+        return false;
+    }
+    return isZeroOrOne(s.CrcType) && isZeroOrOne(s.OverWrite) && isZeroOrOne(s.StartUpSize) &&
+           isZeroOrOne(s.AutoStart) && isZeroOrOne(s.Protocol);
+}
+
+int FirstBadFieldSelect(const Settings& settings)
+{
+    for (int i = 0; i < Settings::FieldCount; ++i) {
+        if (!isZeroOrOne(settings.FieldSelect[static_cast<std::size_t>(i)])) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+CheckResult CheckSettings(Settings& settings, const SettingsFile& file, MessageSink& messages)
+{
+    CheckResult result;
+    switch (file.ReadSettingsFile(settings)) {
+    case ReadResult::Missing:
+        // A fresh file needs no further test, not even of its default folder.
+        result.settingsWritable = file.ResetSettingsFile(settings, QStringLiteral("ﾌｧｲﾙなし"));
+        return result;
+    case ReadResult::Invalid:
+        if (!file.ResetSettingsFile(settings, QStringLiteral("ﾌｧｲﾙ不正"))) {
+            result.settingsWritable = false;
+            return result;
+        }
+        break;
+    case ReadResult::Ok:
+        break;
+    }
+
+    if (!SettingsInRange(settings)) {
+        if (!file.ResetSettingsFile(settings, QStringLiteral("ﾊﾟﾗﾒｰﾀ不正"))) {
+            result.settingsWritable = false;
+            return result;
+        }
+    } else if (FirstBadFieldSelect(settings) >= 0) {
+        if (!file.ResetSettingsFile(settings, QStringLiteral("ﾊﾟﾗﾒｰﾀ不正(ﾌｨｰﾙﾄﾞ)"))) {
+            result.settingsWritable = false;
+            return result;
+        }
+    }
+
+    // The save folder becomes the current directory, which the folder picker falls back to.
+    if (settings.SaveFolder.isEmpty() || !QDir::setCurrent(settings.SaveFolder)) {
+        const QString text = QStringLiteral("保存ﾌｫﾙﾀﾞが存在しません\r\n再設定を行ってください！！");
+        messages.showMessage(text, QStringLiteral("エラー！！"), MessageIcon::Critical);
+        result.statusText = text;
+        settings.SaveFolder = QDir::toNativeSeparators(QDir::currentPath());
+    }
+    return result;
+}

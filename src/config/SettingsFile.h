@@ -1,0 +1,44 @@
+#pragma once
+// Reads, re-initialises and writes the one-line settings file beside the program (37 values, code page 932).
+// Depends only on Qt Core; reports through MessageSink.
+
+#include "config/MessageSink.h"
+#include "config/ProgramPaths.h"
+#include "config/Settings.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+enum class ReadResult
+{
+    Ok,
+    Missing,
+    Invalid,
+};
+
+class SettingsFile
+{
+public:
+    SettingsFile(const ProgramPaths& paths, MessageSink& messages);
+
+    ReadResult ReadSettingsFile(Settings& settings) const;
+    // Shows the "File Read" box, applies the defaults and writes them. False when the file could not be written:
+    // the caller must then end the program at once.
+    [[nodiscard]] bool ResetSettingsFile(Settings& settings, const QString& reason) const;
+    // Writes newSettings (reporting its own failures), then copies it into live whether or not the write worked;
+    // showSaveFolder is told the new folder right after SaveFolder is copied.
+    void WriteSettingsFile(Settings& live, const Settings& newSettings,
+                           const std::function<void(const QString&)>& showSaveFolder) const;
+
+    static Settings defaults(const QString& saveFolder);
+    static QByteArray formatFile(const Settings& settings);
+    // Applies the reading rules; values read before a failure are left in settings, as the reader would.
+    static ReadResult parse(const QByteArray& bytes, Settings& settings);
+
+private:
+    const ProgramPaths& m_paths;
+    MessageSink& m_messages;
+};

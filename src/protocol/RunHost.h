@@ -1,0 +1,31 @@
+#pragma once
+// What the upload run and the link need of the main window: the Running flag and the status displays.
+// Implemented by the main window; tests use a recording fake.
+
+#include <QString>
+
+#include <cstdint>
+
+class RunHost
+{
+public:
+    virtual ~RunHost() = default;
+
+    virtual bool isRunning() const = 0;
+    virtual void setRunning(bool running) = 0;
+
+    // mode 0 replaces the status text, 1 appends a line after CR LF, any other mode does nothing.
+    virtual void ShowStatus(std::int16_t mode, const QString& text) = 0;
+    // Replaces the status text directly (link error report, staging write error of the simple protocol).
+    virtual void setStatusText(const QString& text) = 0;
+    virtual void SetCommState(std::int16_t mode) = 0;
+
+    virtual void setProgressMax(int max) = 0;
+    virtual void setProgressValue(int value) = 0;
+    virtual int progressMax() const = 0;
+    virtual void setProgressVisible(bool visible) = 0;
+
+    virtual void setFileCaption(const QString& caption) = 0;
+    virtual void setBusyCursor(bool busy) = 0;
+    virtual void beep() = 0;
+};

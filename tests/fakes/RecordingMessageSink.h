@@ -1,0 +1,25 @@
+#pragma once
+// Records every message box instead of showing it.
+
+#include "config/MessageSink.h"
+
+#include <QList>
+#include <QString>
+
+class RecordingMessageSink : public MessageSink
+{
+public:
+    struct Box
+    {
+        QString text;
+        QString title;
+        MessageIcon icon;
+    };
+
+    void showMessage(const QString& text, const QString& title, MessageIcon icon) override
+    {
+        boxes.append({text, title, icon});
+    }
+
+    QList<Box> boxes;
+};
