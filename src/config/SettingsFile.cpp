@@ -232,8 +232,7 @@ QByteArray SettingsFile::formatFile(const Settings& s)
     values << quoted(s.SaveFolder) << quoted(s.LocalPort) << quoted(s.RemoteHost) << quoted(s.RemotePort)
            << QString::number(s.AddDate) << quoted(s.FixFname) << QString::number(s.CrcType)
            << QString::number(s.OverWrite) << QString::number(s.StartUpSize) << QString::number(s.AutoStart)
-           << QString::number(s.Protocol) << QString::number(s.SendMail) << quoted(s.MailAddress)
-           << quoted(s.MailSub);
+           << QString::number(s.Protocol) << QString::number(s.SendMail) << quoted(s.MailAddress) << quoted(s.MailSub);
     for (const std::int16_t flag : s.FieldSelect) {
         values << QString::number(flag);
     }

@@ -1,0 +1,106 @@
+#pragma once
+// The main window: start-up sequence, status displays and buttons. It is the RunHost of the upload run; start and
+// stop decisions belong to link/, settings rules to config/.
+
+#include "config/MessageSink.h"
+#include "config/ProgramPaths.h"
+#include "config/Settings.h"
+#include "config/SettingsFile.h"
+#include "protocol/RunHost.h"
+
+#include <QTimer>
+#include <QWidget>
+
+#include <array>
+#include <functional>
+
+class QFrame;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+// The path the file viewer opens: the folder caption without a trailing separator, then the file caption
+// (which begins with a separator).
+QString FileViewerPath(const QString& folderCaption, const QString& fileCaption);
+
+class MainWindow : public QWidget, public RunHost
+{
+    Q_OBJECT
+
+public:
+    using FileOpener = std::function<void(const QString& path)>;
+    // Start, stop, first-tick and close decisions; set by the application once the link exists.
+    struct CommHandlers
+    {
+        std::function<void(int index)> cmdComm_Click;
+        std::function<void()> Timer1_Timer;
+        std::function<bool()> Form_Unload; // true: a run was active, keep the window
+    };
+
+    MainWindow(Settings& settings, ProgramPaths& paths, const SettingsFile& settingsFile, MessageSink& messages,
+               QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // The start-up sequence. False when the settings file could not be written and the program must end.
+    bool Form_Load();
+    // Shows the window in the state StartUpSize asks for and starts the 500 ms start-up timer.
+    void showAfterLoad();
+
+    void setCommHandlers(CommHandlers handlers) { m_comm = std::move(handlers); }
+    void setFileOpener(FileOpener opener) { m_openFile = std::move(opener); }
+    void setSaveFolderCaption(const QString& folder);
+
+    // RunHost
+    bool isRunning() const override { return m_running; }
+    void setRunning(bool running) override { m_running = running; }
+    void ShowStatus(std::int16_t mode, const QString& text) override;
+    void setStatusText(const QString& text) override;
+    void SetCommState(std::int16_t mode) override;
+    void setProgressMax(int max) override;
+    void setProgressValue(int value) override;
+    int progressMax() const override;
+    void setProgressVisible(bool visible) override;
+    void setFileCaption(const QString& caption) override;
+    void setBusyCursor(bool busy) override;
+    void beep() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void ApplyWindowSettings();
+    void cmdComm_Click(int index);
+    void cmdSetting_Click();
+    void cmdInfo_Click();
+    void Timer1_Timer();
+    void lblFile_DblClick();
+    void Form_DblClick();
+
+    Settings& m_settings;
+    ProgramPaths& m_paths;
+    const SettingsFile& m_settingsFile;
+    MessageSink& m_messages;
+
+    bool m_running = false;
+    bool m_busyCursor = false;
+    bool m_startMinimised = false;
+    CommHandlers m_comm;
+    FileOpener m_openFile;
+
+    QLabel* Label2 = nullptr;
+    QLabel* lblFile = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* lblFolder = nullptr;
+    QLabel* Label4 = nullptr;
+    QLabel* lblStatus = nullptr;
+    QProgressBar* Progbar = nullptr;
+    QLabel* lblNote = nullptr;
+    std::array<QPushButton*, 2> cmdComm{};
+    std::array<QFrame*, 2> Status{};
+    QPushButton* cmdSetting = nullptr;
+    QPushButton* cmdInfo = nullptr;
+    QTimer Timer1;
+};
