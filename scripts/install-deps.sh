@@ -7,7 +7,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl1-mesa-dev
     libcurl4-openssl-dev
     python3 python3-aiosmtpd
-    fonts-noto-cjk
+    fonts-ipafont-gothic fonts-noto-cjk
     xvfb xauth
 )
 

@@ -25,14 +25,14 @@ QRect twips(int left, int top, int width, int height)
     return QRect(left / TwipsPerPixel, top / TwipsPerPixel, width / TwipsPerPixel, height / TwipsPerPixel);
 }
 
-// The design font is a Japanese Windows face; the others render the same texts on systems without it.
+// The design font is a Japanese Windows face; IPAPGothic has nearly its metrics, so the four-line note still fits.
 QStringList japaneseFamilies(const QString& first)
 {
     return {first,
             QStringLiteral("MS PGothic"),
-            QStringLiteral("Noto Sans CJK JP"),
             QStringLiteral("IPAPGothic"),
             QStringLiteral("IPAexGothic"),
+            QStringLiteral("Noto Sans CJK JP"),
             QStringLiteral("VL PGothic"),
             QStringLiteral("Sans Serif")};
 }
@@ -114,7 +114,8 @@ void MainWindow::buildControls()
     Progbar->setTextVisible(false);
     Progbar->setVisible(false);
 
-    lblNote = makeLabel("lblNote", QString(), twips(120, 3240, 6135, 975));
+    // Down to the buttons rather than 975 twips: fonts other than the design face need a little more line height.
+    lblNote = makeLabel("lblNote", QString(), twips(120, 3240, 6135, 1185));
     QFont noteFont = font;
     noteFont.setPointSize(12);
     noteFont.setBold(true);

@@ -33,7 +33,9 @@ private slots:
         QCOMPARE(Cp932::encode(QString::fromUcs4(U"\U0001F600")), QByteArray("?"));
         // A lone lead byte at the end and an undefined byte each become one replacement character.
         QCOMPARE(Cp932::decode(QByteArray("A\x82")), QStringLiteral("A\uFFFD"));
-        QCOMPARE(Cp932::decode(QByteArray("\xFF" "B")), QStringLiteral("\uFFFDB"));
+        QCOMPARE(Cp932::decode(QByteArray("\xFF"
+                                          "B")),
+                 QStringLiteral("\uFFFDB"));
         QCOMPARE(Cp932::charByteCount(U'あ'), 2);
         QCOMPARE(Cp932::charByteCount(U'ｱ'), 1);
         QCOMPARE(Cp932::charByteCount(U'A'), 1);

@@ -1,0 +1,328 @@
+#include "config/Cp932.h"
+#include "config/SettingsCheck.h"
+#include "config/SettingsFile.h"
+#include "fakes/RecordingMessageSink.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QByteArray DefaultTail =
+    R"("6000","192.168.0.111","6001",0,"",0,0,0,0,0,0,"","",1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,"","","1")";
+
+QByteArray defaultLine(const QString& folder)
+{
+    return "\"" + Cp932::encode(folder) + "\"," + DefaultTail + "\r\n";
+}
+
+// One line of 37 values with the given item replaced (1-based position), for reading-rule cases.
+QByteArray lineWithItem(int position, const QByteArray& item)
+{
+    QList<QByteArray> items = defaultLine(QStringLiteral("C:\\Data")).trimmed().split(',');
+    items[position - 1] = item;
+    return items.join(',') + "\r\n";
+}
+
+} // namespace
+
+class TestSettingsFile : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    ProgramPaths m_paths;
+    QString m_startDir;
+
+    void writeIni(const QByteArray& bytes)
+    {
+        QFile file(m_paths.IniPath);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(bytes), bytes.size());
+    }
+    QByteArray readIni() const
+    {
+        QFile file(m_paths.IniPath);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+private slots:
+    void initTestCase() { m_startDir = QDir::currentPath(); }
+
+    void init()
+    {
+        QVERIFY(m_dir.isValid());
+        m_paths.ProgramFolder = QDir::toNativeSeparators(m_dir.path());
+        m_paths.IniPath = m_dir.filePath(QStringLiteral("zelbo_udp.ini"));
+        m_paths.BackFilePath = m_dir.filePath(QStringLiteral("Back.txt"));
+        m_paths.IsVersion6OrLater = false;
+        QFile::remove(m_paths.IniPath);
+        QDir::setCurrent(m_startDir);
+    }
+
+    void formatMatchesTheDocumentedDefaultLine()
+    {
+        const QByteArray expected = R"("C:\Users\op\Documents","6000","192.168.0.111","6001",0,"",0,0,0,0,0,0,"","",)"
+                                    R"(1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,"","","1")"
+                                    "\r\n";
+        QCOMPARE(SettingsFile::formatFile(SettingsFile::defaults(QStringLiteral("C:\\Users\\op\\Documents"))),
+                 expected);
+    }
+
+    void roundTripOfEveryValue()
+    {
+        Settings s;
+        s.SaveFolder = QStringLiteral("D:\\受信データ");
+        s.LocalPort = QStringLiteral("7000");
+        s.RemoteHost = QStringLiteral("127.0.0.1");
+        s.RemotePort = QStringLiteral("7001");
+        s.AddDate = 4;
+        s.FixFname = QStringLiteral("ﾃﾞｰﾀ");
+        s.CrcType = 1;
+        s.OverWrite = 1;
+        s.StartUpSize = 1;
+        s.AutoStart = 1;
+        s.Protocol = 1;
+        s.SendMail = 7;
+        s.MailAddress = QStringLiteral("to@example.com");
+        s.MailSub = QStringLiteral("売上, 本日分");
+        for (int i = 0; i < Settings::FieldCount; ++i) {
+            s.FieldSelect[static_cast<std::size_t>(i)] = static_cast<std::int16_t>(i % 2);
+        }
+        s.FieldSelect[19] = -32768;
+        s.FromMailAddress = QStringLiteral("from@example.com");
+        s.MailServer = QStringLiteral("smtp://user:pw@127.0.0.1:2525");
+        s.TimeAdjust = QStringLiteral("0");
+
+        Settings back;
+        QCOMPARE(SettingsFile::parse(SettingsFile::formatFile(s), back), ReadResult::Ok);
+        QVERIFY(back == s);
+    }
+
+    void readingRules_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QString>("mailSub");
+        QTest::addColumn<int>("addDate");
+
+        const QByteArray line = defaultLine(QStringLiteral("C:\\Data"));
+        const int ok = int(ReadResult::Ok);
+        const int invalid = int(ReadResult::Invalid);
+        QTest::newRow("as written") << line << ok << QString() << 0;
+        QByteArray multiLine = line;
+        multiLine.replace(",", ",\r\n");
+        QTest::newRow("one value per line") << multiLine << ok << QString() << 0;
+        QByteArray lineEnds = line;
+        lineEnds.replace("\"6000\",", "\"6000\"\r\n");
+        QTest::newRow("line end instead of comma") << lineEnds << ok << QString() << 0;
+        QByteArray spaced = line;
+        spaced.replace(",", ",  ");
+        QTest::newRow("spaces before items") << spaced << ok << QString() << 0;
+        QTest::newRow("comma inside quotes") << lineWithItem(14, "\"a,b\"") << ok << QStringLiteral("a,b") << 0;
+        QTest::newRow("junk after closing quote") << lineWithItem(14, "\"x\"yz") << ok << QStringLiteral("x") << 0;
+        QTest::newRow("empty integer reads 0") << lineWithItem(5, "") << ok << QString() << 0;
+        QTest::newRow("integer 4") << lineWithItem(5, "4") << ok << QString() << 4;
+        QTest::newRow("extra values ignored") << QByteArray(line.trimmed() + ",\"x\",9\r\n") << ok << QString() << 0;
+        QTest::newRow("no final line end") << line.trimmed() << ok << QString() << 0;
+        QTest::newRow("70000") << lineWithItem(7, "70000") << invalid << QString() << 0;
+        QTest::newRow("-40000") << lineWithItem(20, "-40000") << invalid << QString() << 0;
+        QTest::newRow("not a number") << lineWithItem(8, "abc") << invalid << QString() << 0;
+        QTest::newRow("fraction") << lineWithItem(8, "1.5") << invalid << QString() << 0;
+        QTest::newRow("empty file") << QByteArray() << invalid << QString() << 0;
+        QTest::newRow("truncated") << line.left(line.size() / 2) << invalid << QString() << 0;
+        QTest::newRow("36 values") << line.left(line.lastIndexOf(',')) << invalid << QString() << 0;
+        QTest::newRow("binary garbage") << QByteArray("\x00\xFF\x81\x10,\x9F\xFE\r\n", 8) << invalid << QString() << 0;
+    }
+    void readingRules()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, result);
+        QFETCH(QString, mailSub);
+        QFETCH(int, addDate);
+        Settings s;
+        QCOMPARE(int(SettingsFile::parse(bytes, s)), result);
+        if (result == int(ReadResult::Ok)) {
+            QCOMPARE(s.SaveFolder, QStringLiteral("C:\\Data"));
+            QCOMPARE(s.MailSub, mailSub);
+            QCOMPARE(int(s.AddDate), addDate);
+            QCOMPARE(s.TimeAdjust, QStringLiteral("1"));
+        }
+    }
+
+    // Each start-up branch: the boxes it shows, whether the file is rewritten, and the save-folder outcome.
+    void startUpBranches_data()
+    {
+        QTest::addColumn<QByteArray>("file"); // "-" for no file
+        QTest::addColumn<QString>("reason");  // expected "File Read" reason, empty for none
+        QTest::addColumn<bool>("folderErrorBox");
+
+        const QByteArray good = defaultLine(QStringLiteral("@SAVE@"));
+        QTest::newRow("valid") << good << QString() << false;
+        QTest::newRow("missing: no folder test") << QByteArray("-") << QStringLiteral("ﾌｧｲﾙなし") << false;
+        QTest::newRow("invalid: folder test on default")
+            << QByteArray("\"x\",1\r\n") << QStringLiteral("ﾌｧｲﾙ不正") << true;
+        QByteArray addDate5 = good;
+        addDate5.replace("\"6001\",0,", "\"6001\",5,");
+        QTest::newRow("AddDate 5") << addDate5 << QStringLiteral("ﾊﾟﾗﾒｰﾀ不正") << true;
+        QByteArray time2 = good;
+        time2.replace(",\"1\"\r\n", ",\"2\"\r\n");
+        QTest::newRow("TimeAdjust 2") << time2 << QStringLiteral("ﾊﾟﾗﾒｰﾀ不正") << true;
+        QByteArray timeHalf = good;
+        timeHalf.replace(",\"1\"\r\n", ",\"0.5\"\r\n");
+        QTest::newRow("TimeAdjust 0.5 passes") << timeHalf << QString() << false;
+        QByteArray timeAbc = good;
+        timeAbc.replace(",\"1\"\r\n", ",\"abc\"\r\n");
+        QTest::newRow("TimeAdjust abc") << timeAbc << QStringLiteral("ﾊﾟﾗﾒｰﾀ不正") << true;
+        QByteArray fields = good;
+        fields.replace("\"\",\"\",1,1,1,", "\"\",\"\",1,1,2,");
+        fields.replace(",1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,\"\"", ",1,1,1,5,1,1,1,1,1,1,1,1,1,1,1,1,1,\"\"");
+        QTest::newRow("F3 2 and F7 5: one box") << fields << QStringLiteral("ﾊﾟﾗﾒｰﾀ不正(ﾌｨｰﾙﾄﾞ)") << true;
+        QByteArray sendMail7 = good;
+        sendMail7.replace(",0,0,0,0,0,0,\"\"", ",0,0,0,0,0,7,\"\"");
+        QTest::newRow("SendMail 7 passes") << sendMail7 << QString() << false;
+        QByteArray gone = good;
+        gone.replace("@SAVE@", "@SAVE@/deleted");
+        QTest::newRow("deleted save folder") << gone << QString() << true;
+    }
+    void startUpBranches()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, reason);
+        QFETCH(bool, folderErrorBox);
+
+        const QString saveFolder = QDir::toNativeSeparators(m_dir.filePath(QStringLiteral("save")));
+        QDir().mkpath(saveFolder);
+        if (file != "-") {
+            writeIni(QByteArray(file).replace("@SAVE@", Cp932::encode(saveFolder)));
+        }
+        const QByteArray before = readIni();
+
+        RecordingMessageSink sink;
+        SettingsFile settingsFile(m_paths, sink);
+        Settings settings;
+        const CheckResult result = CheckSettings(settings, settingsFile, sink);
+        QVERIFY(result.settingsWritable);
+
+        int box = 0;
+        if (!reason.isEmpty()) {
+            QVERIFY(sink.boxes.size() > box);
+            QCOMPARE(sink.boxes[box].title, QStringLiteral("File Read"));
+            QCOMPARE(sink.boxes[box].icon, MessageIcon::None);
+            QCOMPARE(sink.boxes[box].text, QStringLiteral("INIﾌｧｲﾙ読み込みｴﾗｰ : ") + reason +
+                                               QStringLiteral("\r\nINIﾌｧｲﾙを初期化します\r\n保存ﾌｫﾙﾀﾞの初期値は ") +
+                                               m_paths.ProgramFolder +
+                                               QStringLiteral(" です\r\n運用に適したﾌｫﾙﾀﾞを再設定してください"));
+            ++box;
+            QCOMPARE(readIni(), defaultLine(m_paths.ProgramFolder));
+        } else {
+            QCOMPARE(readIni(), before);
+        }
+        if (folderErrorBox && reason.isEmpty()) {
+            QVERIFY(sink.boxes.size() > box);
+            QCOMPARE(sink.boxes[box].title, QStringLiteral("エラー！！"));
+            QCOMPARE(sink.boxes[box].icon, MessageIcon::Critical);
+            QCOMPARE(sink.boxes[box].text, QStringLiteral("保存ﾌｫﾙﾀﾞが存在しません\r\n再設定を行ってください！！"));
+            QCOMPARE(result.statusText, sink.boxes[box].text);
+            // Replaced in memory by the working directory; the file keeps the deleted folder.
+            QCOMPARE(settings.SaveFolder, QDir::toNativeSeparators(m_startDir));
+            ++box;
+        } else if (!reason.isEmpty()) {
+            // The default folder (the program's folder here) exists, so no folder box follows a reset.
+            QCOMPARE(settings.SaveFolder, m_paths.ProgramFolder);
+        } else {
+            QVERIFY(result.statusText.isEmpty());
+            QCOMPARE(QDir::toNativeSeparators(QDir::currentPath()), saveFolder);
+        }
+        QCOMPARE(sink.boxes.size(), box);
+    }
+
+    void missingFileSkipsTheFolderTestEvenForAMissingDefault()
+    {
+        m_paths.ProgramFolder = QDir::toNativeSeparators(m_dir.filePath(QStringLiteral("no-such-folder")));
+        RecordingMessageSink sink;
+        SettingsFile settingsFile(m_paths, sink);
+        Settings settings;
+        const CheckResult result = CheckSettings(settings, settingsFile, sink);
+        QVERIFY(result.settingsWritable);
+        QCOMPARE(sink.boxes.size(), 1);
+        QVERIFY(result.statusText.isEmpty());
+        QCOMPARE(settings.SaveFolder, m_paths.ProgramFolder);
+    }
+
+    void documentsFolderLineWhenTheFlagIsSet()
+    {
+        m_paths.IsVersion6OrLater = true;
+        RecordingMessageSink sink;
+        SettingsFile settingsFile(m_paths, sink);
+        Settings settings;
+        QVERIFY(settingsFile.ResetSettingsFile(settings, QStringLiteral("ﾌｧｲﾙなし")));
+        QCOMPARE(sink.boxes.size(), 1);
+        QCOMPARE(sink.boxes[0].text.split(QStringLiteral("\r\n")).at(2),
+                 QStringLiteral("保存ﾌｫﾙﾀﾞの初期値はﾏｲﾄﾞｷｭﾒﾝﾄﾌｫﾙﾀﾞです"));
+    }
+
+    void unwritableFileEndsTheProgramAfterOneErrorBox()
+    {
+        // Below a regular file no file can be created, even as root.
+        QFile blocker(m_dir.filePath(QStringLiteral("blocker")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        m_paths.IniPath = m_dir.filePath(QStringLiteral("blocker/zelbo_udp.ini"));
+
+        RecordingMessageSink sink;
+        SettingsFile settingsFile(m_paths, sink);
+        Settings settings;
+        const CheckResult result = CheckSettings(settings, settingsFile, sink);
+        QVERIFY(!result.settingsWritable);
+        QCOMPARE(sink.boxes.size(), 2);
+        QCOMPARE(sink.boxes[1].title, QStringLiteral("File Open Error"));
+        QVERIFY(sink.boxes[1].text.startsWith(QStringLiteral("INIﾌｧｲﾙ書き込みｵｰﾌﾟﾝｴﾗｰ : ")));
+        QVERIFY(sink.boxes[1].text.size() > QStringLiteral("INIﾌｧｲﾙ書き込みｵｰﾌﾟﾝｴﾗｰ : ").size());
+    }
+
+    void dialogWriteFailureStillAppliesTheSettings()
+    {
+        QFile blocker(m_dir.filePath(QStringLiteral("blocker2")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        m_paths.IniPath = m_dir.filePath(QStringLiteral("blocker2/zelbo_udp.ini"));
+
+        RecordingMessageSink sink;
+        SettingsFile settingsFile(m_paths, sink);
+        Settings live;
+        Settings edited;
+        edited.SaveFolder = QStringLiteral("/new/folder");
+        edited.AutoStart = 1;
+        QString shownFolder;
+        settingsFile.WriteSettingsFile(live, edited, [&](const QString& folder) { shownFolder = folder; });
+        QCOMPARE(sink.boxes.size(), 2);
+        QCOMPARE(sink.boxes[0].title, QStringLiteral("File Open Error"));
+        QCOMPARE(sink.boxes[1].title, QStringLiteral("File Write Error"));
+        QVERIFY(sink.boxes[1].text.startsWith(QStringLiteral("INIﾌｧｲﾙ書き込みｴﾗｰ : ")));
+        QVERIFY(live == edited);
+        QCOMPARE(shownFolder, QStringLiteral("/new/folder"));
+    }
+
+    void dialogWriteReplacesTheWholeFile()
+    {
+        writeIni(QByteArray(4096, 'x'));
+        RecordingMessageSink sink;
+        SettingsFile settingsFile(m_paths, sink);
+        Settings live;
+        Settings edited;
+        edited.SaveFolder = QStringLiteral("C:\\Data");
+        settingsFile.WriteSettingsFile(live, edited, nullptr);
+        QVERIFY(sink.boxes.isEmpty());
+        QCOMPARE(readIni(), defaultLine(QStringLiteral("C:\\Data")));
+        Settings reread;
+        QCOMPARE(settingsFile.ReadSettingsFile(reread), ReadResult::Ok);
+        QVERIFY(reread == edited);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSettingsFile)
+#include "TestSettingsFile.moc"

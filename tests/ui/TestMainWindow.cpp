@@ -1,0 +1,202 @@
+#include "config/Cp932.h"
+#include "config/SettingsFile.h"
+#include "fakes/RecordingMessageSink.h"
+#include "ui/MainWindow.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFrame>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    ProgramPaths m_paths;
+    Settings m_settings;
+    RecordingMessageSink m_sink;
+    std::unique_ptr<SettingsFile> m_file;
+    std::unique_ptr<MainWindow> m_window;
+    QString m_startDir;
+
+    template <typename T> T* child(const char* name) const
+    {
+        return m_window->findChild<T*>(QString::fromLatin1(name));
+    }
+    QString status() const { return child<QLabel>("lblStatus")->text(); }
+
+    void makeWindow(const QByteArray& ini)
+    {
+        if (!ini.isEmpty()) {
+            QFile file(m_paths.IniPath);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(ini);
+        }
+        m_file = std::make_unique<SettingsFile>(m_paths, m_sink);
+        m_window = std::make_unique<MainWindow>(m_settings, m_paths, *m_file, m_sink);
+        QVERIFY(m_window->Form_Load());
+    }
+
+private slots:
+    void initTestCase() { m_startDir = QDir::currentPath(); }
+
+    void init()
+    {
+        QDir::setCurrent(m_startDir);
+        QVERIFY(m_dir.isValid());
+        m_paths.ProgramFolder = QDir::toNativeSeparators(m_dir.path());
+        m_paths.IniPath = m_dir.filePath(QStringLiteral("zelbo_udp.ini"));
+        m_paths.BackFilePath = m_dir.filePath(QStringLiteral("Back.txt"));
+        m_paths.IsVersion6OrLater = false;
+        QFile::remove(m_paths.IniPath);
+        m_sink.boxes.clear();
+        m_settings = Settings();
+        m_window.reset();
+    }
+
+    void loadShowsFolderNoteAndCaption()
+    {
+        makeWindow(SettingsFile::formatFile(SettingsFile::defaults(m_paths.ProgramFolder)));
+        QVERIFY(m_sink.boxes.isEmpty());
+        QCOMPARE(m_window->windowTitle(), QStringLiteral("ZELBO_UDP for Windows(MAIL対応)"));
+        QCOMPARE(child<QLabel>("lblFolder")->text(), m_paths.ProgramFolder);
+        QCOMPARE(child<QLabel>("lblNote")->text(),
+                 QStringLiteral("ZELBO_UDPはUDPｸﾗｲｱﾝﾄとして動作します。\r\nｲｰｻﾈｯﾄｸﾚｰﾄﾞﾙをUDPｻｰﾊﾞｰに設定してくだい。"
+                                "\r\n\r\nTR30/TR31/TR32 Ver.3.0以降に対応しています。"));
+        QVERIFY(child<QLabel>("lblNote")->font().bold());
+        QCOMPARE(child<QLabel>("lblNote")->font().pointSize(), 12);
+        QVERIFY(!child<QProgressBar>("Progbar")->isVisibleTo(m_window.get()));
+        QVERIFY(m_window->windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+        QVERIFY(!m_window->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+        QCOMPARE(m_window->minimumSize(), m_window->maximumSize());
+        // Design geometry: twips / 15.
+        QCOMPARE(child<QPushButton>("cmdComm1")->geometry(), QRect(8, 336, 80, 32));
+        QCOMPARE(child<QLabel>("lblStatus")->geometry(), QRect(96, 56, 321, 121));
+    }
+
+    void missingFileResetsAndStillComesUp()
+    {
+        makeWindow(QByteArray());
+        QCOMPARE(m_sink.boxes.size(), 1);
+        QCOMPARE(m_sink.boxes[0].title, QStringLiteral("File Read"));
+        QCOMPARE(child<QLabel>("lblFolder")->text(), m_paths.ProgramFolder);
+        QVERIFY(QFile::exists(m_paths.IniPath));
+    }
+
+    void deletedSaveFolderShowsErrorInStatus()
+    {
+        Settings s = SettingsFile::defaults(QDir::toNativeSeparators(m_dir.filePath(QStringLiteral("gone"))));
+        makeWindow(SettingsFile::formatFile(s));
+        QCOMPARE(m_sink.boxes.size(), 1);
+        QCOMPARE(m_sink.boxes[0].title, QStringLiteral("エラー！！"));
+        QCOMPARE(status(), QStringLiteral("保存ﾌｫﾙﾀﾞが存在しません\r\n再設定を行ってください！！"));
+        QCOMPARE(child<QLabel>("lblFolder")->text(), QDir::toNativeSeparators(m_startDir));
+    }
+
+    void startUpSizeOneComesUpMinimised()
+    {
+        Settings s = SettingsFile::defaults(m_paths.ProgramFolder);
+        s.StartUpSize = 1;
+        makeWindow(SettingsFile::formatFile(s));
+        m_window->showAfterLoad();
+        QTRY_VERIFY(m_window->isMinimized());
+    }
+
+    void showStatusModes()
+    {
+        makeWindow(SettingsFile::formatFile(SettingsFile::defaults(m_paths.ProgramFolder)));
+        m_window->ShowStatus(1, QStringLiteral("異常終了"));
+        QCOMPARE(status(), QStringLiteral("\r\n異常終了")); // appending to an empty box starts with an empty line
+        m_window->ShowStatus(0, QStringLiteral("UDP通信：送受信待ち"));
+        m_window->ShowStatus(1, QStringLiteral("ﾚｺｰﾄﾞ受信<3> : 正常終了"));
+        m_window->ShowStatus(2, QStringLiteral("ignored"));
+        m_window->ShowStatus(-1, QStringLiteral("ignored"));
+        QCOMPARE(status(), QStringLiteral("UDP通信：送受信待ち\r\nﾚｺｰﾄﾞ受信<3> : 正常終了"));
+        m_window->setStatusText(QStringLiteral("replaced"));
+        QCOMPARE(status(), QStringLiteral("replaced"));
+    }
+
+    void commStatesAndTheFirstTick()
+    {
+        makeWindow(SettingsFile::formatFile(SettingsFile::defaults(m_paths.ProgramFolder)));
+        m_window->showAfterLoad();
+        auto* start = child<QPushButton>("cmdComm0");
+        auto* stop = child<QPushButton>("cmdComm1");
+        auto* red = child<QFrame>("Status0");
+        auto* cyan = child<QFrame>("Status1");
+        auto* setting = child<QPushButton>("cmdSetting");
+        auto* info = child<QPushButton>("cmdInfo");
+        // Loading: everything usable, both lights shown.
+        QVERIFY(start->isEnabled() && stop->isEnabled() && red->isVisible() && cyan->isVisible());
+        // The first tick (AutoStart 0) sets the idle state.
+        QTRY_VERIFY(!stop->isEnabled());
+        QVERIFY(start->isEnabled() && red->isVisible() && !cyan->isVisible() && setting->isEnabled());
+        QVERIFY(!m_window->isRunning());
+
+        m_window->SetCommState(1);
+        QVERIFY(!start->isEnabled() && stop->isEnabled() && !red->isVisible() && cyan->isVisible());
+        QVERIFY(!setting->isEnabled() && !info->isEnabled());
+        m_window->SetCommState(0);
+        QVERIFY(start->isEnabled() && !stop->isEnabled() && red->isVisible() && !cyan->isVisible());
+        QVERIFY(setting->isEnabled() && info->isEnabled());
+        QCOMPARE(red->palette().color(QPalette::Window), QColor(255, 0, 0));
+        QCOMPARE(cyan->palette().color(QPalette::Window), QColor(0, 255, 255));
+    }
+
+    void closeDuringARunActsAsStop()
+    {
+        makeWindow(SettingsFile::formatFile(SettingsFile::defaults(m_paths.ProgramFolder)));
+        m_window->show();
+        m_window->setRunning(true);
+        m_window->SetCommState(1);
+        QVERIFY(!m_window->close());
+        QVERIFY(m_window->isVisible());
+        QVERIFY(!m_window->isRunning());
+        QVERIFY(child<QPushButton>("cmdComm0")->isEnabled());
+        QVERIFY(status().endsWith(QStringLiteral("\r\n通信ｽﾄｯﾌﾟﾎﾞﾀﾝが押されました")));
+    }
+
+    void fileViewerPath_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("path");
+        const QString sep = QDir::separator();
+        QTest::newRow("no trailing separator") << QStringLiteral("/data/in") << sep + QStringLiteral("A.txt")
+                                               << QStringLiteral("/data/in") + sep + QStringLiteral("A.txt");
+        QTest::newRow("trailing separator") << QStringLiteral("/data/in") + sep << sep + QStringLiteral("A.txt")
+                                            << QStringLiteral("/data/in") + sep + QStringLiteral("A.txt");
+        QTest::newRow("spaces kept") << QStringLiteral("/my data") << sep + QStringLiteral("B C.txt")
+                                     << QStringLiteral("/my data") + sep + QStringLiteral("B C.txt");
+    }
+    void fileViewerPath()
+    {
+        QFETCH(QString, folder);
+        QFETCH(QString, file);
+        QFETCH(QString, path);
+        QCOMPARE(FileViewerPath(folder, file), path);
+    }
+
+    void doubleClickOnTheFileNameOpensTheFile()
+    {
+        makeWindow(SettingsFile::formatFile(SettingsFile::defaults(m_paths.ProgramFolder)));
+        m_window->show();
+        QStringList opened;
+        m_window->setFileOpener([&](const QString& path) { opened << path; });
+        auto* file = child<QLabel>("lblFile");
+        QTest::mouseDClick(file, Qt::LeftButton);
+        QVERIFY(opened.isEmpty()); // nothing to open before a run
+        m_window->setFileCaption(QDir::separator() + QStringLiteral("ORDERS.txt"));
+        QTest::mouseDClick(file, Qt::LeftButton);
+        QCOMPARE(opened, QStringList{m_paths.ProgramFolder + QDir::separator() + QStringLiteral("ORDERS.txt")});
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "TestMainWindow.moc"
