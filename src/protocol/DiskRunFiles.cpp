@@ -1,0 +1,102 @@
+#include "protocol/DiskRunFiles.h"
+
+#include "config/Cp932.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+// errno as left by the failing call; where the platform sets none, a code that matches Qt's error class.
+FileError lastError(const QFile& file, int savedErrno)
+{
+    FileError error;
+    if (savedErrno != 0) {
+        error.number = savedErrno;
+    } else {
+        switch (file.error()) {
+        case QFileDevice::PermissionsError:
+            error.number = EACCES;
+            break;
+        case QFileDevice::ResourceError:
+            error.number = ENOSPC;
+            break;
+        case QFileDevice::OpenError:
+            error.number = ENOENT;
+            break;
+        default:
+            error.number = EIO;
+            break;
+        }
+    }
+    error.description = file.errorString();
+    return error;
+}
+
+std::optional<FileError> openTruncated(QFile& file, const QString& path)
+{
+    file.close();
+    file.setFileName(path);
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+        const int saved = errno;
+        return lastError(file, saved);
+    }
+    return std::nullopt;
+}
+
+QByteArray lineBytes(const QString& line)
+{
+    QByteArray bytes = Cp932::encode(line);
+    bytes.append("\r\n", 2);
+    return bytes;
+}
+
+} // namespace
+
+DiskRunFiles::DiskRunFiles(const QString& backFilePath)
+{
+    m_staging.setFileName(backFilePath);
+}
+
+std::optional<FileError> DiskRunFiles::OpenStaging()
+{
+    return openTruncated(m_staging, m_staging.fileName());
+}
+
+std::optional<FileError> DiskRunFiles::OpenLog(const QString& logPath)
+{
+    return openTruncated(m_log, logPath);
+}
+
+std::optional<FileError> DiskRunFiles::WriteStagingLine(const QString& line)
+{
+    if (!m_staging.isOpen()) {
+        FileError error;
+        error.number = EBADF;
+        error.description = QString::fromLocal8Bit(std::strerror(EBADF));
+        return error;
+    }
+    const QByteArray bytes = lineBytes(line);
+    errno = 0;
+    // Unbuffered: the bytes are in the file when write returns, so the writer sees every record.
+    if (m_staging.write(bytes) != bytes.size()) {
+        const int saved = errno;
+        return lastError(m_staging, saved);
+    }
+    return std::nullopt;
+}
+
+void DiskRunFiles::WriteLogLine(const QString& line)
+{
+    if (m_log.isOpen()) {
+        const QByteArray bytes = lineBytes(line);
+        m_log.write(bytes);
+    }
+}
+
+void DiskRunFiles::CloseAll()
+{
+    m_staging.close();
+    m_log.close();
+}

@@ -1,0 +1,24 @@
+#pragma once
+// The run's staging and log files on disk, written in code page 932 with CR LF line ends.
+// Writes are unbuffered: the writer reopens the staging file by path once the run has closed it.
+
+#include "protocol/RunFiles.h"
+
+#include <QFile>
+#include <QString>
+
+class DiskRunFiles : public RunFiles
+{
+public:
+    explicit DiskRunFiles(const QString& backFilePath);
+
+    std::optional<FileError> OpenStaging() override;
+    std::optional<FileError> OpenLog(const QString& logPath) override;
+    std::optional<FileError> WriteStagingLine(const QString& line) override;
+    void WriteLogLine(const QString& line) override;
+    void CloseAll() override;
+
+private:
+    QFile m_staging;
+    QFile m_log;
+};

@@ -1,0 +1,161 @@
+#include "protocol/Frame.h"
+
+#include "config/Cp932.h"
+
+#include <cmath>
+
+namespace {
+
+constexpr char16_t ReplacementChar = 0xFFFD;
+
+// Bytes of one character as the terminal sent it. A replacement character stands for one undecodable byte.
+int receivedByteCount(char32_t ucs)
+{
+    if (ucs == ReplacementChar) {
+        return 1;
+    }
+    return Cp932::charByteCount(ucs);
+}
+
+// Half to the even neighbour, as the terminal's count is rounded.
+double roundHalfEven(double v)
+{
+    double r = std::floor(v);
+    const double diff = v - r;
+    if (diff > 0.5 || (diff == 0.5 && std::fmod(r, 2.0) != 0.0)) {
+        r += 1.0;
+    }
+    return r;
+}
+
+} // namespace
+
+QString CutToByteCount(QStringView text, qsizetype byteCount)
+{
+    QString result;
+    qsizetype counter = 0;
+    qsizetype i = 0;
+    while (i < text.size()) {
+        if (counter >= byteCount - 1) {
+            return result;
+        }
+        const QChar c = text[i];
+        qsizetype units = 1;
+        char32_t ucs = c.unicode();
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            ucs = QChar::surrogateToUcs4(c, text[i + 1]);
+            units = 2;
+        }
+        counter += receivedByteCount(ucs);
+        result.append(text.mid(i, units));
+        i += units;
+    }
+    // Every character fitted: the last one was double-byte, so the datagram had no terminator byte.
+    return {};
+}
+
+QString CheckSumText(QStringView text)
+{
+    const QByteArray bytes = Cp932::encode(text);
+    unsigned sum = 0;
+    for (const char b : bytes) {
+        sum = (sum + static_cast<unsigned char>(b)) % 256U;
+    }
+    return QString::number(sum, 16).toUpper().rightJustified(2, u'0');
+}
+
+int CodePageCode(QChar c)
+{
+    if (c.unicode() < 0x80) {
+        return c.unicode();
+    }
+    if (c.unicode() == ReplacementChar) {
+        return -1;
+    }
+    const QByteArray bytes = Cp932::encode(QStringView(&c, 1));
+    if (bytes.size() == 1) {
+        // Unencodable characters come out as "?", which is no real code of theirs.
+        return bytes[0] == '?' ? -1 : static_cast<unsigned char>(bytes[0]);
+    }
+    if (bytes.size() == 2) {
+        return static_cast<unsigned char>(bytes[0]) * 256 + static_cast<unsigned char>(bytes[1]);
+    }
+    return -1;
+}
+
+std::int16_t CheckFrame(QStringView text, int typeCode, std::int16_t crcType)
+{
+    const qsizetype length = text.size();
+    if (length < 3) {
+        return FrameFormatError;
+    }
+    if (text[0] != u'^' || CodePageCode(text[1]) != typeCode || text[length - 3] != u'*') {
+        return FrameFormatError;
+    }
+    const QStringView received = text.right(2);
+    const QStringView covered = crcType == 0 ? text.left(length - 2) : text.mid(2, std::max<qsizetype>(0, length - 4));
+    // An undecodable byte's value is lost, so its checksum cannot be verified: never accept such data.
+    if (covered.contains(QChar(ReplacementChar))) {
+        return FrameChecksumError;
+    }
+    return CheckSumText(covered) == received ? FrameValid : FrameChecksumError;
+}
+
+QString FrameData(QStringView frame)
+{
+    if (frame.size() < 5) {
+        return {};
+    }
+    return frame.mid(2, frame.size() - 5).toString();
+}
+
+double LeadingNumber(QStringView text)
+{
+    qsizetype i = 0;
+    while (i < text.size() && (text[i] == u' ' || text[i] == u'\t')) {
+        ++i;
+    }
+    QString number;
+    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
+        number.append(text[i]);
+        ++i;
+    }
+    bool digits = false;
+    while (i < text.size() && text[i] >= u'0' && text[i] <= u'9') {
+        number.append(text[i]);
+        digits = true;
+        ++i;
+    }
+    if (i < text.size() && text[i] == u'.') {
+        number.append(u'.');
+        ++i;
+        while (i < text.size() && text[i] >= u'0' && text[i] <= u'9') {
+            number.append(text[i]);
+            digits = true;
+            ++i;
+        }
+    }
+    if (!digits) {
+        return 0.0;
+    }
+    bool ok = false;
+    const double value = number.toDouble(&ok);
+    return ok ? value : 0.0;
+}
+
+FileNameFrame ParseFileNameFrame(QStringView frame)
+{
+    FileNameFrame result;
+    const qsizetype at = frame.size() > 2 ? frame.indexOf(u'@', 2) : -1;
+    if (at < 0) {
+        // No count either: it reads as 0.
+        result.countFits = true;
+        return result;
+    }
+    result.hasAt = true;
+    result.name = frame.mid(2, at - 2).toString();
+    const double rounded = roundHalfEven(LeadingNumber(frame.mid(at + 1)));
+    result.countFits = rounded >= 0.0 && rounded <= MaxAnnouncedCount;
+    result.count = result.countFits ? static_cast<int>(rounded) : 0;
+    return result;
+}

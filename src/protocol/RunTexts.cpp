@@ -1,0 +1,115 @@
+#include "protocol/RunTexts.h"
+
+#include "protocol/Frame.h"
+
+#include <QDir>
+
+QString DateText(const QDateTime& when)
+{
+    return when.toString(QStringLiteral("yyyy/MM/dd"));
+}
+
+QString TimeText(const QDateTime& when)
+{
+    return when.toString(QStringLiteral("HH:mm:ss"));
+}
+
+QString ClockCommand(const QDateTime& when)
+{
+    return QStringLiteral("TW") + when.toString(QStringLiteral("yyyyMMddHHmmss"));
+}
+
+bool IsClockAdjustOn(QStringView timeAdjust)
+{
+    return LeadingNumber(timeAdjust) == 1.0;
+}
+
+QString BlankNumber(int value)
+{
+    return value >= 0 ? QStringLiteral(" ") + QString::number(value) : QString::number(value);
+}
+
+QString SafeFileName(QStringView name)
+{
+    QString safe;
+    safe.reserve(name.size());
+    for (const QChar c : name) {
+        const char16_t u = c.unicode();
+        const bool unsafe = u == u'/' || u == u'\\' || u == u':' || u < 0x20 || u == 0x7F;
+        safe.append(unsafe ? QChar(u'_') : c);
+    }
+    safe.replace(QStringLiteral(".."), QStringLiteral("__"));
+    return safe;
+}
+
+QString UploadFileNamePart(const QString& name, std::int16_t addDate, const QDateTime& when)
+{
+    const QString datePart = when.toString(QStringLiteral("yyyyMMdd"));
+    const QString timePart = when.toString(QStringLiteral("HHmm"));
+    const QString dash = QStringLiteral("-");
+    QString base;
+    switch (addDate) {
+    case 1:
+        base = datePart;
+        break;
+    case 2:
+        base = datePart + dash + timePart;
+        break;
+    case 3:
+        base = name + dash + datePart;
+        break;
+    case 4:
+        base = name + dash + datePart + dash + timePart;
+        break;
+    default: // 0 and any unknown index: the name alone
+        base = name;
+        break;
+    }
+    return QDir::separator() + base + QStringLiteral(".txt");
+}
+
+QString TrimSaveFolder(const QString& saveFolder)
+{
+    const bool trailing = saveFolder.endsWith(QDir::separator()) || saveFolder.endsWith(u'/');
+    if (trailing && saveFolder.size() > 1) {
+        return saveFolder.left(saveFolder.size() - 1);
+    }
+    return saveFolder;
+}
+
+QString JoinFolder(const QString& folder, const QString& namePart)
+{
+    if (folder == QDir::separator() || folder == QStringLiteral("/")) {
+        return namePart;
+    }
+    return folder + namePart;
+}
+
+QString LogLine(const QDateTime& when, int recordCount, const QString& reply)
+{
+    const QString quote = QStringLiteral("\"");
+    const QString between = QStringLiteral("\",\"");
+    return quote + DateText(when) + between + TimeText(when) + between + BlankNumber(recordCount) + between + reply +
+           quote;
+}
+
+QString RecordStatusText(int recordCount, int announcedCount)
+{
+    return QStringLiteral("ﾚｺｰﾄﾞ受信 : ") + BlankNumber(recordCount) + QStringLiteral("/") +
+           QString::number(announcedCount);
+}
+
+QString CompletedStatusText(int announcedCount)
+{
+    return QStringLiteral("ﾚｺｰﾄﾞ受信<") + QString::number(announcedCount) + QStringLiteral("> : 正常終了");
+}
+
+QString FileErrorNumberText(const FileError& error)
+{
+    return BlankNumber(error.number) + QStringLiteral(":") + error.description;
+}
+
+QString FileErrorText(const QString& tag, const FileError& error)
+{
+    return tag + FileErrorNumberText(error);
+}

@@ -1,0 +1,48 @@
+#pragma once
+// The texts an upload run builds: clock command, upload file name, log line, status lines.
+// Pure functions: every date and time comes in as an argument, nothing reads the clock.
+
+#include "protocol/RunFiles.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QStringView>
+
+#include <cstdint>
+
+// "yyyy/mm/dd" and "hh:mm:ss" (24-hour), the date and time texts of the log and the names.
+QString DateText(const QDateTime& when);
+QString TimeText(const QDateTime& when);
+
+// "TW" + yyyymmddhhmmss.
+QString ClockCommand(const QDateTime& when);
+
+// True when the TimeAdjust text reads as the number 1.
+bool IsClockAdjustOn(QStringView timeAdjust);
+
+// A number as the log and status lines render it: one leading blank for 0 and above, "-" below.
+QString BlankNumber(int value);
+
+// A terminal or fixed name made safe as one path component: separators, drive colons and control characters
+// become "_", every ".." becomes "__", so no name can reach outside the save folder.
+QString SafeFileName(QStringView name);
+
+// separator + name by addDate (0 name, 1 date, 2 date-time, 3 name-date, 4 name-date-time; others as 0) + ".txt".
+QString UploadFileNamePart(const QString& name, std::int16_t addDate, const QDateTime& when);
+
+// SaveFolder without one trailing separator; a bare root keeps its separator.
+QString TrimSaveFolder(const QString& saveFolder);
+// The folder joined with a file-name part that starts with a separator; a root folder adds none of its own.
+QString JoinFolder(const QString& folder, const QString& namePart);
+
+// Four quoted fields: date, time, BlankNumber(recordCount), reply (quotes inside are not escaped). No line end.
+QString LogLine(const QDateTime& when, int recordCount, const QString& reply);
+
+// "ﾚｺｰﾄﾞ受信 : " + BlankNumber(recordCount) + "/" + announced.
+QString RecordStatusText(int recordCount, int announcedCount);
+// "ﾚｺｰﾄﾞ受信<" + announced + "> : 正常終了".
+QString CompletedStatusText(int announcedCount);
+// tag + BlankNumber(number) + ":" + description, e.g. "<BackFile>  2:No such file or directory".
+QString FileErrorText(const QString& tag, const FileError& error);
+// BlankNumber(number) + ":" + description.
+QString FileErrorNumberText(const FileError& error);

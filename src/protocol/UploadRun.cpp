@@ -1,0 +1,376 @@
+#include "protocol/UploadRun.h"
+
+#include "protocol/Frame.h"
+#include "protocol/RunTexts.h"
+
+#include <QDir>
+
+#include <algorithm>
+
+namespace {
+
+// File request: a bad file-name frame is answered with "NAK" while RetryCount is at most this, then "BEL".
+constexpr int FileRequestRetryLimit = 5;
+// Record phase: a time-out is answered with "NAK" while RetryCount is below this, then the time-out error.
+constexpr int TimeoutRetryLimit = 5;
+// Record phase: a bad frame is answered with "NAK" while RetryCount is at most this, then "BEL".
+constexpr int BadFrameRetryLimit = 5;
+// WaitReply calls of one receive attempt in the record phase.
+constexpr int ReceiveAttempts = 5;
+// Pause between automatic cycles.
+constexpr int AutoRestartPauseTicks = 300;
+
+constexpr char16_t FileNameTypeChar = u'#';
+
+QString previousSeqChar(char16_t seq)
+{
+    return QString(QChar(seq == u'0' ? u'9' : static_cast<char16_t>(seq - 1)));
+}
+
+char16_t nextSeqChar(char16_t seq)
+{
+    return seq == u'9' ? u'0' : static_cast<char16_t>(seq + 1);
+}
+
+QString crlf()
+{
+    return QStringLiteral("\r\n");
+}
+
+QString failedText()
+{
+    return QStringLiteral("異常終了");
+}
+
+} // namespace
+
+UploadRun::UploadRun(Link& link, RunHost& host, Clock& clock, Output& output, RunFiles& files, Settings& settings)
+    : m_link(link), m_host(host), m_clock(clock), m_output(output), m_files(files), m_settings(settings)
+{
+}
+
+void UploadRun::RunUpload()
+{
+    m_link.OpenUDP();
+    // Shown even when the link failed to open: the link's own text is replaced, Running decides.
+    m_host.ShowStatus(0, QStringLiteral("UDP通信：送受信待ち"));
+    m_retryCount = 0;
+
+    Phase phase = Phase::NewCycle;
+    while (phase != Phase::RunEnded) {
+        switch (phase) {
+        case Phase::NewCycle:
+            phase = newCycle();
+            break;
+        case Phase::CycleStart:
+            phase = cycleStart();
+            break;
+        case Phase::ClockSetting:
+            phase = clockSetting();
+            break;
+        case Phase::FileRequest:
+            phase = fileRequest();
+            break;
+        case Phase::Opening:
+            phase = opening();
+            break;
+        case Phase::RecordPhase:
+            phase = recordPhase();
+            break;
+        case Phase::EndOfCycle:
+            phase = endOfCycle();
+            break;
+        default:
+            internalError("RunUpload");
+            phase = Phase::RunEnded;
+            break;
+        }
+    }
+    runEnded();
+}
+
+UploadRun::Phase UploadRun::newCycle()
+{
+    // A restarted cycle behaves like the first: its file request and first log line start from 0.
+    m_retryCount = 0;
+    m_recordCount = 0;
+    return Phase::CycleStart;
+}
+
+UploadRun::Phase UploadRun::cycleStart()
+{
+    m_host.setBusyCursor(false);
+    m_cycleResult = false;
+    if (!yieldAndCheck()) {
+        return Phase::EndOfCycle;
+    }
+    return IsClockAdjustOn(m_settings.TimeAdjust) ? Phase::ClockSetting : Phase::FileRequest;
+}
+
+UploadRun::Phase UploadRun::clockSetting()
+{
+    // No attempt limit: only a stop ends this loop.
+    for (;;) {
+        if (!m_host.isRunning()) {
+            return Phase::EndOfCycle;
+        }
+        if (!send(ClockCommand(m_clock.localNow()))) {
+            return Phase::EndOfCycle;
+        }
+        const QString reply = m_link.WaitReply();
+        if (reply == QStringLiteral("OK")) {
+            return Phase::FileRequest;
+        }
+    }
+}
+
+UploadRun::Phase UploadRun::fileRequest()
+{
+    if (!send(QStringLiteral("VOL"))) {
+        return Phase::EndOfCycle;
+    }
+    m_reply = m_link.WaitReply();
+    if (!m_host.isRunning()) {
+        return Phase::EndOfCycle;
+    }
+    if (m_reply.isEmpty()) {
+        // A time-out never counts towards the retry limit.
+        return Phase::CycleStart;
+    }
+    ++m_retryCount;
+    if (!yieldAndCheck()) {
+        return Phase::EndOfCycle;
+    }
+    std::int16_t result = CheckFrame(m_reply, FileNameTypeChar, m_settings.CrcType);
+    FileNameFrame parsed;
+    if (result == FrameValid) {
+        parsed = ParseFileNameFrame(m_reply);
+        // A count beyond 16 bits, or no name to cut out and no fixed name, cannot be used: a format error.
+        if (!parsed.countFits || (!parsed.hasAt && m_settings.FixFname.isEmpty())) {
+            result = FrameFormatError;
+        }
+    }
+
+    QString message;
+    switch (result) {
+    case FrameValid:
+        break;
+    case FrameFormatError:
+        message = QStringLiteral("ENQ送信/ﾌｧｲﾙ名受信 : ﾌｫｰﾏｯﾄ ｴﾗｰ");
+        break;
+    case FrameChecksumError:
+        message = QStringLiteral("ENQ送信/ﾌｧｲﾙ名受信 : CRC ｴﾗｰ");
+        break;
+    default:
+        message = QStringLiteral("ENQ送信/ﾌｧｲﾙ名受信 : その他 ｴﾗｰ");
+        break;
+    }
+    if (result != FrameValid) {
+        if (m_retryCount <= FileRequestRetryLimit) {
+            send(QStringLiteral("NAK"));
+            return Phase::CycleStart;
+        }
+        send(QStringLiteral("BEL"));
+        m_host.beep();
+        m_host.ShowStatus(1, message + crlf() + m_reply);
+        return Phase::EndOfCycle;
+    }
+
+    if (!send(QStringLiteral("ACK"))) {
+        return Phase::EndOfCycle;
+    }
+    const QString name = SafeFileName(m_settings.FixFname.isEmpty() ? parsed.name : m_settings.FixFname);
+    m_fileNamePart = UploadFileNamePart(name, m_settings.AddDate, m_clock.localNow());
+    m_announcedCount = parsed.count;
+
+    // A count of 0 would give the bar no range: it stays hidden.
+    m_host.setProgressMax(m_announcedCount);
+    m_host.setProgressValue(0);
+    m_host.setProgressVisible(m_announcedCount > 0);
+
+    m_settings.SaveFolder = TrimSaveFolder(m_settings.SaveFolder);
+    m_uploadPath = JoinFolder(m_settings.SaveFolder, m_fileNamePart);
+    m_host.setFileCaption(m_fileNamePart);
+    return Phase::Opening;
+}
+
+UploadRun::Phase UploadRun::opening()
+{
+    m_host.setBusyCursor(true);
+    // The staging file first: when it fails, the previous cycle's log stays untouched.
+    if (const auto error = m_files.OpenStaging()) {
+        m_host.beep();
+        m_host.ShowStatus(1, FileErrorText(QStringLiteral("<BackFile> "), *error));
+        return Phase::EndOfCycle;
+    }
+    const QString logPath = JoinFolder(m_settings.SaveFolder, QDir::separator() + QStringLiteral("LOG.TXT"));
+    if (const auto error = m_files.OpenLog(logPath)) {
+        m_host.beep();
+        m_host.ShowStatus(1, FileErrorText(QStringLiteral("<LogFile> "), *error));
+        return Phase::EndOfCycle;
+    }
+    writeLog(m_reply);
+    return Phase::RecordPhase;
+}
+
+UploadRun::Phase UploadRun::recordPhase()
+{
+    m_retryCount = 0;
+    m_seqChar = u'0';
+    m_recordCount = 0;
+    const bool simple = m_settings.Protocol == 1;
+
+    for (;;) {
+        if (!yieldAndCheck()) {
+            return Phase::EndOfCycle;
+        }
+        m_reply.clear();
+        for (int attempt = 0; attempt < ReceiveAttempts && m_reply.isEmpty(); ++attempt) {
+            m_reply = m_link.WaitReply();
+            if (!m_host.isRunning()) {
+                return Phase::EndOfCycle;
+            }
+        }
+        writeLog(m_reply);
+        // Time-outs and bad frames count together; only an accepted or repeated record resets the count.
+        ++m_retryCount;
+
+        if (m_reply.isEmpty() && m_retryCount < TimeoutRetryLimit) {
+            send(QStringLiteral("NAK"));
+            continue;
+        }
+        // A repeat of the last accepted record (its ACK was lost): acknowledged again, not stored. Only the
+        // marker and the sequence character are looked at.
+        if (!simple && m_reply.size() >= 2 && m_reply[0] == u'^' && m_reply.mid(1, 1) == previousSeqChar(m_seqChar)) {
+            send(QStringLiteral("ACK"));
+            m_retryCount = 0;
+            continue;
+        }
+        if (m_reply.isEmpty()) {
+            m_host.beep();
+            m_host.ShowStatus(1, QStringLiteral("ﾚｺｰﾄﾞ受信 : ﾀｲﾑｱｳﾄ ｴﾗｰ"));
+            return Phase::EndOfCycle;
+        }
+        // "END" ends the file whenever it comes, whatever the announced count.
+        if (m_reply == QStringLiteral("END")) {
+            m_files.CloseAll();
+            m_cycleResult = m_output.WriteUploadFile(m_uploadPath);
+            m_host.setProgressValue(m_announcedCount);
+            return Phase::EndOfCycle;
+        }
+
+        if (simple) {
+            if (const auto error = m_files.WriteStagingLine(m_reply)) {
+                m_host.beep();
+                m_host.ShowStatus(1, FileErrorText(QStringLiteral("<BackFile#1WR> "), *error));
+                m_host.setStatusText(FileErrorNumberText(*error));
+                return Phase::EndOfCycle;
+            }
+        } else {
+            if (!yieldAndCheck()) {
+                return Phase::EndOfCycle;
+            }
+            const std::int16_t result = CheckFrame(m_reply, m_seqChar, m_settings.CrcType);
+            QString message;
+            switch (result) {
+            case FrameValid:
+                break;
+            case FrameFormatError:
+                message = QStringLiteral("ﾚｺｰﾄﾞ受信 : ﾌｫｰﾏｯﾄ ｴﾗｰ");
+                break;
+            case FrameChecksumError:
+                message = QStringLiteral("ﾚｺｰﾄﾞ受信 : CRC ｴﾗｰ");
+                break;
+            default:
+                message = QStringLiteral("ﾚｺｰﾄﾞ受信 : その他 ｴﾗｰ");
+                break;
+            }
+            if (result != FrameValid) {
+                if (m_retryCount <= BadFrameRetryLimit) {
+                    send(QStringLiteral("NAK"));
+                    continue;
+                }
+                send(QStringLiteral("BEL"));
+                m_host.beep();
+                m_host.ShowStatus(0, message + crlf() + m_reply);
+                return Phase::EndOfCycle;
+            }
+            if (const auto error = m_files.WriteStagingLine(FrameData(m_reply))) {
+                m_host.beep();
+                m_host.ShowStatus(1, FileErrorText(QStringLiteral("<BackFile#1WR> "), *error));
+                return Phase::EndOfCycle;
+            }
+            m_seqChar = nextSeqChar(m_seqChar);
+        }
+
+        // Beyond the announced count the status keeps counting while the bar stays full.
+        ++m_recordCount;
+        m_host.ShowStatus(0, RecordStatusText(m_recordCount, m_announcedCount));
+        m_host.setProgressValue(std::min(m_recordCount, m_announcedCount));
+        send(QStringLiteral("ACK"));
+        m_retryCount = 0;
+    }
+}
+
+UploadRun::Phase UploadRun::endOfCycle()
+{
+    m_host.setProgressVisible(false);
+    if (m_cycleResult) {
+        if (m_settings.SendMail == 1) {
+            if (m_output.SendByMail(m_uploadPath, m_mailError)) {
+                m_host.ShowStatus(1, m_settings.MailAddress + QStringLiteral("宛 ﾒｰﾙ登録完了"));
+                m_host.beep();
+                send(QStringLiteral("ACK"));
+                m_host.ShowStatus(1, CompletedStatusText(m_announcedCount));
+            } else {
+                m_host.ShowStatus(1, m_settings.MailAddress + QStringLiteral("宛 ﾒｰﾙ登録失敗:") + m_mailError);
+                send(QStringLiteral("CAN"));
+                m_host.ShowStatus(1, failedText());
+            }
+        } else {
+            send(QStringLiteral("ACK"));
+            m_host.ShowStatus(1, CompletedStatusText(m_announcedCount));
+        }
+    } else {
+        send(QStringLiteral("CAN"));
+        m_host.ShowStatus(1, failedText());
+    }
+    m_files.CloseAll();
+
+    if (m_settings.AutoStart == 1 && m_host.isRunning()) {
+        // A stop during the pause is noticed at the next cycle start, which then fails at once.
+        m_link.WaitTicks(AutoRestartPauseTicks);
+        return Phase::NewCycle;
+    }
+    return Phase::RunEnded;
+}
+
+void UploadRun::runEnded()
+{
+    m_host.setBusyCursor(false);
+    m_host.setRunning(false);
+    m_link.CloseUDP();
+    m_host.SetCommState(0);
+}
+
+bool UploadRun::yieldAndCheck()
+{
+    m_link.pump();
+    return m_host.isRunning();
+}
+
+bool UploadRun::send(const QString& text)
+{
+    m_link.SendText(text);
+    return m_host.isRunning();
+}
+
+void UploadRun::writeLog(const QString& reply)
+{
+    m_files.WriteLogLine(LogLine(m_clock.localNow(), m_recordCount, reply));
+}
+
+void UploadRun::internalError(const char* where)
+{
+    m_host.ShowStatus(1, QStringLiteral("内部ｴﾗｰ: ") + QString::fromLatin1(where));
+}

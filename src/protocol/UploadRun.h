@@ -1,0 +1,76 @@
+#pragma once
+// The upload run: one call of RunUpload drives cycles of clock setting, file request, record transfer and
+// completion until the run ends. It reaches sockets, windows, files and the clock only through its interfaces.
+
+#include "config/Settings.h"
+#include "protocol/Clock.h"
+#include "protocol/Link.h"
+#include "protocol/Output.h"
+#include "protocol/RunFiles.h"
+#include "protocol/RunHost.h"
+
+#include <QString>
+
+#include <cstdint>
+
+class UploadRun
+{
+public:
+    UploadRun(Link& link, RunHost& host, Clock& clock, Output& output, RunFiles& files, Settings& settings);
+
+    // Returns when the run has ended: link closed, Running false, SetCommState(0) called.
+    void RunUpload();
+
+    // Full path of the current cycle's upload file ("" before the first accepted file-name frame).
+    QString UploadPath() const { return m_uploadPath; }
+    // Reason of the last failed mail.
+    QString MailError() const { return m_mailError; }
+
+private:
+    enum class Phase
+    {
+        NewCycle,
+        CycleStart,
+        ClockSetting,
+        FileRequest,
+        Opening,
+        RecordPhase,
+        EndOfCycle,
+        RunEnded,
+    };
+
+    Phase newCycle();
+    Phase cycleStart();
+    Phase clockSetting();
+    Phase fileRequest();
+    Phase opening();
+    Phase recordPhase();
+    Phase endOfCycle();
+    void runEnded();
+
+    // One yield to the event loop; false when Running was cleared meanwhile.
+    bool yieldAndCheck();
+    // SendText, which yields too; false when Running was cleared meanwhile.
+    bool send(const QString& text);
+    void writeLog(const QString& reply);
+    void internalError(const char* where);
+
+    Link& m_link;
+    RunHost& m_host;
+    Clock& m_clock;
+    Output& m_output;
+    RunFiles& m_files;
+    Settings& m_settings;
+
+    QString m_uploadPath;
+    QString m_mailError;
+
+    // Run state shared by the cycle phases.
+    int m_retryCount = 0;
+    bool m_cycleResult = false;
+    QString m_reply;
+    QString m_fileNamePart;
+    int m_announcedCount = 0;
+    int m_recordCount = 0;
+    char16_t m_seqChar = u'0';
+};
