@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(
-    build-essential cmake ninja-build pkg-config
+    build-essential cmake ninja-build pkg-config clang-format
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl1-mesa-dev
     libcurl4-openssl-dev
     python3 python3-aiosmtpd
