@@ -1,0 +1,99 @@
+#include "link/CommControl.h"
+
+#include "config/Settings.h"
+#include "protocol/RunHost.h"
+#include "protocol/UploadRun.h"
+
+#include <QString>
+
+namespace {
+
+bool isAutoStart(const Settings& settings)
+{
+    return settings.AutoStart == 1;
+}
+
+} // namespace
+
+CommControl::CommControl(RunHost& host, Link& link, Clock& clock, Output& output, RunFiles& files, Settings& settings)
+    : m_host(host), m_link(link), m_clock(clock), m_output(output), m_files(files), m_settings(settings)
+{
+}
+
+void CommControl::cmdComm_Click(int index)
+{
+    if (index == StopIndex) {
+        Stop();
+        return;
+    }
+    if (index != StartIndex) {
+        return;
+    }
+    // Before the first tick the tick itself decides; a click then would be overtaken by it.
+    if (!m_firstTickDone) {
+        return;
+    }
+    if (m_runActive) {
+        // Stopping: the old run still holds the socket and the files, so the new one waits for it to return.
+        if (!m_host.isRunning()) {
+            m_startDeferred = true;
+            m_host.SetCommState(1);
+        }
+        return;
+    }
+    runUntilNoStartIsPending();
+}
+
+void CommControl::Timer1_Timer()
+{
+    if (m_firstTickDone) {
+        return;
+    }
+    m_firstTickDone = true;
+    if (m_runActive) {
+        return;
+    }
+    if (isAutoStart(m_settings)) {
+        runUntilNoStartIsPending();
+    } else {
+        m_host.setRunning(false);
+        m_host.SetCommState(0);
+    }
+}
+
+bool CommControl::Form_Unload()
+{
+    if (m_host.isRunning()) {
+        Stop();
+        return true;
+    }
+    if (m_runActive) {
+        // Stopping: the run is still on the stack and uses the window; the user closes again once it has returned.
+        if (m_startDeferred) {
+            Stop();
+        }
+        return true;
+    }
+    return false;
+}
+
+void CommControl::Stop()
+{
+    m_startDeferred = false;
+    m_host.setRunning(false);
+    m_host.SetCommState(0);
+    m_host.ShowStatus(1, QStringLiteral("通信ｽﾄｯﾌﾟﾎﾞﾀﾝが押されました"));
+}
+
+void CommControl::runUntilNoStartIsPending()
+{
+    m_runActive = true;
+    do {
+        m_startDeferred = false;
+        m_host.setRunning(true);
+        m_host.SetCommState(1);
+        UploadRun run(m_link, m_host, m_clock, m_output, m_files, m_settings);
+        run.RunUpload();
+    } while (m_startDeferred);
+    m_runActive = false;
+}

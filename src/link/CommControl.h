@@ -1,0 +1,47 @@
+#pragma once
+// Start, Stop, the automatic start on the first Timer1 tick and the close request during a run.
+// Owns no widgets or timers: the main window forwards its handlers here and supplies the RunHost side.
+
+#include <cstdint>
+
+class Clock;
+class Link;
+class Output;
+class RunFiles;
+class RunHost;
+struct Settings;
+
+class CommControl
+{
+public:
+    static constexpr int StartIndex = 0;
+    static constexpr int StopIndex = 1;
+
+    CommControl(RunHost& host, Link& link, Clock& clock, Output& output, RunFiles& files, Settings& settings);
+
+    // 0 Start, 1 Stop. A Start returns only when its run (and any Start deferred during it) has ended.
+    void cmdComm_Click(int index);
+    // The run part of the first Timer1 tick; later ticks are ignored.
+    void Timer1_Timer();
+    // True when the close must be cancelled: during a run it acts as Stop; idle, the window may close.
+    bool Form_Unload();
+
+    bool isRunActive() const { return m_runActive; }
+    bool isStartDeferred() const { return m_startDeferred; }
+
+private:
+    void Stop();
+    void runUntilNoStartIsPending();
+
+    RunHost& m_host;
+    Link& m_link;
+    Clock& m_clock;
+    Output& m_output;
+    RunFiles& m_files;
+    Settings& m_settings;
+
+    bool m_firstTickDone = false;
+    // True from the call of RunUpload until it returns, Running cleared or not (the stopping state included).
+    bool m_runActive = false;
+    bool m_startDeferred = false;
+};

@@ -1,0 +1,224 @@
+#include "link/UdpLink.h"
+
+#include "config/Cp932.h"
+#include "config/Settings.h"
+#include "protocol/Frame.h"
+#include "protocol/RunHost.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+constexpr char Terminator = '\r';
+
+} // namespace
+
+UdpLink::UdpLink(RunHost& host, const Settings& settings, QObject* parent)
+    : QObject(parent), m_host(host), m_settings(settings)
+{
+    Timer2.setInterval(TickIntervalMs);
+    Timer2.setTimerType(Qt::PreciseTimer);
+    connect(&Timer2, &QTimer::timeout, this, &UdpLink::Timer2_Timer);
+    connect(&Winsock1, &QUdpSocket::readyRead, this, &UdpLink::Winsock1_DataArrival);
+}
+
+UdpLink::~UdpLink() = default;
+
+void UdpLink::OpenUDP()
+{
+    CloseUDP();
+
+    bool ok = false;
+    const uint localPort = m_settings.LocalPort.trimmed().toUInt(&ok);
+    if (!ok || localPort > 65535) {
+        failOpen(errnoError(EINVAL));
+        return;
+    }
+    // Exclusive: a second program on the same port must fail here rather than share the cradle's replies.
+    if (!Winsock1.bind(QHostAddress::Any, static_cast<quint16>(localPort), QAbstractSocket::DontShareAddress)) {
+        failOpen(socketError());
+        return;
+    }
+
+    if (const std::optional<LinkError> error = resolveRemoteHost(m_settings.RemoteHost.trimmed())) {
+        failOpen(*error);
+        return;
+    }
+    if (m_lookupAbandoned) {
+        return;
+    }
+
+    // The port is converted after the host is set, so a bad port leaves a bound socket with a host and no port.
+    const int remotePort = m_settings.RemotePort.trimmed().toInt(&ok);
+    if (!ok || remotePort < 1 || remotePort > 65535) {
+        failOpen(errnoError(EINVAL));
+        return;
+    }
+    m_remotePort = static_cast<quint16>(remotePort);
+}
+
+void UdpLink::CloseUDP()
+{
+    Timer2.stop();
+    Winsock1.close();
+    m_remoteAddresses.clear();
+    m_remotePort.reset();
+    m_openError.reset();
+    m_lookupAbandoned = false;
+}
+
+void UdpLink::SendText(const QString& text)
+{
+    pump();
+    ReceiveBuffer.clear();
+
+    if (m_remoteAddresses.isEmpty() || !m_remotePort) {
+        if (!m_lookupAbandoned) {
+            ReportLinkError(m_openError ? *m_openError : errnoError(EDESTADDRREQ));
+        }
+        return;
+    }
+    QByteArray datagram = Cp932::encode(text);
+    datagram.append(Terminator);
+    if (Winsock1.writeDatagram(datagram, m_remoteAddresses.constFirst(), *m_remotePort) != datagram.size()) {
+        ReportLinkError(socketError());
+    }
+}
+
+QString UdpLink::WaitReply()
+{
+    TickCount = 0;
+    Timer2.start();
+    while (ReceiveBuffer.isEmpty() && TickCount < ReplyTimeoutTicks) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    Timer2.stop();
+    return ReceiveBuffer;
+}
+
+void UdpLink::WaitTicks(int count)
+{
+    TickCount = 0;
+    Timer2.start();
+    while (TickCount < count) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    Timer2.stop();
+}
+
+void UdpLink::pump()
+{
+    QCoreApplication::processEvents();
+}
+
+void UdpLink::Winsock1_DataArrival()
+{
+    // Qt signals again only once the queue has been read, so take everything; the last datagram wins.
+    QByteArray last;
+    bool haveLast = false;
+    QByteArray datagram;
+    while (Winsock1.hasPendingDatagrams()) {
+        const qint64 size = Winsock1.pendingDatagramSize();
+        if (size < 0) {
+            ReportLinkError(socketError());
+            return;
+        }
+        datagram.resize(size);
+        QHostAddress sender;
+        const qint64 read = Winsock1.readDatagram(datagram.data(), size, &sender);
+        if (read < 0) {
+            ReportLinkError(socketError());
+            return;
+        }
+        // Anything not from the cradle (another device, a stray broadcast) must not pose as its reply.
+        if (!isFromRemoteHost(sender)) {
+            continue;
+        }
+        datagram.resize(read);
+        last.swap(datagram);
+        haveLast = true;
+    }
+    if (haveLast) {
+        ReceiveBuffer = CutToByteCount(Cp932::decode(last), last.size());
+    }
+}
+
+void UdpLink::Timer2_Timer()
+{
+    ++TickCount;
+}
+
+void UdpLink::failOpen(const LinkError& error)
+{
+    m_openError = error;
+    ReportLinkError(error);
+}
+
+void UdpLink::ReportLinkError(const LinkError& error)
+{
+    m_host.setStatusText(QString::number(error.number) + QStringLiteral(" UDP設定に問題がないか確認してください。 ") +
+                         error.message);
+    m_host.setRunning(false);
+}
+
+UdpLink::LinkError UdpLink::socketError() const
+{
+    return {static_cast<int>(Winsock1.error()), Winsock1.errorString()};
+}
+
+UdpLink::LinkError UdpLink::errnoError(int number)
+{
+    return {number, QString::fromLocal8Bit(std::strerror(number))};
+}
+
+std::optional<UdpLink::LinkError> UdpLink::resolveRemoteHost(const QString& hostText)
+{
+    m_remoteAddresses.clear();
+    QHostAddress literal;
+    if (literal.setAddress(hostText)) {
+        m_remoteAddresses.append(literal);
+        return std::nullopt;
+    }
+    // A name is looked up once per run without blocking: the wait pumps events like the other waits, and a Stop
+    // abandons it quietly (the run is ending anyway).
+    std::optional<QHostInfo> result;
+    const int lookupId = QHostInfo::lookupHost(hostText, this, [&result](const QHostInfo& info) { result = info; });
+    while (!result) {
+        if (!m_host.isRunning()) {
+            QHostInfo::abortHostLookup(lookupId);
+            m_lookupAbandoned = true;
+            return std::nullopt;
+        }
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    if (result->error() != QHostInfo::NoError || result->addresses().isEmpty()) {
+        return LinkError{static_cast<int>(QAbstractSocket::HostNotFoundError), result->errorString()};
+    }
+    // IPv4 first: the cradle is an IPv4 device and the socket is dual-stack.
+    for (const QHostAddress& address : result->addresses()) {
+        if (address.protocol() == QAbstractSocket::IPv4Protocol) {
+            m_remoteAddresses.append(address);
+        }
+    }
+    for (const QHostAddress& address : result->addresses()) {
+        if (address.protocol() != QAbstractSocket::IPv4Protocol) {
+            m_remoteAddresses.append(address);
+        }
+    }
+    return std::nullopt;
+}
+
+bool UdpLink::isFromRemoteHost(const QHostAddress& sender) const
+{
+    const auto mode = QHostAddress::ConvertV4MappedToIPv4 | QHostAddress::ConvertLocalHost;
+    for (const QHostAddress& address : m_remoteAddresses) {
+        if (address.isEqual(sender, mode)) {
+            return true;
+        }
+    }
+    return false;
+}

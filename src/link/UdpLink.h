@@ -1,0 +1,77 @@
+#pragma once
+// The Qt UDP link to the cradle: one socket (Winsock1), the 10 ms tick (Timer2) and the two timed waits.
+// Depends on Qt Core/Network and the protocol interfaces only; it never touches widgets.
+
+#include "protocol/Link.h"
+
+#include <QHostAddress>
+#include <QHostInfo>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <QUdpSocket>
+
+#include <cstdint>
+#include <optional>
+
+class RunHost;
+struct Settings;
+
+class UdpLink : public QObject, public Link
+{
+    Q_OBJECT
+
+public:
+    static constexpr int TickIntervalMs = 10;
+    static constexpr int ReplyTimeoutTicks = 100;
+
+    UdpLink(RunHost& host, const Settings& settings, QObject* parent = nullptr);
+    ~UdpLink() override;
+
+    void OpenUDP() override;
+    void CloseUDP() override;
+    void SendText(const QString& text) override;
+    QString WaitReply() override;
+    void WaitTicks(int count) override;
+    void pump() override;
+
+    // Read-only views for the window and for tests.
+    const QString& receiveBuffer() const { return ReceiveBuffer; }
+    std::int16_t tickCount() const { return TickCount; }
+    bool isTicking() const { return Timer2.isActive(); }
+    bool isOpen() const { return Winsock1.state() == QAbstractSocket::BoundState; }
+    quint16 boundPort() const { return Winsock1.localPort(); }
+
+private:
+    struct LinkError
+    {
+        int number;
+        QString message;
+    };
+
+    void Winsock1_DataArrival();
+    void Timer2_Timer();
+    void ReportLinkError(const LinkError& error);
+    void failOpen(const LinkError& error);
+    LinkError socketError() const;
+    static LinkError errnoError(int number);
+    std::optional<LinkError> resolveRemoteHost(const QString& hostText);
+    bool isFromRemoteHost(const QHostAddress& sender) const;
+
+    RunHost& m_host;
+    const Settings& m_settings;
+
+    QUdpSocket Winsock1;
+    QTimer Timer2;
+    QString ReceiveBuffer;
+    std::int16_t TickCount = 0;
+
+    // Destination of every send and the only source whose datagrams are taken; empty until OpenUDP resolves it.
+    QList<QHostAddress> m_remoteAddresses;
+    std::optional<quint16> m_remotePort;
+    // Why the destination is incomplete, repeated by a send that cannot go out.
+    std::optional<LinkError> m_openError;
+    // A Stop during the host lookup: the run is ending, so the missing destination is no error of its own.
+    bool m_lookupAbandoned = false;
+};
