@@ -1,0 +1,279 @@
+#include "link/UdpLink.h"
+
+#include "config/Cp932.h"
+#include "config/Settings.h"
+#include "fakes/RecordingRunHost.h"
+#include "link/LinkTestSupport.h"
+
+#include <QElapsedTimer>
+#include <QNetworkDatagram>
+#include <QTest>
+#include <QTimer>
+#include <QUdpSocket>
+
+#include <memory>
+
+namespace {
+
+const QString ErrorMiddle = QStringLiteral(" UDP設定に問題がないか確認してください。 ");
+
+} // namespace
+
+class TestUdpLink : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void sendsCp932TextWithCarriageReturnFromLocalPort();
+    void cutsEachReply_data();
+    void cutsEachReply();
+    void takesReplyAsSoonAsItArrives();
+    void lateReplyStaysUntilNextSend();
+    void secondDatagramReplacesFirst();
+    void waitTicksIgnoresReplies();
+    void openTwiceRebindsAndCloseReleasesPort();
+    void busyLocalPortIsLinkError();
+    void badPortTextsAreLinkErrors_data();
+    void badPortTextsAreLinkErrors();
+    void ignoresDatagramsFromOtherHosts();
+
+private:
+    QByteArray peerReceive();
+    void peerSend(const QByteArray& datagram);
+
+    RecordingRunHost m_host;
+    Settings m_settings;
+    QUdpSocket m_peer;
+    std::unique_ptr<UdpLink> m_link;
+    quint16 m_localPort = 0;
+};
+
+void TestUdpLink::init()
+{
+    m_host = RecordingRunHost();
+    m_host.running = true;
+    QVERIFY(m_peer.bind(QHostAddress::LocalHost, 0));
+    m_localPort = freeUdpPort();
+    QVERIFY(m_localPort != 0);
+    m_settings = Settings();
+    m_settings.LocalPort = QString::number(m_localPort);
+    m_settings.RemoteHost = QStringLiteral("127.0.0.1");
+    m_settings.RemotePort = QString::number(m_peer.localPort());
+    m_link = std::make_unique<UdpLink>(m_host, m_settings);
+}
+
+void TestUdpLink::cleanup()
+{
+    m_link.reset();
+    m_peer.close();
+}
+
+QByteArray TestUdpLink::peerReceive()
+{
+    if (!m_peer.hasPendingDatagrams() && !m_peer.waitForReadyRead(2000)) {
+        return QByteArrayLiteral("<nothing>");
+    }
+    return m_peer.receiveDatagram().data();
+}
+
+void TestUdpLink::peerSend(const QByteArray& datagram)
+{
+    QCOMPARE(m_peer.writeDatagram(datagram, QHostAddress::LocalHost, m_localPort), datagram.size());
+}
+
+void TestUdpLink::sendsCp932TextWithCarriageReturnFromLocalPort()
+{
+    m_link->OpenUDP();
+    QCOMPARE(m_host.status, QString());
+    QVERIFY(m_link->isOpen());
+
+    m_link->SendText(QStringLiteral("ﾃｽﾄ漢字ABC"));
+    QVERIFY(m_peer.waitForReadyRead(2000));
+    const QNetworkDatagram datagram = m_peer.receiveDatagram();
+    QCOMPARE(datagram.data(), Cp932::encode(u"ﾃｽﾄ漢字ABC") + '\r');
+    QCOMPARE(datagram.data().size(), 3 + 4 + 3 + 1);
+    QCOMPARE(datagram.senderPort(), int(m_localPort));
+    QVERIFY(m_host.running);
+}
+
+void TestUdpLink::cutsEachReply_data()
+{
+    QTest::addColumn<QByteArray>("datagram");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("ACK + CR") << QByteArray("ACK\r") << QStringLiteral("ACK");
+    QTest::newRow("terminator not examined") << QByteArray("OK\n") << QStringLiteral("OK");
+    QTest::newRow("lone CR") << QByteArray("\r") << QString();
+    QTest::newRow("empty datagram") << QByteArray() << QString();
+    QTest::newRow("last character double-byte") << Cp932::encode(u"^0あ") << QString();
+    QTest::newRow("katakana and kanji") << Cp932::encode(u"^0ｱ,商品*1F\r") << QStringLiteral("^0ｱ,商品*1F");
+    QTest::newRow("64 KB") << QByteArray(65506, 'x') + '\r' << QString(65506, QLatin1Char('x'));
+}
+
+void TestUdpLink::cutsEachReply()
+{
+    QFETCH(QByteArray, datagram);
+    QFETCH(QString, expected);
+
+    m_link->OpenUDP();
+    peerSend(datagram);
+    // Loopback delivery is complete when the send returns, so one tick is enough for the datagram to be read.
+    m_link->WaitTicks(1);
+    QCOMPARE(m_link->receiveBuffer(), expected);
+    QCOMPARE(m_host.status, QString());
+}
+
+void TestUdpLink::takesReplyAsSoonAsItArrives()
+{
+    m_link->OpenUDP();
+    m_link->SendText(QStringLiteral("VOL"));
+    QCOMPARE(peerReceive(), QByteArray("VOL\r"));
+    QTimer::singleShot(50, this, [this] { peerSend("OK\r"); });
+
+    QCOMPARE(m_link->WaitReply(), QStringLiteral("OK"));
+    QVERIFY2(m_link->tickCount() < UdpLink::ReplyTimeoutTicks, "the reply must end the wait, not the time-out");
+    QVERIFY(!m_link->isTicking());
+}
+
+void TestUdpLink::lateReplyStaysUntilNextSend()
+{
+    m_link->OpenUDP();
+    m_link->SendText(QStringLiteral("VOL"));
+
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QCOMPARE(m_link->WaitReply(), QString());
+    QCOMPARE(m_link->tickCount(), std::int16_t(100));
+    QVERIFY(elapsed.elapsed() >= 900);
+    QVERIFY(!m_link->isTicking());
+
+    peerSend("LATE\r");
+    m_link->pump();
+    // Without a send the late reply is returned at once, and it stays in the buffer.
+    QCOMPARE(m_link->WaitReply(), QStringLiteral("LATE"));
+    QCOMPARE(m_link->tickCount(), std::int16_t(0));
+    QCOMPARE(m_link->WaitReply(), QStringLiteral("LATE"));
+
+    m_link->SendText(QStringLiteral("NAK"));
+    QCOMPARE(m_link->receiveBuffer(), QString());
+}
+
+void TestUdpLink::secondDatagramReplacesFirst()
+{
+    m_link->OpenUDP();
+    m_link->SendText(QStringLiteral("VOL"));
+    peerSend("^0FIRST*00\r");
+    peerSend("^0SECOND*00\r");
+    QCOMPARE(m_link->WaitReply(), QStringLiteral("^0SECOND*00"));
+}
+
+void TestUdpLink::waitTicksIgnoresReplies()
+{
+    m_link->OpenUDP();
+    QTimer::singleShot(10, this, [this] { peerSend("OK\r"); });
+    m_link->WaitTicks(5);
+    QCOMPARE(m_link->tickCount(), std::int16_t(5));
+    QVERIFY(!m_link->isTicking());
+    QCOMPARE(m_link->receiveBuffer(), QStringLiteral("OK"));
+
+    m_link->WaitTicks(0);
+    QCOMPARE(m_link->tickCount(), std::int16_t(0));
+    m_link->WaitTicks(-3);
+    QCOMPARE(m_link->tickCount(), std::int16_t(0));
+    QVERIFY(!m_link->isTicking());
+}
+
+void TestUdpLink::openTwiceRebindsAndCloseReleasesPort()
+{
+    m_link->OpenUDP();
+    m_link->OpenUDP();
+    QCOMPARE(m_host.status, QString());
+    QVERIFY(m_host.running);
+    QCOMPARE(m_link->boundPort(), m_localPort);
+
+    QUdpSocket rival;
+    QVERIFY2(!rival.bind(QHostAddress::Any, m_localPort, QAbstractSocket::DontShareAddress),
+             "the link must hold its port exclusively");
+
+    m_link->SendText(QStringLiteral("ACK"));
+    QCOMPARE(peerReceive(), QByteArray("ACK\r"));
+
+    m_link->CloseUDP();
+    QVERIFY(!m_link->isOpen());
+    QVERIFY(rival.bind(QHostAddress::Any, m_localPort, QAbstractSocket::DontShareAddress));
+}
+
+void TestUdpLink::busyLocalPortIsLinkError()
+{
+    QUdpSocket holder;
+    QVERIFY(holder.bind(QHostAddress::Any, m_localPort, QAbstractSocket::DontShareAddress));
+
+    m_link->OpenUDP();
+    QVERIFY(!m_host.running);
+    QVERIFY2(m_host.status.startsWith(QString::number(int(QAbstractSocket::AddressInUseError)) + ErrorMiddle),
+             qPrintable(m_host.status));
+    QVERIFY(m_host.status.size() > ErrorMiddle.size() + 1);
+}
+
+void TestUdpLink::badPortTextsAreLinkErrors_data()
+{
+    QTest::addColumn<QString>("localPort");
+    QTest::addColumn<QString>("remotePort");
+    QTest::addColumn<bool>("bound");
+
+    QTest::newRow("remote letters") << QString() << QStringLiteral("abc") << true;
+    QTest::newRow("remote out of range") << QString() << QStringLiteral("70000") << true;
+    QTest::newRow("remote 0") << QString() << QStringLiteral("0") << true;
+    QTest::newRow("remote empty") << QString() << QString() << true;
+    QTest::newRow("local letters") << QStringLiteral("x6000") << QString() << false;
+}
+
+void TestUdpLink::badPortTextsAreLinkErrors()
+{
+    QFETCH(QString, localPort);
+    QFETCH(QString, remotePort);
+    QFETCH(bool, bound);
+    if (!localPort.isEmpty()) {
+        m_settings.LocalPort = localPort;
+    } else {
+        m_settings.RemotePort = remotePort;
+    }
+
+    m_link->OpenUDP();
+    QVERIFY(!m_host.running);
+    QVERIFY2(m_host.status.startsWith(QStringLiteral("22") + ErrorMiddle), qPrintable(m_host.status));
+    QCOMPARE(m_link->isOpen(), bound);
+    if (bound) {
+        QCOMPARE(m_link->boundPort(), m_localPort);
+    }
+
+    // The run's closing "CAN" cannot go anywhere: the same error is shown again and nothing is sent.
+    m_host.status.clear();
+    m_link->SendText(QStringLiteral("CAN"));
+    QVERIFY2(m_host.status.startsWith(QStringLiteral("22") + ErrorMiddle), qPrintable(m_host.status));
+    QVERIFY(!m_peer.hasPendingDatagrams());
+}
+
+void TestUdpLink::ignoresDatagramsFromOtherHosts()
+{
+    QUdpSocket stranger;
+    QVERIFY(stranger.bind(QHostAddress(QStringLiteral("127.0.0.2")), 0));
+    m_link->OpenUDP();
+    m_link->SendText(QStringLiteral("VOL"));
+
+    stranger.writeDatagram("END\r", QHostAddress::LocalHost, m_localPort);
+    m_link->WaitTicks(1);
+    QCOMPARE(m_link->receiveBuffer(), QString());
+
+    // A stranger speaking last must not replace the cradle's reply either.
+    peerSend("^#DATA@1*00\r");
+    stranger.writeDatagram("END\r", QHostAddress::LocalHost, m_localPort);
+    QCOMPARE(m_link->WaitReply(), QStringLiteral("^#DATA@1*00"));
+    QCOMPARE(m_host.status, QString());
+}
+
+QTEST_GUILESS_MAIN(TestUdpLink)
+#include "TestUdpLink.moc"
