@@ -1,0 +1,175 @@
+#include "ui/frmAbout.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <QVersionNumber>
+#include <QWindow>
+
+namespace {
+
+constexpr int IconSize = 32;
+constexpr int TitlePointSizeStep = 2;
+
+const QString IconResource = QStringLiteral(":/icons/zelbo_udp.png");
+const QString PictureResource = QStringLiteral(":/images/about.png");
+
+void stackAbove(QWidget* window, QWidget* owner)
+{
+    if (owner == nullptr) {
+        return;
+    }
+    window->winId();
+    QWindow* ownerHandle = owner->window()->windowHandle();
+    if (window->windowHandle() != nullptr && ownerHandle != nullptr) {
+        window->windowHandle()->setTransientParent(ownerHandle);
+    }
+}
+
+} // namespace
+
+frmAbout::frmAbout(QWidget* mainWindow)
+    : QDialog(nullptr, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowCloseButtonHint),
+      m_mainWindow(mainWindow)
+{
+    setObjectName(QStringLiteral("frmAbout"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setModal(false);
+    if (mainWindow != nullptr) {
+        setFont(mainWindow->font());
+        connect(mainWindow, &QObject::destroyed, this, &QObject::deleteLater);
+    }
+    buildControls();
+    // Reached by OK, Enter, Esc and the close box alike.
+    connect(this, &QDialog::finished, this, &frmAbout::Form_Unload);
+}
+
+frmAbout::~frmAbout()
+{
+    Form_Unload();
+}
+
+frmAbout* frmAbout::open(QWidget* mainWindow)
+{
+    auto* box = new frmAbout(mainWindow);
+    box->Form_Load();
+    box->show();
+    return box;
+}
+
+QString frmAbout::versionText(const QString& applicationVersion)
+{
+    const QVersionNumber version = QVersionNumber::fromString(applicationVersion);
+    return QStringLiteral("Ver.%1.%2.%3")
+        .arg(version.majorVersion())
+        .arg(version.minorVersion())
+        .arg(version.microVersion());
+}
+
+void frmAbout::buildControls()
+{
+    picIcon = new QLabel(this);
+    picIcon->setObjectName(QStringLiteral("picIcon"));
+    QIcon icon = QApplication::windowIcon();
+    if (icon.isNull()) {
+        icon = QIcon(IconResource);
+    }
+    picIcon->setPixmap(icon.pixmap(IconSize, IconSize));
+    picIcon->setFixedSize(IconSize, IconSize);
+
+    lblTitle = new QLabel(this);
+    lblTitle->setObjectName(QStringLiteral("lblTitle"));
+    QFont titleFont = lblTitle->font();
+    titleFont.setPointSize(titleFont.pointSize() + TitlePointSizeStep);
+    titleFont.setBold(true);
+    lblTitle->setFont(titleFont);
+    lblVersion = new QLabel(this);
+    lblVersion->setObjectName(QStringLiteral("lblVersion"));
+    lblCompany = new QLabel(this);
+    lblCompany->setObjectName(QStringLiteral("lblCompany"));
+
+    Image1 = new QLabel(this);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setPixmap(QPixmap(PictureResource));
+    Image1->setAlignment(Qt::AlignCenter);
+
+    // The etched separator: a grey line over a white one.
+    const std::array<QColor, 2> lineColours = {QColor(0x80, 0x80, 0x80), QColor(0xFF, 0xFF, 0xFF)};
+    for (std::size_t i = 0; i < Line1.size(); ++i) {
+        auto* line = new QFrame(this);
+        line->setObjectName(QStringLiteral("Line1%1").arg(i));
+        line->setFixedHeight(1);
+        line->setAutoFillBackground(true);
+        QPalette palette = line->palette();
+        palette.setColor(QPalette::Window, lineColours[i]);
+        line->setPalette(palette);
+        Line1[i] = line;
+    }
+
+    cmdOK = new QPushButton(QStringLiteral("OK"), this);
+    cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    cmdOK->setDefault(true);
+    connect(cmdOK, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
+
+    auto* root = new QVBoxLayout(this);
+    root->setSizeConstraint(QLayout::SetFixedSize);
+    auto* top = new QHBoxLayout;
+    top->addWidget(picIcon, 0, Qt::AlignTop);
+    auto* texts = new QVBoxLayout;
+    texts->addWidget(lblTitle);
+    texts->addWidget(lblVersion);
+    texts->addWidget(lblCompany);
+    top->addLayout(texts, 1);
+    root->addLayout(top);
+    root->addWidget(Image1);
+    auto* separator = new QVBoxLayout;
+    separator->setSpacing(0);
+    separator->addWidget(Line1[0]);
+    separator->addWidget(Line1[1]);
+    root->addLayout(separator);
+    auto* bottom = new QHBoxLayout;
+    bottom->addStretch(1);
+    bottom->addWidget(cmdOK);
+    root->addLayout(bottom);
+}
+
+void frmAbout::Form_Load()
+{
+    const QString title = QCoreApplication::applicationName();
+    setWindowTitle(title + QStringLiteral("のﾊﾞｰｼﾞｮﾝ情報"));
+    lblVersion->setText(versionText(QCoreApplication::applicationVersion()));
+    lblTitle->setText(title);
+    lblCompany->setText(QCoreApplication::organizationName());
+    // Centred once the texts are in, so the size the box will have is known.
+    adjustSize();
+    if (m_mainWindow) {
+        const QRect main = m_mainWindow->frameGeometry();
+        move(main.x() + (main.width() - width()) / 2, main.y() + (main.height() - height()) / 2);
+        m_mainWindow->setEnabled(false);
+        stackAbove(this, m_mainWindow);
+    }
+}
+
+void frmAbout::cmdOK_Click()
+{
+    accept();
+}
+
+void frmAbout::Form_Unload()
+{
+    if (m_unloaded) {
+        return;
+    }
+    m_unloaded = true;
+    if (m_mainWindow) {
+        m_mainWindow->show();
+        m_mainWindow->raise();
+        m_mainWindow->activateWindow();
+        m_mainWindow->setEnabled(true);
+    }
+}

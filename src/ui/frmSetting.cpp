@@ -1,0 +1,549 @@
+#include "ui/frmSetting.h"
+
+#include "ui/frmFolder.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStringList>
+#include <QVBoxLayout>
+#include <QWindow>
+
+#include <utility>
+
+namespace {
+
+constexpr int FieldColumns = 5;
+constexpr int FolderLabelWidth = 430;
+
+const QString CrLf = QStringLiteral("\r\n");
+
+std::int16_t checkValue(const QCheckBox* box)
+{
+    return box->isChecked() ? 1 : 0;
+}
+
+// A box shows ticked only for exactly 1; any other stored value leaves it clear without stopping the load.
+bool isTicked(std::int16_t value)
+{
+    return value == 1;
+}
+
+template <std::size_t N> void selectOption(const std::array<QRadioButton*, N>& buttons, std::int16_t index)
+{
+    if (index >= 0 && static_cast<std::size_t>(index) < N) {
+        buttons[static_cast<std::size_t>(index)]->setChecked(true);
+    }
+}
+
+// Stacks the dialog above the window it belongs to without making it a child, because disabling a parent would
+// disable the dialog as well.
+void stackAbove(QWidget* window, QWidget* owner)
+{
+    if (owner == nullptr) {
+        return;
+    }
+    window->winId();
+    QWindow* ownerHandle = owner->window()->windowHandle();
+    if (window->windowHandle() != nullptr && ownerHandle != nullptr) {
+        window->windowHandle()->setTransientParent(ownerHandle);
+    }
+}
+
+} // namespace
+
+frmSetting::frmSetting(Settings& settings, const SettingsFile& file, MessageSink& messages, QWidget* mainWindow,
+                       FolderDisplay showSaveFolder)
+    : QWidget(nullptr, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowCloseButtonHint),
+      m_settings(settings), m_file(file), m_messages(messages), m_mainWindow(mainWindow),
+      m_showSaveFolder(std::move(showSaveFolder)), EditSettings(settings)
+{
+    setObjectName(QStringLiteral("frmSetting"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("ｵﾌﾟｼｮﾝ設定"));
+    if (mainWindow != nullptr) {
+        // Same Japanese face list as the main window.
+        setFont(mainWindow->font());
+        connect(mainWindow, &QObject::destroyed, this, &QObject::deleteLater);
+    }
+    buildControls();
+    adjustSize();
+    setFixedSize(size());
+}
+
+frmSetting::~frmSetting()
+{
+    Form_Unload();
+}
+
+frmSetting* frmSetting::open(Settings& settings, const SettingsFile& file, MessageSink& messages, QWidget* mainWindow,
+                             FolderDisplay showSaveFolder)
+{
+    auto* dialog = new frmSetting(settings, file, messages, mainWindow, std::move(showSaveFolder));
+    dialog->Form_Load();
+    dialog->show();
+    return dialog;
+}
+
+QGroupBox* frmSetting::makeGroup(const char* name, const QString& caption, const QString& toolTip)
+{
+    auto* group = new QGroupBox(caption, this);
+    group->setObjectName(QString::fromLatin1(name));
+    group->setToolTip(toolTip);
+    return group;
+}
+
+QLineEdit* frmSetting::makeText(const char* name, const QString& toolTip)
+{
+    auto* edit = new QLineEdit(this);
+    edit->setObjectName(QString::fromLatin1(name));
+    edit->setToolTip(toolTip);
+    return edit;
+}
+
+template <std::size_t N>
+QButtonGroup* frmSetting::makeOptions(const char* name, std::array<QRadioButton*, N>& buttons,
+                                      const std::array<QString, N>& captions, void (frmSetting::*handler)(int))
+{
+    auto* group = new QButtonGroup(this);
+    for (std::size_t i = 0; i < N; ++i) {
+        auto* button = new QRadioButton(captions[i], this);
+        button->setObjectName(QString::fromLatin1(name) + QString::number(i));
+        group->addButton(button, static_cast<int>(i));
+        buttons[i] = button;
+    }
+    // Toggled rather than clicked, so keyboard selection counts as well; only the newly selected button writes.
+    connect(group, &QButtonGroup::idToggled, this, [this, handler](int id, bool checked) {
+        if (checked) {
+            (this->*handler)(id);
+        }
+    });
+    return group;
+}
+
+void frmSetting::buildControls()
+{
+    // UDP設定
+    fraUDP = makeGroup("fraUDP", QStringLiteral("UDP設定"), QStringLiteral("UDPﾊﾟﾗﾒｰﾀを指定してください"));
+    txtLocalPort = makeText("txtLocalPort", QStringLiteral("ﾊﾞｲﾝﾄﾞするﾛｰｶﾙﾎﾟｰﾄ番号を指定してください"));
+    txtRemoteHost = makeText("txtRemoteHost", QStringLiteral("ﾘﾓｰﾄﾎｽﾄのIPｱﾄﾞﾚｽを指定してください"));
+    txtRemotePort = makeText("txtRemotePort", QStringLiteral("ﾘﾓｰﾄﾎﾟｰﾄ番号を指定してください"));
+    {
+        auto* grid = new QGridLayout(fraUDP);
+        grid->addWidget(new QLabel(QStringLiteral("ﾛｰｶﾙﾎﾟｰﾄ(Bind)"), fraUDP), 0, 0);
+        grid->addWidget(txtLocalPort, 0, 1);
+        grid->addWidget(new QLabel(QStringLiteral("ﾘﾓｰﾄﾎｽﾄ"), fraUDP), 1, 0);
+        grid->addWidget(txtRemoteHost, 1, 1);
+        grid->addWidget(new QLabel(QStringLiteral("ﾘﾓｰﾄﾎﾟｰﾄ"), fraUDP), 2, 0);
+        grid->addWidget(txtRemotePort, 2, 1);
+    }
+
+    // 保存ﾌｧｲﾙ名
+    const QString fixFnameTip = QStringLiteral("保存したいﾌｧｲﾙ名(拡張子はTXT固定、指定不要)を指定してください");
+    fraFixFname = makeGroup("fraFixFname", QStringLiteral("保存ﾌｧｲﾙ名"), fixFnameTip);
+    txtFixFname = makeText("txtFixFname", fixFnameTip);
+    (new QVBoxLayout(fraFixFname))->addWidget(txtFixFname);
+
+    // 日付・時刻付加
+    fraAddDate = makeGroup("fraAddDate", QStringLiteral("日付・時刻付加"),
+                           QStringLiteral("日付・時刻の付加方法を指定してください"));
+    makeOptions<5>("optAddDate", optAddDate,
+                   {QStringLiteral("日付・時刻なし"), QStringLiteral("ﾌｧｲﾙ名を日付(YYYYMMDD)にする"),
+                    QStringLiteral("ﾌｧｲﾙ名を日時(YYYYMMDDHHMM)にする"),
+                    QStringLiteral("ﾌｧｲﾙ名に日時(YYYYMMDD)を付加する"),
+                    QStringLiteral("ﾌｧｲﾙ名に日時(YYYYMMDDHHMM)を付加する")},
+                   &frmSetting::optAddDate_Click);
+    const std::array<QString, 5> addDateTips = {
+        QStringLiteral("ﾌｧｲﾙ名.TXT で保存"), QStringLiteral("YYYYMMDD.TXT で保存"),
+        QStringLiteral("YYYYMMDDーHHMM.TXT で保存"), QStringLiteral("ﾌｧｲﾙ名-YYYYMMDD.TXT で保存"),
+        QStringLiteral("ﾌｧｲﾙ名-YYYYMMDD-HHMM.TXT で保存")};
+    {
+        auto* column = new QVBoxLayout(fraAddDate);
+        for (std::size_t i = 0; i < optAddDate.size(); ++i) {
+            optAddDate[i]->setToolTip(addDateTips[i]);
+            column->addWidget(optAddDate[i]);
+        }
+    }
+
+    // 保存ﾌｫﾙﾀﾞ
+    fraFolder = makeGroup("fraFolder", QStringLiteral("保存ﾌｫﾙﾀﾞ"), QStringLiteral("保存ﾌｫﾙﾀﾞを選択してください"));
+    lblFolder = new QLabel(fraFolder);
+    lblFolder->setObjectName(QStringLiteral("lblFolder"));
+    lblFolder->setFrameShape(QFrame::Panel);
+    lblFolder->setFrameShadow(QFrame::Sunken);
+    lblFolder->setAutoFillBackground(true);
+    {
+        QPalette palette = lblFolder->palette();
+        palette.setColor(QPalette::Window, Qt::white);
+        lblFolder->setPalette(palette);
+    }
+    // A long path is clipped rather than widening the fixed-size dialog.
+    lblFolder->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    lblFolder->setMinimumWidth(FolderLabelWidth);
+    cmdFolderRef = new QPushButton(QStringLiteral("参照"), fraFolder);
+    cmdFolderRef->setObjectName(QStringLiteral("cmdFolderRef"));
+    cmdFolderRef->setAutoDefault(false);
+    connect(cmdFolderRef, &QPushButton::clicked, this, &frmSetting::cmdFolderRef_Click);
+    {
+        auto* row = new QHBoxLayout(fraFolder);
+        row->addWidget(lblFolder, 1);
+        row->addWidget(cmdFolderRef);
+    }
+
+    // 取り込みﾌｨｰﾙﾄﾞ選択: F1 to F20 in four rows of five.
+    fraField = makeGroup("fraField", QStringLiteral("取り込みﾌｨｰﾙﾄﾞ選択"),
+                         QStringLiteral("取り込みたいﾌｨｰﾙﾄﾞをﾁｪｯｸしてください"));
+    {
+        auto* grid = new QGridLayout(fraField);
+        for (int i = 0; i < Settings::FieldCount; ++i) {
+            auto* box = new QCheckBox(QStringLiteral("F%1").arg(i + 1), fraField);
+            box->setObjectName(QStringLiteral("chkField%1").arg(i));
+            connect(box, &QCheckBox::toggled, this, [this, i] { chkField_Click(i); });
+            grid->addWidget(box, i / FieldColumns, i % FieldColumns);
+            chkField[static_cast<std::size_t>(i)] = box;
+        }
+    }
+
+    auto twoOptions = [this](const char* groupName, const QString& caption, const QString& toolTip, const char* name,
+                             std::array<QRadioButton*, 2>& buttons, std::array<QString, 2> captions,
+                             void (frmSetting::*handler)(int), Qt::Orientation orientation) {
+        QGroupBox* group = makeGroup(groupName, caption, toolTip);
+        makeOptions<2>(name, buttons, captions, handler);
+        QBoxLayout* box = orientation == Qt::Horizontal ? static_cast<QBoxLayout*>(new QHBoxLayout(group))
+                                                        : static_cast<QBoxLayout*>(new QVBoxLayout(group));
+        box->addWidget(buttons[0]);
+        box->addWidget(buttons[1]);
+        return group;
+    };
+    fraOverWrite = twoOptions("fraOverWrite", QStringLiteral("保存ﾓｰﾄﾞ"), QStringLiteral("保存ﾓｰﾄﾞを選択してください"),
+                              "optOverWrite", optOverWrite, {QStringLiteral("追加ﾓｰﾄﾞ"), QStringLiteral("上書ﾓｰﾄﾞ")},
+                              &frmSetting::optOverWrite_Click, Qt::Horizontal);
+    fraStartUpSize = twoOptions("fraStartUpSize", QStringLiteral("ｽﾀｰﾄｻｲｽﾞ"),
+                                QStringLiteral("ZELBOを最小化して起動する場合は、｢ｱｲｺﾝ｣を選択してください"),
+                                "optStartUpSize", optStartUpSize, {QStringLiteral("ﾉｰﾏﾙ"), QStringLiteral("ｱｲｺﾝ")},
+                                &frmSetting::optStartUpSize_Click, Qt::Horizontal);
+    fraAutoStart = twoOptions("fraAutoStart", QStringLiteral("ｵｰﾄｽﾀｰﾄ"),
+                              QStringLiteral("ZELBO実行時、通信をｵｰﾄｽﾀｰﾄする場合は、「する」を選択してください"),
+                              "optAutoStart", optAutoStart, {QStringLiteral("しない"), QStringLiteral("する")},
+                              &frmSetting::optAutoStart_Click, Qt::Horizontal);
+    fraCrcType =
+        twoOptions("fraCrcType", QStringLiteral("CRCﾀｲﾌﾟ"),
+                   QStringLiteral("ﾁｪｯｸｻﾑの計算方法を選択してください（通常は、「ﾀｲﾌﾟ1」）"), "optCrcType", optCrcType,
+                   {QStringLiteral("ﾀｲﾌﾟ1"), QStringLiteral("ﾀｲﾌﾟ2")}, &frmSetting::optCrcType_Click, Qt::Horizontal);
+    fraProtocol =
+        twoOptions("fraProtocol", QStringLiteral("ﾌﾟﾛﾄｺﾙ"),
+                   QStringLiteral("通信ﾌﾟﾛﾄｺﾙを選択してください(通常は、｢専用｣)"), "optProtocol", optProtocol,
+                   {QStringLiteral("専用"), QStringLiteral("ｼﾝﾌﾟﾙ")}, &frmSetting::optProtocol_Click, Qt::Horizontal);
+
+    // ﾒｰﾙ送信
+    fraMail =
+        makeGroup("fraMail", QStringLiteral("ﾒｰﾙ送信"),
+                  QStringLiteral("ｱｯﾌﾟﾛｰﾄﾞしたﾌｧｲﾙを添付して、指定ｱﾄﾞﾚｽへﾒｰﾙしたい場合は、この項目を設定してください"));
+    chkSendMail = new QCheckBox(QStringLiteral("ｱｯﾌﾟﾛｰﾄﾞﾌｧｲﾙを添付してﾒｰﾙする"), fraMail);
+    chkSendMail->setObjectName(QStringLiteral("chkSendMail"));
+    connect(chkSendMail, &QCheckBox::toggled, this, &frmSetting::chkSendMail_Click);
+    txtMailAddress = makeText("txtMailAddress");
+    txtMailSub = makeText("txtMailSub");
+    txtFromMailAddress = makeText("txtFromMailAddress");
+    txtMailServer = makeText("txtMailServer");
+    {
+        auto* grid = new QGridLayout(fraMail);
+        grid->addWidget(chkSendMail, 0, 0, 1, 2);
+        grid->addWidget(new QLabel(QStringLiteral("宛先ﾒｰﾙｱﾄﾞﾚｽ(To)"), fraMail), 1, 0);
+        grid->addWidget(txtMailAddress, 1, 1);
+        grid->addWidget(new QLabel(QStringLiteral("件名"), fraMail), 2, 0);
+        grid->addWidget(txtMailSub, 2, 1);
+        grid->addWidget(new QLabel(QStringLiteral("差出人ﾒｰﾙｱﾄﾞﾚｽ(From)"), fraMail), 3, 0);
+        grid->addWidget(txtFromMailAddress, 3, 1);
+        grid->addWidget(new QLabel(QStringLiteral("ﾒｰﾙｻｰﾊﾞｰ"), fraMail), 4, 0);
+        grid->addWidget(txtMailServer, 4, 1);
+    }
+
+    chkTimeAdjust = new QCheckBox(QStringLiteral("PCと日時を合わせる"), this);
+    chkTimeAdjust->setObjectName(QStringLiteral("chkTimeAdjust"));
+    connect(chkTimeAdjust, &QCheckBox::toggled, this, &frmSetting::chkTimeAdjust_Click);
+
+    // Neither button is default or cancel: Enter and Esc must not close the dialog, and a plain window has neither.
+    const std::array<QString, 2> okCaptions = {QStringLiteral("OK"), QStringLiteral("ｷｬﾝｾﾙ")};
+    for (int i = 0; i < 2; ++i) {
+        auto* button = new QPushButton(okCaptions[static_cast<std::size_t>(i)], this);
+        button->setObjectName(QStringLiteral("cmdOK%1").arg(i));
+        button->setAutoDefault(false);
+        connect(button, &QPushButton::clicked, this, [this, i] { cmdOK_Click(i); });
+        cmdOK[static_cast<std::size_t>(i)] = button;
+    }
+
+    connect(txtLocalPort, &QLineEdit::textChanged, this, &frmSetting::txtLocalPort_Change);
+    connect(txtRemoteHost, &QLineEdit::textChanged, this, &frmSetting::txtRemoteHost_Change);
+    connect(txtRemotePort, &QLineEdit::textChanged, this, &frmSetting::txtRemotePort_Change);
+    connect(txtFixFname, &QLineEdit::textChanged, this, &frmSetting::txtFixFname_Change);
+    connect(txtMailAddress, &QLineEdit::textChanged, this, &frmSetting::txtMailAddress_Change);
+    connect(txtMailSub, &QLineEdit::textChanged, this, &frmSetting::txtMailSub_Change);
+    connect(txtFromMailAddress, &QLineEdit::textChanged, this, &frmSetting::txtFromMailAddress_Change);
+    connect(txtMailServer, &QLineEdit::textChanged, this, &frmSetting::txtMailServer_Change);
+
+    // Layout, top to bottom.
+    auto* root = new QVBoxLayout(this);
+
+    auto* top = new QHBoxLayout;
+    auto* topLeft = new QVBoxLayout;
+    topLeft->addWidget(fraUDP);
+    topLeft->addWidget(fraFixFname);
+    top->addLayout(topLeft, 1);
+    top->addWidget(fraAddDate);
+    root->addLayout(top);
+
+    root->addWidget(fraFolder);
+
+    auto* fields = new QHBoxLayout;
+    fields->addWidget(fraField, 1);
+    auto* modes = new QVBoxLayout;
+    modes->addWidget(fraOverWrite);
+    modes->addWidget(fraStartUpSize);
+    fields->addLayout(modes);
+    root->addLayout(fields);
+
+    auto* small = new QHBoxLayout;
+    small->addWidget(fraAutoStart);
+    small->addWidget(fraCrcType);
+    small->addWidget(fraProtocol);
+    root->addLayout(small);
+
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(fraMail, 1);
+    auto* corner = new QVBoxLayout;
+    corner->addWidget(chkTimeAdjust);
+    corner->addStretch(1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(cmdOK[0]);
+    buttons->addWidget(cmdOK[1]);
+    corner->addLayout(buttons);
+    bottom->addLayout(corner);
+    root->addLayout(bottom);
+}
+
+void frmSetting::Form_Load()
+{
+    if (m_mainWindow) {
+        move(m_mainWindow->pos());
+        m_mainWindow->setEnabled(false);
+        stackAbove(this, m_mainWindow);
+    }
+    LoadDialogSettings();
+}
+
+void frmSetting::LoadDialogSettings()
+{
+    lblFolder->setText(m_settings.SaveFolder);
+    lblFolder_Change();
+    selectOption(optOverWrite, m_settings.OverWrite);
+    selectOption(optStartUpSize, m_settings.StartUpSize);
+    selectOption(optAutoStart, m_settings.AutoStart);
+    selectOption(optCrcType, m_settings.CrcType);
+    selectOption(optProtocol, m_settings.Protocol);
+    chkSendMail->setChecked(isTicked(m_settings.SendMail));
+    txtMailAddress->setText(m_settings.MailAddress);
+    txtMailSub->setText(m_settings.MailSub);
+    txtFromMailAddress->setText(m_settings.FromMailAddress);
+    txtMailServer->setText(m_settings.MailServer);
+    txtLocalPort->setText(m_settings.LocalPort);
+    txtRemoteHost->setText(m_settings.RemoteHost);
+    txtRemotePort->setText(m_settings.RemotePort);
+    selectOption(optAddDate, m_settings.AddDate);
+    txtFixFname->setText(m_settings.FixFname);
+    bool numeric = false;
+    const int timeAdjust = m_settings.TimeAdjust.toInt(&numeric);
+    chkTimeAdjust->setChecked(numeric && timeAdjust == 1);
+    for (std::size_t i = 0; i < chkField.size(); ++i) {
+        chkField[i]->setChecked(isTicked(m_settings.FieldSelect[i]));
+    }
+    // The controls' events wrote what they could show; values they cannot show are kept as stored.
+    EditSettings = m_settings;
+}
+
+void frmSetting::setFolderText(const QString& folder)
+{
+    lblFolder->setText(folder);
+    lblFolder_Change();
+}
+
+void frmSetting::cmdOK_Click(int index)
+{
+    if (index == 1) {
+        close();
+        return;
+    }
+    if (index != 0) {
+        return;
+    }
+    if (chkSendMail->isChecked() &&
+        (txtMailAddress->text().isEmpty() || txtFromMailAddress->text().isEmpty() || txtMailServer->text().isEmpty())) {
+        m_messages.showMessage(QStringLiteral("宛先ﾒｰﾙｱﾄﾞﾚｽ(To)") + CrLf + QStringLiteral("差出人ﾒｰﾙｱﾄﾞﾚｽ(From)") +
+                                   CrLf + QStringLiteral("ﾒｰﾙｻｰﾊﾞｰ") + CrLf +
+                                   QStringLiteral("のいずれかが入力されていません！！"),
+                               QCoreApplication::applicationName(), MessageIcon::None);
+        return;
+    }
+    const QString refusal = unstorableTextMessage();
+    if (!refusal.isEmpty()) {
+        m_messages.showMessage(refusal, QCoreApplication::applicationName(), MessageIcon::None);
+        return;
+    }
+    m_file.WriteSettingsFile(m_settings, EditSettings, m_showSaveFolder);
+    close();
+}
+
+// The settings file encloses texts in double quotes with no escape, so a quote inside a text would cut the value
+// and every value after it would be read from the wrong place.
+QString frmSetting::unstorableTextMessage() const
+{
+    const std::array<std::pair<QString, const QString*>, 9> texts = {{
+        {QStringLiteral("保存ﾌｫﾙﾀﾞ"), &EditSettings.SaveFolder},
+        {QStringLiteral("ﾛｰｶﾙﾎﾟｰﾄ(Bind)"), &EditSettings.LocalPort},
+        {QStringLiteral("ﾘﾓｰﾄﾎｽﾄ"), &EditSettings.RemoteHost},
+        {QStringLiteral("ﾘﾓｰﾄﾎﾟｰﾄ"), &EditSettings.RemotePort},
+        {QStringLiteral("保存ﾌｧｲﾙ名"), &EditSettings.FixFname},
+        {QStringLiteral("宛先ﾒｰﾙｱﾄﾞﾚｽ(To)"), &EditSettings.MailAddress},
+        {QStringLiteral("件名"), &EditSettings.MailSub},
+        {QStringLiteral("差出人ﾒｰﾙｱﾄﾞﾚｽ(From)"), &EditSettings.FromMailAddress},
+        {QStringLiteral("ﾒｰﾙｻｰﾊﾞｰ"), &EditSettings.MailServer},
+    }};
+    QStringList lines;
+    for (const auto& [name, text] : texts) {
+        if (text->contains(u'"')) {
+            lines << name;
+        }
+    }
+    if (lines.isEmpty()) {
+        return QString();
+    }
+    lines << QStringLiteral("に \" (ﾀﾞﾌﾞﾙｸｫｰﾃｰｼｮﾝ) は使用できません！！");
+    return lines.join(CrLf);
+}
+
+void frmSetting::cmdFolderRef_Click()
+{
+    m_picker = frmFolder::open(lblFolder->text(), this, m_mainWindow, m_messages);
+    connect(m_picker, &frmFolder::folderChosen, this, &frmSetting::setFolderText);
+}
+
+void frmSetting::closeEvent(QCloseEvent* event)
+{
+    // The picker writes into this dialog; it is disabled meanwhile and cannot go away underneath it.
+    if (m_picker && m_picker->isVisible()) {
+        event->ignore();
+        return;
+    }
+    Form_Unload();
+    event->accept();
+}
+
+void frmSetting::Form_Unload()
+{
+    if (m_unloaded) {
+        return;
+    }
+    m_unloaded = true;
+    if (m_mainWindow) {
+        m_mainWindow->setEnabled(true);
+    }
+}
+
+void frmSetting::lblFolder_Change()
+{
+    EditSettings.SaveFolder = lblFolder->text();
+}
+
+void frmSetting::txtLocalPort_Change()
+{
+    EditSettings.LocalPort = txtLocalPort->text();
+}
+
+void frmSetting::txtRemoteHost_Change()
+{
+    EditSettings.RemoteHost = txtRemoteHost->text();
+}
+
+void frmSetting::txtRemotePort_Change()
+{
+    EditSettings.RemotePort = txtRemotePort->text();
+}
+
+void frmSetting::txtFixFname_Change()
+{
+    EditSettings.FixFname = txtFixFname->text();
+}
+
+void frmSetting::txtMailAddress_Change()
+{
+    EditSettings.MailAddress = txtMailAddress->text();
+}
+
+void frmSetting::txtMailSub_Change()
+{
+    EditSettings.MailSub = txtMailSub->text();
+}
+
+void frmSetting::txtFromMailAddress_Change()
+{
+    EditSettings.FromMailAddress = txtFromMailAddress->text();
+}
+
+void frmSetting::txtMailServer_Change()
+{
+    EditSettings.MailServer = txtMailServer->text();
+}
+
+void frmSetting::optAddDate_Click(int index)
+{
+    EditSettings.AddDate = static_cast<std::int16_t>(index);
+}
+
+void frmSetting::optCrcType_Click(int index)
+{
+    EditSettings.CrcType = static_cast<std::int16_t>(index);
+}
+
+void frmSetting::optOverWrite_Click(int index)
+{
+    EditSettings.OverWrite = static_cast<std::int16_t>(index);
+}
+
+void frmSetting::optStartUpSize_Click(int index)
+{
+    EditSettings.StartUpSize = static_cast<std::int16_t>(index);
+}
+
+void frmSetting::optAutoStart_Click(int index)
+{
+    EditSettings.AutoStart = static_cast<std::int16_t>(index);
+}
+
+void frmSetting::optProtocol_Click(int index)
+{
+    EditSettings.Protocol = static_cast<std::int16_t>(index);
+}
+
+void frmSetting::chkSendMail_Click()
+{
+    EditSettings.SendMail = checkValue(chkSendMail);
+}
+
+void frmSetting::chkTimeAdjust_Click()
+{
+    EditSettings.TimeAdjust = QString::number(checkValue(chkTimeAdjust));
+}
+
+void frmSetting::chkField_Click(int index)
+{
+    EditSettings.FieldSelect[static_cast<std::size_t>(index)] = checkValue(chkField[static_cast<std::size_t>(index)]);
+}

@@ -1,0 +1,123 @@
+#pragma once
+// The options dialog: shows Settings in its controls, keeps every edit in its own copy EditSettings and hands that
+// copy to SettingsFile on OK. It knows nothing of runs; the main window is only disabled and enabled again.
+
+#include "config/MessageSink.h"
+#include "config/Settings.h"
+#include "config/SettingsFile.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <array>
+#include <functional>
+
+class QButtonGroup;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class frmFolder;
+
+class frmSetting : public QWidget
+{
+    Q_OBJECT
+
+public:
+    using FolderDisplay = std::function<void(const QString& folder)>;
+
+    frmSetting(Settings& settings, const SettingsFile& file, MessageSink& messages, QWidget* mainWindow,
+               FolderDisplay showSaveFolder);
+    ~frmSetting() override;
+
+    // Builds a new dialog, loads it and shows it without waiting; it deletes itself when closed.
+    static frmSetting* open(Settings& settings, const SettingsFile& file, MessageSink& messages, QWidget* mainWindow,
+                            FolderDisplay showSaveFolder);
+
+    const Settings& editSettings() const { return EditSettings; }
+    // What the folder picker's OK writes: the label's text, and through its change event EditSettings.SaveFolder.
+    void setFolderText(const QString& folder);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildControls();
+    QGroupBox* makeGroup(const char* name, const QString& caption, const QString& toolTip);
+    QLineEdit* makeText(const char* name, const QString& toolTip = QString());
+    template <std::size_t N>
+    QButtonGroup* makeOptions(const char* name, std::array<QRadioButton*, N>& buttons,
+                              const std::array<QString, N>& captions, void (frmSetting::*handler)(int));
+
+    void Form_Load();
+    void LoadDialogSettings();
+    void Form_Unload();
+    void cmdOK_Click(int index);
+    void cmdFolderRef_Click();
+    // Empty when every text can be stored in the settings file, else the refusal message.
+    QString unstorableTextMessage() const;
+
+    void lblFolder_Change();
+    void txtLocalPort_Change();
+    void txtRemoteHost_Change();
+    void txtRemotePort_Change();
+    void txtFixFname_Change();
+    void txtMailAddress_Change();
+    void txtMailSub_Change();
+    void txtFromMailAddress_Change();
+    void txtMailServer_Change();
+    void optAddDate_Click(int index);
+    void optCrcType_Click(int index);
+    void optOverWrite_Click(int index);
+    void optStartUpSize_Click(int index);
+    void optAutoStart_Click(int index);
+    void optProtocol_Click(int index);
+    void chkSendMail_Click();
+    void chkTimeAdjust_Click();
+    void chkField_Click(int index);
+
+    Settings& m_settings;
+    const SettingsFile& m_file;
+    MessageSink& m_messages;
+    QPointer<QWidget> m_mainWindow;
+    FolderDisplay m_showSaveFolder;
+    QPointer<frmFolder> m_picker;
+    bool m_unloaded = false;
+
+    Settings EditSettings;
+
+    QLineEdit* txtLocalPort = nullptr;
+    QLineEdit* txtRemoteHost = nullptr;
+    QLineEdit* txtRemotePort = nullptr;
+    QLineEdit* txtFixFname = nullptr;
+    std::array<QRadioButton*, 5> optAddDate{};
+    QLabel* lblFolder = nullptr;
+    QPushButton* cmdFolderRef = nullptr;
+    std::array<QCheckBox*, Settings::FieldCount> chkField{};
+    std::array<QRadioButton*, 2> optOverWrite{};
+    std::array<QRadioButton*, 2> optStartUpSize{};
+    std::array<QRadioButton*, 2> optAutoStart{};
+    std::array<QRadioButton*, 2> optCrcType{};
+    std::array<QRadioButton*, 2> optProtocol{};
+    QCheckBox* chkSendMail = nullptr;
+    QLineEdit* txtMailAddress = nullptr;
+    QLineEdit* txtMailSub = nullptr;
+    QLineEdit* txtFromMailAddress = nullptr;
+    QLineEdit* txtMailServer = nullptr;
+    QCheckBox* chkTimeAdjust = nullptr;
+    std::array<QPushButton*, 2> cmdOK{};
+
+    QGroupBox* fraUDP = nullptr;
+    QGroupBox* fraFixFname = nullptr;
+    QGroupBox* fraAddDate = nullptr;
+    QGroupBox* fraFolder = nullptr;
+    QGroupBox* fraField = nullptr;
+    QGroupBox* fraOverWrite = nullptr;
+    QGroupBox* fraStartUpSize = nullptr;
+    QGroupBox* fraAutoStart = nullptr;
+    QGroupBox* fraCrcType = nullptr;
+    QGroupBox* fraProtocol = nullptr;
+    QGroupBox* fraMail = nullptr;
+};
