@@ -1,0 +1,88 @@
+#include "protocol/DiskRunFiles.h"
+
+#include "config/Cp932.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cerrno>
+
+class TestDiskRunFiles : public QObject
+{
+    Q_OBJECT
+
+    static QByteArray readAll(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    }
+
+private slots:
+    void writesCp932LinesAndTruncates()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString back = dir.filePath(QStringLiteral("Back.txt"));
+        const QString log = dir.filePath(QStringLiteral("LOG.TXT"));
+        QFile old(back);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("old content that must go\r\n");
+        old.close();
+
+        DiskRunFiles files(back);
+        QVERIFY(!files.OpenStaging());
+        QVERIFY(!files.OpenLog(log));
+        QVERIFY(!files.WriteStagingLine(QStringLiteral("A,売上,ｱ")));
+        // Visible to a reader before the files are closed: the writer reopens by path.
+        QCOMPARE(readAll(back), QByteArray("A,\x94\x84\x8F\xE3,\xB1\r\n"));
+        QVERIFY(!files.WriteStagingLine(QString()));
+        files.WriteLogLine(QStringLiteral("\"x\""));
+        files.CloseAll();
+        files.CloseAll();
+        QCOMPARE(readAll(back), QByteArray("A,\x94\x84\x8F\xE3,\xB1\r\n\r\n"));
+        QCOMPARE(readAll(log), QByteArray("\"x\"\r\n"));
+
+        // A new cycle empties both.
+        QVERIFY(!files.OpenStaging());
+        QVERIFY(!files.OpenLog(log));
+        files.CloseAll();
+        QCOMPARE(readAll(back), QByteArray());
+        QCOMPARE(readAll(log), QByteArray());
+    }
+
+    void reportsErrors()
+    {
+        QTemporaryDir dir;
+        const QString missing = dir.filePath(QStringLiteral("gone/LOG.TXT"));
+        DiskRunFiles files(dir.filePath(QStringLiteral("gone/Back.txt")));
+        const auto staging = files.OpenStaging();
+        QVERIFY(staging);
+        QCOMPARE(staging->number, ENOENT);
+        QVERIFY(!staging->description.isEmpty());
+        const auto log = files.OpenLog(missing);
+        QVERIFY(log);
+        QCOMPARE(log->number, ENOENT);
+        // Not open: a write must fail, not vanish.
+        QVERIFY(files.WriteStagingLine(QStringLiteral("x")));
+        files.WriteLogLine(QStringLiteral("x"));
+        files.CloseAll();
+    }
+
+    void reportsFullDisk()
+    {
+        if (!QFile::exists(QStringLiteral("/dev/full"))) {
+            QSKIP("no /dev/full on this platform");
+        }
+        DiskRunFiles files(QStringLiteral("/dev/full"));
+        QVERIFY(!files.OpenStaging());
+        const auto error = files.WriteStagingLine(QStringLiteral("A,1"));
+        QVERIFY(error);
+        QCOMPARE(error->number, ENOSPC);
+        QVERIFY(!error->description.isEmpty());
+        files.CloseAll();
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDiskRunFiles)
+#include "TestDiskRunFiles.moc"

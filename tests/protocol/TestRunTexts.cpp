@@ -1,0 +1,133 @@
+#include "protocol/RunTexts.h"
+
+#include <QDir>
+#include <QTest>
+
+class TestRunTexts : public QObject
+{
+    Q_OBJECT
+
+    static QDateTime at(int hour, int minute, int second = 0)
+    {
+        return QDateTime(QDate(2026, 12, 6), QTime(hour, minute, second));
+    }
+
+private slots:
+    void uploadFileNamePart_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("addDate");
+        QTest::addColumn<QString>("part");
+        const QString s = QDir::separator();
+        QTest::newRow("name, date and time")
+            << QStringLiteral("DAT") << 4 << s + QStringLiteral("DAT-20261206-0905.txt");
+        QTest::newRow("name only") << QStringLiteral("ORDERS") << 0 << s + QStringLiteral("ORDERS.txt");
+        QTest::newRow("date replaces name") << QStringLiteral("ORDERS") << 1 << s + QStringLiteral("20261206.txt");
+        QTest::newRow("name and date") << QStringLiteral("ORDERS") << 3 << s + QStringLiteral("ORDERS-20261206.txt");
+        QTest::newRow("date and time replace name")
+            << QStringLiteral("DAT") << 2 << s + QStringLiteral("20261206-0905.txt");
+        QTest::newRow("empty name") << QString() << 0 << s + QStringLiteral(".txt");
+        QTest::newRow("unknown index acts as 0") << QStringLiteral("DAT") << 5 << s + QStringLiteral("DAT.txt");
+        QTest::newRow("negative index acts as 0") << QStringLiteral("DAT") << -1 << s + QStringLiteral("DAT.txt");
+        QTest::newRow("second extension") << QStringLiteral("A.txt") << 0 << s + QStringLiteral("A.txt.txt");
+    }
+    void uploadFileNamePart()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, addDate);
+        QFETCH(QString, part);
+        QCOMPARE(UploadFileNamePart(name, static_cast<std::int16_t>(addDate), at(9, 5, 59)), part);
+    }
+
+    void safeFileName_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("safe");
+        QTest::newRow("plain") << QStringLiteral("DATA1") << QStringLiteral("DATA1");
+        QTest::newRow("double-byte") << QStringLiteral("売上データ") << QStringLiteral("売上データ");
+        QTest::newRow("single dot kept") << QStringLiteral("a.b") << QStringLiteral("a.b");
+        QTest::newRow("climbing") << QStringLiteral("../../evil") << QStringLiteral("______evil");
+        QTest::newRow("backslash") << QStringLiteral("..\\x") << QStringLiteral("___x");
+        QTest::newRow("absolute") << QStringLiteral("/etc/passwd") << QStringLiteral("_etc_passwd");
+        QTest::newRow("drive") << QStringLiteral("C:x") << QStringLiteral("C_x");
+        QTest::newRow("control characters") << QStringLiteral("a\tb\x7F") << QStringLiteral("a_b_");
+        QTest::newRow("bare dot-dot") << QStringLiteral("..") << QStringLiteral("__");
+    }
+    void safeFileName()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, safe);
+        QCOMPARE(SafeFileName(name), safe);
+    }
+
+    void saveFolderPaths_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("trimmed");
+        QTest::addColumn<QString>("path");
+        const QString s = QDir::separator();
+        QTest::newRow("no separator") << s + QStringLiteral("data") << s + QStringLiteral("data")
+                                      << s + QStringLiteral("data") + s + QStringLiteral("DAT.txt");
+        QTest::newRow("trailing separator") << s + QStringLiteral("data") + s << s + QStringLiteral("data")
+                                            << s + QStringLiteral("data") + s + QStringLiteral("DAT.txt");
+        QTest::newRow("drive root") << QStringLiteral("D:") + s << QStringLiteral("D:")
+                                    << QStringLiteral("D:") + s + QStringLiteral("DAT.txt");
+        QTest::newRow("bare root") << s << s << s + QStringLiteral("DAT.txt");
+    }
+    void saveFolderPaths()
+    {
+        QFETCH(QString, folder);
+        QFETCH(QString, trimmed);
+        QFETCH(QString, path);
+        QCOMPARE(TrimSaveFolder(folder), trimmed);
+        QCOMPARE(JoinFolder(TrimSaveFolder(folder), QDir::separator() + QStringLiteral("DAT.txt")), path);
+    }
+
+    void clockAdjust_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("on");
+        QTest::newRow("1") << QStringLiteral("1") << true;
+        QTest::newRow("0") << QStringLiteral("0") << false;
+        QTest::newRow("blank 1") << QStringLiteral(" 1") << true;
+        QTest::newRow("1.0") << QStringLiteral("1.0") << true;
+        QTest::newRow("01") << QStringLiteral("01") << true;
+        QTest::newRow("empty") << QString() << false;
+        QTest::newRow("2") << QStringLiteral("2") << false;
+        QTest::newRow("letters") << QStringLiteral("yes") << false;
+    }
+    void clockAdjust()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, on);
+        QCOMPARE(IsClockAdjustOn(text), on);
+    }
+
+    void texts()
+    {
+        QCOMPARE(ClockCommand(at(9, 5, 7)), QStringLiteral("TW20261206090507"));
+        QCOMPARE(ClockCommand(at(23, 59, 58)), QStringLiteral("TW20261206235958"));
+
+        QCOMPARE(BlankNumber(0), QStringLiteral(" 0"));
+        QCOMPARE(BlankNumber(12), QStringLiteral(" 12"));
+        QCOMPARE(BlankNumber(40000), QStringLiteral(" 40000"));
+        QCOMPARE(BlankNumber(-3), QStringLiteral("-3"));
+
+        QCOMPARE(LogLine(at(9, 5, 7), 0, QStringLiteral("^#DATA1@2*68")),
+                 QStringLiteral("\"2026/12/06\",\"09:05:07\",\" 0\",\"^#DATA1@2*68\""));
+        // Quotes in a reply are written as they came; a time-out leaves the last field empty.
+        QCOMPARE(LogLine(at(14, 0, 1), 3, QStringLiteral("^3a\"b*00")),
+                 QStringLiteral("\"2026/12/06\",\"14:00:01\",\" 3\",\"^3a\"b*00\""));
+        QCOMPARE(LogLine(at(14, 0, 1), 3, QString()), QStringLiteral("\"2026/12/06\",\"14:00:01\",\" 3\",\"\""));
+
+        QCOMPARE(RecordStatusText(12, 12), QStringLiteral("ﾚｺｰﾄﾞ受信 :  12/12"));
+        QCOMPARE(RecordStatusText(40000, 100), QStringLiteral("ﾚｺｰﾄﾞ受信 :  40000/100"));
+        QCOMPARE(CompletedStatusText(2), QStringLiteral("ﾚｺｰﾄﾞ受信<2> : 正常終了"));
+        QCOMPARE(FileErrorText(QStringLiteral("<BackFile> "), FileError{2, QStringLiteral("No such file")}),
+                 QStringLiteral("<BackFile>  2:No such file"));
+        QCOMPARE(FileErrorNumberText(FileError{28, QStringLiteral("No space")}), QStringLiteral(" 28:No space"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRunTexts)
+#include "TestRunTexts.moc"
