@@ -1,0 +1,44 @@
+#pragma once
+// Mails one file as an attachment through libcurl's SMTP client. The blocking send runs on a worker thread that shares
+// nothing with the caller, while the caller's event loop keeps running until the result is back. No widgets.
+
+#include <QByteArray>
+#include <QString>
+
+#include <chrono>
+
+class MailSender
+{
+public:
+    static constexpr std::chrono::milliseconds DefaultConnectTimeout{10000};
+    static constexpr std::chrono::milliseconds DefaultTotalTimeout{60000};
+
+    struct Mail
+    {
+        QString to;
+        QString from;
+        QString subject;
+        QString body;
+        QString attachmentPath;
+        QString server;
+    };
+
+    // The total bound covers resolving, connecting, the whole SMTP dialogue and the upload of the attachment.
+    void setTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds total);
+
+    // Returns once the send has finished: true when the server accepted the message. Otherwise mailError becomes the
+    // error number, one blank, the description and the source name; on success it is left as it was.
+    bool send(const Mail& mail, QString& mailError) const;
+
+    // "host" (port 25), "host:port", an IPv6 address with or without brackets, or a full smtp:// or smtps:// URL
+    // (which may carry user:password for authentication), as the URL libcurl is given.
+    static QString serverUrl(const QString& mailServer);
+    // Unstructured header text: unchanged when plain printable ASCII, otherwise RFC 2047 UTF-8 "B" encoded-words.
+    static QByteArray encodeHeaderText(const QString& text);
+    // The file-name parameter of Content-Disposition: quoted when plain ASCII, RFC 2231 UTF-8 otherwise.
+    static QByteArray fileNameParameter(const QString& fileName);
+
+private:
+    std::chrono::milliseconds m_connectTimeout = DefaultConnectTimeout;
+    std::chrono::milliseconds m_totalTimeout = DefaultTotalTimeout;
+};

@@ -1,0 +1,38 @@
+#pragma once
+// Builds the upload file from the staging file, keeping the selected fields F1-F20 of every line.
+// Works on cp932 bytes (a "," is never part of a double-byte character); reports through MessageSink, no widgets.
+
+#include "config/Settings.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+class MessageSink;
+
+class UploadFileWriter
+{
+public:
+    using FieldFlags = std::array<std::int16_t, Settings::FieldCount>;
+
+    UploadFileWriter(MessageSink& messages, const QString& title);
+
+    // overWrite 1 replaces the upload file, any other value appends to it. True only once every line is on stable
+    // storage, because the terminal may delete its data as soon as it is acknowledged. On failure the lines written so
+    // far stay, a message box has been shown and the result is false.
+    bool write(const QString& stagingPath, const QString& uploadPath, std::int16_t overWrite,
+               const FieldFlags& fieldSelect);
+
+    // Appends the kept fields of one line (given without its line end), joined by ",". Fields the line has are written
+    // even when empty; fields it does not have are not, so no trailing "," is invented.
+    static void appendSelectedFields(std::string_view line, const FieldFlags& fieldSelect, QByteArray& out);
+
+private:
+    bool fail(const QString& description, const QString& path);
+
+    MessageSink& m_messages;
+    QString m_title;
+};

@@ -1,0 +1,29 @@
+#include "output/UploadOutput.h"
+
+#include "config/ProgramPaths.h"
+#include "config/Settings.h"
+
+UploadOutput::UploadOutput(const Settings& settings, const ProgramPaths& paths, MessageSink& messages,
+                           const QString& title)
+    : m_settings(settings), m_paths(paths), m_writer(messages, title)
+{
+}
+
+bool UploadOutput::WriteUploadFile(const QString& uploadPath)
+{
+    return m_writer.write(m_paths.BackFilePath, uploadPath, m_settings.OverWrite, m_settings.FieldSelect);
+}
+
+bool UploadOutput::SendByMail(const QString& uploadPath, QString& mailError)
+{
+    // The message body is always empty.
+    const MailSender::Mail mail{
+        m_settings.MailAddress, m_settings.FromMailAddress, m_settings.MailSub, QString(), uploadPath,
+        m_settings.MailServer};
+    return m_mailer.send(mail, mailError);
+}
+
+void UploadOutput::setMailTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds total)
+{
+    m_mailer.setTimeouts(connect, total);
+}

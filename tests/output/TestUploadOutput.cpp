@@ -1,0 +1,79 @@
+#include "output/UploadOutput.h"
+
+#include "config/ProgramPaths.h"
+#include "config/Settings.h"
+#include "fakes/RecordingMessageSink.h"
+#include "output/SmtpServer.h"
+
+#include <QJsonArray>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace std::chrono_literals;
+
+class TestUploadOutput : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+
+    static QByteArray contents(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    }
+
+private slots:
+    void readsLiveSettingsAtEachCall()
+    {
+        ProgramPaths paths;
+        paths.ProgramFolder = m_dir.path();
+        paths.BackFilePath = m_dir.filePath(QStringLiteral("Back.txt"));
+        QFile staging(paths.BackFilePath);
+        QVERIFY(staging.open(QIODevice::WriteOnly));
+        QVERIFY(staging.write("a,b,c\r\n") == 7);
+        staging.close();
+
+        Settings settings;
+        settings.RemoteHost = QStringLiteral("127.0.0.1");
+        settings.OverWrite = 1;
+        RecordingMessageSink messages;
+        UploadOutput output(settings, paths, messages, QStringLiteral("ZELBO_UDP"));
+        const QString upload = m_dir.filePath(QStringLiteral("UP.txt"));
+
+        QVERIFY(output.WriteUploadFile(upload));
+        QCOMPARE(contents(upload), QByteArray("a,b,c\r\n"));
+        settings.OverWrite = 0;
+        settings.FieldSelect.fill(0);
+        settings.FieldSelect[2] = 1;
+        QVERIFY(output.WriteUploadFile(upload));
+        QCOMPARE(contents(upload), QByteArray("a,b,c\r\nc\r\n"));
+        QVERIFY(messages.boxes.isEmpty());
+
+        paths.BackFilePath = m_dir.filePath(QStringLiteral("gone.txt"));
+        QVERIFY(!output.WriteUploadFile(upload));
+        QCOMPARE(messages.boxes.size(), 1);
+        QCOMPARE(messages.boxes[0].title, QStringLiteral("ZELBO_UDP"));
+
+        // The mail carries the recipient, sender, subject and server of the settings as they are now.
+        SmtpServer server(QStringLiteral("accept"));
+        QVERIFY(server.port() != 0);
+        settings.SendMail = 1;
+        settings.MailAddress = QStringLiteral("to@example.com");
+        settings.FromMailAddress = QStringLiteral("from@example.com");
+        settings.MailSub = QStringLiteral("棚卸");
+        settings.MailServer = server.address();
+        output.setMailTimeouts(2s, 10s);
+        QString mailError;
+        QVERIFY2(output.SendByMail(upload, mailError), qPrintable(mailError));
+        const QJsonObject got = server.message(1);
+        QCOMPARE(got.value(QLatin1String("rcpt_tos")).toArray(), QJsonArray({QStringLiteral("to@example.com")}));
+        QCOMPARE(got.value(QLatin1String("mail_from")).toString(), QStringLiteral("from@example.com"));
+        QCOMPARE(got.value(QLatin1String("subject")).toString(), QStringLiteral("棚卸"));
+        QCOMPARE(server.read(1, QStringLiteral("attachment-0")), QByteArray("a,b,c\r\nc\r\n"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestUploadOutput)
+#include "TestUploadOutput.moc"

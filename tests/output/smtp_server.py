@@ -1,0 +1,128 @@
+#!/usr/bin/python3
+"""Loopback SMTP server for the mail tests (run with /usr/bin/python3, which has aiosmtpd).
+
+usage: smtp_server.py MODE OUTDIR
+  accept  take every message
+  reject  refuse every recipient with 550
+  auth    take messages only after AUTH with user "zelbo" and password "secret"
+  silent  accept TCP connections and never say a word
+Prints the chosen port on stdout, stores message N as OUTDIR/N/message.eml, OUTDIR/N/message.json (envelope and
+what the email package decoded) and OUTDIR/N/attachment-K, and stops when stdin is closed.
+"""
+
+import email
+import email.policy
+import json
+import logging
+import os
+import socket
+import sys
+import threading
+import warnings
+
+from aiosmtpd.controller import Controller
+from aiosmtpd.smtp import AuthResult, LoginPassword
+
+
+def free_port():
+    with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+class Store:
+    def __init__(self, outdir, reject):
+        self.outdir = outdir
+        self.reject = reject
+        self.count = 0
+
+    async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
+        if self.reject:
+            return "550 5.1.1 <%s>: Recipient address rejected" % address
+        envelope.rcpt_tos.append(address)
+        return "250 OK"
+
+    async def handle_DATA(self, server, session, envelope):
+        self.count += 1
+        folder = os.path.join(self.outdir, str(self.count))
+        os.makedirs(folder)
+        raw = envelope.original_content or envelope.content
+        with open(os.path.join(folder, "message.eml"), "wb") as f:
+            f.write(raw)
+        message = email.message_from_bytes(raw, policy=email.policy.default)
+        bodies = []
+        attachments = []
+        parts = message.iter_parts() if message.is_multipart() else [message]
+        for part in parts:
+            if part.get_content_disposition() == "attachment":
+                name = "attachment-%d" % len(attachments)
+                with open(os.path.join(folder, name), "wb") as f:
+                    f.write(part.get_payload(decode=True))
+                attachments.append({"filename": part.get_filename(), "file": name,
+                                    "content_type": part.get_content_type()})
+            else:
+                bodies.append(part.get_content())
+        info = {
+            "mail_from": envelope.mail_from,
+            "rcpt_tos": envelope.rcpt_tos,
+            "from": str(message["from"]),
+            "to": str(message["to"]),
+            "subject": str(message["subject"]) if message["subject"] is not None else None,
+            "date": message["date"] is not None,
+            "message_id": message["message-id"] is not None,
+            "multipart": message.is_multipart(),
+            "bodies": bodies,
+            "attachments": attachments,
+            "authenticated": bool(getattr(session, "authenticated", False)),
+        }
+        with open(os.path.join(folder, "message.json"), "w", encoding="utf-8") as f:
+            json.dump(info, f, ensure_ascii=False)
+        return "250 Message accepted"
+
+
+def authenticate(server, session, envelope, mechanism, auth_data):
+    ok = isinstance(auth_data, LoginPassword) and auth_data.login == b"zelbo" and auth_data.password == b"secret"
+    # handled=False lets aiosmtpd answer a refusal with its 535 reply.
+    return AuthResult(success=ok, handled=False)
+
+
+def run_silent():
+    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    listener.bind(("127.0.0.1", 0))
+    listener.listen(8)
+    held = []
+
+    def accept_forever():
+        while True:
+            try:
+                connection, _ = listener.accept()
+            except OSError:
+                return
+            held.append(connection)
+
+    threading.Thread(target=accept_forever, daemon=True).start()
+    print(listener.getsockname()[1], flush=True)
+    sys.stdin.read()
+    listener.close()
+
+
+def main():
+    mode, outdir = sys.argv[1], sys.argv[2]
+    if mode == "silent":
+        run_silent()
+        return
+    kwargs = {}
+    if mode == "auth":
+        # Plain-text AUTH is what the test wants: loopback only, no TLS.
+        warnings.simplefilter("ignore")
+        logging.getLogger("mail.log").setLevel(logging.ERROR)
+        kwargs = {"authenticator": authenticate, "auth_required": True, "auth_require_tls": False}
+    controller = Controller(Store(outdir, mode == "reject"), hostname="127.0.0.1", port=free_port(), **kwargs)
+    controller.start()
+    print(controller.port, flush=True)
+    sys.stdin.read()
+    controller.stop()
+
+
+if __name__ == "__main__":
+    main()
