@@ -1,0 +1,314 @@
+#include "config/Cp932.h"
+#include "config/ProgramPaths.h"
+#include "config/Settings.h"
+#include "fakes/RecordingMessageSink.h"
+#include "fakes/RecordingRunHost.h"
+#include "integration/SimProcess.h"
+#include "link/CommControl.h"
+#include "link/LinkTestSupport.h"
+#include "link/UdpLink.h"
+#include "output/UploadOutput.h"
+#include "protocol/Clock.h"
+#include "protocol/DiskRunFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUdpSocket>
+
+#include <memory>
+
+namespace {
+
+const QString StopText = QStringLiteral("通信ｽﾄｯﾌﾟﾎﾞﾀﾝが押されました");
+
+// Twelve records wrap the sequence characters; katakana, kanji, markers and a lone "^5" test the byte handling.
+QStringList sampleRecords()
+{
+    QStringList records;
+    for (int i = 1; i <= 12; ++i) {
+        records.append(QStringLiteral("%1,ｱｲｳｴｵ,商品名%1,*x*,%2").arg(i, 3, 10, QLatin1Char('0')).arg(i * 125));
+    }
+    records.insert(4, QStringLiteral("^5"));
+    records.append(QStringLiteral("最終,ﾗｽﾄ"));
+    return records;
+}
+
+QByteArray fileBytes(const QStringList& lines)
+{
+    QByteArray bytes;
+    for (const QString& line : lines) {
+        bytes += Cp932::encode(line) + "\r\n";
+    }
+    return bytes;
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return QByteArrayLiteral("<missing>");
+    }
+    return file.readAll();
+}
+
+} // namespace
+
+class TestTransfer : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void cleanTransfer_data();
+    void cleanTransfer();
+    void faultsStillGiveExactFile_data();
+    void faultsStillGiveExactFile();
+    void appendsAcrossAutoStartCyclesUntilStop();
+    void stopDuringReplyWaitEndsWithCan();
+    void remotePortOfLettersIsLinkError();
+
+private:
+    // Starts the simulator on the records file with extra arguments and points the settings at it.
+    bool startSim(const QStringList& arguments);
+    void buildObjects();
+    QString uploadPath() const { return m_saveFolder + QStringLiteral("/ORDERS.txt"); }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_saveFolder;
+    QString m_recordsPath;
+    QStringList m_records;
+    ProgramPaths m_paths;
+    Settings m_settings;
+    RecordingRunHost m_host;
+    RecordingMessageSink m_messages;
+    SystemClock m_clock;
+    std::unique_ptr<SimProcess> m_sim;
+    std::unique_ptr<UdpLink> m_link;
+    std::unique_ptr<DiskRunFiles> m_files;
+    std::unique_ptr<UploadOutput> m_output;
+    std::unique_ptr<CommControl> m_control;
+};
+
+void TestTransfer::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    m_saveFolder = m_dir->filePath(QStringLiteral("save"));
+    QVERIFY(QDir().mkpath(m_saveFolder));
+    m_paths = ProgramPaths();
+    m_paths.ProgramFolder = m_dir->path();
+    m_paths.IniPath = m_dir->filePath(QStringLiteral("zelbo_udp.ini"));
+    m_paths.BackFilePath = m_dir->filePath(QStringLiteral("Back.txt"));
+
+    m_records = sampleRecords();
+    m_recordsPath = m_dir->filePath(QStringLiteral("records.txt"));
+    QFile records(m_recordsPath);
+    QVERIFY(records.open(QIODevice::WriteOnly));
+    QVERIFY(records.write(fileBytes(m_records)) > 0);
+    records.close();
+
+    // Loopback only: every run of this suite talks to the simulator on 127.0.0.1.
+    m_settings = Settings();
+    m_settings.SaveFolder = m_saveFolder;
+    m_settings.RemoteHost = QStringLiteral("127.0.0.1");
+    m_settings.LocalPort = QString::number(freeUdpPort());
+    m_settings.RemotePort = QStringLiteral("1");
+    m_settings.TimeAdjust = QStringLiteral("0");
+    m_host = RecordingRunHost();
+    m_messages.boxes.clear();
+    m_sim = std::make_unique<SimProcess>();
+}
+
+void TestTransfer::cleanup()
+{
+    m_control.reset();
+    m_output.reset();
+    m_files.reset();
+    m_link.reset();
+    m_sim.reset();
+    m_dir.reset();
+}
+
+bool TestTransfer::startSim(const QStringList& arguments)
+{
+    const quint16 port = m_sim->start(
+        QStringList{QStringLiteral("--file"), m_recordsPath, QStringLiteral("--name"), QStringLiteral("ORDERS")} +
+        arguments);
+    m_settings.RemotePort = QString::number(port);
+    return port != 0;
+}
+
+void TestTransfer::buildObjects()
+{
+    m_link = std::make_unique<UdpLink>(m_host, m_settings);
+    m_files = std::make_unique<DiskRunFiles>(m_paths.BackFilePath);
+    m_output = std::make_unique<UploadOutput>(m_settings, m_paths, m_messages, QStringLiteral("ZELBO_UDP"));
+    m_control = std::make_unique<CommControl>(m_host, *m_link, m_clock, *m_output, *m_files, m_settings);
+    m_control->Timer1_Timer();
+}
+
+void TestTransfer::cleanTransfer_data()
+{
+    QTest::addColumn<int>("protocol");
+    QTest::addColumn<int>("crcType");
+    QTest::addColumn<QString>("timeAdjust");
+
+    QTest::newRow("dedicated, type 1, clock set") << 0 << 0 << QStringLiteral("1");
+    QTest::newRow("dedicated, type 2") << 0 << 1 << QStringLiteral("0");
+    QTest::newRow("simple, type 1") << 1 << 0 << QStringLiteral("0");
+    QTest::newRow("simple, type 2, clock set") << 1 << 1 << QStringLiteral("1");
+}
+
+void TestTransfer::cleanTransfer()
+{
+    QFETCH(int, protocol);
+    QFETCH(int, crcType);
+    QFETCH(QString, timeAdjust);
+    m_settings.Protocol = static_cast<std::int16_t>(protocol);
+    m_settings.CrcType = static_cast<std::int16_t>(crcType);
+    m_settings.TimeAdjust = timeAdjust;
+    QVERIFY(startSim(
+        {QStringLiteral("--protocol"), QString::number(protocol), QStringLiteral("--crc"), QString::number(crcType)}));
+    buildObjects();
+
+    m_control->cmdComm_Click(0);
+
+    QCOMPARE(readFile(uploadPath()), fileBytes(m_records));
+    QCOMPARE(m_host.statusLines().last(), QStringLiteral("ﾚｺｰﾄﾞ受信<14> : 正常終了"));
+    QVERIFY(!m_host.running);
+    QCOMPARE(m_host.commStates.last(), std::int16_t(0));
+    QVERIFY(m_messages.boxes.isEmpty());
+    QVERIFY(m_sim->waitForExit());
+    // File-name frame, 14 records and "END", plus "OK" to the clock setting.
+    const int datagrams = timeAdjust == QStringLiteral("1") ? 17 : 16;
+    QCOMPARE(m_sim->linesStartingWith(QStringLiteral("RESULT")),
+             QStringList{QStringLiteral("RESULT ACK records=14 datagrams=%1 cycle=1").arg(datagrams)});
+    const QStringList received = m_sim->linesStartingWith(QStringLiteral("RECV"));
+    QCOMPARE(received.first().startsWith(QStringLiteral("RECV TW")), timeAdjust == QStringLiteral("1"));
+    QCOMPARE(received.count(QStringLiteral("RECV NAK")), 0);
+    // The log holds the file-name frame, each record and "END".
+    QCOMPARE(readFile(m_saveFolder + QStringLiteral("/LOG.TXT")).count("\r\n"), 16);
+}
+
+void TestTransfer::faultsStillGiveExactFile_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("naks");
+
+    QTest::newRow("bad checksums") << QStringList{QStringLiteral("--bad-crc"), QStringLiteral("@2,5")} << 2;
+    QTest::newRow("wrong sequence") << QStringList{QStringLiteral("--bad-seq"), QStringLiteral("@3")} << 1;
+    // Record 11 carries "0" after "9": its repeat is recognised across the wrap.
+    QTest::newRow("repeats") << QStringList{QStringLiteral("--repeat"), QStringLiteral("@1,10,11")} << 0;
+    QTest::newRow("drop, terminal resends") << QStringList{QStringLiteral("--drop"), QStringLiteral("@3"),
+                                                           QStringLiteral("--retransmit"), QStringLiteral("300")}
+                                            << 0;
+    // No resend by the terminal: the PC's five waits run out and its NAK brings the record.
+    QTest::newRow("drop, PC asks again") << QStringList{QStringLiteral("--drop"), QStringLiteral("@7")} << 1;
+    QTest::newRow("reply later than one wait") << QStringList{QStringLiteral("--delay"), QStringLiteral("@2"),
+                                                              QStringLiteral("--delay-ms"), QStringLiteral("1300")}
+                                               << 0;
+    QTest::newRow("bad file-name frames") << QStringList{QStringLiteral("--bad-name"), QStringLiteral("2")} << 2;
+    QTest::newRow("stranger on 127.0.0.2") << QStringList{QStringLiteral("--foreign"), QStringLiteral("@1,6,14")} << 0;
+    QTest::newRow("random mix, seeded") << QStringList{QStringLiteral("--seed"),    QStringLiteral("7"),
+                                                       QStringLiteral("--bad-crc"), QStringLiteral("0.2"),
+                                                       QStringLiteral("--repeat"),  QStringLiteral("0.2"),
+                                                       QStringLiteral("--bad-seq"), QStringLiteral("0.1")}
+                                        << -1;
+}
+
+void TestTransfer::faultsStillGiveExactFile()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, naks);
+    QVERIFY(startSim(arguments));
+    buildObjects();
+
+    m_control->cmdComm_Click(0);
+
+    QCOMPARE(readFile(uploadPath()), fileBytes(m_records));
+    QCOMPARE(m_host.statusLines().last(), QStringLiteral("ﾚｺｰﾄﾞ受信<14> : 正常終了"));
+    QVERIFY(m_sim->waitForExit());
+    QCOMPARE(m_sim->linesStartingWith(QStringLiteral("RESULT")).size(), 1);
+    QVERIFY(m_sim->linesStartingWith(QStringLiteral("RESULT")).first().startsWith(QStringLiteral("RESULT ACK")));
+    if (naks >= 0) {
+        QCOMPARE(m_sim->lines().count(QStringLiteral("RECV NAK")), naks);
+    }
+}
+
+void TestTransfer::appendsAcrossAutoStartCyclesUntilStop()
+{
+    m_settings.AutoStart = 1;
+    m_settings.OverWrite = 0;
+    QFile existing(uploadPath());
+    QVERIFY(existing.open(QIODevice::WriteOnly));
+    existing.write("OLD\r\n");
+    existing.close();
+    QVERIFY(startSim({QStringLiteral("--cycles"), QStringLiteral("2")}));
+    int results = 0;
+    m_sim->onLine = [this, &results](const QString& line) {
+        if (line.startsWith(QStringLiteral("RESULT")) && ++results == 2) {
+            m_control->cmdComm_Click(1);
+        }
+    };
+    buildObjects(); // the first tick starts the run: AutoStart is 1
+
+    QCOMPARE(results, 2);
+    QCOMPARE(readFile(uploadPath()), QByteArray("OLD\r\n") + fileBytes(m_records) + fileBytes(m_records));
+    QCOMPARE(m_sim->linesStartingWith(QStringLiteral("RESULT ACK")).size(), 2);
+    const QStringList lines = m_host.statusLines();
+    QCOMPARE(lines.mid(lines.size() - 3),
+             (QStringList{QStringLiteral("ﾚｺｰﾄﾞ受信<14> : 正常終了"), StopText, QStringLiteral("異常終了")}));
+    QVERIFY(!m_host.running);
+    QVERIFY(!m_control->isRunActive());
+}
+
+void TestTransfer::stopDuringReplyWaitEndsWithCan()
+{
+    QVERIFY(startSim({QStringLiteral("--drop"), QStringLiteral("@4")}));
+    bool stoppedInWait = false;
+    m_sim->onLine = [this, &stoppedInWait](const QString& line) {
+        if (line == QStringLiteral("FAULT drop 4")) {
+            stoppedInWait = m_control->Form_Unload();
+        }
+    };
+    buildObjects();
+
+    m_control->cmdComm_Click(0);
+
+    QVERIFY(stoppedInWait);
+    QVERIFY(!m_host.running);
+    QVERIFY(!QFile::exists(uploadPath()));
+    QCOMPARE(m_host.statusLines().mid(m_host.statusLines().size() - 2),
+             (QStringList{StopText, QStringLiteral("異常終了")}));
+    QVERIFY(m_sim->waitForExit());
+    QCOMPARE(m_sim->linesStartingWith(QStringLiteral("RESULT")),
+             QStringList{QStringLiteral("RESULT CAN records=3 datagrams=4 cycle=1")});
+    // The run closed its socket: the local port is free again.
+    QUdpSocket probe;
+    QVERIFY(probe.bind(QHostAddress::Any, m_settings.LocalPort.toUShort(), QAbstractSocket::DontShareAddress));
+    QVERIFY(!m_control->Form_Unload());
+}
+
+void TestTransfer::remotePortOfLettersIsLinkError()
+{
+    m_settings.RemotePort = QStringLiteral("cradle");
+    buildObjects();
+
+    m_control->cmdComm_Click(0);
+
+    QVERIFY(!m_host.running);
+    const QStringList lines = m_host.statusLines();
+    QCOMPARE(lines.size(), 2);
+    QVERIFY2(lines.first().startsWith(QStringLiteral("22 UDP設定に問題がないか確認してください。 ")),
+             qPrintable(lines.first()));
+    QCOMPARE(lines.last(), QStringLiteral("異常終了"));
+    QCOMPARE(m_host.commStates.last(), std::int16_t(0));
+    QVERIFY(!m_control->isRunActive());
+}
+
+QTEST_GUILESS_MAIN(TestTransfer)
+#include "TestTransfer.moc"

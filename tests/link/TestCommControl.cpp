@@ -1,0 +1,250 @@
+#include "link/CommControl.h"
+
+#include "config/Settings.h"
+#include "fakes/FakeLink.h"
+#include "fakes/FakeOutput.h"
+#include "fakes/FakeRunHost.h"
+#include "fakes/FixedClock.h"
+#include "protocol/DiskRunFiles.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+const QString StopText = QStringLiteral("通信ｽﾄｯﾌﾟﾎﾞﾀﾝが押されました");
+
+} // namespace
+
+class TestCommControl : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void firstTickStartsOnlyWithAutoStartOne_data();
+    void firstTickStartsOnlyWithAutoStartOne();
+    void startBeforeFirstTickIsIgnored();
+    void stopDuringWaitActsAtOnceAndRunEnds();
+    void startWhileStoppingIsDeferredUntilRunReturns();
+    void stopCancelsDeferredStart();
+    void startOrTickDuringRunChangesNothing();
+    void closeDuringRunActsAsStopAndIsCancelled();
+    void closeWhenIdleIsAllowed();
+
+private:
+    // One VOL that times out, during which the action runs, then the run's closing "CAN".
+    void scriptOneRun(std::function<void()> duringWait);
+
+    QTemporaryDir m_dir;
+    Settings m_settings;
+    FakeRunHost m_host;
+    std::unique_ptr<FakeLink> m_link;
+    FixedClock m_clock;
+    FakeOutput m_output;
+    std::unique_ptr<DiskRunFiles> m_files;
+    std::unique_ptr<CommControl> m_control;
+};
+
+void TestCommControl::init()
+{
+    QVERIFY(m_dir.isValid());
+    m_settings = Settings();
+    m_settings.SaveFolder = m_dir.path();
+    m_settings.TimeAdjust = QStringLiteral("0");
+    m_settings.RemoteHost = QStringLiteral("127.0.0.1");
+    m_host = FakeRunHost();
+    m_host.running = false;
+    m_link = std::make_unique<FakeLink>(m_host);
+    m_files = std::make_unique<DiskRunFiles>(m_dir.filePath(QStringLiteral("Back.txt")));
+    m_control = std::make_unique<CommControl>(m_host, *m_link, m_clock, m_output, *m_files, m_settings);
+}
+
+void TestCommControl::scriptOneRun(std::function<void()> duringWait)
+{
+    m_link->expect(QStringLiteral("VOL")).timeout().then(std::move(duringWait)).expect(QStringLiteral("CAN"));
+}
+
+void TestCommControl::firstTickStartsOnlyWithAutoStartOne_data()
+{
+    QTest::addColumn<int>("autoStart");
+    QTest::addColumn<bool>("starts");
+    QTest::newRow("0") << 0 << false;
+    QTest::newRow("1") << 1 << true;
+    QTest::newRow("-1 is not exactly 1") << -1 << false;
+}
+
+void TestCommControl::firstTickStartsOnlyWithAutoStartOne()
+{
+    QFETCH(int, autoStart);
+    QFETCH(bool, starts);
+    m_settings.AutoStart = static_cast<std::int16_t>(autoStart);
+    scriptOneRun([this] { m_control->cmdComm_Click(1); });
+
+    m_control->Timer1_Timer();
+
+    QVERIFY(!m_host.running);
+    QVERIFY(!m_control->isRunActive());
+    if (starts) {
+        QVERIFY2(m_link->ok(), qPrintable(m_link->failures.join(u'\n')));
+        QCOMPARE(m_link->openCount, 1);
+        QCOMPARE(m_host.runningChanges, (QList<bool>{true, false, false}));
+    } else {
+        QCOMPARE(m_link->openCount, 0);
+        QCOMPARE(m_host.runningChanges, QList<bool>{false});
+        QCOMPARE(m_host.commStates, QList<std::int16_t>{0});
+    }
+
+    // Later ticks never start anything.
+    m_control->Timer1_Timer();
+    QCOMPARE(m_link->openCount, starts ? 1 : 0);
+}
+
+void TestCommControl::startBeforeFirstTickIsIgnored()
+{
+    m_control->cmdComm_Click(0);
+    QCOMPARE(m_link->openCount, 0);
+    QVERIFY(!m_host.running);
+    QVERIFY(m_host.commStates.isEmpty());
+
+    // The tick then sets the idle state as usual, and Start works from then on.
+    m_control->Timer1_Timer();
+    QCOMPARE(m_host.commStates, QList<std::int16_t>{0});
+    scriptOneRun([this] { m_control->cmdComm_Click(1); });
+    m_control->cmdComm_Click(0);
+    QCOMPARE(m_link->openCount, 1);
+    QVERIFY2(m_link->ok(), qPrintable(m_link->failures.join(u'\n')));
+}
+
+void TestCommControl::stopDuringWaitActsAtOnceAndRunEnds()
+{
+    m_control->Timer1_Timer();
+    QString statusAtStop;
+    QList<std::int16_t> statesAtStop;
+    scriptOneRun([&] {
+        m_control->cmdComm_Click(1);
+        statusAtStop = m_host.status;
+        statesAtStop = m_host.commStates;
+    });
+
+    m_control->cmdComm_Click(0);
+
+    QVERIFY2(m_link->ok(), qPrintable(m_link->failures.join(u'\n')));
+    // The stop shows at once, before the run has noticed it.
+    QCOMPARE(statusAtStop, QStringLiteral("UDP通信：送受信待ち\r\n") + StopText);
+    QCOMPARE(statesAtStop, (QList<std::int16_t>{0, 1, 0}));
+    QCOMPARE(m_host.statusLines(),
+             (QStringList{QStringLiteral("UDP通信：送受信待ち"), StopText, QStringLiteral("異常終了")}));
+    QCOMPARE(m_host.commStates, (QList<std::int16_t>{0, 1, 0, 0}));
+    QVERIFY(!m_host.running);
+    QCOMPARE(m_link->closeCount, 1);
+    QVERIFY(!m_control->isRunActive());
+}
+
+void TestCommControl::startWhileStoppingIsDeferredUntilRunReturns()
+{
+    m_control->Timer1_Timer();
+    int opensDuringFirstRun = -1;
+    bool deferred = false;
+    scriptOneRun([&] {
+        m_control->cmdComm_Click(1);
+        m_control->cmdComm_Click(0);
+        opensDuringFirstRun = m_link->openCount;
+        deferred = m_control->isStartDeferred();
+        QVERIFY(!m_host.running);
+    });
+    scriptOneRun([this] { m_control->cmdComm_Click(1); });
+
+    m_control->cmdComm_Click(0);
+
+    QVERIFY2(m_link->ok(), qPrintable(m_link->failures.join(u'\n')));
+    QCOMPARE(opensDuringFirstRun, 1);
+    QVERIFY(deferred);
+    // The second run opens only after the first has closed: never two at once.
+    QCOMPARE(m_link->transcript,
+             (QStringList{QStringLiteral("OpenUDP"), QStringLiteral("> VOL"), QStringLiteral("< (time-out)"),
+                          QStringLiteral("> CAN"), QStringLiteral("CloseUDP"), QStringLiteral("OpenUDP"),
+                          QStringLiteral("> VOL"), QStringLiteral("< (time-out)"), QStringLiteral("> CAN"),
+                          QStringLiteral("CloseUDP")}));
+    QVERIFY(!m_host.running);
+    QVERIFY(!m_control->isRunActive());
+    QVERIFY(!m_control->isStartDeferred());
+}
+
+void TestCommControl::stopCancelsDeferredStart()
+{
+    m_control->Timer1_Timer();
+    scriptOneRun([this] {
+        m_control->cmdComm_Click(1);
+        m_control->cmdComm_Click(0);
+        m_control->cmdComm_Click(1);
+    });
+
+    m_control->cmdComm_Click(0);
+
+    QVERIFY2(m_link->ok(), qPrintable(m_link->failures.join(u'\n')));
+    QCOMPARE(m_link->openCount, 1);
+    QVERIFY(!m_control->isStartDeferred());
+    QCOMPARE(m_host.commStates.last(), std::int16_t(0));
+}
+
+void TestCommControl::startOrTickDuringRunChangesNothing()
+{
+    m_control->Timer1_Timer();
+    QList<std::int16_t> statesBefore;
+    QList<std::int16_t> statesAfter;
+    bool runningAfter = false;
+    scriptOneRun([&] {
+        statesBefore = m_host.commStates;
+        m_control->cmdComm_Click(0);
+        m_control->Timer1_Timer();
+        statesAfter = m_host.commStates;
+        runningAfter = m_host.running;
+        m_control->cmdComm_Click(1);
+    });
+
+    m_control->cmdComm_Click(0);
+
+    QVERIFY2(m_link->ok(), qPrintable(m_link->failures.join(u'\n')));
+    QCOMPARE(statesAfter, statesBefore);
+    QVERIFY(runningAfter);
+    QCOMPARE(m_link->openCount, 1);
+}
+
+void TestCommControl::closeDuringRunActsAsStopAndIsCancelled()
+{
+    m_control->Timer1_Timer();
+    bool cancelRunning = false;
+    bool cancelStopping = false;
+    QString statusAfterClose;
+    scriptOneRun([&] {
+        cancelRunning = m_control->Form_Unload();
+        statusAfterClose = m_host.status;
+        // Closed again before the run has returned: still kept open, nothing said twice.
+        cancelStopping = m_control->Form_Unload();
+    });
+
+    m_control->cmdComm_Click(0);
+
+    QVERIFY2(m_link->ok(), qPrintable(m_link->failures.join(u'\n')));
+    QVERIFY(cancelRunning);
+    QVERIFY(cancelStopping);
+    QCOMPARE(statusAfterClose, QStringLiteral("UDP通信：送受信待ち\r\n") + StopText);
+    QCOMPARE(m_host.statusLines().count(StopText), 1);
+    QVERIFY(!m_host.running);
+    QVERIFY(!m_control->Form_Unload());
+}
+
+void TestCommControl::closeWhenIdleIsAllowed()
+{
+    QVERIFY(!m_control->Form_Unload());
+    m_control->Timer1_Timer();
+    QVERIFY(!m_control->Form_Unload());
+    QVERIFY(m_host.status.isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestCommControl)
+#include "TestCommControl.moc"
