@@ -118,6 +118,9 @@ UploadRun::Phase UploadRun::clockSetting()
             return Phase::EndOfCycle;
         }
         const QString reply = m_link.WaitReply();
+        if (!m_host.isRunning()) {
+            return Phase::EndOfCycle;
+        }
         if (reply == QStringLiteral("OK")) {
             return Phase::FileRequest;
         }

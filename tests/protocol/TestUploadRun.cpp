@@ -570,6 +570,10 @@ private slots:
             << 0 << QStringLiteral("1")
             << QStringList{QStringLiteral("> TW20261206090507"), QStringLiteral("<"), QStringLiteral("stop")} + Can
             << stopped;
+        QTest::newRow("clock setting wait, OK came")
+            << 0 << QStringLiteral("1")
+            << QStringList{QStringLiteral("> TW20261206090507"), QStringLiteral("< OK"), QStringLiteral("stop")} + Can
+            << stopped;
         QTest::newRow("file request wait, reply came")
             << 0 << QStringLiteral("0")
             << QStringList{QStringLiteral("> VOL"), recv(nameFrame(1)), QStringLiteral("stop")} + Can << stopped;
