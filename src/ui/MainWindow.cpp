@@ -1,6 +1,8 @@
 #include "ui/MainWindow.h"
 
 #include "config/SettingsCheck.h"
+#include "ui/frmAbout.h"
+#include "ui/frmSetting.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -288,9 +290,16 @@ void MainWindow::cmdComm_Click(int index)
     }
 }
 
-void MainWindow::cmdSetting_Click() {}
+void MainWindow::cmdSetting_Click()
+{
+    frmSetting::open(m_settings, m_settingsFile, m_messages, this,
+                     [this](const QString& folder) { setSaveFolderCaption(folder); });
+}
 
-void MainWindow::cmdInfo_Click() {}
+void MainWindow::cmdInfo_Click()
+{
+    frmAbout::open(this);
+}
 
 void MainWindow::Timer1_Timer()
 {
