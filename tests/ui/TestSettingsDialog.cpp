@@ -1,6 +1,7 @@
 #include "config/Cp932.h"
 #include "config/SettingsFile.h"
 #include "fakes/RecordingMessageSink.h"
+#include "ui/MainWindow.h"
 #include "ui/frmFolder.h"
 #include "ui/frmSetting.h"
 
@@ -553,6 +554,42 @@ private slots:
         QCOMPARE(m_settings.SaveFolder, chosen);
         QCOMPARE(m_shownFolders, QStringList{chosen});
         QVERIFY(iniBytes().startsWith(Cp932::encode(QString(u'"' + chosen + u'"'))));
+    }
+    void openedFromTheMainWindowsButtons()
+    {
+        MainWindow window(m_settings, m_paths, *m_file, m_sink);
+        QVERIFY(window.Form_Load());
+        window.show();
+        auto* folderCaption = window.findChild<QLabel*>(QStringLiteral("lblFolder"));
+        QCOMPARE(folderCaption->text(), m_paths.ProgramFolder);
+
+        QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("cmdSetting")), Qt::LeftButton);
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (top->objectName() == QStringLiteral("frmSetting") && top->isVisible()) {
+                m_dialog = qobject_cast<frmSetting*>(top);
+            }
+        }
+        QVERIFY(m_dialog);
+        QVERIFY(!window.isEnabled());
+        const QString folder = QDir::toNativeSeparators(m_dir->filePath(QStringLiteral("new")));
+        m_dialog->setFolderText(folder);
+        QTest::mouseClick(ok(), Qt::LeftButton);
+        QTRY_VERIFY(m_dialog.isNull());
+        QVERIFY(window.isEnabled());
+        QCOMPARE(folderCaption->text(), folder);
+        QCOMPARE(m_settings.SaveFolder, folder);
+
+        QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("cmdInfo")), Qt::LeftButton);
+        QWidget* about = nullptr;
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (top->objectName() == QStringLiteral("frmAbout") && top->isVisible()) {
+                about = top;
+            }
+        }
+        QVERIFY(about);
+        QVERIFY(!window.isEnabled());
+        QTest::keyClick(about, Qt::Key_Escape);
+        QTRY_VERIFY(window.isEnabled());
     }
 };
 
