@@ -130,6 +130,8 @@ void frmFolder::buildControls()
     Dir1->setRootIsDecorated(false);
     Dir1->setItemsExpandable(false);
     Dir1->setExpandsOnDoubleClick(false);
+    // The open path is always shown expanded: no fold arrows.
+    Dir1->setStyleSheet(QStringLiteral("QTreeView::branch { image: none; }"));
     Dir1->setFixedSize(DirListWidth, DirListHeight);
     Dir1->installEventFilter(this);
     // A single click only highlights; the folder that is open changes on a double-click.
