@@ -141,7 +141,8 @@ void frmFolder::buildControls()
     for (int i = 0; i < 2; ++i) {
         auto* button = new QPushButton(captions[static_cast<std::size_t>(i)], this);
         button->setObjectName(QStringLiteral("cmdOK%1").arg(i));
-        button->setAutoDefault(false);
+        // Enter presses the focused button only: a plain window has no default button.
+        button->setAutoDefault(true);
         connect(button, &QPushButton::clicked, this, [this, i] { cmdOK_Click(i); });
         cmdOK[static_cast<std::size_t>(i)] = button;
     }

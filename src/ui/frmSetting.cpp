@@ -191,7 +191,7 @@ void frmSetting::buildControls()
     lblFolder->setMinimumWidth(FolderLabelWidth);
     cmdFolderRef = new QPushButton(QStringLiteral("参照"), fraFolder);
     cmdFolderRef->setObjectName(QStringLiteral("cmdFolderRef"));
-    cmdFolderRef->setAutoDefault(false);
+    cmdFolderRef->setAutoDefault(true);
     connect(cmdFolderRef, &QPushButton::clicked, this, &frmSetting::cmdFolderRef_Click);
     {
         auto* row = new QHBoxLayout(fraFolder);
@@ -273,11 +273,12 @@ void frmSetting::buildControls()
     connect(chkTimeAdjust, &QCheckBox::toggled, this, &frmSetting::chkTimeAdjust_Click);
 
     // Neither button is default or cancel: Enter and Esc must not close the dialog, and a plain window has neither.
+    // Auto-default only lets Enter press the button that has the focus, as Windows buttons do.
     const std::array<QString, 2> okCaptions = {QStringLiteral("OK"), QStringLiteral("ｷｬﾝｾﾙ")};
     for (int i = 0; i < 2; ++i) {
         auto* button = new QPushButton(okCaptions[static_cast<std::size_t>(i)], this);
         button->setObjectName(QStringLiteral("cmdOK%1").arg(i));
-        button->setAutoDefault(false);
+        button->setAutoDefault(true);
         connect(button, &QPushButton::clicked, this, [this, i] { cmdOK_Click(i); });
         cmdOK[static_cast<std::size_t>(i)] = button;
     }

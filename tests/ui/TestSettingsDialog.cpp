@@ -289,6 +289,12 @@ private slots:
         QVERIFY(m_dialog->isVisible());
         QVERIFY(!m_main->isEnabled());
         QCOMPARE(iniBytes(), m_initialFile);
+
+        // Enter on a button that has the focus presses it.
+        cancel()->setFocus();
+        QTest::keyClick(cancel(), Qt::Key_Return);
+        QTRY_VERIFY(m_dialog.isNull());
+        QVERIFY(m_main->isEnabled());
     }
 
     void cancelDiscardsEdits_data()
