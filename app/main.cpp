@@ -3,10 +3,16 @@
 #include "config/ProgramPaths.h"
 #include "config/Settings.h"
 #include "config/SettingsFile.h"
+#include "link/CommControl.h"
+#include "link/UdpLink.h"
+#include "output/UploadOutput.h"
+#include "protocol/Clock.h"
+#include "protocol/DiskRunFiles.h"
 #include "ui/MainWindow.h"
 #include "ui/QtMessageSink.h"
 
 #include <QApplication>
+#include <QIcon>
 
 #include <cstdio>
 #include <exception>
@@ -18,6 +24,7 @@ int main(int argc, char* argv[])
         QApplication::setApplicationName(QStringLiteral(ZELBO_TITLE));
         QApplication::setApplicationVersion(QStringLiteral(ZELBO_VERSION));
         QApplication::setOrganizationName(QStringLiteral(ZELBO_COMPANY));
+        QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/zelbo_udp.png")));
 
         ProgramPaths paths = ProgramPaths::forExecutable(QCoreApplication::applicationFilePath());
         Settings settings;
@@ -26,6 +33,18 @@ int main(int argc, char* argv[])
 
         MainWindow window(settings, paths, settingsFile, messages);
         messages.setParent(&window);
+
+        UdpLink link(window, settings);
+        SystemClock clock;
+        UploadOutput output(settings, paths, messages, QApplication::applicationName());
+        DiskRunFiles files(paths.BackFilePath);
+        CommControl control(window, link, clock, output, files, settings);
+        window.setCommHandlers({
+            [&control](int index) { control.cmdComm_Click(index); },
+            [&control] { control.Timer1_Timer(); },
+            [&control] { return control.Form_Unload(); },
+        });
+
         if (!window.Form_Load()) {
             return 1;
         }
