@@ -20,7 +20,7 @@ constexpr char Terminator = '\r';
 UdpLink::UdpLink(RunHost& host, const Settings& settings, QObject* parent)
     : QObject(parent), m_host(host), m_settings(settings)
 {
-    Timer2.setInterval(TickIntervalMs);
+    Timer2.setSingleShot(true);
     Timer2.setTimerType(Qt::PreciseTimer);
     connect(&Timer2, &QTimer::timeout, this, &UdpLink::Timer2_Timer);
     connect(&Winsock1, &QUdpSocket::readyRead, this, &UdpLink::Winsock1_DataArrival);
@@ -91,10 +91,10 @@ void UdpLink::SendText(const QString& text)
 
 QString UdpLink::WaitReply()
 {
-    TickCount = 0;
-    Timer2.start();
+    startTicking(ReplyTimeoutTicks);
     while (ReceiveBuffer.isEmpty() && TickCount < ReplyTimeoutTicks) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        countTicks();
     }
     Timer2.stop();
     return ReceiveBuffer;
@@ -102,10 +102,10 @@ QString UdpLink::WaitReply()
 
 void UdpLink::WaitTicks(int count)
 {
-    TickCount = 0;
-    Timer2.start();
+    startTicking(count);
     while (TickCount < count) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        countTicks();
     }
     Timer2.stop();
 }
@@ -118,18 +118,15 @@ void UdpLink::pump()
 void UdpLink::Winsock1_DataArrival()
 {
     // Qt signals again only once the queue has been read, so take everything; the last datagram wins.
-    QByteArray last;
-    bool haveLast = false;
-    QByteArray datagram;
-    while (Winsock1.hasPendingDatagrams()) {
-        const qint64 size = Winsock1.pendingDatagramSize();
-        if (size < 0) {
-            ReportLinkError(socketError());
-            return;
+    // pendingDatagramSize() is -1 when the queue is empty, so one peek per datagram serves as size and loop test.
+    bool taken = false;
+    qint64 takenSize = 0;
+    for (qint64 size = Winsock1.pendingDatagramSize(); size >= 0; size = Winsock1.pendingDatagramSize()) {
+        if (m_datagram.size() < size) {
+            m_datagram.resize(size);
         }
-        datagram.resize(size);
         QHostAddress sender;
-        const qint64 read = Winsock1.readDatagram(datagram.data(), size, &sender);
+        const qint64 read = Winsock1.readDatagram(m_datagram.data(), size, &sender);
         if (read < 0) {
             ReportLinkError(socketError());
             return;
@@ -138,18 +135,44 @@ void UdpLink::Winsock1_DataArrival()
         if (!isFromRemoteHost(sender)) {
             continue;
         }
-        datagram.resize(read);
-        last.swap(datagram);
-        haveLast = true;
+        m_reply.swap(m_datagram);
+        takenSize = read;
+        taken = true;
     }
-    if (haveLast) {
-        ReceiveBuffer = CutToByteCount(Cp932::decode(last), last.size());
+    if (taken) {
+        ReceiveBuffer = CutToByteCount(Cp932::decode(m_reply.constData(), takenSize), takenSize);
     }
 }
 
 void UdpLink::Timer2_Timer()
 {
-    ++TickCount;
+    countTicks();
+    // A timer may fire a little before the clock agrees; wait out the rest.
+    if (TickCount < m_tickLimit) {
+        armTimer2();
+    }
+}
+
+void UdpLink::startTicking(int limit)
+{
+    TickCount = 0;
+    m_tickLimit = limit;
+    m_waitClock.start();
+    if (limit > 0) {
+        armTimer2();
+    }
+}
+
+void UdpLink::countTicks()
+{
+    const qint64 ticks = m_waitClock.nsecsElapsed() / (qint64(TickIntervalMs) * 1000 * 1000);
+    TickCount = static_cast<std::int16_t>(qMin<qint64>(ticks, m_tickLimit));
+}
+
+void UdpLink::armTimer2()
+{
+    const qint64 dueNs = qint64(m_tickLimit) * TickIntervalMs * 1000 * 1000 - m_waitClock.nsecsElapsed();
+    Timer2.start(static_cast<int>(qMax<qint64>((dueNs + 999999) / 1000000, 1)));
 }
 
 void UdpLink::failOpen(const LinkError& error)

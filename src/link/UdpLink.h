@@ -1,9 +1,13 @@
 #pragma once
 // The Qt UDP link to the cradle: one socket (Winsock1), the 10 ms tick (Timer2) and the two timed waits.
 // Depends on Qt Core/Network and the protocol interfaces only; it never touches widgets.
+// TickCount counts 10 ms periods of a monotonic clock since the wait began; Timer2 wakes the wait only when its
+// limit falls due, because a periodic 10 ms wake-up alone costs more CPU than idle polling may use.
 
 #include "protocol/Link.h"
 
+#include <QByteArray>
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QHostInfo>
 #include <QList>
@@ -52,6 +56,9 @@ private:
 
     void Winsock1_DataArrival();
     void Timer2_Timer();
+    void startTicking(int limit);
+    void countTicks();
+    void armTimer2();
     void ReportLinkError(const LinkError& error);
     void failOpen(const LinkError& error);
     LinkError socketError() const;
@@ -65,7 +72,12 @@ private:
     QUdpSocket Winsock1;
     QTimer Timer2;
     QString ReceiveBuffer;
+    // Reused datagram buffers: the one being read and the last one taken from the cradle.
+    QByteArray m_datagram;
+    QByteArray m_reply;
     std::int16_t TickCount = 0;
+    int m_tickLimit = 0;
+    QElapsedTimer m_waitClock;
 
     // Destination of every send and the only source whose datagrams are taken; empty until OpenUDP resolves it.
     QList<QHostAddress> m_remoteAddresses;

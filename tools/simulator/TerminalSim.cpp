@@ -98,10 +98,6 @@ void TerminalSim::onDatagram(const QByteArray& bytes, const QHostAddress& sender
     m_sinceLastDatagram.restart();
     ++m_generation;
     m_retransmitTimer.stop();
-    if (m_options.echoRecords) {
-        handleEcho(sender, senderPort);
-        return;
-    }
 
     QString text = Cp932::decode(bytes);
     if (text.endsWith(QLatin1Char(Terminator))) {
@@ -161,19 +157,6 @@ void TerminalSim::onDatagram(const QByteArray& bytes, const QHostAddress& sender
     } else if (text == QStringLiteral("CAN")) {
         endCycle(QStringLiteral("CAN"));
     }
-}
-
-void TerminalSim::handleEcho(const QHostAddress& sender, quint16 senderPort)
-{
-    m_peer = sender;
-    m_peerPort = senderPort;
-    if (m_options.records.isEmpty()) {
-        sendNow(datagramOf(QStringLiteral("END")));
-        return;
-    }
-    const int index = m_echoIndex % m_options.records.size();
-    ++m_echoIndex;
-    sendNow(datagramOf(recordFrame(index, QChar(u'0' + index % 10), false)));
 }
 
 void TerminalSim::sendNameFrame()

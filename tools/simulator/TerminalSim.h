@@ -50,7 +50,6 @@ struct SimOptions
     int retransmitMs = 0;
     QHostAddress foreignFrom = QHostAddress(QStringLiteral("127.0.0.2"));
     int foreignGapMs = 100;
-    bool echoRecords = false;
     bool quiet = false;
     QString tracePath;
 };
@@ -80,7 +79,6 @@ private:
 
     void onReadyRead();
     void onDatagram(const QByteArray& bytes, const QHostAddress& sender, quint16 senderPort);
-    void handleEcho(const QHostAddress& sender, quint16 senderPort);
     void sendNameFrame();
     void sendRecord(bool firstTransmission);
     void sendEnd();
@@ -117,7 +115,6 @@ private:
     int m_nameCount = 0;
     int m_cyclesDone = 0;
     int m_datagramsSent = 0;
-    int m_echoIndex = 0;
     // Per record: whether its first transmission has gone out (faults hit first transmissions only).
     QSet<int> m_sentOnce;
 };

@@ -162,7 +162,6 @@ bool parseOptions(const QCommandLineParser& parser, SimOptions& options)
         }
         options.foreignFrom = from;
     }
-    options.echoRecords = parser.isSet(QStringLiteral("echo-records"));
     options.quiet = parser.isSet(QStringLiteral("quiet"));
     options.tracePath = parser.value(QStringLiteral("trace"));
     return true;
@@ -217,8 +216,6 @@ int main(int argc, char* argv[])
         {QStringLiteral("retransmit"),
          QStringLiteral("Resend the last datagram when the PC has not answered within MS (default 0: never)."),
          QStringLiteral("MS")},
-        {QStringLiteral("echo-records"),
-         QStringLiteral("No protocol: answer every datagram with the next record frame (benchmark peer).")},
         {QStringLiteral("trace"), QStringLiteral("Write the trace to PATH instead of stdout."), QStringLiteral("PATH")},
         {QStringLiteral("quiet"), QStringLiteral("No trace, only PORT, RESULT and EXIT lines.")},
     });
