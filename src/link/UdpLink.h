@@ -29,6 +29,8 @@ class UdpLink : public QObject, public Link
 public:
     static constexpr int TickIntervalMs = 10;
     static constexpr int ReplyTimeoutTicks = 100;
+    // A yield within this time of the last event-loop pass is skipped.
+    static constexpr int PumpIntervalMs = 2;
 
     UdpLink(RunHost& host, const Settings& settings, QObject* parent = nullptr);
     ~UdpLink() override;
@@ -56,6 +58,7 @@ private:
 
     void Winsock1_DataArrival();
     void Timer2_Timer();
+    bool pumpEvents();
     void startTicking(int limit);
     void countTicks();
     void armTimer2();
@@ -78,6 +81,7 @@ private:
     std::int16_t TickCount = 0;
     int m_tickLimit = 0;
     QElapsedTimer m_waitClock;
+    QElapsedTimer m_sinceEvents;
 
     // Destination of every send and the only source whose datagrams are taken; empty until OpenUDP resolves it.
     QList<QHostAddress> m_remoteAddresses;

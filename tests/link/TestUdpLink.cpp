@@ -32,6 +32,7 @@ private slots:
     void cutsEachReply();
     void takesReplyAsSoonAsItArrives();
     void lateReplyStaysUntilNextSend();
+    void replyBeforeSendIsDiscarded();
     void secondDatagramReplacesFirst();
     void waitTicksIgnoresReplies();
     void openTwiceRebindsAndCloseReleasesPort();
@@ -159,6 +160,22 @@ void TestUdpLink::lateReplyStaysUntilNextSend()
 
     m_link->SendText(QStringLiteral("NAK"));
     QCOMPARE(m_link->receiveBuffer(), QString());
+}
+
+void TestUdpLink::replyBeforeSendIsDiscarded()
+{
+    m_link->OpenUDP();
+    m_link->SendText(QStringLiteral("VOL"));
+    peerSend("^#DATA@2*00\r");
+    QCOMPARE(m_link->WaitReply(), QStringLiteral("^#DATA@2*00"));
+
+    // A stray repeat queued right before the next send (with no event-loop pass between) must not answer it.
+    peerSend("^#DATA@2*00\r");
+    m_link->SendText(QStringLiteral("ACK"));
+    QCOMPARE(m_link->receiveBuffer(), QString());
+    m_link->WaitTicks(1);
+    QCOMPARE(m_link->receiveBuffer(), QString());
+    QCOMPARE(m_host.status, QString());
 }
 
 void TestUdpLink::secondDatagramReplacesFirst()
