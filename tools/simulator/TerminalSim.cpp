@@ -104,15 +104,14 @@ void TerminalSim::onDatagram(const QByteArray& bytes, const QHostAddress& sender
         text.chop(1);
     }
     trace(QStringLiteral("RECV ") + text);
+    // Answers go wherever the PC spoke from, as a cradle's do.
+    m_peer = sender;
+    m_peerPort = senderPort;
 
     if (text.startsWith(QStringLiteral("TW"))) {
-        m_peer = sender;
-        m_peerPort = senderPort;
         ++m_twCount;
         sendNow(datagramOf(m_twCount <= m_options.badTwCount ? QStringLiteral("NG") : QStringLiteral("OK")));
     } else if (text == QStringLiteral("VOL")) {
-        m_peer = sender;
-        m_peerPort = senderPort;
         sendNameFrame();
     } else if (text == QStringLiteral("ACK")) {
         switch (m_phase) {
