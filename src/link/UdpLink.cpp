@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <limits>
 
 namespace {
 
@@ -107,7 +108,7 @@ QString UdpLink::WaitReply()
 void UdpLink::WaitTicks(int count)
 {
     startTicking(count);
-    while (TickCount < count) {
+    while (TickCount < m_tickLimit) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         m_sinceEvents.start();
         countTicks();
@@ -176,7 +177,8 @@ void UdpLink::Timer2_Timer()
 void UdpLink::startTicking(int limit)
 {
     TickCount = 0;
-    m_tickLimit = limit;
+    // The count is a 16-bit value; a larger one would never be reached.
+    m_tickLimit = qMin(limit, int(std::numeric_limits<std::int16_t>::max()));
     m_waitClock.start();
     if (limit > 0) {
         armTimer2();
