@@ -33,12 +33,12 @@ FileError lastError(const QFile& file, int savedErrno)
     return error;
 }
 
-std::optional<FileError> openTruncated(QFile& file, const QString& path)
+std::optional<FileError> openTruncated(QFile& file, const QString& path, QIODevice::OpenMode extra)
 {
     file.close();
     file.setFileName(path);
     errno = 0;
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | extra)) {
         const int saved = errno;
         return lastError(file, saved);
     }
@@ -61,12 +61,13 @@ DiskRunFiles::DiskRunFiles(const QString& backFilePath)
 
 std::optional<FileError> DiskRunFiles::OpenStaging()
 {
-    return openTruncated(m_staging, m_staging.fileName());
+    return openTruncated(m_staging, m_staging.fileName(), QIODevice::Unbuffered);
 }
 
 std::optional<FileError> DiskRunFiles::OpenLog(const QString& logPath)
 {
-    return openTruncated(m_log, logPath);
+    // Buffered: the log is best-effort and flushed when the cycle closes its files, which saves a write per reply.
+    return openTruncated(m_log, logPath, QIODevice::NotOpen);
 }
 
 std::optional<FileError> DiskRunFiles::WriteStagingLine(const QString& line)
