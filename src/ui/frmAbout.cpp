@@ -1,5 +1,7 @@
 #include "ui/frmAbout.h"
 
+#include "ui/WindowPlacement.h"
+
 #include <QApplication>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -8,7 +10,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <QVersionNumber>
-#include <QWindow>
 
 namespace {
 
@@ -17,18 +18,6 @@ constexpr int TitlePointSizeStep = 2;
 
 const QString IconResource = QStringLiteral(":/icons/zelbo_udp.png");
 const QString PictureResource = QStringLiteral(":/images/about.png");
-
-void stackAbove(QWidget* window, QWidget* owner)
-{
-    if (owner == nullptr) {
-        return;
-    }
-    window->winId();
-    QWindow* ownerHandle = owner->window()->windowHandle();
-    if (window->windowHandle() != nullptr && ownerHandle != nullptr) {
-        window->windowHandle()->setTransientParent(ownerHandle);
-    }
-}
 
 } // namespace
 
@@ -148,8 +137,7 @@ void frmAbout::Form_Load()
     // Centred once the texts are in, so the size the box will have is known.
     adjustSize();
     if (m_mainWindow) {
-        const QRect main = m_mainWindow->frameGeometry();
-        move(main.x() + (main.width() - width()) / 2, main.y() + (main.height() - height()) / 2);
+        centreOver(this, m_mainWindow);
         m_mainWindow->setEnabled(false);
         stackAbove(this, m_mainWindow);
     }

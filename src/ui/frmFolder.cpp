@@ -1,5 +1,7 @@
 #include "ui/frmFolder.h"
 
+#include "ui/WindowPlacement.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -14,7 +16,6 @@
 #include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
-#include <QWindow>
 
 #include <algorithm>
 
@@ -52,18 +53,6 @@ QString driveCurrentDirectory(const QString& rootPath)
         return current;
     }
     return rootPath;
-}
-
-void stackAbove(QWidget* window, QWidget* owner)
-{
-    if (owner == nullptr) {
-        return;
-    }
-    window->winId();
-    QWindow* ownerHandle = owner->window()->windowHandle();
-    if (window->windowHandle() != nullptr && ownerHandle != nullptr) {
-        window->windowHandle()->setTransientParent(ownerHandle);
-    }
 }
 
 } // namespace
@@ -162,8 +151,7 @@ void frmFolder::buildControls()
 void frmFolder::Form_Load()
 {
     if (m_mainWindow) {
-        const QRect main = m_mainWindow->frameGeometry();
-        move(main.x() + (main.width() - width()) / 2, main.y() + (main.height() - height()) / 2);
+        centreOver(this, m_mainWindow);
     }
     if (m_owner) {
         m_owner->setEnabled(false);

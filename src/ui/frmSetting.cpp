@@ -1,5 +1,6 @@
 #include "ui/frmSetting.h"
 
+#include "ui/WindowPlacement.h"
 #include "ui/frmFolder.h"
 
 #include <QButtonGroup>
@@ -15,7 +16,6 @@
 #include <QRadioButton>
 #include <QStringList>
 #include <QVBoxLayout>
-#include <QWindow>
 
 #include <utility>
 
@@ -41,20 +41,6 @@ template <std::size_t N> void selectOption(const std::array<QRadioButton*, N>& b
 {
     if (index >= 0 && static_cast<std::size_t>(index) < N) {
         buttons[static_cast<std::size_t>(index)]->setChecked(true);
-    }
-}
-
-// Stacks the dialog above the window it belongs to without making it a child, because disabling a parent would
-// disable the dialog as well.
-void stackAbove(QWidget* window, QWidget* owner)
-{
-    if (owner == nullptr) {
-        return;
-    }
-    window->winId();
-    QWindow* ownerHandle = owner->window()->windowHandle();
-    if (window->windowHandle() != nullptr && ownerHandle != nullptr) {
-        window->windowHandle()->setTransientParent(ownerHandle);
     }
 }
 
