@@ -140,6 +140,10 @@ double LeadingNumber(QStringView text)
     }
     bool ok = false;
     const double value = number.toDouble(&ok);
+    // Too many digits overflow to infinity with ok false: the number is too large, not absent.
+    if (!ok && std::isinf(value)) {
+        return value;
+    }
     return ok ? value : 0.0;
 }
 

@@ -118,6 +118,8 @@ private slots:
         QTest::newRow("too large") << QStringLiteral("^#A@32768*00") << true << QStringLiteral("A") << false << 0;
         QTest::newRow("huge") << QStringLiteral("^#A@99999999999999999999*00") << true << QStringLiteral("A") << false
                               << 0;
+        QTest::newRow("overflowing digits") << QStringLiteral("^#A@") + QString(400, u'9') + QStringLiteral("*00")
+                                            << true << QStringLiteral("A") << false << 0;
         QTest::newRow("negative") << QStringLiteral("^#A@-1*00") << true << QStringLiteral("A") << false << 0;
         QTest::newRow("half to even down") << QStringLiteral("^#A@2.5*00") << true << QStringLiteral("A") << true << 2;
         QTest::newRow("half to even up") << QStringLiteral("^#A@3.5*00") << true << QStringLiteral("A") << true << 4;
