@@ -432,6 +432,14 @@ private slots:
                    EndOk
             << QStringList{QStringLiteral("A,1"), QStringLiteral("^5"), QStringLiteral("^9x")}
             << crlf({progress(3, 3), done(3)});
+        // Only the exact text ends the file.
+        QTest::newRow("near-END texts are records")
+            << 1 << 0
+            << opening(3) + QStringList{QStringLiteral("< END "), QStringLiteral("> ACK"),  QStringLiteral("< end"),
+                                        QStringLiteral("> ACK"),  QStringLiteral("< ENDX"), QStringLiteral("> ACK")} +
+                   EndOk
+            << QStringList{QStringLiteral("END "), QStringLiteral("end"), QStringLiteral("ENDX")}
+            << crlf({progress(3, 3), done(3)});
         QTest::newRow("simple protocol time-outs") << 1 << 0 << opening(1) + repeated(attempt + Nak, 4) + attempt + Can
                                                    << QStringList() << crlf({Waiting, TimeoutError, Failed});
     }
@@ -787,6 +795,21 @@ private slots:
         QVERIFY2(rig.link.ok(), qPrintable(rig.failures()));
         QCOMPARE(rig.host.progressVisibility, (QList<bool>{false, false}));
         QCOMPARE(rig.host.status, crlf({Waiting, done(0)}));
+    }
+
+    // Datagrams near the 64 KB limit: junk is refused in both phases, a full-size record is staged whole.
+    void largeReplies()
+    {
+        Rig rig;
+        const QString junk(65506, u'^');
+        const QString bigRecord = QString(32000, u'漢') + QString(1000, u',');
+        rig.play(QStringList{QStringLiteral("> VOL"), recv(junk), QStringLiteral("> NAK")} + opening(2) +
+                 QStringList{recv(junk), QStringLiteral("> NAK"), recv(rec(0, bigRecord)), QStringLiteral("> ACK")} +
+                 records(1, 1) + EndOk);
+        rig.run();
+        QVERIFY2(rig.link.ok(), qPrintable(rig.failures()));
+        QCOMPARE(rig.host.status, crlf({progress(2, 2), done(2)}));
+        QCOMPARE(rig.stagedAtWrite, lines({bigRecord, QStringLiteral("R2")}));
     }
 };
 
