@@ -230,8 +230,11 @@ std::optional<UdpLink::LinkError> UdpLink::resolveRemoteHost(const QString& host
     }
     // A name is looked up once per run without blocking: the wait pumps events like the other waits, and a Stop
     // abandons it quietly (the run is ending anyway).
+    // The local context goes with this frame: a result already queued when the lookup is abandoned is then dropped
+    // instead of being written into a frame that no longer exists.
     std::optional<QHostInfo> result;
-    const int lookupId = QHostInfo::lookupHost(hostText, this, [&result](const QHostInfo& info) { result = info; });
+    QObject context;
+    const int lookupId = QHostInfo::lookupHost(hostText, &context, [&result](const QHostInfo& info) { result = info; });
     while (!result) {
         if (!m_host.isRunning()) {
             QHostInfo::abortHostLookup(lookupId);
