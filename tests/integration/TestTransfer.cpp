@@ -70,6 +70,7 @@ private slots:
     void appendsAcrossAutoStartCyclesUntilStop();
     void stopDuringReplyWaitEndsWithCan();
     void remotePortOfLettersIsLinkError();
+    void emptyFileOverwritesWithNothing();
 
 private:
     // Starts the simulator on the records file with extra arguments and points the settings at it.
@@ -308,6 +309,28 @@ void TestTransfer::remotePortOfLettersIsLinkError()
     QCOMPARE(lines.last(), QStringLiteral("異常終了"));
     QCOMPARE(m_host.commStates.last(), std::int16_t(0));
     QVERIFY(!m_control->isRunActive());
+}
+
+void TestTransfer::emptyFileOverwritesWithNothing()
+{
+    QFile records(m_recordsPath);
+    QVERIFY(records.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    records.close();
+    QFile existing(uploadPath());
+    QVERIFY(existing.open(QIODevice::WriteOnly));
+    QVERIFY(existing.write("OLD\r\n") == 5);
+    existing.close();
+    m_settings.OverWrite = 1;
+    QVERIFY(startSim({}));
+    buildObjects();
+
+    m_control->cmdComm_Click(0);
+
+    QCOMPARE(readFile(uploadPath()), QByteArray());
+    QCOMPARE(m_host.statusLines().last(), QStringLiteral("ﾚｺｰﾄﾞ受信<0> : 正常終了"));
+    QVERIFY(m_sim->waitForExit());
+    QCOMPARE(m_sim->linesStartingWith(QStringLiteral("RESULT")),
+             QStringList{QStringLiteral("RESULT ACK records=0 datagrams=2 cycle=1")});
 }
 
 QTEST_GUILESS_MAIN(TestTransfer)

@@ -120,7 +120,12 @@ void TerminalSim::onDatagram(const QByteArray& bytes, const QHostAddress& sender
             m_index = 0;
             m_repeatSent = false;
             m_sentOnce.clear();
-            sendRecord(true);
+            // An empty file announces 0 records and goes straight to "END".
+            if (m_options.records.isEmpty()) {
+                sendEnd();
+            } else {
+                sendRecord(true);
+            }
             break;
         case Phase::Records:
             // A lost ACK seen from the terminal's side: the same record again, which the PC must not store twice.
