@@ -44,6 +44,8 @@ int main(int argc, char* argv[])
             [&control] { control.Timer1_Timer(); },
             [&control] { return control.Form_Unload(); },
         });
+        // A close asked for while a stopped run was still returning is carried out once it has returned.
+        control.setCloseWindow([&window] { window.close(); });
 
         if (!window.Form_Load()) {
             return 1;

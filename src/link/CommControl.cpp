@@ -36,6 +36,8 @@ void CommControl::cmdComm_Click(int index)
     if (m_runActive) {
         // Stopping: the old run still holds the socket and the files, so the new one waits for it to return.
         if (!m_host.isRunning()) {
+            // Starting again withdraws a close asked for while stopping.
+            m_closePending = false;
             m_startDeferred = true;
             m_host.SetCommState(1);
         }
@@ -68,10 +70,13 @@ bool CommControl::Form_Unload()
         return true;
     }
     if (m_runActive) {
-        // Stopping: the run is still on the stack and uses the window; the user closes again once it has returned.
+        // A deferred start counts as a run: the close stops it, as during a run.
         if (m_startDeferred) {
             Stop();
+            return true;
         }
+        // Stopping: the run is still on the stack and uses the window, so the close waits until it has returned.
+        m_closePending = true;
         return true;
     }
     return false;
@@ -96,4 +101,10 @@ void CommControl::runUntilNoStartIsPending()
         run.RunUpload();
     } while (m_startDeferred);
     m_runActive = false;
+    if (m_closePending) {
+        m_closePending = false;
+        if (m_closeWindow) {
+            m_closeWindow();
+        }
+    }
 }

@@ -3,6 +3,7 @@
 // Owns no widgets or timers: the main window forwards its handlers here and supplies the RunHost side.
 
 #include <cstdint>
+#include <functional>
 
 class Clock;
 class Link;
@@ -23,11 +24,14 @@ public:
     void cmdComm_Click(int index);
     // The run part of the first Timer1 tick; later ticks are ignored.
     void Timer1_Timer();
-    // True when the close must be cancelled: during a run it acts as Stop; idle, the window may close.
+    // True when the close must be cancelled: during a run it acts as Stop; idle, the window may close. While a
+    // stopped run is still returning the close is kept until it has returned, then closeWindow is called.
     bool Form_Unload();
+    void setCloseWindow(std::function<void()> closeWindow) { m_closeWindow = std::move(closeWindow); }
 
     bool isRunActive() const { return m_runActive; }
     bool isStartDeferred() const { return m_startDeferred; }
+    bool isClosePending() const { return m_closePending; }
 
 private:
     void Stop();
@@ -44,4 +48,6 @@ private:
     // True from the call of RunUpload until it returns, Running cleared or not (the stopping state included).
     bool m_runActive = false;
     bool m_startDeferred = false;
+    bool m_closePending = false;
+    std::function<void()> m_closeWindow;
 };

@@ -33,6 +33,7 @@ private slots:
     void stopCancelsDeferredStart();
     void startOrTickDuringRunChangesNothing();
     void closeDuringRunActsAsStopAndIsCancelled();
+    void closeWhileStoppingIsWithdrawnByStart();
     void closeWhenIdleIsAllowed();
 
 private:
@@ -217,14 +218,26 @@ void TestCommControl::startOrTickDuringRunChangesNothing()
 void TestCommControl::closeDuringRunActsAsStopAndIsCancelled()
 {
     m_control->Timer1_Timer();
+    int closes = 0;
+    m_control->setCloseWindow([&] {
+        ++closes;
+        // The window closes only after the run has let go of everything.
+        QVERIFY(!m_control->isRunActive());
+        QCOMPARE(m_link->closeCount, 1);
+    });
     bool cancelRunning = false;
     bool cancelStopping = false;
+    int closesDuringRun = -1;
     QString statusAfterClose;
     scriptOneRun([&] {
         cancelRunning = m_control->Form_Unload();
         statusAfterClose = m_host.status;
-        // Closed again before the run has returned: still kept open, nothing said twice.
+        closesDuringRun = closes;
+    });
+    m_link->then([&] {
+        // Closed again while the stopped run is still returning: kept for now, nothing said twice.
         cancelStopping = m_control->Form_Unload();
+        closesDuringRun += closes;
     });
 
     m_control->cmdComm_Click(0);
@@ -232,10 +245,35 @@ void TestCommControl::closeDuringRunActsAsStopAndIsCancelled()
     QVERIFY2(m_link->ok(), qPrintable(m_link->failures.join(u'\n')));
     QVERIFY(cancelRunning);
     QVERIFY(cancelStopping);
+    QCOMPARE(closesDuringRun, 0);
     QCOMPARE(statusAfterClose, QStringLiteral("UDP通信：送受信待ち\r\n") + StopText);
     QCOMPARE(m_host.statusLines().count(StopText), 1);
     QVERIFY(!m_host.running);
+    // The second close was not lost: it is carried out once the run has returned.
+    QCOMPARE(closes, 1);
+    QVERIFY(!m_control->isClosePending());
     QVERIFY(!m_control->Form_Unload());
+}
+
+void TestCommControl::closeWhileStoppingIsWithdrawnByStart()
+{
+    m_control->Timer1_Timer();
+    int closes = 0;
+    m_control->setCloseWindow([&closes] { ++closes; });
+    scriptOneRun([this] {
+        m_control->cmdComm_Click(1);
+        QVERIFY(m_control->Form_Unload());
+        QVERIFY(m_control->isClosePending());
+        m_control->cmdComm_Click(0);
+        QVERIFY(!m_control->isClosePending());
+    });
+    scriptOneRun([this] { m_control->cmdComm_Click(1); });
+
+    m_control->cmdComm_Click(0);
+
+    QVERIFY2(m_link->ok(), qPrintable(m_link->failures.join(u'\n')));
+    QCOMPARE(m_link->openCount, 2);
+    QCOMPARE(closes, 0);
 }
 
 void TestCommControl::closeWhenIdleIsAllowed()
