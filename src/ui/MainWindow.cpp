@@ -85,6 +85,8 @@ void MainWindow::buildControls()
         auto* label = new QLabel(caption, this);
         label->setObjectName(QString::fromLatin1(name));
         label->setGeometry(rect);
+        // Folder, file and status texts are shown as they are, never read as markup.
+        label->setTextFormat(Qt::PlainText);
         return label;
     };
     auto makeBox = [&](const char* name, const QRect& rect) {
@@ -190,6 +192,9 @@ void MainWindow::ApplyWindowSettings()
 
 void MainWindow::showAfterLoad()
 {
+    // Input waits for the first tick, which enables the window: a dialog opened earlier would otherwise be
+    // enabled underneath by that tick, or an automatic start would begin while it is open.
+    setEnabled(false);
     if (m_startMinimised) {
         showMinimized();
     } else {

@@ -43,7 +43,8 @@ public:
 
     // The start-up sequence. False when the settings file could not be written and the program must end.
     bool Form_Load();
-    // Shows the window in the state StartUpSize asks for and starts the 500 ms start-up timer.
+    // Shows the window in the state StartUpSize asks for, disabled until the first tick of the 500 ms start-up
+    // timer, and starts that timer.
     void showAfterLoad();
 
     void setCommHandlers(CommHandlers handlers) { m_comm = std::move(handlers); }

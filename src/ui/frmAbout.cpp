@@ -73,14 +73,17 @@ void frmAbout::buildControls()
 
     lblTitle = new QLabel(this);
     lblTitle->setObjectName(QStringLiteral("lblTitle"));
+    lblTitle->setTextFormat(Qt::PlainText);
     QFont titleFont = lblTitle->font();
     titleFont.setPointSize(titleFont.pointSize() + TitlePointSizeStep);
     titleFont.setBold(true);
     lblTitle->setFont(titleFont);
     lblVersion = new QLabel(this);
     lblVersion->setObjectName(QStringLiteral("lblVersion"));
+    lblVersion->setTextFormat(Qt::PlainText);
     lblCompany = new QLabel(this);
     lblCompany->setObjectName(QStringLiteral("lblCompany"));
+    lblCompany->setTextFormat(Qt::PlainText);
 
     Image1 = new QLabel(this);
     Image1->setObjectName(QStringLiteral("Image1"));

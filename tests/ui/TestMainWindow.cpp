@@ -132,10 +132,19 @@ private slots:
         auto* cyan = child<QFrame>("Status1");
         auto* setting = child<QPushButton>("cmdSetting");
         auto* info = child<QPushButton>("cmdInfo");
-        // Loading: everything usable, both lights shown.
-        QVERIFY(start->isEnabled() && stop->isEnabled() && red->isVisible() && cyan->isVisible());
-        // The first tick (AutoStart 0) sets the idle state.
-        QTRY_VERIFY(!stop->isEnabled());
+        // Loading: every button set usable and both lights shown, but the window takes input only from the first
+        // tick on, so no dialog can be open underneath an automatic start.
+        QWidget* window = m_window.get();
+        QVERIFY(start->isEnabledTo(window) && stop->isEnabledTo(window) && red->isVisible() && cyan->isVisible());
+        QVERIFY(!m_window->isEnabled());
+        QTest::mouseClick(setting, Qt::LeftButton);
+        QTest::mouseClick(info, Qt::LeftButton);
+        for (const QWidget* top : QApplication::topLevelWidgets()) {
+            QVERIFY2(top == window || !top->isVisible(), qPrintable(top->objectName()));
+        }
+        // The first tick (AutoStart 0) enables the window and sets the idle state.
+        QTRY_VERIFY(m_window->isEnabled());
+        QVERIFY(!stop->isEnabled());
         QVERIFY(start->isEnabled() && red->isVisible() && !cyan->isVisible() && setting->isEnabled());
         QVERIFY(!m_window->isRunning());
 
@@ -160,6 +169,31 @@ private slots:
         QVERIFY(!m_window->isRunning());
         QVERIFY(child<QPushButton>("cmdComm0")->isEnabled());
         QVERIFY(status().endsWith(QStringLiteral("\r\n通信ｽﾄｯﾌﾟﾎﾞﾀﾝが押されました")));
+    }
+
+    void captionsShowTextAsItIs_data()
+    {
+        QTest::addColumn<QString>("label");
+        QTest::newRow("folder") << QStringLiteral("lblFolder");
+        QTest::newRow("file") << QStringLiteral("lblFile");
+        QTest::newRow("status") << QStringLiteral("lblStatus");
+    }
+    void captionsShowTextAsItIs()
+    {
+        QFETCH(QString, label);
+        makeWindow(SettingsFile::formatFile(SettingsFile::defaults(m_paths.ProgramFolder)));
+        // A folder or terminal file name that looks like markup is still a name.
+        const QString text = QStringLiteral("/srv/<b>in</b>&lt;x");
+        if (label == QStringLiteral("lblFolder")) {
+            m_window->setSaveFolderCaption(text);
+        } else if (label == QStringLiteral("lblFile")) {
+            m_window->setFileCaption(text);
+        } else {
+            m_window->ShowStatus(0, text);
+        }
+        const auto* shown = m_window->findChild<QLabel*>(label);
+        QCOMPARE(shown->text(), text);
+        QVERIFY(shown->sizeHint().width() >= shown->fontMetrics().horizontalAdvance(text));
     }
 
     void fileViewerPath_data()
