@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -122,6 +123,9 @@ void frmFolder::buildControls()
     // The open path is always shown expanded: no fold arrows.
     Dir1->setStyleSheet(QStringLiteral("QTreeView::branch { image: none; }"));
     Dir1->setFixedSize(DirListWidth, DirListHeight);
+    // Long or deep folder names scroll sideways instead of being cut to look alike.
+    Dir1->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    Dir1->header()->setStretchLastSection(false);
     Dir1->installEventFilter(this);
     // A single click only highlights; the folder that is open changes on a double-click.
     connect(Dir1, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) { Dir1_DblClick(item); });

@@ -16,7 +16,9 @@
 #include <QRadioButton>
 #include <QStringList>
 #include <QVBoxLayout>
+#include <QValidator>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -36,6 +38,25 @@ bool isTicked(std::int16_t value)
 {
     return value == 1;
 }
+
+// A one-line box keeps what comes before the first line break, as a pasted spreadsheet cell ends in one; a break
+// would otherwise travel into the host name, the mail headers or the upload file name.
+class SingleLineValidator : public QValidator
+{
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int& pos) const override
+    {
+        const auto lineBreak =
+            std::find_if(input.cbegin(), input.cend(), [](QChar c) { return c == u'\r' || c == u'\n'; });
+        if (lineBreak != input.cend()) {
+            const auto cut = static_cast<int>(lineBreak - input.cbegin());
+            input.truncate(cut);
+            pos = std::min(pos, cut);
+        }
+        return Acceptable;
+    }
+};
 
 template <std::size_t N> void selectOption(const std::array<QRadioButton*, N>& buttons, std::int16_t index)
 {
@@ -93,6 +114,7 @@ QLineEdit* frmSetting::makeText(const char* name, const QString& toolTip)
     auto* edit = new QLineEdit(this);
     edit->setObjectName(QString::fromLatin1(name));
     edit->setToolTip(toolTip);
+    edit->setValidator(new SingleLineValidator(edit));
     return edit;
 }
 
@@ -164,6 +186,7 @@ void frmSetting::buildControls()
     fraFolder = makeGroup("fraFolder", QStringLiteral("保存ﾌｫﾙﾀﾞ"), QStringLiteral("保存ﾌｫﾙﾀﾞを選択してください"));
     lblFolder = new QLabel(fraFolder);
     lblFolder->setObjectName(QStringLiteral("lblFolder"));
+    lblFolder->setTextFormat(Qt::PlainText);
     lblFolder->setFrameShape(QFrame::Panel);
     lblFolder->setFrameShadow(QFrame::Sunken);
     lblFolder->setAutoFillBackground(true);

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QStorageInfo>
 #include <QTemporaryDir>
@@ -149,6 +150,18 @@ private slots:
         // Going up: the folder's parent is listed above it.
         doubleClick(dirList()->viewport(), itemCentre(QDir(m_dir->path()).dirName()));
         QCOMPARE(m_picker->path(), native(QString()));
+    }
+
+    void longFolderNamesAreShownWhole()
+    {
+        const QString longName = QStringLiteral("受信ﾃﾞｰﾀ_2026年12月分_東京営業所_棚卸_再集計済み_最終版_A");
+        QVERIFY(QDir(m_dir->path()).mkpath(longName));
+        open(native(QString()));
+        const QList<QTreeWidgetItem*> found = dirList()->findItems(longName, Qt::MatchExactly | Qt::MatchRecursive);
+        QCOMPARE(found.size(), 1);
+        // Whole in its row, reached by scrolling sideways rather than cut to look like its neighbours.
+        QVERIFY(dirList()->visualItemRect(found[0]).width() > dirList()->fontMetrics().horizontalAdvance(longName));
+        QVERIFY(dirList()->horizontalScrollBar()->maximum() > 0);
     }
 
     void missingStartFolderFallsBackToCurrentDirectory_data()

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDir>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -487,6 +488,37 @@ private slots:
         QTRY_VERIFY(m_dialog.isNull());
         QCOMPARE(m_sink.boxes.size(), 1);
         QVERIFY(iniBytes().contains("\"abc\""));
+    }
+
+    void pastedLineBreaksEndTheText_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("clipboard");
+        QTest::addColumn<QString>("kept");
+        QTest::newRow("spreadsheet cell")
+            << QStringLiteral("txtRemoteHost") << QStringLiteral("127.0.0.2\r\n") << QStringLiteral("127.0.0.2");
+        QTest::newRow("two lines") << QStringLiteral("txtMailAddress")
+                                   << QStringLiteral("to@example.invalid\nBcc: x@example.invalid")
+                                   << QStringLiteral("to@example.invalid");
+        QTest::newRow("bare CR") << QStringLiteral("txtFixFname") << QStringLiteral("ORDERS\rX")
+                                 << QStringLiteral("ORDERS");
+    }
+    void pastedLineBreaksEndTheText()
+    {
+        QFETCH(QString, box);
+        QFETCH(QString, clipboard);
+        QFETCH(QString, kept);
+        openDialog();
+        auto* edit = child<QLineEdit>(box);
+        edit->setFocus();
+        edit->selectAll();
+        QApplication::clipboard()->setText(clipboard);
+        QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(edit->text(), kept);
+        QTest::mouseClick(ok(), Qt::LeftButton);
+        QTRY_VERIFY(m_dialog.isNull());
+        QCOMPARE(iniBytes().count('\n'), 1);
+        QVERIFY(iniBytes().contains(Cp932::encode(QString(u'"' + kept + u'"'))));
     }
 
     void valuesTheControlsCannotShowKeepLoading()
