@@ -158,6 +158,30 @@ private slots:
         QCOMPARE(cyan->palette().color(QPalette::Window), QColor(0, 255, 255));
     }
 
+    void doubleClickOnTheFreeAreaMinimises_data()
+    {
+        QTest::addColumn<QPoint>("pos");
+        QTest::addColumn<bool>("minimised");
+        QTest::newRow("free area below the headings") << QPoint(40, 150) << true;
+        QTest::newRow("note") << QPoint(200, 250) << false;
+        QTest::newRow("status box") << QPoint(200, 100) << false;
+    }
+    void doubleClickOnTheFreeAreaMinimises()
+    {
+        QFETCH(QPoint, pos);
+        QFETCH(bool, minimised);
+        makeWindow(SettingsFile::formatFile(SettingsFile::defaults(m_paths.ProgramFolder)));
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        QTest::mouseDClick(m_window.get(), Qt::LeftButton, Qt::NoModifier, pos);
+        if (minimised) {
+            QTRY_VERIFY(m_window->isMinimized());
+        } else {
+            QCoreApplication::processEvents();
+            QVERIFY(!m_window->isMinimized());
+        }
+    }
+
     void closeDuringARunActsAsStop()
     {
         makeWindow(SettingsFile::formatFile(SettingsFile::defaults(m_paths.ProgramFolder)));
