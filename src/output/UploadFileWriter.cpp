@@ -11,6 +11,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -92,6 +93,17 @@ int syncFolderOf(const QString& path)
     return result;
 }
 
+// True when path names the already opened file (the same inode, however the path is spelt).
+bool isSameFile(const QFile& opened, const QString& path)
+{
+    struct stat openedStat = {};
+    struct stat pathStat = {};
+    if (::fstat(opened.handle(), &openedStat) != 0 || ::stat(QFile::encodeName(path).constData(), &pathStat) != 0) {
+        return false;
+    }
+    return openedStat.st_dev == pathStat.st_dev && openedStat.st_ino == pathStat.st_ino;
+}
+
 } // namespace
 
 UploadFileWriter::UploadFileWriter(MessageSink& messages, const QString& title) : m_messages(messages), m_title(title)
@@ -105,6 +117,11 @@ bool UploadFileWriter::write(const QString& stagingPath, const QString& uploadPa
     QFile staging(stagingPath);
     if (!staging.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         return fail(staging.errorString(), stagingPath);
+    }
+    // A save folder beside the program and the name "Back" make the upload file the staging file itself: overwrite
+    // would empty it before it is read and append would read it forever, and the terminal would be told "ACK".
+    if (isSameFile(staging, uploadPath)) {
+        return fail(QStringLiteral("ｱｯﾌﾟﾛｰﾄﾞﾌｧｲﾙと作業ﾌｧｲﾙが同じﾌｧｲﾙです"), uploadPath);
     }
     const bool existed = QFileInfo::exists(uploadPath);
     QFile upload(uploadPath);
@@ -156,7 +173,9 @@ bool UploadFileWriter::write(const QString& stagingPath, const QString& uploadPa
     for (;;) {
         const qint64 got = staging.read(in.data() + held, qint64(in.size()) - held);
         if (got < 0) {
-            return fail(staging.errorString(), stagingPath);
+            // The lines produced so far stay in the upload file, as on a write error.
+            const QString error = staging.errorString();
+            return flush() && fail(error, stagingPath);
         }
         held += got;
         const char* pos = in.data();

@@ -201,6 +201,9 @@ private slots:
             << QStringLiteral("Not a directory「") + back + QStringLiteral("/UP.txt」");
         QTest::newRow("upload file cannot be opened")
             << back << dir << QStringLiteral("Is a directory「") + dir + QStringLiteral("」");
+        QTest::newRow("upload file is the staging file")
+            << back << dir + QStringLiteral("/./Back.txt")
+            << QStringLiteral("ｱｯﾌﾟﾛｰﾄﾞﾌｧｲﾙと作業ﾌｧｲﾙが同じﾌｧｲﾙです「") + dir + QStringLiteral("/./Back.txt」");
         QTest::newRow("disk full") << back << dir + QStringLiteral("/full.txt")
                                    << QStringLiteral("No space left on device「") + dir + QStringLiteral("/full.txt」");
     }
@@ -223,6 +226,7 @@ private slots:
         QCOMPARE(messages.boxes[0].icon, MessageIcon::None);
         // Nothing the writer could not produce replaces what the folder already held.
         QCOMPARE(contents(m_dir.filePath(QStringLiteral("UP.txt"))), QByteArray("old\r\n"));
+        QCOMPARE(contents(m_dir.filePath(QStringLiteral("Back.txt"))), QByteArray("a,b\r\n"));
     }
 
     void errorInTheMiddleKeepsEarlierLines()
