@@ -16,6 +16,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
@@ -169,6 +170,21 @@ private slots:
         QVERIFY(child<QCheckBox>("chkField5")->y() > f1.y());
         QCOMPARE(child<QCheckBox>("chkField15")->x(), f1.x());
         QCOMPARE(child<QCheckBox>("chkField19")->y(), child<QCheckBox>("chkField15")->y());
+    }
+
+    void staysOnTheScreenNearItsBottomRight()
+    {
+        const QRect area = m_main->screen()->availableGeometry();
+        m_main->move(area.right() - m_main->frameGeometry().width(), area.bottom() - m_main->frameGeometry().height());
+        openDialog();
+        const QRect frame = m_dialog->frameGeometry();
+        QVERIFY2(
+            area.contains(frame),
+            qPrintable(
+                QStringLiteral("%1,%2 %3x%4").arg(frame.x()).arg(frame.y()).arg(frame.width()).arg(frame.height())));
+        // Moved only as far as needed.
+        QCOMPARE(frame.right(), area.right());
+        QCOMPARE(frame.bottom(), area.bottom());
     }
 
     void captionsAndToolTips_data()
