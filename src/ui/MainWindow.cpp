@@ -19,6 +19,7 @@ namespace {
 
 constexpr int TwipsPerPixel = 15;
 constexpr int StartUpDelayMs = 500;
+constexpr qsizetype MaxStatusLines = 200;
 constexpr int ClientWidthTwips = 6375;
 constexpr int ClientHeightTwips = 5655;
 
@@ -174,7 +175,7 @@ bool MainWindow::Form_Load()
         return false;
     }
     if (!check.statusText.isEmpty()) {
-        lblStatus->setText(check.statusText);
+        setStatusText(check.statusText);
     }
     ApplyWindowSettings();
     lblNote->setText(QStringLiteral("ZELBO_UDPはUDPｸﾗｲｱﾝﾄとして動作します。\r\n"
@@ -212,15 +213,29 @@ void MainWindow::setSaveFolderCaption(const QString& folder)
 void MainWindow::ShowStatus(std::int16_t mode, const QString& text)
 {
     if (mode == 0) {
-        lblStatus->setText(text);
+        setStatusText(text);
     } else if (mode == 1) {
-        lblStatus->setText(lblStatus->text() + QStringLiteral("\r\n") + text);
+        setStatusText(lblStatus->text() + QStringLiteral("\r\n") + text);
     }
 }
 
 void MainWindow::setStatusText(const QString& text)
 {
-    lblStatus->setText(text);
+    // Automatic cycles keep appending lines all day: only the newest ones are kept, and once the box is full it
+    // shows its last lines, so the latest result is always in view.
+    QString kept = text;
+    const qsizetype lines = kept.count(QStringLiteral("\r\n")) + 1;
+    if (lines > MaxStatusLines) {
+        qsizetype cut = -1;
+        for (qsizetype i = 0; i < lines - MaxStatusLines; ++i) {
+            cut = kept.indexOf(QStringLiteral("\r\n"), cut + 1) + 1;
+        }
+        kept = kept.mid(cut + 1);
+    }
+    lblStatus->setText(kept);
+    const QRect area = lblStatus->contentsRect();
+    const bool overflows = lblStatus->heightForWidth(area.width()) > area.height();
+    lblStatus->setAlignment(Qt::AlignLeft | (overflows ? Qt::AlignBottom : Qt::AlignTop));
 }
 
 void MainWindow::SetCommState(std::int16_t mode)

@@ -122,6 +122,25 @@ private slots:
         QCOMPARE(status(), QStringLiteral("replaced"));
     }
 
+    void aFullStatusBoxShowsItsNewestLines()
+    {
+        makeWindow(SettingsFile::formatFile(SettingsFile::defaults(m_paths.ProgramFolder)));
+        auto* box = child<QLabel>("lblStatus");
+        m_window->ShowStatus(0, QStringLiteral("UDP通信：送受信待ち"));
+        QVERIFY(box->alignment().testFlag(Qt::AlignTop));
+        for (int i = 1; i <= 300; ++i) {
+            m_window->ShowStatus(1, QStringLiteral("異常終了 %1").arg(i));
+        }
+        const QStringList lines = status().split(QStringLiteral("\r\n"));
+        QCOMPARE(lines.size(), 200);
+        QCOMPARE(lines.first(), QStringLiteral("異常終了 101"));
+        QCOMPARE(lines.last(), QStringLiteral("異常終了 300"));
+        QVERIFY(box->alignment().testFlag(Qt::AlignBottom));
+        m_window->ShowStatus(0, QStringLiteral("ﾚｺｰﾄﾞ受信 :  1/2"));
+        QCOMPARE(status(), QStringLiteral("ﾚｺｰﾄﾞ受信 :  1/2"));
+        QVERIFY(box->alignment().testFlag(Qt::AlignTop));
+    }
+
     void commStatesAndTheFirstTick()
     {
         makeWindow(SettingsFile::formatFile(SettingsFile::defaults(m_paths.ProgramFolder)));
