@@ -43,6 +43,14 @@ private:
         QVERIFY(file.open(QIODevice::WriteOnly));
         QCOMPARE(file.write(bytes), bytes.size());
     }
+    // Points the settings file below a regular file, where nothing can be created, even as root.
+    void blockIniPath(const QString& blocker)
+    {
+        QFile file(m_dir.filePath(blocker));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        m_paths.IniPath = m_dir.filePath(blocker + QStringLiteral("/zelbo_udp.ini"));
+    }
     QByteArray readIni() const
     {
         QFile file(m_paths.IniPath);
@@ -267,11 +275,7 @@ private slots:
 
     void unwritableFileEndsTheProgramAfterOneErrorBox()
     {
-        // Below a regular file no file can be created, even as root.
-        QFile blocker(m_dir.filePath(QStringLiteral("blocker")));
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        blocker.close();
-        m_paths.IniPath = m_dir.filePath(QStringLiteral("blocker/zelbo_udp.ini"));
+        blockIniPath(QStringLiteral("blocker"));
 
         RecordingMessageSink sink;
         SettingsFile settingsFile(m_paths, sink);
@@ -286,10 +290,7 @@ private slots:
 
     void dialogWriteFailureStillAppliesTheSettings()
     {
-        QFile blocker(m_dir.filePath(QStringLiteral("blocker2")));
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        blocker.close();
-        m_paths.IniPath = m_dir.filePath(QStringLiteral("blocker2/zelbo_udp.ini"));
+        blockIniPath(QStringLiteral("blocker2"));
 
         RecordingMessageSink sink;
         SettingsFile settingsFile(m_paths, sink);

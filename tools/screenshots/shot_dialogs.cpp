@@ -2,8 +2,7 @@
 // settings.png, folder.png and about.png:
 //   QT_QPA_PLATFORM=offscreen shot_dialogs docs
 
-#include "config/ProgramPaths.h"
-#include "config/SettingsFile.h"
+#include "ShotSupport.h"
 #include "ui/MainWindow.h"
 #include "ui/frmAbout.h"
 #include "ui/frmFolder.h"
@@ -19,12 +18,6 @@
 #include <cstdio>
 
 namespace {
-
-class SilentSink : public MessageSink
-{
-public:
-    void showMessage(const QString&, const QString&, MessageIcon) override {}
-};
 
 bool save(QWidget* window, const QDir& output, const char* name)
 {
@@ -68,10 +61,6 @@ int main(int argc, char* argv[])
     for (const char* sub : {"2026年12月", "ﾊﾞｯｸｱｯﾌﾟ", "集計"}) {
         QDir(saveFolder).mkpath(QString::fromUtf8(sub));
     }
-    ProgramPaths paths;
-    paths.ProgramFolder = QDir::toNativeSeparators(dir.path());
-    paths.IniPath = dir.filePath(QStringLiteral("zelbo_udp.ini"));
-    paths.BackFilePath = dir.filePath(QStringLiteral("Back.txt"));
     Settings sample = SettingsFile::defaults(QDir::toNativeSeparators(saveFolder));
     sample.RemoteHost = QStringLiteral("127.0.0.1");
     sample.FixFname = QStringLiteral("ORDERS");
@@ -83,11 +72,10 @@ int main(int argc, char* argv[])
     sample.MailServer = QStringLiteral("127.0.0.1");
     sample.FieldSelect[5] = 0;
     sample.FieldSelect[6] = 0;
-    QFile ini(paths.IniPath);
-    if (!ini.open(QIODevice::WriteOnly) || ini.write(SettingsFile::formatFile(sample)) < 0) {
+    ProgramPaths paths;
+    if (!prepareSettings(dir, sample, paths)) {
         return 1;
     }
-    ini.close();
 
     SilentSink sink;
     SettingsFile file(paths, sink);

@@ -1,8 +1,7 @@
 // Renders the main window as a user sees it after start-up into a PNG file:
 //   QT_QPA_PLATFORM=offscreen shot_main_window docs/main_window.png
 
-#include "config/ProgramPaths.h"
-#include "config/SettingsFile.h"
+#include "ShotSupport.h"
 #include "ui/MainWindow.h"
 
 #include <QApplication>
@@ -14,16 +13,6 @@
 
 #include <cstdio>
 
-namespace {
-
-class SilentSink : public MessageSink
-{
-public:
-    void showMessage(const QString&, const QString&, MessageIcon) override {}
-};
-
-} // namespace
-
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
@@ -34,19 +23,13 @@ int main(int argc, char* argv[])
     // Absolute now: loading makes the save folder the current directory.
     const QString output = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
 
-    // A settings file of its own, so no real settings are touched.
     QTemporaryDir dir;
-    ProgramPaths paths;
-    paths.ProgramFolder = QDir::toNativeSeparators(dir.path());
-    paths.IniPath = dir.filePath(QStringLiteral("zelbo_udp.ini"));
-    paths.BackFilePath = dir.filePath(QStringLiteral("Back.txt"));
     Settings defaults;
     defaults.SaveFolder = QDir::toNativeSeparators(dir.path());
-    QFile ini(paths.IniPath);
-    if (!ini.open(QIODevice::WriteOnly) || ini.write(SettingsFile::formatFile(defaults)) < 0) {
+    ProgramPaths paths;
+    if (!prepareSettings(QDir(dir.path()), defaults, paths)) {
         return 1;
     }
-    ini.close();
 
     SilentSink sink;
     SettingsFile file(paths, sink);
