@@ -4,7 +4,7 @@
 #include "config/ProgramPaths.h"
 #include "config/Settings.h"
 #include "fakes/RecordingMessageSink.h"
-#include "fakes/RecordingRunHost.h"
+#include "fakes/FakeRunHost.h"
 #include "link/CommControl.h"
 #include "link/UdpLink.h"
 #include "output/UploadOutput.h"
@@ -122,7 +122,7 @@ struct Program
 
     ProgramPaths paths;
     Settings settings;
-    RecordingRunHost host;
+    FakeRunHost host;
     RecordingMessageSink messages;
     SystemClock clock;
     std::unique_ptr<UdpLink> link;

@@ -2,7 +2,7 @@
 #include "config/ProgramPaths.h"
 #include "config/Settings.h"
 #include "fakes/RecordingMessageSink.h"
-#include "fakes/RecordingRunHost.h"
+#include "fakes/FakeRunHost.h"
 #include "integration/SimProcess.h"
 #include "link/CommControl.h"
 #include "link/LinkTestSupport.h"
@@ -84,7 +84,7 @@ private:
     QStringList m_records;
     ProgramPaths m_paths;
     Settings m_settings;
-    RecordingRunHost m_host;
+    FakeRunHost m_host;
     RecordingMessageSink m_messages;
     SystemClock m_clock;
     std::unique_ptr<SimProcess> m_sim;
@@ -119,7 +119,7 @@ void TestTransfer::init()
     m_settings.LocalPort = QString::number(freeUdpPort());
     m_settings.RemotePort = QStringLiteral("1");
     m_settings.TimeAdjust = QStringLiteral("0");
-    m_host = RecordingRunHost();
+    m_host = FakeRunHost();
     m_messages.boxes.clear();
     m_sim = std::make_unique<SimProcess>();
 }

@@ -2,7 +2,7 @@
 
 #include "config/Cp932.h"
 #include "config/Settings.h"
-#include "fakes/RecordingRunHost.h"
+#include "fakes/FakeRunHost.h"
 #include "link/LinkTestSupport.h"
 
 #include <QElapsedTimer>
@@ -46,7 +46,7 @@ private:
     QByteArray peerReceive();
     void peerSend(const QByteArray& datagram);
 
-    RecordingRunHost m_host;
+    FakeRunHost m_host;
     Settings m_settings;
     QUdpSocket m_peer;
     std::unique_ptr<UdpLink> m_link;
@@ -55,7 +55,7 @@ private:
 
 void TestUdpLink::init()
 {
-    m_host = RecordingRunHost();
+    m_host = FakeRunHost();
     m_host.running = true;
     QVERIFY(m_peer.bind(QHostAddress::LocalHost, 0));
     m_localPort = freeUdpPort();
