@@ -1,0 +1,124 @@
+#!/usr/bin/env bash
+# Builds Qt and libcurl for 64-bit Windows from Debian's own source packages, once, into a cache outside the
+# clone. A complete cache is reused; an interrupted build resumes where it stopped. Prints the cache folder.
+set -euo pipefail
+
+here="$(cd "$(dirname "$0")" && pwd)"
+cache="${ZELBO_WIN_CACHE:-$HOME/.cache/zelbo_udp/win64}"
+jobs="${JOBS:-$(nproc)}"
+qt_version=6.4.2
+# Bump when the configure lines below change, so an old cache is rebuilt rather than silently reused.
+recipe=1
+
+mkdir -p "$cache/src" "$cache/logs"
+exec 9>"$cache/.lock"
+flock 9
+
+log() { echo "win-deps: $*" >&2; }
+die() { echo "win-deps: $*" >&2; exit 1; }
+
+bash "$here/win-packages.sh"
+
+# The toolchain file is copied into the cache: Qt records its path, which must outlive any clone.
+toolchain="$cache/toolchain.cmake"
+cmp -s "$here/../cmake/mingw-w64-x86_64.cmake" "$toolchain" 2>/dev/null ||
+    cp "$here/../cmake/mingw-w64-x86_64.cmake" "$toolchain"
+
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+
+# apt-get source needs deb-src entries: mirror the system's own deb entries (same URIs, suites, keys).
+ensure_deb_src() {
+    if apt-get indextargets 2>/dev/null | grep -q '^Identifier: Sources'; then
+        return
+    fi
+    log "adding deb-src entries that mirror the system's deb entries"
+    local f
+    for f in /etc/apt/sources.list.d/*.sources; do
+        [ -e "$f" ] || continue
+        awk 'BEGIN { RS = ""; ORS = "\n\n" }
+             /(^|\n)Types:[ \t]*deb[ \t]*(\n|$)/ { sub(/Types:[^\n]*/, "Types: deb-src"); print }' "$f"
+    done | $sudo tee /etc/apt/sources.list.d/zelbo-deb-src.sources >/dev/null
+    for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+        [ -e "$f" ] || continue
+        sed -n 's/^[[:space:]]*deb[[:space:]]\+/deb-src /p' "$f"
+    done | $sudo tee /etc/apt/sources.list.d/zelbo-deb-src.list >/dev/null
+    $sudo apt-get update -qq
+}
+
+fetch_source() { # package, glob of the orig tarball
+    local pkg=$1 glob=$2
+    if ! compgen -G "$cache/src/$glob" >/dev/null; then
+        ensure_deb_src
+        log "downloading Debian's source package $pkg"
+        (cd "$cache/src" && apt-get source --download-only "$pkg" >"$cache/logs/source-$pkg.log" 2>&1) ||
+            die "apt-get source $pkg failed; see $cache/logs/source-$pkg.log"
+    fi
+    compgen -G "$cache/src/$glob" | head -n1
+}
+
+stamp_ok() { [ -f "$1/.zelbo-complete" ] && [ "$(cat "$1/.zelbo-complete")" = "$recipe" ]; }
+
+build_curl() {
+    local prefix="$cache/curl"
+    stamp_ok "$prefix" && return
+    local tarball src
+    tarball="$(fetch_source curl 'curl_*.orig.tar.gz')"
+    rm -rf "$cache/curl-src" "$cache/build-curl" "$prefix"
+    mkdir -p "$cache/curl-src"
+    tar xf "$tarball" -C "$cache/curl-src" --strip-components=1
+    log "building libcurl (SMTP/SMTPS, Schannel)"
+    cmake -S "$cache/curl-src" -B "$cache/build-curl" -G Ninja \
+        -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
+        -DBUILD_SHARED_LIBS=ON -DBUILD_CURL_EXE=OFF -DBUILD_TESTING=OFF -DENABLE_MANUAL=OFF \
+        -DCURL_USE_SCHANNEL=ON -DCURL_USE_OPENSSL=OFF -DCURL_USE_LIBSSH2=OFF -DCURL_USE_LIBPSL=OFF \
+        -DUSE_LIBIDN2=OFF -DUSE_NGHTTP2=OFF -DCURL_ZLIB=OFF -DCURL_BROTLI=OFF -DCURL_ZSTD=OFF \
+        -DCURL_CA_BUNDLE=none -DCURL_CA_PATH=none -DENABLE_UNICODE=ON \
+        -DCURL_DISABLE_LDAP=ON -DCURL_DISABLE_LDAPS=ON -DCURL_DISABLE_FTP=ON -DCURL_DISABLE_FILE=ON \
+        -DCURL_DISABLE_TELNET=ON -DCURL_DISABLE_DICT=ON -DCURL_DISABLE_TFTP=ON -DCURL_DISABLE_RTSP=ON \
+        -DCURL_DISABLE_POP3=ON -DCURL_DISABLE_IMAP=ON -DCURL_DISABLE_GOPHER=ON -DCURL_DISABLE_MQTT=ON \
+        -DCURL_DISABLE_SMB=ON >"$cache/logs/curl-configure.log" 2>&1 ||
+        die "configuring curl failed; see $cache/logs/curl-configure.log"
+    nice cmake --build "$cache/build-curl" -j "$jobs" >"$cache/logs/curl-build.log" 2>&1 ||
+        die "building curl failed; see $cache/logs/curl-build.log"
+    cmake --install "$cache/build-curl" >>"$cache/logs/curl-build.log" 2>&1
+    echo "$recipe" >"$prefix/.zelbo-complete"
+}
+
+build_qt() {
+    local prefix="$cache/qt"
+    stamp_ok "$prefix" && return
+    local tarball
+    tarball="$(fetch_source qt6-base "qt6-base_${qt_version}*.orig.tar.xz")"
+    local srcdir="$cache/qtbase-src"
+    local build="$cache/build-qt"
+    if [ ! -f "$srcdir/configure" ] || [ "$(cat "$build/.recipe" 2>/dev/null)" != "$recipe" ]; then
+        rm -rf "$srcdir" "$build" "$prefix"
+        mkdir -p "$srcdir" "$build"
+        log "unpacking $(basename "$tarball")"
+        tar xf "$tarball" -C "$srcdir" --strip-components=1
+    fi
+    if [ ! -f "$build/build.ninja" ] || [ "$(cat "$build/.recipe" 2>/dev/null)" != "$recipe" ]; then
+        log "configuring Qt $qt_version for win32-g++"
+        # Shared libraries keep the LGPL obligations simple. Debian's source lacks wintab.h: no tablet events.
+        (cd "$build" && "$srcdir/configure" -prefix "$prefix" -release -qt-host-path /usr -xplatform win32-g++ \
+            -nomake examples -nomake tests -no-opengl -no-dbus -no-icu -no-feature-sql \
+            -no-feature-printsupport -no-feature-concurrent -no-feature-xml -no-feature-tabletevent \
+            -no-feature-vulkan -qt-zlib -qt-pcre -qt-libpng -qt-libjpeg -qt-freetype -qt-harfbuzz \
+            -no-openssl -schannel \
+            -- -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+            -G Ninja) >"$cache/logs/qt-configure.log" 2>&1 ||
+            die "configuring Qt failed; see $cache/logs/qt-configure.log"
+        echo "$recipe" >"$build/.recipe"
+    fi
+    log "building Qt (about 1,250 steps; the first time takes most of an hour on 2 cores)"
+    nice ninja -C "$build" -j "$jobs" >"$cache/logs/qt-build.log" 2>&1 ||
+        die "building Qt failed; see $cache/logs/qt-build.log"
+    ninja -C "$build" install >"$cache/logs/qt-install.log" 2>&1 ||
+        die "installing Qt failed; see $cache/logs/qt-install.log"
+    echo "$recipe" >"$prefix/.zelbo-complete"
+}
+
+build_curl
+build_qt
+echo "$cache"
