@@ -8,7 +8,7 @@ struct ProgramPaths
     QString ProgramFolder;          // folder of the executable, native separators, no trailing separator
     QString IniPath;                // <ProgramFolder>/zelbo_udp.ini
     QString BackFilePath;           // <ProgramFolder>/Back.txt
-    bool IsVersion6OrLater = false; // true where a per-user documents folder exists
+    bool IsVersion6OrLater = false; // Windows: major version 6 or later; elsewhere: a documents folder exists
 
     // Paths beside the given executable; the documents-folder flag is probed from the platform.
     static ProgramPaths forExecutable(const QString& executablePath);

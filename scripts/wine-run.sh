@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Runs a cross-built Windows program under Wine: the project's own prefix (WINEPREFIX, made by windows-test.sh)
+# and the DLL folders of the Windows Qt, curl and the MinGW runtime on its search path.
+set -euo pipefail
+
+cache="${ZELBO_WIN_CACHE:-$HOME/.cache/zelbo_udp/win64}"
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+
+export WINEDEBUG="${WINEDEBUG:--all}"
+# No Mono or Gecko installer prompts in a fresh prefix.
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+export WINEPATH="$(winpath "$cache/qt/bin");$(winpath "$cache/curl/bin");$(winpath /usr/lib/gcc/x86_64-w64-mingw32/12-posix);$(winpath /usr/x86_64-w64-mingw32/lib)"
+exec wine "$@"
