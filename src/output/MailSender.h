@@ -23,7 +23,8 @@ public:
         QString server;
     };
 
-    // The total bound covers resolving, connecting, the whole SMTP dialogue and the upload of the attachment.
+    // The total bound covers resolving, connecting, the whole SMTP dialogue, the upload of the attachment and closing
+    // the connection: a silent server holds a send for at most that long.
     void setTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds total);
 
     // Returns once the send has finished: true when the server accepted the message. Otherwise mailError becomes the

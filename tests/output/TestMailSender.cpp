@@ -186,6 +186,35 @@ private slots:
         }
     }
 
+    void boundedWhenServerFallsSilent_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("after the message body") << QStringLiteral("mute-data") << false;
+        QTest::newRow("at QUIT, message accepted") << QStringLiteral("mute-quit") << true;
+    }
+    void boundedWhenServerFallsSilent()
+    {
+        QFETCH(QString, mode);
+        QFETCH(bool, accepted);
+        SmtpServer server(mode);
+        QVERIFY(server.port() != 0);
+        const QString path = writeFile(QStringLiteral("M.txt"), "a\r\n");
+        MailSender sender;
+        sender.setTimeouts(1s, 3s);
+        QString mailError;
+        QElapsedTimer elapsed;
+        elapsed.start();
+        QCOMPARE(sender.send(mailTo(server.address(), path), mailError), accepted);
+        // The bound covers closing the connection too; libcurl checks it about once a second.
+        QVERIFY2(elapsed.elapsed() < 4500, qPrintable(QString::number(elapsed.elapsed())));
+        // The server had the whole message before it fell silent.
+        QCOMPARE(server.messageCount(), 1);
+        if (!accepted) {
+            QVERIFY2(mailError.startsWith(QStringLiteral("28 ")), qPrintable(mailError)); // CURLE_OPERATION_TIMEDOUT
+        }
+    }
+
     void callerKeepsHandlingEvents()
     {
         SmtpServer server(QStringLiteral("silent"));

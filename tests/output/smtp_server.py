@@ -2,14 +2,17 @@
 """Loopback SMTP server for the mail tests (run with /usr/bin/python3, which has aiosmtpd).
 
 usage: smtp_server.py MODE OUTDIR
-  accept  take every message
-  reject  refuse every recipient with 550
-  auth    take messages only after AUTH with user "zelbo" and password "secret"
-  silent  accept TCP connections and never say a word
+  accept     take every message
+  reject     refuse every recipient with 550
+  auth       take messages only after AUTH with user "zelbo" and password "secret"
+  silent     accept TCP connections and never say a word
+  mute-data  store the message, then never answer again (neither the end of data nor QUIT)
+  mute-quit  take every message but never answer QUIT
 Prints the chosen port on stdout, stores message N as OUTDIR/N/message.eml, OUTDIR/N/message.json (envelope and
 what the email package decoded) and OUTDIR/N/attachment-K, and stops when stdin is closed.
 """
 
+import asyncio
 import email
 import email.policy
 import json
@@ -31,9 +34,10 @@ def free_port():
 
 
 class Store:
-    def __init__(self, outdir, reject):
+    def __init__(self, outdir, reject, mute):
         self.outdir = outdir
         self.reject = reject
+        self.mute = mute
         self.count = 0
 
     async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
@@ -77,7 +81,15 @@ class Store:
         }
         with open(os.path.join(folder, "message.json"), "w", encoding="utf-8") as f:
             json.dump(info, f, ensure_ascii=False)
+        if self.mute == "data":
+            # The session hangs here, so later commands are never read either.
+            await asyncio.Event().wait()
         return "250 Message accepted"
+
+    async def handle_QUIT(self, server, session, envelope):
+        if self.mute == "quit":
+            await asyncio.Event().wait()
+        return "221 Bye"
 
 
 def authenticate(server, session, envelope, mechanism, auth_data):
@@ -117,7 +129,8 @@ def main():
         warnings.simplefilter("ignore")
         logging.getLogger("mail.log").setLevel(logging.ERROR)
         kwargs = {"authenticator": authenticate, "auth_required": True, "auth_require_tls": False}
-    controller = Controller(Store(outdir, mode == "reject"), hostname="127.0.0.1", port=free_port(), **kwargs)
+    store = Store(outdir, mode == "reject", mode[len("mute-"):] if mode.startswith("mute-") else None)
+    controller = Controller(store, hostname="127.0.0.1", port=free_port(), **kwargs)
     controller.start()
     print(controller.port, flush=True)
     sys.stdin.read()
