@@ -1,5 +1,7 @@
 #include "config/SettingsCheck.h"
 
+#include "config/Cp932.h"
+
 #include <QDir>
 
 namespace {
@@ -33,6 +35,11 @@ int FirstBadFieldSelect(const Settings& settings)
         }
     }
     return -1;
+}
+
+bool Cp932RoundTrips(const QString& text)
+{
+    return Cp932::decode(Cp932::encode(text)) == text;
 }
 
 CheckResult CheckSettings(Settings& settings, const SettingsFile& file, MessageSink& messages)

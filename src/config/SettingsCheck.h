@@ -1,6 +1,7 @@
 #pragma once
 // Start-up reading and validation of the settings: reset on a missing, unreadable or out-of-range file, then the
-// save-folder test. Qt Core only; the main window shows the results.
+// save-folder test; and the text test the windows apply before a value reaches the file. Qt Core only; the windows
+// show the results.
 
 #include "config/MessageSink.h"
 #include "config/Settings.h"
@@ -18,5 +19,8 @@ struct CheckResult
 bool SettingsInRange(const Settings& settings);
 // Index of the first FieldSelect entry that is neither 0 nor 1, or -1.
 int FirstBadFieldSelect(const Settings& settings);
+// True when code page 932, the settings file's encoding, gives text back unchanged. Any other text would be stored
+// as different characters (or "?") and read back at the next start as another folder, host or address.
+bool Cp932RoundTrips(const QString& text);
 
 CheckResult CheckSettings(Settings& settings, const SettingsFile& file, MessageSink& messages);

@@ -1,5 +1,6 @@
 #include "ui/frmFolder.h"
 
+#include "config/SettingsCheck.h"
 #include "ui/WindowPlacement.h"
 
 #include <QApplication>
@@ -283,7 +284,15 @@ void frmFolder::reportError(const FolderError& error)
 void frmFolder::cmdOK_Click(int index)
 {
     if (index == 0) {
-        emit folderChosen(path());
+        const QString folder = path();
+        // The settings file would store another folder's name; the picker stays open for another choice.
+        if (!Cp932RoundTrips(folder)) {
+            m_messages.showMessage(QStringLiteral("保存ﾌｫﾙﾀﾞ") + CrLf +
+                                       QStringLiteral("に使用できない文字が含まれています！！"),
+                                   QCoreApplication::applicationName(), MessageIcon::None);
+            return;
+        }
+        emit folderChosen(folder);
     }
     if (index == 0 || index == 1) {
         close();

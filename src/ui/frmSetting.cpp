@@ -1,5 +1,7 @@
 #include "ui/frmSetting.h"
 
+#include "config/SettingsCheck.h"
+#include "protocol/RunTexts.h"
 #include "ui/WindowPlacement.h"
 #include "ui/frmFolder.h"
 
@@ -19,6 +21,7 @@
 #include <QValidator>
 
 #include <algorithm>
+#include <limits>
 #include <utility>
 
 namespace {
@@ -115,6 +118,8 @@ QLineEdit* frmSetting::makeText(const char* name, const QString& toolTip)
     edit->setObjectName(QString::fromLatin1(name));
     edit->setToolTip(toolTip);
     edit->setValidator(new SingleLineValidator(edit));
+    // No length limit: Qt's default of 32767 characters would cut a long pasted text without a word.
+    edit->setMaxLength(std::numeric_limits<int>::max());
     return edit;
 }
 
@@ -372,9 +377,8 @@ void frmSetting::LoadDialogSettings()
     txtRemotePort->setText(m_settings.RemotePort);
     selectOption(optAddDate, m_settings.AddDate);
     txtFixFname->setText(m_settings.FixFname);
-    bool numeric = false;
-    const int timeAdjust = m_settings.TimeAdjust.toInt(&numeric);
-    chkTimeAdjust->setChecked(numeric && timeAdjust == 1);
+    // Ticked exactly when the run will set the clock, however the file writes the 1 ("1.0", " 1").
+    chkTimeAdjust->setChecked(IsClockAdjustOn(m_settings.TimeAdjust));
     for (std::size_t i = 0; i < chkField.size(); ++i) {
         chkField[i]->setChecked(isTicked(m_settings.FieldSelect[i]));
     }
@@ -414,8 +418,6 @@ void frmSetting::cmdOK_Click(int index)
     close();
 }
 
-// The settings file encloses texts in double quotes with no escape, so a quote inside a text would cut the value
-// and every value after it would be read from the wrong place.
 QString frmSetting::unstorableTextMessage() const
 {
     const std::array<std::pair<QString, const QString*>, 9> texts = {{
@@ -429,17 +431,28 @@ QString frmSetting::unstorableTextMessage() const
         {QStringLiteral("差出人ﾒｰﾙｱﾄﾞﾚｽ(From)"), &EditSettings.FromMailAddress},
         {QStringLiteral("ﾒｰﾙｻｰﾊﾞｰ"), &EditSettings.MailServer},
     }};
-    QStringList lines;
-    for (const auto& [name, text] : texts) {
-        if (text->contains(u'"')) {
-            lines << name;
+    // The captions of the fields that fail, one a line, then what is wrong with them.
+    const auto refusal = [&texts](bool (*storable)(const QString&), const QString& reason) {
+        QStringList lines;
+        for (const auto& [name, text] : texts) {
+            if (!storable(*text)) {
+                lines << name;
+            }
         }
+        if (lines.isEmpty()) {
+            return QString();
+        }
+        lines << reason;
+        return lines.join(CrLf);
+    };
+    // The settings file encloses texts in double quotes with no escape, so a quote inside a text would cut the value
+    // and every value after it would be read from the wrong place.
+    const QString quoted = refusal([](const QString& text) { return !text.contains(u'"'); },
+                                   QStringLiteral("に \" (ﾀﾞﾌﾞﾙｸｫｰﾃｰｼｮﾝ) は使用できません！！"));
+    if (!quoted.isEmpty()) {
+        return quoted;
     }
-    if (lines.isEmpty()) {
-        return QString();
-    }
-    lines << QStringLiteral("に \" (ﾀﾞﾌﾞﾙｸｫｰﾃｰｼｮﾝ) は使用できません！！");
-    return lines.join(CrLf);
+    return refusal(Cp932RoundTrips, QStringLiteral("に使用できない文字が含まれています！！"));
 }
 
 void frmSetting::cmdFolderRef_Click()

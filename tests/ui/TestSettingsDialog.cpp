@@ -506,6 +506,132 @@ private slots:
         QVERIFY(iniBytes().contains("\"abc\""));
     }
 
+    // The picker refuses a folder the settings file would store as another name, and OK refuses such a text in any
+    // field; what code page 932 holds passes both and reads back unchanged.
+    void textTheFileCannotHoldIsRefused_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<bool>("storable");
+        QTest::newRow("wave dash") << QStringLiteral("4月\u301C6月") << QStringLiteral("txtFixFname")
+                                   << QStringLiteral("保存ﾌｧｲﾙ名") << false;
+        QTest::newRow("Chinese") << QStringLiteral("测试") << QStringLiteral("txtMailSub") << QStringLiteral("件名")
+                                 << false;
+        QTest::newRow("emoji") << QStringLiteral("box\U0001F4E6") << QStringLiteral("txtRemoteHost")
+                               << QStringLiteral("ﾘﾓｰﾄﾎｽﾄ") << false;
+        QTest::newRow("circled digit") << QStringLiteral("棚卸①") << QStringLiteral("txtFixFname")
+                                       << QStringLiteral("保存ﾌｧｲﾙ名") << true;
+        QTest::newRow("half-width katakana")
+            << QStringLiteral("ｳﾘｱｹﾞ") << QStringLiteral("txtMailSub") << QStringLiteral("件名") << true;
+    }
+    void textTheFileCannotHoldIsRefused()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, box);
+        QFETCH(QString, caption);
+        QFETCH(bool, storable);
+        const QString reason = QStringLiteral("\r\nに使用できない文字が含まれています！！");
+        QVERIFY(QDir(m_dir->path()).mkpath(text));
+        const QString folder = QDir::toNativeSeparators(m_dir->filePath(text));
+        openDialog();
+
+        QTest::mouseClick(child<QPushButton>("cmdFolderRef"), Qt::LeftButton);
+        QPointer<frmFolder> picker;
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (window->objectName() == QStringLiteral("frmFolder") && window->isVisible()) {
+                picker = qobject_cast<frmFolder*>(window);
+            }
+        }
+        QVERIFY(picker);
+        auto* list = picker->findChild<QTreeWidget*>(QStringLiteral("Dir1"));
+        const QList<QTreeWidgetItem*> found = list->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
+        QCOMPARE(found.size(), 1);
+        doubleClick(list->viewport(), list->visualItemRect(found[0]).center());
+        QCOMPARE(picker->path(), folder);
+        QTest::mouseClick(picker->findChild<QPushButton*>(QStringLiteral("cmdOK0")), Qt::LeftButton);
+        if (storable) {
+            QTRY_VERIFY(picker.isNull());
+            QVERIFY(m_sink.boxes.isEmpty());
+            QCOMPARE(child<QLabel>("lblFolder")->text(), folder);
+        } else {
+            QCOMPARE(m_sink.boxes.size(), 1);
+            QCOMPARE(m_sink.boxes[0].text, QStringLiteral("保存ﾌｫﾙﾀﾞ") + reason);
+            QCOMPARE(m_sink.boxes[0].title, QStringLiteral("ZELBO_UDP"));
+            QCOMPARE(m_sink.boxes[0].icon, MessageIcon::None);
+            QCoreApplication::processEvents();
+            QVERIFY(picker && picker->isVisible());
+            QCOMPARE(child<QLabel>("lblFolder")->text(), m_paths.ProgramFolder);
+            QTest::mouseClick(picker->findChild<QPushButton*>(QStringLiteral("cmdOK1")), Qt::LeftButton);
+            QTRY_VERIFY(picker.isNull());
+            // A folder that reached the dialog another way (the start-up fallback) is refused by OK as well.
+            m_dialog->setFolderText(folder);
+        }
+
+        typeText(child<QLineEdit>(box), text);
+        QTest::mouseClick(ok(), Qt::LeftButton);
+        if (storable) {
+            QTRY_VERIFY(m_dialog.isNull());
+            QVERIFY(m_sink.boxes.isEmpty());
+            Settings back;
+            QCOMPARE(SettingsFile::parse(iniBytes(), back), ReadResult::Ok);
+            QVERIFY(back == m_settings);
+            QCOMPARE(back.SaveFolder, folder);
+            QVERIFY(iniBytes().contains(Cp932::encode(QString(u'"' + text + u'"'))));
+            return;
+        }
+        QCOMPARE(m_sink.boxes.size(), 2);
+        QCOMPARE(m_sink.boxes[1].text, QStringLiteral("保存ﾌｫﾙﾀﾞ\r\n") + caption + reason);
+        QCOMPARE(m_sink.boxes[1].title, QStringLiteral("ZELBO_UDP"));
+        QCoreApplication::processEvents();
+        QVERIFY(m_dialog && m_dialog->isVisible());
+        QCOMPARE(iniBytes(), m_initialFile);
+        QCOMPARE(m_settings.SaveFolder, m_paths.ProgramFolder);
+    }
+
+    void textBoxesHaveNoLengthLimit()
+    {
+        openDialog();
+        const QList<QLineEdit*> boxes = m_dialog->findChildren<QLineEdit*>();
+        QCOMPARE(boxes.size(), 8);
+        const QString longText(40000, u'x');
+        for (QLineEdit* box : boxes) {
+            typeText(box, longText);
+            QCOMPARE(box->text().size(), longText.size());
+        }
+    }
+
+    // The box shows whether the run will set the clock; OK keeps the stored text unless the box was changed.
+    void timeAdjustShowsWhatTheRunDoes_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<bool>("ticked");
+        QTest::newRow("1.0") << QStringLiteral("1.0") << true;
+        QTest::newRow("leading blank") << QStringLiteral(" 1") << true;
+        QTest::newRow("0.5") << QStringLiteral("0.5") << false;
+        QTest::newRow("0") << QStringLiteral("0") << false;
+    }
+    void timeAdjustShowsWhatTheRunDoes()
+    {
+        QFETCH(QString, stored);
+        QFETCH(bool, ticked);
+        m_settings.TimeAdjust = stored;
+        auto lastValue = [this] { return iniBytes().trimmed().split(',').last(); };
+
+        openDialog();
+        QCOMPARE(child<QCheckBox>("chkTimeAdjust")->isChecked(), ticked);
+        QTest::mouseClick(ok(), Qt::LeftButton);
+        QTRY_VERIFY(m_dialog.isNull());
+        QCOMPARE(lastValue(), QByteArray('"' + stored.toLatin1() + '"'));
+        QCOMPARE(m_settings.TimeAdjust, stored);
+
+        openDialog();
+        clickButton(child<QCheckBox>("chkTimeAdjust"));
+        QTest::mouseClick(ok(), Qt::LeftButton);
+        QTRY_VERIFY(m_dialog.isNull());
+        QCOMPARE(lastValue(), ticked ? QByteArray("\"0\"") : QByteArray("\"1\""));
+    }
+
     void pastedLineBreaksEndTheText_data()
     {
         QTest::addColumn<QString>("box");
