@@ -110,6 +110,41 @@ private slots:
         QVERIFY(back == s);
     }
 
+    // Every value differs from every other (each integer is its own position), so writing or reading any two
+    // positions swapped changes the line or the record.
+    void everyValueInItsOwnPosition()
+    {
+        Settings s;
+        s.SaveFolder = QStringLiteral("D:\\受信\\1");
+        s.LocalPort = QStringLiteral("7002");
+        s.RemoteHost = QStringLiteral("127.0.0.3");
+        s.RemotePort = QStringLiteral("7004");
+        s.AddDate = 5;
+        s.FixFname = QStringLiteral("ﾃﾞｰﾀ6");
+        s.CrcType = 7;
+        s.OverWrite = 8;
+        s.StartUpSize = 9;
+        s.AutoStart = 10;
+        s.Protocol = 11;
+        s.SendMail = 12;
+        s.MailAddress = QStringLiteral("to13@example.invalid");
+        s.MailSub = QStringLiteral("売上, 14");
+        s.FieldSelect = {15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34};
+        s.FromMailAddress = QStringLiteral("from35@example.invalid");
+        s.MailServer = QStringLiteral("smtp36.example.invalid");
+        s.TimeAdjust = QStringLiteral("0.37");
+
+        const QByteArray line = Cp932::encode(
+            QStringLiteral(R"("D:\受信\1","7002","127.0.0.3","7004",5,"ﾃﾞｰﾀ6",7,8,9,10,11,12,"to13@example.invalid",)"
+                           R"("売上, 14",15,16,17,18,19,20,21,22,23,24,25,26,27,28,29,30,31,32,33,34,)"
+                           R"("from35@example.invalid","smtp36.example.invalid","0.37")"
+                           "\r\n"));
+        QCOMPARE(SettingsFile::formatFile(s), line);
+        Settings back;
+        QCOMPARE(SettingsFile::parse(line, back), ReadResult::Ok);
+        QVERIFY(back == s);
+    }
+
     void readingRules_data()
     {
         QTest::addColumn<QByteArray>("bytes");
@@ -189,6 +224,10 @@ private slots:
         fields.replace("\"\",\"\",1,1,1,", "\"\",\"\",1,1,2,");
         fields.replace(",1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,\"\"", ",1,1,1,5,1,1,1,1,1,1,1,1,1,1,1,1,1,\"\"");
         QTest::newRow("F3 2 and F7 5: one box") << fields << QStringLiteral("ﾊﾟﾗﾒｰﾀ不正(ﾌｨｰﾙﾄﾞ)") << true;
+        QByteArray addDateAndField = addDate5;
+        addDateAndField.replace("\"\",\"\",1,1,1,", "\"\",\"\",1,1,2,");
+        QTest::newRow("AddDate 5 and F3 2: range test first")
+            << addDateAndField << QStringLiteral("ﾊﾟﾗﾒｰﾀ不正") << true;
         QByteArray sendMail7 = good;
         sendMail7.replace(",0,0,0,0,0,0,\"\"", ",0,0,0,0,0,7,\"\"");
         QTest::newRow("SendMail 7 passes") << sendMail7 << QString() << false;
