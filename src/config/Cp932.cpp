@@ -1,75 +1,86 @@
 #include "config/Cp932.h"
 
-#include <cerrno>
-#include <iconv.h>
+#include <cstdint>
+#include <vector>
 
 namespace {
 
-// iconv_open is costly; one descriptor per direction and thread keeps conversion cheap on hot paths.
-class IconvHandle
+#include "config/Cp932Table.inc"
+
+// U+0000 is ASCII and never looked up, so 0 is free to mean "no code".
+constexpr std::uint16_t NoCode = 0;
+
+constexpr bool isLeadByte(unsigned b)
 {
-public:
-    IconvHandle(const char* to, const char* from) : m_cd(iconv_open(to, from)) {}
-    ~IconvHandle()
-    {
-        if (m_cd != reinterpret_cast<iconv_t>(-1)) {
-            iconv_close(m_cd);
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+
+constexpr bool isTrailByte(unsigned b)
+{
+    return b >= 0x40 && b <= 0xFC && b != 0x7F;
+}
+
+constexpr int doubleByteIndex(unsigned lead, unsigned trail)
+{
+    const int row = lead <= 0x9F ? int(lead) - 0x81 : int(lead) - 0xE0 + (0x9F - 0x81 + 1);
+    const int column = trail < 0x7F ? int(trail) - 0x40 : int(trail) - 0x41;
+    return row * Cp932TrailCount + column;
+}
+
+// Code for each UTF-16 unit: the exact inverse of the decode tables, built once.
+const std::uint16_t* encodeTable()
+{
+    static const std::vector<std::uint16_t> table = [] {
+        std::vector<std::uint16_t> codes(0x10000, NoCode);
+        for (unsigned b = 0x80; b <= 0xFF; ++b) {
+            codes[Cp932SingleByte[b]] = static_cast<std::uint16_t>(b);
         }
-    }
-    IconvHandle(const IconvHandle&) = delete;
-    IconvHandle& operator=(const IconvHandle&) = delete;
-    bool valid() const { return m_cd != reinterpret_cast<iconv_t>(-1); }
-    iconv_t get() const { return m_cd; }
-    void reset() const { iconv(m_cd, nullptr, nullptr, nullptr, nullptr); }
-
-private:
-    iconv_t m_cd;
-};
-
-const IconvHandle& toCp932()
-{
-    thread_local const IconvHandle handle("CP932", "UTF-16LE");
-    return handle;
+        for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
+            for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
+                if (isLeadByte(lead) && isTrailByte(trail)) {
+                    codes[Cp932DoubleByte[doubleByteIndex(lead, trail)]] =
+                        static_cast<std::uint16_t>(lead << 8 | trail);
+                }
+            }
+        }
+        return codes;
+    }();
+    return table.data();
 }
 
-const IconvHandle& fromCp932()
+std::uint16_t codeOf(char32_t ucs)
 {
-    thread_local const IconvHandle handle("UTF-16LE", "CP932");
-    return handle;
+    return ucs <= 0xFFFF ? encodeTable()[ucs] : NoCode;
 }
-
-constexpr char16_t ReplacementChar = 0xFFFD;
 
 } // namespace
 
 QByteArray Cp932::encode(QStringView text)
 {
-    QByteArray out;
-    out.reserve(text.size() * 2);
-    const IconvHandle& cd = toCp932();
-    qsizetype i = 0;
-    while (i < text.size()) {
+    const std::uint16_t* codes = encodeTable();
+    QByteArray out(text.size() * 2, Qt::Uninitialized);
+    char* p = out.data();
+    for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t c = text[i].unicode();
         if (c < 0x80) {
-            out.append(static_cast<char>(c));
-            ++i;
+            *p++ = static_cast<char>(c);
             continue;
         }
-        const qsizetype units = (QChar::isHighSurrogate(c) && i + 1 < text.size()) ? 2 : 1;
-        char16_t in[2] = {c, units == 2 ? text[i + 1].unicode() : char16_t(0)};
-        char buf[8];
-        char* inPtr = reinterpret_cast<char*>(in);
-        size_t inLeft = units * sizeof(char16_t);
-        char* outPtr = buf;
-        size_t outLeft = sizeof(buf);
-        if (!cd.valid() || iconv(cd.get(), &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<size_t>(-1)) {
-            cd.reset();
-            out.append('?');
+        const std::uint16_t code = codes[c];
+        if (code == NoCode) {
+            // A surrogate pair is one character and gets one "?".
+            if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+                ++i;
+            }
+            *p++ = '?';
+        } else if (code > 0xFF) {
+            *p++ = static_cast<char>(code >> 8);
+            *p++ = static_cast<char>(code & 0xFF);
         } else {
-            out.append(buf, static_cast<qsizetype>(outPtr - buf));
+            *p++ = static_cast<char>(code);
         }
-        i += units;
     }
+    out.truncate(p - out.constData());
     return out;
 }
 
@@ -80,53 +91,44 @@ QString Cp932::decode(const QByteArray& bytes)
 
 QString Cp932::decode(const char* data, qsizetype size)
 {
-    QString out;
-    out.reserve(size);
-    const IconvHandle& cd = fromCp932();
+    QString out(size, Qt::Uninitialized);
+    QChar* p = out.data();
+    const auto* in = reinterpret_cast<const unsigned char*>(data);
     qsizetype i = 0;
     while (i < size) {
-        const auto b = static_cast<unsigned char>(data[i]);
-        if (b < 0x80) {
-            out.append(QChar(char16_t(b)));
-            ++i;
-            continue;
-        }
-        // Try one byte, then a lead/trail pair.
-        bool done = false;
-        for (qsizetype len = 1; len <= 2 && i + len <= size && !done; ++len) {
-            char16_t buf[2];
-            char* inPtr = const_cast<char*>(data + i);
-            size_t inLeft = static_cast<size_t>(len);
-            char* outPtr = reinterpret_cast<char*>(buf);
-            size_t outLeft = sizeof(buf);
-            if (cd.valid() && iconv(cd.get(), &inPtr, &inLeft, &outPtr, &outLeft) != static_cast<size_t>(-1) &&
-                inLeft == 0) {
-                const auto produced = static_cast<qsizetype>((reinterpret_cast<char*>(buf) - outPtr) * -1) / 2;
-                out.append(reinterpret_cast<const QChar*>(buf), produced);
-                i += len;
-                done = true;
-            } else {
-                cd.reset();
-            }
-        }
-        if (!done) {
-            out.append(QChar(ReplacementChar));
-            ++i;
+        const unsigned b = in[i++];
+        if (isLeadByte(b) && i < size && isTrailByte(in[i])) {
+            *p++ = QChar(Cp932DoubleByte[doubleByteIndex(b, in[i++])]);
+        } else {
+            *p++ = QChar(Cp932SingleByte[b]);
         }
     }
+    out.truncate(p - out.constData());
     return out;
 }
 
 int Cp932::charByteCount(char32_t ucs)
 {
-    if (ucs < 0x80 || (ucs >= 0xFF61 && ucs <= 0xFF9F)) {
+    if (ucs < 0x80) {
         return 1;
     }
-    const char32_t one[1] = {ucs};
-    return static_cast<int>(encode(QString::fromUcs4(one, 1)).size());
+    return codeOf(ucs) > 0xFF ? 2 : 1;
 }
 
 qsizetype Cp932::byteCount(QStringView text)
 {
-    return encode(text).size();
+    const std::uint16_t* codes = encodeTable();
+    qsizetype count = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c >= 0x80 && codes[c] > 0xFF) {
+            count += 2;
+            continue;
+        }
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            ++i;
+        }
+        ++count;
+    }
+    return count;
 }

@@ -1,6 +1,6 @@
 #pragma once
-// The one place where text becomes code page 932 bytes and back (glibc iconv "CP932").
-// Every file and datagram goes through here; nothing else converts implicitly.
+// The one place where text becomes code page 932 bytes and back, from the project's own table (Cp932Table.inc), so
+// every platform converts alike. Every file and datagram goes through here; nothing else converts implicitly.
 
 #include <QByteArray>
 #include <QString>
@@ -11,10 +11,13 @@ class Cp932
 public:
     // Characters that code page 932 cannot hold become "?" (one byte), as the original ANSI file routines did.
     static QByteArray encode(QStringView text);
-    // Bytes that are not valid code page 932 become U+FFFD, one per byte, so no input is ever dropped silently.
+    // Every byte sequence decodes, one character per code, and encode() gives back exactly those bytes. A character
+    // with several codes decodes from the one the Windows encoder writes; its other codes, undefined codes and a
+    // lead byte without a trail byte decode to private-use characters (U+E758 up), so no byte is lost or replaced.
     static QString decode(const QByteArray& bytes);
     static QString decode(const char* data, qsizetype size);
-    // Bytes one character takes in code page 932: 1 for ASCII and half-width katakana, 2 for double-byte.
+    // Bytes one character takes in code page 932: 2 for a double-byte code, otherwise 1 (ASCII, half-width
+    // katakana, the other single bytes, a lone lead byte, and the "?" of an unencodable character).
     static int charByteCount(char32_t ucs);
     static qsizetype byteCount(QStringView text);
 };

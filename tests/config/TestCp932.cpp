@@ -2,6 +2,15 @@
 
 #include <QTest>
 
+namespace {
+
+bool isPrivateUse(QChar c)
+{
+    return c.unicode() >= 0xE000 && c.unicode() <= 0xF8FF;
+}
+
+} // namespace
+
 class TestCp932 : public QObject
 {
     Q_OBJECT
@@ -16,6 +25,17 @@ private slots:
         QTest::newRow("half-width katakana") << QStringLiteral("ｱﾞ") << QByteArray("\xB1\xDE");
         QTest::newRow("kanji and yen sign byte") << QStringLiteral("表\\") << QByteArray("\x95\x5C\x5C");
         QTest::newRow("empty") << QString() << QByteArray();
+        // Single bytes outside ASCII and katakana, as code page 932 maps them.
+        QTest::newRow("0x80 0xA0 0xFD-0xFF")
+            << QStringLiteral("\u0080\uF8F0\uF8F1\uF8F2\uF8F3") << QByteArray("\x80\xA0\xFD\xFE\xFF");
+        QTest::newRow("user-defined area")
+            << QStringLiteral("\uE000\uE0BC\uE757") << QByteArray("\xF0\x40\xF1\x40\xF9\xFC");
+        // A character with several codes decodes from, and encodes to, the code the Windows encoder writes.
+        QTest::newRow("NEC row 13 only") << QStringLiteral("①") << QByteArray("\x87\x40");
+        QTest::newRow("JIS over NEC row 13") << QStringLiteral("\u2252") << QByteArray("\x81\xE0");
+        QTest::newRow("NEC row 13 over IBM") << QStringLiteral("\u3231") << QByteArray("\x87\x8A");
+        QTest::newRow("IBM over NEC-selected") << QStringLiteral("\u7E8A\u2170") << QByteArray("\xFA\x5C\xFA\x40");
+        QTest::newRow("JIS over both IBM") << QStringLiteral("\uFFE2") << QByteArray("\x81\xCA");
     }
     void roundTrip()
     {
@@ -26,19 +46,63 @@ private slots:
         QCOMPARE(Cp932::byteCount(text), bytes.size());
     }
 
-    void unencodableAndInvalid()
+    void everyCodeSurvivesText()
     {
-        // A character outside the code page becomes one "?", as the ANSI file routines did.
+        // Every single byte, and every lead byte before every second byte (a pair, or a lone lead and its follower).
+        QList<QByteArray> inputs;
+        for (int b = 0; b < 256; ++b) {
+            inputs.append(QByteArray(1, char(b)));
+        }
+        for (int lead = 0x81; lead <= 0xFC; ++lead) {
+            if (lead > 0x9F && lead < 0xE0) {
+                continue;
+            }
+            for (int second = 0; second < 256; ++second) {
+                const char pair[2] = {char(lead), char(second)};
+                inputs.append(QByteArray(pair, 2));
+            }
+        }
+        QCOMPARE(inputs.size(), 256 + 60 * 256);
+        for (const QByteArray& bytes : inputs) {
+            const QString text = Cp932::decode(bytes);
+            const auto second = bytes.size() == 2 ? static_cast<unsigned char>(bytes[1]) : 0;
+            const bool pair = bytes.size() == 2 && second >= 0x40 && second <= 0xFC && second != 0x7F;
+            QVERIFY2(text.size() == (pair ? 1 : bytes.size()) && !text.contains(QChar(QChar::ReplacementCharacter)),
+                     bytes.toHex().constData());
+            QVERIFY2(Cp932::encode(text) == bytes, bytes.toHex().constData());
+            QVERIFY2(Cp932::byteCount(text) == bytes.size(), bytes.toHex().constData());
+            QVERIFY2(Cp932::charByteCount(text[0].unicode()) == (pair ? 2 : 1), bytes.toHex().constData());
+        }
+
+        // Codes that would otherwise come back as other bytes keep their own private-use character.
+        for (const QByteArray& bytes : {QByteArray("\xED\x40"), QByteArray("\x87\x90"), QByteArray("\xFA\x58"),
+                                        QByteArray("\xEE\xF9"), QByteArray("\x85\x40"), QByteArray("\x82")}) {
+            const QString text = Cp932::decode(bytes);
+            QVERIFY2(text.size() == 1 && isPrivateUse(text[0]) && text[0].unicode() >= 0xE758,
+                     bytes.toHex().constData());
+        }
+        const QString loneLead = Cp932::decode(QByteArray("A\x82\r"));
+        QCOMPARE(loneLead.size(), 3);
+        QCOMPARE(loneLead.back(), u'\r');
+    }
+
+    void unencodable()
+    {
+        // A character outside the code page becomes one "?", surrogate pairs included; nothing around it is lost.
         QCOMPARE(Cp932::encode(QStringLiteral("a\u00E9b")), QByteArray("a?b"));
-        QCOMPARE(Cp932::encode(QString::fromUcs4(U"\U0001F600")), QByteArray("?"));
-        // A lone lead byte at the end and an undefined byte each become one replacement character.
-        QCOMPARE(Cp932::decode(QByteArray("A\x82")), QStringLiteral("A\uFFFD"));
-        QCOMPARE(Cp932::decode(QByteArray("\xFF"
-                                          "B")),
-                 QStringLiteral("\uFFFDB"));
+        QCOMPARE(Cp932::encode(QStringLiteral("\u301C\u6D4B")), QByteArray("??"));
+        QCOMPARE(Cp932::encode(QString::fromUcs4(U"x\U0001F600y")), QByteArray("x?y"));
+        QCOMPARE(Cp932::encode(QString(QChar(0xD83D)) + u'z'), QByteArray("?z"));
+        QCOMPARE(Cp932::byteCount(QString::fromUcs4(U"\U0001F600\u301Cあ")), 4);
+        QCOMPARE(Cp932::charByteCount(U'\U0001F600'), 1);
+        QCOMPARE(Cp932::charByteCount(U'\u301C'), 1);
         QCOMPARE(Cp932::charByteCount(U'あ'), 2);
         QCOMPARE(Cp932::charByteCount(U'ｱ'), 1);
         QCOMPARE(Cp932::charByteCount(U'A'), 1);
+
+        // Text kept through the code page: "①" and half-width katakana survive, WAVE DASH does not.
+        QCOMPARE(Cp932::decode(Cp932::encode(QStringLiteral("①ｶﾅ"))), QStringLiteral("①ｶﾅ"));
+        QCOMPARE(Cp932::decode(Cp932::encode(QStringLiteral("1\u301C2"))), QStringLiteral("1?2"));
     }
 };
 
