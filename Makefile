@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: deps configure build run test bench clean windows windows-test
+.PHONY: deps configure build run test test-sanitize fuzz bench clean windows windows-test
 
 deps:
 	bash scripts/install-deps.sh
@@ -23,6 +23,30 @@ test: build
 bench: build
 	bash bench/run_benchmarks.sh $(BUILD_DIR)
 
+# Every test built with AddressSanitizer and UndefinedBehaviorSanitizer (gcc); the first report fails the test.
+ASAN_DIR ?= build-asan
+SANITIZE_FLAGS = -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined
+# Leak detection stays on: the suite, Qt's offscreen windows included, reports no leak, so nothing is suppressed.
+ASAN_OPTS = halt_on_error=1:detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1
+SANITIZE_ENV = ASAN_OPTIONS=$(ASAN_OPTS) UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+
+test-sanitize: deps
+	cmake -S . -B $(ASAN_DIR) -G Ninja $(CMAKE_FLAGS) -DCMAKE_CXX_FLAGS="$(SANITIZE_FLAGS)" \
+		-DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined"
+	cmake --build $(ASAN_DIR) -j $(JOBS)
+	cd $(ASAN_DIR) && $(SANITIZE_ENV) ctest --output-on-failure -j $(JOBS)
+
+# libFuzzer targets (clang), each run for FUZZ_SECONDS on its seeds in fuzz/corpus/; any finding fails the target.
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_CXX ?= clang++-14
+
+fuzz:
+	bash scripts/install-deps.sh fuzz
+	cmake -S . -B $(FUZZ_DIR) -G Ninja $(CMAKE_FLAGS) -DZELBO_FUZZ=ON -DCMAKE_CXX_COMPILER=$(FUZZ_CXX)
+	cmake --build $(FUZZ_DIR) -j $(JOBS)
+	bash fuzz/run.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
+
 # Windows: zelbo_udp-win64.zip cross-built with MinGW-w64 (the first run builds Qt and curl into a cache), and
 # every test under Wine, the real exe against the Linux terminal_sim included.
 BUILD_WIN_DIR ?= build-win
@@ -34,4 +58,4 @@ windows-test: build
 	BUILD_WIN_DIR=$(BUILD_WIN_DIR) BUILD_DIR=$(BUILD_DIR) JOBS=$(JOBS) bash scripts/windows-test.sh
 
 clean:
-	rm -rf $(BUILD_DIR) $(BUILD_WIN_DIR)
+	rm -rf $(BUILD_DIR) $(BUILD_WIN_DIR) $(ASAN_DIR) $(FUZZ_DIR)

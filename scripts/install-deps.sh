@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the program and the tests need; does nothing when all are present.
+# With the argument "fuzz" also clang with its sanitizer and libFuzzer runtimes (for `make fuzz`).
 set -euo pipefail
 
 packages=(
@@ -10,6 +11,9 @@ packages=(
     fonts-ipafont-gothic fonts-noto-cjk
     xvfb xauth
 )
+if [ "${1:-}" = fuzz ]; then
+    packages+=(clang-14 libclang-rt-14-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
