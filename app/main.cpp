@@ -10,6 +10,7 @@
 #include "protocol/DiskRunFiles.h"
 #include "ui/MainWindow.h"
 #include "ui/QtMessageSink.h"
+#include "ui/UiFont.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -25,6 +26,8 @@ int main(int argc, char* argv[])
         QApplication::setApplicationVersion(QStringLiteral(ZELBO_VERSION));
         QApplication::setOrganizationName(QStringLiteral(ZELBO_COMPANY));
         QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/zelbo_udp.png")));
+        // Before any window or message box exists, so every one of them uses the windows' face.
+        ApplyJapaneseUiFont();
 
         ProgramPaths paths = ProgramPaths::forExecutable(QCoreApplication::applicationFilePath());
         Settings settings;

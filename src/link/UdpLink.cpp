@@ -107,6 +107,8 @@ QString UdpLink::WaitReply()
 
 void UdpLink::WaitTicks(int count)
 {
+    // A pause: whatever the window still holds back is shown before it, not up to a screen update into it.
+    m_host.flushDisplays();
     startTicking(count);
     while (TickCount < m_tickLimit) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);

@@ -28,4 +28,8 @@ public:
     virtual void setFileCaption(const QString& caption) = 0;
     virtual void setBusyCursor(bool busy) = 0;
     virtual void beep() = 0;
+
+    // The displays may follow the calls above at screen rate rather than call by call; this brings them up to
+    // date at once. Called before the run pauses; starting and ending a run (SetCommState) do it as well.
+    virtual void flushDisplays() = 0;
 };

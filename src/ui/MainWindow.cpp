@@ -3,6 +3,7 @@
 #include "config/SettingsCheck.h"
 #include "ui/frmAbout.h"
 #include "ui/frmSetting.h"
+#include "ui/UiFont.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -11,8 +12,10 @@
 #include <QFrame>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QUrl>
 
 namespace {
@@ -20,24 +23,14 @@ namespace {
 constexpr int TwipsPerPixel = 15;
 constexpr int StartUpDelayMs = 500;
 constexpr qsizetype MaxStatusLines = 200;
+// About one frame of a 60 Hz screen: faster updates cannot be seen, and each costs a relayout and a repaint.
+constexpr int DisplayIntervalMs = 16;
 constexpr int ClientWidthTwips = 6375;
 constexpr int ClientHeightTwips = 5655;
 
 QRect twips(int left, int top, int width, int height)
 {
     return QRect(left / TwipsPerPixel, top / TwipsPerPixel, width / TwipsPerPixel, height / TwipsPerPixel);
-}
-
-// The design font is a Japanese Windows face; IPAPGothic has nearly its metrics, so the four-line note still fits.
-QStringList japaneseFamilies(const QString& first)
-{
-    return {first,
-            QStringLiteral("MS PGothic"),
-            QStringLiteral("IPAPGothic"),
-            QStringLiteral("IPAexGothic"),
-            QStringLiteral("Noto Sans CJK JP"),
-            QStringLiteral("VL PGothic"),
-            QStringLiteral("Sans Serif")};
 }
 
 const QString StopText = QStringLiteral("通信ｽﾄｯﾌﾟﾎﾞﾀﾝが押されました");
@@ -69,6 +62,11 @@ MainWindow::MainWindow(Settings& settings, ProgramPaths& paths, const SettingsFi
     Timer1.setObjectName(QStringLiteral("Timer1"));
     Timer1.setInterval(StartUpDelayMs);
     connect(&Timer1, &QTimer::timeout, this, &MainWindow::Timer1_Timer);
+
+    m_displayTimer.setSingleShot(true);
+    m_displayTimer.setTimerType(Qt::CoarseTimer);
+    m_displayTimer.setInterval(DisplayIntervalMs);
+    connect(&m_displayTimer, &QTimer::timeout, this, &MainWindow::flushDisplays);
 }
 
 MainWindow::~MainWindow()
@@ -78,8 +76,7 @@ MainWindow::~MainWindow()
 
 void MainWindow::buildControls()
 {
-    QFont font = this->font();
-    font.setFamilies(japaneseFamilies(QStringLiteral("ＭＳ Ｐゴシック")));
+    const QFont font = JapaneseUiFont(this->font());
     setFont(font);
 
     auto makeLabel = [this](const char* name, const QString& caption, const QRect& rect) {
@@ -107,10 +104,33 @@ void MainWindow::buildControls()
     lblFile->setToolTip(QStringLiteral("ﾀﾞﾌﾞﾙｸﾘｯｸでﾌｧｲﾙを開きます"));
     Label1 = makeLabel("Label1", QStringLiteral("保存ﾌｫﾙﾀﾞ"), twips(120, 480, 1212, 252));
     lblFolder = makeBox("lblFolder", twips(1440, 480, 4812, 252));
+    // A long folder is shortened in the middle to fit, re-done when the label's width changes.
+    lblFolder->installEventFilter(this);
     Label4 = makeLabel("Label4", QStringLiteral("最終ｽﾃｰﾀｽ"), twips(120, 840, 1212, 252));
-    lblStatus = makeBox("lblStatus", twips(1440, 840, 4815, 1815));
-    lblStatus->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    lblStatus->setWordWrap(true);
+
+    // A label draws a long text from its top whatever its alignment, so the status box is a read-only text view
+    // made to look like the other boxes, kept scrolled to its newest line.
+    lblStatus = new QPlainTextEdit(this);
+    lblStatus->setObjectName(QStringLiteral("lblStatus"));
+    lblStatus->setGeometry(twips(1440, 840, 4815, 1815));
+    lblStatus->setReadOnly(true);
+    lblStatus->setFocusPolicy(Qt::NoFocus);
+    lblStatus->setContextMenuPolicy(Qt::NoContextMenu);
+    lblStatus->viewport()->setCursor(Qt::ArrowCursor);
+    lblStatus->setFrameShape(QFrame::Panel);
+    lblStatus->setFrameShadow(QFrame::Sunken);
+    lblStatus->setLineWidth(1);
+    lblStatus->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    lblStatus->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    lblStatus->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    // A framed label indents its text by half an "x".
+    lblStatus->document()->setDocumentMargin(lblStatus->fontMetrics().horizontalAdvance(u'x') / 2);
+    {
+        QPalette palette = lblStatus->palette();
+        palette.setColor(QPalette::Base, Qt::white);
+        palette.setColor(QPalette::Text, palette.color(QPalette::WindowText));
+        lblStatus->setPalette(palette);
+    }
 
     Progbar = new QProgressBar(this);
     Progbar->setObjectName(QStringLiteral("Progbar"));
@@ -182,6 +202,8 @@ bool MainWindow::Form_Load()
                                     "ｲｰｻﾈｯﾄｸﾚｰﾄﾞﾙをUDPｻｰﾊﾞｰに設定してくだい。\r\n"
                                     "\r\n"
                                     "TR30/TR31/TR32 Ver.3.0以降に対応しています。"));
+    // The window comes up with its start-up texts in place.
+    flushDisplays();
     return true;
 }
 
@@ -207,7 +229,17 @@ void MainWindow::showAfterLoad()
 
 void MainWindow::setSaveFolderCaption(const QString& folder)
 {
-    lblFolder->setText(folder);
+    m_saveFolder = folder;
+    lblFolder->setToolTip(folder);
+    showFolderCaption();
+}
+
+void MainWindow::showFolderCaption()
+{
+    // A framed label indents its text by half an "x".
+    const QFontMetrics metrics = lblFolder->fontMetrics();
+    const int width = lblFolder->contentsRect().width() - metrics.horizontalAdvance(u'x') / 2;
+    lblFolder->setText(metrics.elidedText(m_saveFolder, Qt::ElideMiddle, width));
 }
 
 void MainWindow::ShowStatus(std::int16_t mode, const QString& text)
@@ -215,14 +247,13 @@ void MainWindow::ShowStatus(std::int16_t mode, const QString& text)
     if (mode == 0) {
         setStatusText(text);
     } else if (mode == 1) {
-        setStatusText(lblStatus->text() + QStringLiteral("\r\n") + text);
+        setStatusText(m_statusText + QStringLiteral("\r\n") + text);
     }
 }
 
 void MainWindow::setStatusText(const QString& text)
 {
-    // Automatic cycles keep appending lines all day: only the newest ones are kept, and once the box is full it
-    // shows its last lines, so the latest result is always in view.
+    // Automatic cycles keep appending lines all day: only the newest ones are kept.
     QString kept = text;
     const qsizetype lines = kept.count(QStringLiteral("\r\n")) + 1;
     if (lines > MaxStatusLines) {
@@ -232,10 +263,36 @@ void MainWindow::setStatusText(const QString& text)
         }
         kept = kept.mid(cut + 1);
     }
-    lblStatus->setText(kept);
-    const QRect area = lblStatus->contentsRect();
-    const bool overflows = lblStatus->heightForWidth(area.width()) > area.height();
-    lblStatus->setAlignment(Qt::AlignLeft | (overflows ? Qt::AlignBottom : Qt::AlignTop));
+    m_statusText = kept;
+    m_statusPending = true;
+    scheduleDisplays();
+}
+
+void MainWindow::showStatusText()
+{
+    lblStatus->setPlainText(m_statusText);
+    QScrollBar* bar = lblStatus->verticalScrollBar();
+    bar->setValue(bar->maximum());
+}
+
+void MainWindow::scheduleDisplays()
+{
+    if (!m_displayTimer.isActive()) {
+        m_displayTimer.start();
+    }
+}
+
+void MainWindow::flushDisplays()
+{
+    m_displayTimer.stop();
+    if (m_statusPending) {
+        m_statusPending = false;
+        showStatusText();
+    }
+    if (m_progressPending) {
+        m_progressPending = false;
+        Progbar->setValue(m_progressValue);
+    }
 }
 
 void MainWindow::SetCommState(std::int16_t mode)
@@ -243,6 +300,8 @@ void MainWindow::SetCommState(std::int16_t mode)
     if (mode != 0 && mode != 1) {
         return;
     }
+    // A run starts or ends here: what it last reported must not wait for the next screen update.
+    flushDisplays();
     for (std::size_t i = 0; i < 2; ++i) {
         cmdComm[i]->setEnabled(false);
         Status[i]->setVisible(false);
@@ -260,7 +319,9 @@ void MainWindow::setProgressMax(int max)
 
 void MainWindow::setProgressValue(int value)
 {
-    Progbar->setValue(value);
+    m_progressValue = value;
+    m_progressPending = true;
+    scheduleDisplays();
 }
 
 int MainWindow::progressMax() const
@@ -270,6 +331,8 @@ int MainWindow::progressMax() const
 
 void MainWindow::setProgressVisible(bool visible)
 {
+    // The bar appears and disappears with its latest value (full at END).
+    flushDisplays();
     Progbar->setVisible(visible);
 }
 
@@ -370,6 +433,9 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
         lblFile_DblClick();
         return true;
     }
+    if (watched == lblFolder && (event->type() == QEvent::Resize || event->type() == QEvent::FontChange)) {
+        showFolderCaption();
+    }
     return QWidget::eventFilter(watched, event);
 }
 
@@ -379,6 +445,6 @@ void MainWindow::lblFile_DblClick()
         return;
     }
     if (m_openFile) {
-        m_openFile(FileViewerPath(lblFolder->text(), lblFile->text()));
+        m_openFile(FileViewerPath(m_saveFolder, lblFile->text()));
     }
 }

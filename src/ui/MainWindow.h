@@ -16,6 +16,7 @@
 
 class QFrame;
 class QLabel;
+class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 
@@ -64,6 +65,7 @@ public:
     void setFileCaption(const QString& caption) override;
     void setBusyCursor(bool busy) override;
     void beep() override;
+    void flushDisplays() override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -79,6 +81,9 @@ private:
     void Timer1_Timer();
     void lblFile_DblClick();
     void Form_DblClick();
+    void scheduleDisplays();
+    void showStatusText();
+    void showFolderCaption();
 
     Settings& m_settings;
     ProgramPaths& m_paths;
@@ -90,13 +95,21 @@ private:
     bool m_startMinimised = false;
     CommHandlers m_comm;
     FileOpener m_openFile;
+    QString m_saveFolder;
+
+    // The run reports every record; the widgets follow at screen rate. These hold what they are to show.
+    QString m_statusText;
+    bool m_statusPending = false;
+    int m_progressValue = 0;
+    bool m_progressPending = false;
+    QTimer m_displayTimer;
 
     QLabel* Label2 = nullptr;
     QLabel* lblFile = nullptr;
     QLabel* Label1 = nullptr;
     QLabel* lblFolder = nullptr;
     QLabel* Label4 = nullptr;
-    QLabel* lblStatus = nullptr;
+    QPlainTextEdit* lblStatus = nullptr;
     QProgressBar* Progbar = nullptr;
     QLabel* lblNote = nullptr;
     std::array<QPushButton*, 2> cmdComm{};

@@ -64,6 +64,8 @@ public:
         ++beeps;
         record(QStringLiteral("beep"));
     }
+    // Everything above is recorded at once; nothing waits to be shown.
+    void flushDisplays() override {}
 
     // lblStatus split into its lines.
     QStringList statusLines() const { return status.split(QStringLiteral("\r\n")); }

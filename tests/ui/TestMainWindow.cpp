@@ -2,15 +2,19 @@
 #include "config/SettingsFile.h"
 #include "fakes/RecordingMessageSink.h"
 #include "ui/MainWindow.h"
+#include "ui/UiFont.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFrame>
 #include <QLabel>
+#include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolTip>
 
 class TestMainWindow : public QObject
 {
@@ -29,7 +33,19 @@ private:
     {
         return m_window->findChild<T*>(QString::fromLatin1(name));
     }
-    QString status() const { return child<QLabel>("lblStatus")->text(); }
+    // The status box's text as the run wrote it, CR LF between lines.
+    QString status() const
+    {
+        return child<QPlainTextEdit>("lblStatus")->toPlainText().replace(u'\n', QStringLiteral("\r\n"));
+    }
+    // The end of the last line lies inside the box's visible area.
+    bool newestLineInView() const
+    {
+        const auto* box = child<QPlainTextEdit>("lblStatus");
+        QTextCursor end(box->document());
+        end.movePosition(QTextCursor::End);
+        return box->viewport()->rect().contains(box->cursorRect(end));
+    }
 
     void makeWindow(const QByteArray& ini)
     {
@@ -77,7 +93,7 @@ private slots:
         QCOMPARE(m_window->minimumSize(), m_window->maximumSize());
         // Design geometry: twips / 15.
         QCOMPARE(child<QPushButton>("cmdComm1")->geometry(), QRect(8, 336, 80, 32));
-        QCOMPARE(child<QLabel>("lblStatus")->geometry(), QRect(96, 56, 321, 121));
+        QCOMPARE(child<QWidget>("lblStatus")->geometry(), QRect(96, 56, 321, 121));
     }
 
     void missingFileResetsAndStillComesUp()
@@ -112,33 +128,76 @@ private slots:
     {
         makeWindow(SettingsFile::formatFile(SettingsFile::defaults(m_paths.ProgramFolder)));
         m_window->ShowStatus(1, QStringLiteral("異常終了"));
-        QCOMPARE(status(), QStringLiteral("\r\n異常終了")); // appending to an empty box starts with an empty line
+        QTRY_COMPARE(status(), QStringLiteral("\r\n異常終了")); // appending to an empty box starts with an empty line
         m_window->ShowStatus(0, QStringLiteral("UDP通信：送受信待ち"));
         m_window->ShowStatus(1, QStringLiteral("ﾚｺｰﾄﾞ受信<3> : 正常終了"));
         m_window->ShowStatus(2, QStringLiteral("ignored"));
         m_window->ShowStatus(-1, QStringLiteral("ignored"));
-        QCOMPARE(status(), QStringLiteral("UDP通信：送受信待ち\r\nﾚｺｰﾄﾞ受信<3> : 正常終了"));
+        QTRY_COMPARE(status(), QStringLiteral("UDP通信：送受信待ち\r\nﾚｺｰﾄﾞ受信<3> : 正常終了"));
         m_window->setStatusText(QStringLiteral("replaced"));
-        QCOMPARE(status(), QStringLiteral("replaced"));
+        QTRY_COMPARE(status(), QStringLiteral("replaced"));
     }
 
     void aFullStatusBoxShowsItsNewestLines()
     {
         makeWindow(SettingsFile::formatFile(SettingsFile::defaults(m_paths.ProgramFolder)));
-        auto* box = child<QLabel>("lblStatus");
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        m_window->setRunning(true);
+        m_window->SetCommState(1);
         m_window->ShowStatus(0, QStringLiteral("UDP通信：送受信待ち"));
-        QVERIFY(box->alignment().testFlag(Qt::AlignTop));
         for (int i = 1; i <= 300; ++i) {
-            m_window->ShowStatus(1, QStringLiteral("異常終了 %1").arg(i));
+            // Every third line is long enough to wrap.
+            m_window->ShowStatus(1, i % 3 == 0 ? QStringLiteral("ﾌｧｲﾙ名受信 : CRC ｴﾗｰ %1 ").arg(i).repeated(4)
+                                               : QStringLiteral("異常終了 %1").arg(i));
         }
+        QTRY_VERIFY(status().endsWith(QStringLiteral("異常終了 299\r\n") +
+                                      QStringLiteral("ﾌｧｲﾙ名受信 : CRC ｴﾗｰ 300 ").repeated(4)));
         const QStringList lines = status().split(QStringLiteral("\r\n"));
         QCOMPARE(lines.size(), 200);
         QCOMPARE(lines.first(), QStringLiteral("異常終了 101"));
-        QCOMPARE(lines.last(), QStringLiteral("異常終了 300"));
-        QVERIFY(box->alignment().testFlag(Qt::AlignBottom));
+        QVERIFY(newestLineInView());
+
+        // Stop: its line and the run's last result are in view at once.
+        m_window->ShowStatus(1, QStringLiteral("異常終了"));
+        QTest::mouseClick(child<QPushButton>("cmdComm1"), Qt::LeftButton);
+        QTRY_VERIFY(status().endsWith(QStringLiteral("\r\n異常終了\r\n通信ｽﾄｯﾌﾟﾎﾞﾀﾝが押されました")));
+        QVERIFY(newestLineInView());
+
         m_window->ShowStatus(0, QStringLiteral("ﾚｺｰﾄﾞ受信 :  1/2"));
-        QCOMPARE(status(), QStringLiteral("ﾚｺｰﾄﾞ受信 :  1/2"));
-        QVERIFY(box->alignment().testFlag(Qt::AlignTop));
+        QTRY_COMPARE(status(), QStringLiteral("ﾚｺｰﾄﾞ受信 :  1/2"));
+        QVERIFY(newestLineInView());
+    }
+
+    void displaysFollowAtScreenRateAndCatchUpWhenARunEnds()
+    {
+        makeWindow(SettingsFile::formatFile(SettingsFile::defaults(m_paths.ProgramFolder)));
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        auto* bar = child<QProgressBar>("Progbar");
+        m_window->SetCommState(1);
+        m_window->ShowStatus(0, QStringLiteral("UDP通信：送受信待ち"));
+        m_window->setProgressMax(500);
+        m_window->setProgressValue(0);
+        m_window->setProgressVisible(true);
+        QCOMPARE(status(), QStringLiteral("UDP通信：送受信待ち"));
+        for (int i = 1; i <= 500; ++i) {
+            m_window->ShowStatus(0, QStringLiteral("ﾚｺｰﾄﾞ受信 : %1/500").arg(i));
+            m_window->setProgressValue(i);
+        }
+        // A busy run does not redraw for every record...
+        QCOMPARE(bar->value(), 0);
+        // ...but the latest values show within a screen update once events run,
+        QTRY_COMPARE_WITH_TIMEOUT(status(), QStringLiteral("ﾚｺｰﾄﾞ受信 : 500/500"), 1000);
+        QCOMPARE(bar->value(), 500);
+        // and at once when the run ends, with the bar full at END.
+        m_window->setProgressValue(500);
+        m_window->ShowStatus(1, QStringLiteral("ﾚｺｰﾄﾞ受信<500> : 正常終了"));
+        m_window->setProgressVisible(false);
+        m_window->SetCommState(0);
+        QCOMPARE(status(), QStringLiteral("ﾚｺｰﾄﾞ受信 : 500/500\r\nﾚｺｰﾄﾞ受信<500> : 正常終了"));
+        QCOMPARE(bar->value(), 500);
+        QVERIFY(!bar->isVisible());
     }
 
     void commStatesAndTheFirstTick()
@@ -211,7 +270,7 @@ private slots:
         QVERIFY(m_window->isVisible());
         QVERIFY(!m_window->isRunning());
         QVERIFY(child<QPushButton>("cmdComm0")->isEnabled());
-        QVERIFY(status().endsWith(QStringLiteral("\r\n通信ｽﾄｯﾌﾟﾎﾞﾀﾝが押されました")));
+        QTRY_VERIFY(status().endsWith(QStringLiteral("\r\n通信ｽﾄｯﾌﾟﾎﾞﾀﾝが押されました")));
     }
 
     void captionsShowTextAsItIs_data()
@@ -233,6 +292,8 @@ private slots:
             m_window->setFileCaption(text);
         } else {
             m_window->ShowStatus(0, text);
+            QTRY_COMPARE(status(), text);
+            return;
         }
         const auto* shown = m_window->findChild<QLabel*>(label);
         QCOMPARE(shown->text(), text);
@@ -272,6 +333,51 @@ private slots:
         m_window->setFileCaption(QDir::separator() + QStringLiteral("ORDERS.txt"));
         QTest::mouseDClick(file, Qt::LeftButton);
         QCOMPARE(opened, QStringList{m_paths.ProgramFolder + QDir::separator() + QStringLiteral("ORDERS.txt")});
+    }
+
+    void aLongSaveFolderIsShortenedInTheMiddle()
+    {
+        makeWindow(SettingsFile::formatFile(SettingsFile::defaults(m_paths.ProgramFolder)));
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        const QString sep = QDir::separator();
+        const QString folder = sep + QStringLiteral("srv") + (sep + QStringLiteral("受信データ")).repeated(30) + sep +
+                               QStringLiteral("last");
+        m_window->setSaveFolderCaption(folder);
+        auto* label = child<QLabel>("lblFolder");
+        QCOMPARE(label->toolTip(), folder);
+        auto checkShown = [&] {
+            const QString shown = label->text();
+            QVERIFY2(shown.startsWith(sep + QStringLiteral("srv")) && shown.endsWith(sep + QStringLiteral("last")) &&
+                         shown.size() < folder.size(),
+                     qPrintable(shown));
+            QVERIFY(label->fontMetrics().horizontalAdvance(shown) <= label->contentsRect().width());
+        };
+        checkShown();
+        const QString wide = label->text();
+        label->resize(label->width() / 2, label->height());
+        checkShown();
+        QVERIFY(label->text().size() < wide.size());
+
+        // The file viewer opens the file in the whole folder.
+        QStringList opened;
+        m_window->setFileOpener([&](const QString& path) { opened << path; });
+        m_window->setFileCaption(sep + QStringLiteral("A.txt"));
+        QTest::mouseDClick(child<QLabel>("lblFile"), Qt::LeftButton);
+        QCOMPARE(opened, QStringList{folder + sep + QStringLiteral("A.txt")});
+    }
+
+    void tooltipsAndMessageBoxesUseTheWindowsFace()
+    {
+        // The platform may give them faces of their own, a fixed-pitch one for instance.
+        QApplication::setFont(QFont(QStringLiteral("DejaVu Sans Mono")), "QTipLabel");
+        QApplication::setFont(QFont(QStringLiteral("DejaVu Sans Mono")), "QMessageBox");
+        ApplyJapaneseUiFont();
+        makeWindow(SettingsFile::formatFile(SettingsFile::defaults(m_paths.ProgramFolder)));
+        const QString face = QFontInfo(m_window->font()).family();
+        QCOMPARE(QFontInfo(QToolTip::font()).family(), face);
+        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("File Read"), QStringLiteral("MM"), QMessageBox::Ok);
+        QCOMPARE(QFontInfo(box.font()).family(), face);
     }
 };
 

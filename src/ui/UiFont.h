@@ -1,0 +1,10 @@
+#pragma once
+// The windows' Japanese UI face, also made the application's font so that tooltips and message boxes, which are
+// windows of their own and inherit nothing from ours, do not fall back to the platform's default face.
+
+class QFont;
+
+// base with the Japanese UI families in order of preference.
+QFont JapaneseUiFont(const QFont& base);
+// Makes that face the application's default, tooltips included. Needs the QApplication object.
+void ApplyJapaneseUiFont();
