@@ -1,6 +1,7 @@
 #include "ui/frmFolder.h"
 
 #include "config/SettingsCheck.h"
+#include "ui/SaveVolumes.h"
 #include "ui/WindowPlacement.h"
 
 #include <QApplication>
@@ -18,8 +19,6 @@
 #include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
-
-#include <algorithm>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -101,16 +100,7 @@ void frmFolder::buildControls()
 {
     Drive1 = new QComboBox(this);
     Drive1->setObjectName(QStringLiteral("Drive1"));
-    QStringList roots;
-    for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
-        // Mounted files (Linux bind mounts of single files) are not drives.
-        if (volume.isValid() && volume.isReady() && QFileInfo(volume.rootPath()).isDir()) {
-            roots << volume.rootPath();
-        }
-    }
-    roots.removeDuplicates();
-    std::sort(roots.begin(), roots.end());
-    for (const QString& root : roots) {
+    for (const QString& root : SaveVolumeRoots()) {
         Drive1->addItem(QDir::toNativeSeparators(root), root);
     }
     connect(Drive1, &QComboBox::currentIndexChanged, this, &frmFolder::Drive1_Change);
