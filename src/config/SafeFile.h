@@ -1,0 +1,74 @@
+#pragma once
+// Writes files the user or the terminal relies on so that a failure leaves them as they were, and opens only regular
+// files, without waiting on a FIFO or device. Qt Core only; the program's platform file calls all live in SafeFile.cpp.
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+
+#include <optional>
+
+class SafeFile
+{
+public:
+    struct Error
+    {
+        int number = 0;      // errno, or the system's code where a Windows call failed
+        QString description; // the system's text for it
+    };
+
+    enum class Mode
+    {
+        // The new content takes the old one's place only once it is complete and on disk: written to a temporary
+        // file beside it and renamed over it, or, where the folder forbids new files, written in place with the old
+        // bytes kept to put back.
+        Replace,
+        // New content goes after the old; a failure cuts the file back to its former length.
+        Append,
+    };
+
+    explicit SafeFile(const QString& path);
+    // An open write that was not committed is rolled back.
+    ~SafeFile();
+    SafeFile(const SafeFile&) = delete;
+    SafeFile& operator=(const SafeFile&) = delete;
+
+    // After a failure of any of these three the file is as it was before open(); nothing is left to roll back.
+    [[nodiscard]] std::optional<Error> open(Mode mode);
+    [[nodiscard]] std::optional<Error> write(const char* data, qint64 size);
+    // Syncs the new content to disk and, when replacing, puts it in the old file's place.
+    [[nodiscard]] std::optional<Error> commit();
+    // Gives up an open write: the file goes back to what it was before open().
+    void rollback();
+
+    // Opens path into file, refusing folders, FIFOs and devices. mode is ReadOnly, or WriteOnly with Truncate or
+    // Append (the file is created when missing); Unbuffered is passed on. A file without any write permission is not
+    // opened for writing, not even by an administrator.
+    [[nodiscard]] static std::optional<Error> openRegular(QFile& file, const QString& path, QIODevice::OpenMode mode);
+    // True when path names the file that opened holds (the same file however the path is spelt).
+    static bool isSameFile(const QFile& opened, const QString& path);
+
+private:
+    enum class State
+    {
+        Closed,
+        Temporary,
+        InPlace,
+        Appending,
+    };
+
+    std::optional<Error> openReplacement();
+    // Closes the file and removes it when open() created it.
+    void abandon();
+    void reset();
+
+    QString m_path;
+    QString m_target; // the file written: a symbolic link's target, so the link stays
+    QString m_temporaryPath;
+    int m_fd = -1;
+    State m_state = State::Closed;
+    bool m_created = false; // the file did not exist before open(): a rollback removes it
+    qint64 m_oldLength = 0;
+    QByteArray m_oldBytes; // in-place replacement: the bytes a rollback puts back
+    qint64 m_written = 0;
+};
