@@ -1,18 +1,13 @@
 #include "output/UploadFileWriter.h"
 
 #include "config/MessageSink.h"
+#include "config/SafeFile.h"
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 
-#include <cerrno>
 #include <cstring>
 #include <vector>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -65,45 +60,6 @@ char* copySelected(const char* pos, const char* end, const FieldMask& mask, char
     return out;
 }
 
-QString errnoText(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
-// fsync fails with EINVAL only for files that cannot be synchronised at all (devices, pipes); nothing is pending then.
-int syncDescriptor(int fd)
-{
-    if (::fsync(fd) == 0 || errno == EINVAL) {
-        return 0;
-    }
-    return errno;
-}
-
-// A newly created file survives a power cut only once its directory entry is on disk too. A folder we may not open
-// for reading cannot be synchronised by us; the file's own data has been synchronised already.
-int syncFolderOf(const QString& path)
-{
-    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
-    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
-        return 0;
-    }
-    const int result = syncDescriptor(fd);
-    ::close(fd);
-    return result;
-}
-
-// True when path names the already opened file (the same inode, however the path is spelt).
-bool isSameFile(const QFile& opened, const QString& path)
-{
-    struct stat openedStat = {};
-    struct stat pathStat = {};
-    if (::fstat(opened.handle(), &openedStat) != 0 || ::stat(QFile::encodeName(path).constData(), &pathStat) != 0) {
-        return false;
-    }
-    return openedStat.st_dev == pathStat.st_dev && openedStat.st_ino == pathStat.st_ino;
-}
-
 } // namespace
 
 UploadFileWriter::UploadFileWriter(MessageSink& messages, const QString& title) : m_messages(messages), m_title(title)
@@ -114,20 +70,18 @@ bool UploadFileWriter::write(const QString& stagingPath, const QString& uploadPa
                              const FieldFlags& fieldSelect)
 {
     // The staging file is opened first, so that a missing one cannot empty an upload file in overwrite mode.
-    QFile staging(stagingPath);
-    if (!staging.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        return fail(staging.errorString(), stagingPath);
+    QFile staging;
+    if (const auto error = SafeFile::openRegular(staging, stagingPath, QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        return fail(error->description, stagingPath);
     }
     // A save folder beside the program and the name "Back" make the upload file the staging file itself: overwrite
     // would empty it before it is read and append would read it forever, and the terminal would be told "ACK".
-    if (isSameFile(staging, uploadPath)) {
+    if (SafeFile::isSameFile(staging, uploadPath)) {
         return fail(QStringLiteral("ｱｯﾌﾟﾛｰﾄﾞﾌｧｲﾙと作業ﾌｧｲﾙが同じﾌｧｲﾙです"), uploadPath);
     }
-    const bool existed = QFileInfo::exists(uploadPath);
-    QFile upload(uploadPath);
-    const QIODevice::OpenMode how = overWrite == 1 ? QIODevice::Truncate : QIODevice::Append;
-    if (!upload.open(QIODevice::WriteOnly | QIODevice::Unbuffered | how)) {
-        return fail(upload.errorString(), uploadPath);
+    SafeFile upload(uploadPath);
+    if (const auto error = upload.open(overWrite == 1 ? SafeFile::Mode::Replace : SafeFile::Mode::Append)) {
+        return fail(error->description, uploadPath);
     }
 
     const FieldMask mask = makeMask(fieldSelect);
@@ -135,23 +89,14 @@ bool UploadFileWriter::write(const QString& stagingPath, const QString& uploadPa
     qsizetype used = 0;
 
     const auto flush = [&]() {
-        qsizetype done = 0;
-        while (done < used) {
-            // A short count comes before the error: the next call reports it.
-            const qint64 written = upload.write(out.data() + done, used - done);
-            if (written <= 0) {
-                return fail(upload.errorString(), uploadPath);
-            }
-            done += written;
+        if (const auto error = upload.write(out.data(), used)) {
+            return fail(error->description, uploadPath);
         }
         used = 0;
         return true;
     };
 
     const auto addLine = [&](const char* begin, const char* end) {
-        if (end != begin && end[-1] == '\r') {
-            --end;
-        }
         const qsizetype need = (end - begin) + 2;
         if (used + need > qsizetype(out.size())) {
             if (!flush()) {
@@ -168,23 +113,29 @@ bool UploadFileWriter::write(const QString& stagingPath, const QString& uploadPa
         return true;
     };
 
+    // Lines end at CR LF only, as the run writes them: a record holding a LF or a lone CR stays one line.
     std::vector<char> in(static_cast<std::size_t>(ReadBlockBytes));
     qsizetype held = 0;
+    qsizetype searched = 0; // bytes at the front of `in` already searched for LF
     for (;;) {
         const qint64 got = staging.read(in.data() + held, qint64(in.size()) - held);
         if (got < 0) {
-            // The lines produced so far stay in the upload file, as on a write error.
-            const QString error = staging.errorString();
-            return flush() && fail(error, stagingPath);
+            // Half a file would be acknowledged as the whole one: the upload file goes back to what it was.
+            upload.rollback();
+            return fail(staging.errorString(), stagingPath);
         }
         held += got;
         const char* pos = in.data();
         const char* const end = pos + held;
-        while (const auto* lf = static_cast<const char*>(std::memchr(pos, '\n', std::size_t(end - pos)))) {
-            if (!addLine(pos, lf)) {
-                return false;
+        const char* search = pos + searched;
+        while (const auto* lf = static_cast<const char*>(std::memchr(search, '\n', std::size_t(end - search)))) {
+            if (lf != pos && lf[-1] == '\r') {
+                if (!addLine(pos, lf - 1)) {
+                    return false;
+                }
+                pos = lf + 1;
             }
-            pos = lf + 1;
+            search = lf + 1;
         }
         if (got == 0) {
             // A last line without its line end still counts.
@@ -194,6 +145,7 @@ bool UploadFileWriter::write(const QString& stagingPath, const QString& uploadPa
             break;
         }
         held = end - pos;
+        searched = held;
         std::memmove(in.data(), pos, std::size_t(held));
         if (held == qsizetype(in.size())) {
             in.resize(in.size() * 2);
@@ -202,16 +154,9 @@ bool UploadFileWriter::write(const QString& stagingPath, const QString& uploadPa
     if (!flush()) {
         return false;
     }
-
-    if (const int error = syncDescriptor(upload.handle()); error != 0) {
-        return fail(errnoText(error), uploadPath);
+    if (const auto error = upload.commit()) {
+        return fail(error->description, uploadPath);
     }
-    if (!existed) {
-        if (const int error = syncFolderOf(uploadPath); error != 0) {
-            return fail(errnoText(error), uploadPath);
-        }
-    }
-    upload.close();
     return true;
 }
 

@@ -20,9 +20,11 @@ public:
 
     UploadFileWriter(MessageSink& messages, const QString& title);
 
-    // overWrite 1 replaces the upload file, any other value appends to it. True only once every line is on stable
-    // storage, because the terminal may delete its data as soon as it is acknowledged. On failure the lines written so
-    // far stay, a message box has been shown and the result is false.
+    // overWrite 1 replaces the upload file, any other value appends to it. The staging file's lines end at CR LF.
+    // True only once every line is on stable storage, because the terminal may delete its data as soon as it is
+    // acknowledged. On failure the upload file is as it was (the terminal sends the file again after "CAN", which must
+    // neither merge with a torn line nor have lost an earlier file), a message box has been shown and the result is
+    // false.
     bool write(const QString& stagingPath, const QString& uploadPath, std::int16_t overWrite,
                const FieldFlags& fieldSelect);
 

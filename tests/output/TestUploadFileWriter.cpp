@@ -1,16 +1,18 @@
 #include "output/UploadFileWriter.h"
 
 #include "config/Cp932.h"
+#include "fakes/FileFaults.h"
 #include "fakes/RecordingMessageSink.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <clocale>
-#include <csignal>
+#include <optional>
 
-#include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -128,8 +130,11 @@ private slots:
         QTest::newRow("any value but 1 appends")
             << twoLines << QByteArray("old\r\n") << -1 << keep({2}) << QByteArray("old\r\nb\r\n2\r\n");
         QTest::newRow("append creates a missing file") << twoLines << QByteArray() << 0 << all() << twoLines;
-        QTest::newRow("lone LF and no final line end")
-            << QByteArray("a,b\nc,d\r\ne,f") << QByteArray() << 1 << keep({2}) << QByteArray("b\r\nd\r\nf\r\n");
+        // Records end at CR LF only: a LF or a lone CR is part of the record.
+        QTest::newRow("LF inside a record and no final line end")
+            << QByteArray("a,b\nc,d\r\ne,f") << QByteArray() << 1 << keep({2}) << QByteArray("b\nc\r\nf\r\n");
+        QTest::newRow("lone CR inside a record")
+            << QByteArray("a\rb,c\r\n\r\r\n") << QByteArray() << 1 << all() << QByteArray("a\rb,c\r\n\r\r\n");
         QTest::newRow("blank lines stay")
             << QByteArray("\r\n\r\nx\r\n") << QByteArray() << 1 << all() << QByteArray("\r\n\r\nx\r\n");
         QTest::newRow("no flag gives empty lines")
@@ -146,6 +151,9 @@ private slots:
 
         // Lines longer than the read block and many lines across block borders.
         const QByteArray huge(3 << 20, 'x');
+        const QByteArray blockLess1((1 << 20) - 1, 'x');
+        QTest::newRow("CR LF across a read block border") << blockLess1 + "\r\nz\r\n"
+                                                          << QByteArray() << 1 << all() << blockLess1 + "\r\nz\r\n";
         QTest::newRow("line longer than a read block") << huge + ",y\r\nz\r\n"
                                                        << QByteArray() << 1 << keep({2}) << QByteArray("y\r\n\r\n");
         QByteArray many;
@@ -184,42 +192,57 @@ private slots:
         QTest::addColumn<QString>("staging");
         QTest::addColumn<QString>("upload");
         QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("overWrite");
         const QString dir = m_dir.path();
         const QString back = dir + QStringLiteral("/Back.txt");
         const QString up = dir + QStringLiteral("/UP.txt");
         QTest::newRow("missing staging file")
             << dir + QStringLiteral("/none/Back.txt") << up
-            << QStringLiteral("No such file or directory「") + dir + QStringLiteral("/none/Back.txt」");
+            << QStringLiteral("No such file or directory「") + dir + QStringLiteral("/none/Back.txt」") << 1;
         QTest::newRow("staging file is a folder")
-            << dir << up << QStringLiteral("file to open is a directory「") + dir + QStringLiteral("」");
+            << dir << up << QStringLiteral("Is a directory「") + dir + QStringLiteral("」") << 1;
         QTest::newRow("missing save folder")
             << back << dir + QStringLiteral("/gone/UP.txt")
-            << QStringLiteral("No such file or directory「") + dir + QStringLiteral("/gone/UP.txt」");
+            << QStringLiteral("No such file or directory「") + dir + QStringLiteral("/gone/UP.txt」") << 1;
         // Root ignores permission bits; a folder below a plain file cannot be written by anyone.
         QTest::newRow("save folder not writable")
             << back << back + QStringLiteral("/UP.txt")
-            << QStringLiteral("Not a directory「") + back + QStringLiteral("/UP.txt」");
+            << QStringLiteral("Not a directory「") + back + QStringLiteral("/UP.txt」") << 1;
         QTest::newRow("upload file cannot be opened")
-            << back << dir << QStringLiteral("Is a directory「") + dir + QStringLiteral("」");
+            << back << dir << QStringLiteral("Is a directory「") + dir + QStringLiteral("」") << 1;
         QTest::newRow("upload file is the staging file")
             << back << dir + QStringLiteral("/./Back.txt")
-            << QStringLiteral("ｱｯﾌﾟﾛｰﾄﾞﾌｧｲﾙと作業ﾌｧｲﾙが同じﾌｧｲﾙです「") + dir + QStringLiteral("/./Back.txt」");
-        QTest::newRow("disk full") << back << dir + QStringLiteral("/full.txt")
-                                   << QStringLiteral("No space left on device「") + dir + QStringLiteral("/full.txt」");
+            << QStringLiteral("ｱｯﾌﾟﾛｰﾄﾞﾌｧｲﾙと作業ﾌｧｲﾙが同じﾌｧｲﾙです「") + dir + QStringLiteral("/./Back.txt」") << 1;
+        // FIFOs and devices are refused without waiting for the other end.
+        QTest::newRow("device as upload file")
+            << back << dir + QStringLiteral("/full.txt")
+            << QStringLiteral("Invalid argument「") + dir + QStringLiteral("/full.txt」") << 0;
+        QTest::newRow("FIFO as upload file, overwrite")
+            << back << dir + QStringLiteral("/fifo.txt")
+            << QStringLiteral("No such device or address「") + dir + QStringLiteral("/fifo.txt」") << 1;
+        QTest::newRow("FIFO as upload file, append")
+            << back << dir + QStringLiteral("/fifo.txt")
+            << QStringLiteral("No such device or address「") + dir + QStringLiteral("/fifo.txt」") << 0;
+        QTest::newRow("FIFO as staging file")
+            << dir + QStringLiteral("/fifo.txt") << up
+            << QStringLiteral("Invalid argument「") + dir + QStringLiteral("/fifo.txt」") << 1;
     }
     void failures()
     {
         QFETCH(QString, staging);
         QFETCH(QString, upload);
         QFETCH(QString, message);
+        QFETCH(int, overWrite);
         put(QStringLiteral("Back.txt"), "a,b\r\n");
         QFile::remove(m_dir.filePath(QStringLiteral("full.txt")));
         QVERIFY(QFile::link(QStringLiteral("/dev/full"), m_dir.filePath(QStringLiteral("full.txt"))));
+        const QString fifo = m_dir.filePath(QStringLiteral("fifo.txt"));
+        QVERIFY(QFile::exists(fifo) || ::mkfifo(QFile::encodeName(fifo).constData(), 0644) == 0);
         put(QStringLiteral("UP.txt"), "old\r\n");
 
         RecordingMessageSink messages;
         UploadFileWriter writer(messages, Title);
-        QVERIFY(!writer.write(staging, upload, 1, all()));
+        QVERIFY(!writer.write(staging, upload, std::int16_t(overWrite), all()));
         QCOMPARE(messages.boxes.size(), 1);
         QCOMPARE(messages.boxes[0].text, message);
         QCOMPARE(messages.boxes[0].title, Title);
@@ -229,36 +252,65 @@ private slots:
         QCOMPARE(contents(m_dir.filePath(QStringLiteral("Back.txt"))), QByteArray("a,b\r\n"));
     }
 
-    void errorInTheMiddleKeepsEarlierLines()
+    // A disk that fills up while the file is written: a file-size limit stands in for it (works as root too).
+    void failedWriteLeavesTheUploadFileAsItWas_data()
     {
+        QTest::addColumn<int>("overWrite");
+        QTest::addColumn<QByteArray>("existing"); // null: no upload file yet
+        QTest::addColumn<bool>("lockedFolder");   // no new file may be created beside the upload file
+        QTest::newRow("append") << 0 << QByteArray("old\r\nT1") << false;
+        QTest::newRow("append to a missing file") << 0 << QByteArray() << false;
+        QTest::newRow("overwrite") << 1 << QByteArray("old\r\n") << false;
+        QTest::newRow("overwrite in place") << 1 << QByteArray("old\r\n") << true;
+    }
+    void failedWriteLeavesTheUploadFileAsItWas()
+    {
+        QFETCH(int, overWrite);
+        QFETCH(QByteArray, existing);
+        QFETCH(bool, lockedFolder);
         QByteArray staging;
-        QByteArray produced("old\r\n");
+        QByteArray produced;
         for (int i = 0; i < 100000; ++i) {
             const QByteArray n = QByteArray::number(100000 + i);
             staging += n + ",x\r\n";
             produced += n + "\r\n";
         }
         const QString stagingPath = put(QStringLiteral("Back.txt"), staging);
-        const QString uploadPath = put(QStringLiteral("UP.txt"), "old\r\n");
+        QTemporaryDir save(m_dir.filePath(QStringLiteral("save-XXXXXX")));
+        const QString uploadPath = save.filePath(QStringLiteral("UP.txt"));
+        if (!existing.isNull()) {
+            QFile file(uploadPath);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QCOMPARE(file.write(existing), existing.size());
+        }
+        std::optional<LockedFolder> lock;
+        if (lockedFolder) {
+            lock.emplace(save.path());
+            if (!lock->locked()) {
+                QSKIP("no way to keep this user from creating files in a folder here");
+            }
+            QVERIFY(!QFile(save.filePath(QStringLiteral("probe"))).open(QIODevice::WriteOnly));
+        }
+        const QStringList before = QDir(save.path()).entryList(QDir::Files);
 
-        // A file-size limit stands in for a disk that fills up while the file is written (works as root too).
-        constexpr rlim_t Limit = 64 * 1024;
-        rlimit saved{};
-        QVERIFY(getrlimit(RLIMIT_FSIZE, &saved) == 0);
-        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limited = saved;
-        limited.rlim_cur = Limit;
-        QVERIFY(setrlimit(RLIMIT_FSIZE, &limited) == 0);
         RecordingMessageSink messages;
         UploadFileWriter writer(messages, Title);
-        const bool result = writer.write(stagingPath, uploadPath, 0, keep({1}));
-        setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, oldHandler);
-
+        bool result = true;
+        {
+            const FileSizeLimit limit(64 * 1024);
+            QVERIFY(limit.active());
+            result = writer.write(stagingPath, uploadPath, std::int16_t(overWrite), keep({1}));
+        }
         QVERIFY(!result);
         QCOMPARE(messages.boxes.size(), 1);
         QCOMPARE(messages.boxes[0].text, QStringLiteral("File too large「") + uploadPath + QStringLiteral("」"));
-        QCOMPARE(contents(uploadPath), produced.left(qsizetype(Limit)));
+        QCOMPARE(QDir(save.path()).entryList(QDir::Files), before);
+        QCOMPARE(contents(uploadPath), existing.isNull() ? QByteArray("<missing>") : existing);
+
+        // The same folder takes the whole file once there is room.
+        QVERIFY(writer.write(stagingPath, uploadPath, std::int16_t(overWrite), keep({1})));
+        QCOMPARE(contents(uploadPath), (overWrite == 1 ? QByteArray() : existing) + produced);
+        QCOMPARE(QDir(save.path()).entryList(QDir::Files), QStringList{QStringLiteral("UP.txt")});
     }
 };
 
