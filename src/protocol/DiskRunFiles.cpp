@@ -1,6 +1,7 @@
 #include "protocol/DiskRunFiles.h"
 
 #include "config/Cp932.h"
+#include "config/SafeFile.h"
 
 #include <cerrno>
 #include <cstring>
@@ -29,18 +30,16 @@ FileError lastError(const QFile& file, int savedErrno)
             break;
         }
     }
-    error.description = file.errorString();
+    // A short write is not an error to Qt; the errno of the call that stopped it is.
+    error.description = file.error() != QFileDevice::NoError ? file.errorString() : qt_error_string(error.number);
     return error;
 }
 
+// A FIFO or device in place of a file would block the open, and with it the whole window.
 std::optional<FileError> openTruncated(QFile& file, const QString& path, QIODevice::OpenMode extra)
 {
-    file.close();
-    file.setFileName(path);
-    errno = 0;
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | extra)) {
-        const int saved = errno;
-        return lastError(file, saved);
+    if (const auto error = SafeFile::openRegular(file, path, QIODevice::WriteOnly | QIODevice::Truncate | extra)) {
+        return FileError{error->number, error->description};
     }
     return std::nullopt;
 }
@@ -54,14 +53,11 @@ QByteArray lineBytes(const QString& line)
 
 } // namespace
 
-DiskRunFiles::DiskRunFiles(const QString& backFilePath)
-{
-    m_staging.setFileName(backFilePath);
-}
+DiskRunFiles::DiskRunFiles(const QString& backFilePath) : m_backFilePath(backFilePath) {}
 
 std::optional<FileError> DiskRunFiles::OpenStaging()
 {
-    return openTruncated(m_staging, m_staging.fileName(), QIODevice::Unbuffered);
+    return openTruncated(m_staging, m_backFilePath, QIODevice::Unbuffered);
 }
 
 std::optional<FileError> DiskRunFiles::OpenLog(const QString& logPath)

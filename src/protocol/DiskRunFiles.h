@@ -1,6 +1,7 @@
 #pragma once
 // The run's staging and log files on disk, written in code page 932 with CR LF line ends.
-// Writes are unbuffered: the writer reopens the staging file by path once the run has closed it.
+// Writes are unbuffered: the writer reopens the staging file by path once the run has closed it. Both are opened only
+// as regular files.
 
 #include "protocol/RunFiles.h"
 
@@ -19,6 +20,7 @@ public:
     void CloseAll() override;
 
 private:
+    QString m_backFilePath;
     QFile m_staging;
     QFile m_log;
 };

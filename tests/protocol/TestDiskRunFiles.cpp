@@ -1,12 +1,15 @@
 #include "protocol/DiskRunFiles.h"
 
 #include "config/Cp932.h"
+#include "fakes/FileFaults.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cerrno>
+
+#include <sys/stat.h>
 
 class TestDiskRunFiles : public QObject
 {
@@ -71,15 +74,45 @@ private slots:
 
     void reportsFullDisk()
     {
-        if (!QFile::exists(QStringLiteral("/dev/full"))) {
-            QSKIP("no /dev/full on this platform");
-        }
-        DiskRunFiles files(QStringLiteral("/dev/full"));
+        QTemporaryDir dir;
+        DiskRunFiles files(dir.filePath(QStringLiteral("Back.txt")));
         QVERIFY(!files.OpenStaging());
-        const auto error = files.WriteStagingLine(QStringLiteral("A,1"));
+        std::optional<FileError> error;
+        {
+            const FileSizeLimit limit(4);
+            QVERIFY(limit.active());
+            error = files.WriteStagingLine(QStringLiteral("A,1"));
+        }
         QVERIFY(error);
-        QCOMPARE(error->number, ENOSPC);
-        QVERIFY(!error->description.isEmpty());
+        QCOMPARE(error->number, EFBIG);
+        QCOMPARE(error->description, QStringLiteral("File too large"));
+        files.CloseAll();
+    }
+
+    // A FIFO or device in place of either file would block the window in open(); it must be refused at once.
+    void refusesFilesThatAreNotRegular()
+    {
+        QTemporaryDir dir;
+        const QString back = dir.filePath(QStringLiteral("Back.txt"));
+        const QString log = dir.filePath(QStringLiteral("LOG.TXT"));
+        QCOMPARE(::mkfifo(QFile::encodeName(back).constData(), 0644), 0);
+        QCOMPARE(::mkfifo(QFile::encodeName(log).constData(), 0644), 0);
+        DiskRunFiles files(back);
+        const auto staging = files.OpenStaging();
+        QVERIFY(staging);
+        QCOMPARE(staging->number, ENXIO);
+        QVERIFY(files.OpenLog(log));
+        QVERIFY(files.WriteStagingLine(QStringLiteral("x")));
+
+        // Held open for reading, a FIFO lets a writer in; the type test still refuses it.
+        QFile reader;
+        QVERIFY(reader.open(::open(QFile::encodeName(back).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC),
+                            QIODevice::ReadOnly, QFileDevice::AutoCloseHandle));
+        const auto heldOpen = files.OpenStaging();
+        QVERIFY(heldOpen);
+        QCOMPARE(heldOpen->number, EINVAL);
+        QVERIFY(files.OpenLog(QStringLiteral("/dev/null")));
+        QVERIFY(files.OpenLog(dir.path()));
         files.CloseAll();
     }
 };
