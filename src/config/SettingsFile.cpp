@@ -2,9 +2,9 @@
 
 #include "config/Cp932.h"
 #include "config/FolderHelpers.h"
+#include "config/SafeFile.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QStringList>
 
 #include <limits>
@@ -125,8 +125,9 @@ SettingsFile::SettingsFile(const ProgramPaths& paths, MessageSink& messages) : m
 
 ReadResult SettingsFile::ReadSettingsFile(Settings& settings) const
 {
-    QFile file(m_paths.IniPath);
-    if (!file.open(QIODevice::ReadOnly)) {
+    // A FIFO or device in its place reads as a file that cannot be opened, without waiting on it.
+    QFile file;
+    if (SafeFile::openRegular(file, m_paths.IniPath, QIODevice::ReadOnly)) {
         return ReadResult::Missing;
     }
     const QByteArray bytes = file.readAll();
@@ -249,17 +250,21 @@ enum class WriteOutcome
     WriteFailed,
 };
 
-// Written through a temporary file and renamed, so a crash mid-write cannot leave a half file that would reset
-// every setting at the next start.
+// A half or empty file would reset every setting at the next start: the new content replaces the old only once it
+// is complete and on disk, and any failure leaves the old file as it was.
 WriteOutcome writeFile(const QString& path, const QByteArray& bytes, QString& error)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        error = file.errorString();
+    SafeFile file(path);
+    if (const auto failure = file.open(SafeFile::Mode::Replace)) {
+        error = failure->description;
         return WriteOutcome::OpenFailed;
     }
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
-        error = file.errorString();
+    auto failure = file.write(bytes.constData(), bytes.size());
+    if (!failure) {
+        failure = file.commit();
+    }
+    if (failure) {
+        error = failure->description;
         return WriteOutcome::WriteFailed;
     }
     return WriteOutcome::Written;
