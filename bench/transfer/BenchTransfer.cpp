@@ -1,8 +1,11 @@
-// bench_transfer: the record rate of the real link and engine against terminal_sim, beside a raw Qt UDP
-// ping-pong of the same datagrams; then the CPU cost of polling a silent cradle. Loopback only.
+// bench_transfer: the record rate of the real link and engine against terminal_sim, with a headless host and with
+// the real main window (offscreen unless QT_QPA_PLATFORM says otherwise), beside a raw Qt UDP ping-pong of the same
+// datagrams; then the CPU cost of polling a silent cradle. Loopback only. The rounds interleave the kinds, so a
+// busy machine slows them alike.
 
 #include "config/ProgramPaths.h"
 #include "config/Settings.h"
+#include "config/SettingsFile.h"
 #include "fakes/RecordingMessageSink.h"
 #include "fakes/FakeRunHost.h"
 #include "link/CommControl.h"
@@ -10,21 +13,27 @@
 #include "output/UploadOutput.h"
 #include "protocol/Clock.h"
 #include "protocol/DiskRunFiles.h"
+#include "ui/MainWindow.h"
+#include "ui/UiFont.h"
 
+#include <QApplication>
 #include <QCommandLineParser>
-#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QUdpSocket>
+#include <QWindow>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include <netinet/in.h>
 #include <sys/resource.h>
@@ -96,7 +105,7 @@ private:
     QProcess m_process;
 };
 
-// The program's objects, wired as the main window wires them, with a headless host.
+// The program's objects, wired as the application wires them, around a given host.
 struct Program
 {
     explicit Program(const QString& folder)
@@ -112,7 +121,7 @@ struct Program
         settings.OverWrite = 1;
     }
 
-    void build()
+    void build(RunHost& host)
     {
         link = std::make_unique<UdpLink>(host, settings);
         files = std::make_unique<DiskRunFiles>(paths.BackFilePath);
@@ -122,7 +131,6 @@ struct Program
 
     ProgramPaths paths;
     Settings settings;
-    FakeRunHost host;
     RecordingMessageSink messages;
     SystemClock clock;
     std::unique_ptr<UdpLink> link;
@@ -131,16 +139,69 @@ struct Program
     std::unique_ptr<CommControl> control;
 };
 
-std::optional<double> transferRate(const QString& simPath, const QString& folder, int records, long& maxRssKb)
+enum class Host
 {
+    Headless,
+    Window,
+};
+
+// The main window as the program shows it: loaded from a settings file of its own, shown and drawn.
+struct ShownWindow
+{
+    explicit ShownWindow(Program& program)
+        : file(program.paths, program.messages), window(program.settings, program.paths, file, program.messages)
+    {
+    }
+
+    bool show(const Settings& settings, const ProgramPaths& paths)
+    {
+        {
+            QFile ini(paths.IniPath);
+            const QByteArray bytes = SettingsFile::formatFile(settings);
+            if (!ini.open(QIODevice::WriteOnly) || ini.write(bytes) != bytes.size() || !ini.flush()) {
+                return false;
+            }
+        }
+        if (!window.Form_Load()) {
+            return false;
+        }
+        window.show();
+        QElapsedTimer waited;
+        waited.start();
+        while (!(window.windowHandle() && window.windowHandle()->isExposed()) && waited.elapsed() < 5000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        }
+        return window.windowHandle() && window.windowHandle()->isExposed();
+    }
+
+    QString status() const { return window.findChild<QPlainTextEdit*>(QStringLiteral("lblStatus"))->toPlainText(); }
+
+    SettingsFile file;
+    MainWindow window;
+};
+
+std::optional<double> transferRate(const QString& simPath, Host kind, int records, long& maxRssKb)
+{
+    QTemporaryDir folder;
     Sim sim(simPath, {QStringLiteral("--records"), QString::number(records)});
-    if (sim.port == 0) {
+    if (sim.port == 0 || !folder.isValid()) {
         std::fprintf(stderr, "bench_transfer: terminal_sim did not start\n");
         return std::nullopt;
     }
-    Program program(folder);
+    Program program(folder.path());
     program.settings.RemotePort = QString::number(sim.port);
-    program.build();
+    FakeRunHost headless;
+    std::unique_ptr<ShownWindow> shown;
+    if (kind == Host::Window) {
+        shown = std::make_unique<ShownWindow>(program);
+        if (!shown->show(program.settings, program.paths)) {
+            std::fprintf(stderr, "bench_transfer: the main window did not come up\n");
+            return std::nullopt;
+        }
+        program.build(shown->window);
+    } else {
+        program.build(headless);
+    }
     program.control->Timer1_Timer();
 
     const CpuTimes before = cpuNow();
@@ -151,14 +212,17 @@ std::optional<double> transferRate(const QString& simPath, const QString& folder
     const CpuTimes after = cpuNow();
     maxRssKb = after.maxRssKb;
 
+    // The window shows the final text as soon as the run has ended.
+    const QString status = shown ? shown->status() : headless.status;
     const QString expected = QStringLiteral("ﾚｺｰﾄﾞ受信<%1> : 正常終了").arg(records);
     const QFileInfo upload(program.settings.SaveFolder + QStringLiteral("/DATA.txt"));
-    if (!program.host.status.endsWith(expected) || !upload.exists()) {
-        std::fprintf(stderr, "bench_transfer: the transfer failed: %s\n", qPrintable(program.host.status));
+    if (!status.endsWith(expected) || !upload.exists()) {
+        std::fprintf(stderr, "bench_transfer: the transfer failed: %s\n", qPrintable(status));
         return std::nullopt;
     }
-    std::printf("transfer: %d records in %.3f s (CPU user %.3f s, system %.3f s), upload file %lld bytes\n", records,
-                seconds, after.user - before.user, after.system - before.system, static_cast<long long>(upload.size()));
+    std::printf("transfer (%s): %d records in %.3f s (CPU user %.3f s, system %.3f s), upload file %lld bytes\n",
+                shown ? "main window" : "headless host", records, seconds, after.user - before.user,
+                after.system - before.system, static_cast<long long>(upload.size()));
     return records / seconds;
 }
 
@@ -177,6 +241,7 @@ std::optional<double> rawPingPongRate(const QString& simPath, int records, bool 
     const int exchanges = records + 2;
     QByteArray buffer(70000, Qt::Uninitialized);
     int replies = 0;
+    const CpuTimes before = cpuNow();
     QElapsedTimer elapsed;
     elapsed.start();
     socket.writeDatagram(QByteArray("VOL\r"), QHostAddress::LocalHost, sim.port);
@@ -206,12 +271,14 @@ std::optional<double> rawPingPongRate(const QString& simPath, int records, bool 
         }
     }
     const double seconds = double(elapsed.nsecsElapsed()) / 1e9;
+    const CpuTimes after = cpuNow();
     if (replies != exchanges) {
         std::fprintf(stderr, "bench_transfer: raw ping-pong lost a reply\n");
         return std::nullopt;
     }
-    std::printf("raw ping-pong (%s): %d exchanges in %.3f s\n", eventDriven ? "event-driven" : "blocking", exchanges,
-                seconds);
+    std::printf("raw ping-pong (%s): %d exchanges in %.3f s (CPU user %.3f s, system %.3f s)\n",
+                eventDriven ? "event-driven" : "blocking", exchanges, seconds, after.user - before.user,
+                after.system - before.system);
     return records / seconds;
 }
 
@@ -232,7 +299,8 @@ bool idlePolling(const QString& folder, int seconds)
     Program program(folder);
     program.settings.RemotePort = QString::number(ntohs(address.sin_port));
     program.settings.AutoStart = 1;
-    program.build();
+    FakeRunHost host;
+    program.build(host);
     QTimer::singleShot(seconds * 1000, [&program] { program.control->cmdComm_Click(1); });
 
     const CpuTimes before = cpuNow();
@@ -250,52 +318,110 @@ bool idlePolling(const QString& folder, int seconds)
     return true;
 }
 
+// Figures of the same kind over the rounds.
+struct Series
+{
+    std::vector<double> values;
+
+    double median() const
+    {
+        std::vector<double> sorted = values;
+        std::sort(sorted.begin(), sorted.end());
+        const std::size_t n = sorted.size();
+        return n % 2 == 1 ? sorted[n / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2;
+    }
+    double min() const { return *std::min_element(values.begin(), values.end()); }
+    double max() const { return *std::max_element(values.begin(), values.end()); }
+};
+
+void printRate(const char* name, const Series& series)
+{
+    std::printf("  %-20s %6.0f  (%.0f-%.0f)\n", name, series.median(), series.min(), series.max());
+}
+
+void printRatio(const char* name, const Series& series, double target)
+{
+    std::printf("  %-28s %5.1f %%  (%.1f-%.1f %%, target >= %.0f %%)\n", name, 100 * series.median(),
+                100 * series.min(), 100 * series.max(), 100 * target);
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
-    QCoreApplication app(argc, argv);
+    // The real window needs no display: offscreen unless another platform is asked for.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    ApplyJapaneseUiFont();
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Transfer rate and idle polling cost of the UDP link."));
     parser.addHelpOption();
     parser.addOptions({
         {QStringLiteral("records"), QStringLiteral("Records to transfer (default 30000)."), QStringLiteral("N")},
+        {QStringLiteral("rounds"), QStringLiteral("Rounds of every kind of transfer (default 3)."),
+         QStringLiteral("R")},
         {QStringLiteral("idle-seconds"), QStringLiteral("Length of the idle polling (default 30)."),
          QStringLiteral("S")},
         {QStringLiteral("sim"), QStringLiteral("Path of terminal_sim."), QStringLiteral("PATH"),
          QStringLiteral(TERMINAL_SIM_PATH)},
     });
     parser.process(app);
-    const int records =
-        parser.isSet(QStringLiteral("records")) ? parser.value(QStringLiteral("records")).toInt() : 30000;
-    const int idleSeconds =
-        parser.isSet(QStringLiteral("idle-seconds")) ? parser.value(QStringLiteral("idle-seconds")).toInt() : 30;
-    const QString simPath = parser.value(QStringLiteral("sim"));
-    if (records < 1 || records > 32767 || idleSeconds < 1) {
-        std::fprintf(stderr, "bench_transfer: --records 1..32767, --idle-seconds >= 1\n");
+    auto intOption = [&parser](const char* name, int fallback) {
+        const QString key = QString::fromLatin1(name);
+        return parser.isSet(key) ? parser.value(key).toInt() : fallback;
+    };
+    const int records = intOption("records", 30000);
+    const int rounds = intOption("rounds", 3);
+    const int idleSeconds = intOption("idle-seconds", 30);
+    // Absolute: loading the main window makes the save folder the current directory.
+    const QString simPath = QFileInfo(parser.value(QStringLiteral("sim"))).absoluteFilePath();
+    if (records < 1 || records > 32767 || rounds < 1 || idleSeconds < 1) {
+        std::fprintf(stderr, "bench_transfer: --records 1..32767, --rounds >= 1, --idle-seconds >= 1\n");
         return 1;
     }
 
-    QTemporaryDir transferDir;
     QTemporaryDir idleDir;
-    if (!transferDir.isValid() || !idleDir.isValid()) {
+    if (!idleDir.isValid()) {
         return 1;
     }
-    long maxRssKb = 0;
-    const std::optional<double> transfer = transferRate(simPath, transferDir.path(), records, maxRssKb);
-    if (!transfer) {
-        return 1;
+    std::printf("platform: %s\n", qPrintable(QGuiApplication::platformName()));
+    Series headless;
+    Series window;
+    Series eventDriven;
+    Series blocking;
+    Series windowToHeadless;
+    Series headlessToEventDriven;
+    for (int round = 1; round <= rounds; ++round) {
+        std::printf("round %d\n", round);
+        long maxRssKb = 0;
+        const std::optional<double> headlessRate = transferRate(simPath, Host::Headless, records, maxRssKb);
+        if (round == 1 && headlessRate) {
+            std::printf("peak memory (ru_maxrss) after the first transfer: %.1f MiB\n", double(maxRssKb) / 1024.0);
+        }
+        const std::optional<double> windowRate = transferRate(simPath, Host::Window, records, maxRssKb);
+        const std::optional<double> eventDrivenRate = rawPingPongRate(simPath, records, true);
+        const std::optional<double> blockingRate = rawPingPongRate(simPath, records, false);
+        if (!headlessRate || !windowRate || !eventDrivenRate || !blockingRate) {
+            return 1;
+        }
+        headless.values.push_back(*headlessRate);
+        window.values.push_back(*windowRate);
+        eventDriven.values.push_back(*eventDrivenRate);
+        blocking.values.push_back(*blockingRate);
+        windowToHeadless.values.push_back(*windowRate / *headlessRate);
+        headlessToEventDriven.values.push_back(*headlessRate / *eventDrivenRate);
+        std::fflush(stdout);
     }
-    std::printf("peak memory (ru_maxrss) after the transfer: %.1f MiB\n", double(maxRssKb) / 1024.0);
-    const std::optional<double> blocking = rawPingPongRate(simPath, records, false);
-    const std::optional<double> eventDriven = rawPingPongRate(simPath, records, true);
-    if (!blocking || !eventDriven) {
-        return 1;
-    }
-    std::printf("records per second: transfer %.0f, raw blocking %.0f, raw event-driven %.0f\n", *transfer, *blocking,
-                *eventDriven);
-    std::printf("transfer / raw blocking = %.1f %%, transfer / raw event-driven = %.1f %% (target >= 80 %%)\n",
-                100.0 * *transfer / *blocking, 100.0 * *transfer / *eventDriven);
+    std::printf("records per second, median of %d rounds (lowest-highest):\n", rounds);
+    printRate("headless host", headless);
+    printRate("main window", window);
+    printRate("raw event-driven", eventDriven);
+    printRate("raw blocking", blocking);
+    std::printf("ratios within a round, median (lowest-highest):\n");
+    printRatio("main window / headless host", windowToHeadless, 0.9);
+    printRatio("headless / raw event-driven", headlessToEventDriven, 0.9);
     std::fflush(stdout);
     return idlePolling(idleDir.path(), idleSeconds) ? 0 : 1;
 }
