@@ -7,6 +7,7 @@
 #include "config/MessageSink.h"
 #include "output/UploadFileWriter.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -48,7 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < HeaderBytes) {
         return 0;
     }
-    static const QTemporaryDir dir;
+    // Named after the target: a finding ends the process before the folder is removed.
+    static const QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/FuzzUploadFileWriter-XXXXXX"));
     FUZZ_CHECK(dir.isValid());
     const QString stagingPath = dir.filePath(QStringLiteral("Back.txt"));
     const QString uploadPath = dir.filePath(QStringLiteral("UPLOAD.txt"));
