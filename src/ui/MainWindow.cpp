@@ -1,13 +1,13 @@
 #include "ui/MainWindow.h"
 
 #include "config/SettingsCheck.h"
+#include "ui/FileViewer.h"
 #include "ui/frmAbout.h"
 #include "ui/frmSetting.h"
 #include "ui/UiFont.h"
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFrame>
 #include <QLabel>
@@ -16,7 +16,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QUrl>
 
 namespace {
 
@@ -49,7 +48,7 @@ QString FileViewerPath(const QString& folderCaption, const QString& fileCaption)
 MainWindow::MainWindow(Settings& settings, ProgramPaths& paths, const SettingsFile& settingsFile, MessageSink& messages,
                        QWidget* parent)
     : QWidget(parent), m_settings(settings), m_paths(paths), m_settingsFile(settingsFile), m_messages(messages),
-      m_openFile([](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); })
+      m_openFile(OpenInTextEditor)
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("ZELBO_UDP for Windows(MAIL対応)"));

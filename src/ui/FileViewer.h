@@ -1,0 +1,7 @@
+#pragma once
+// Opens a file in the platform's text editor without waiting for it: notepad on Windows, the desktop's default
+// application for text elsewhere.
+
+#include <QString>
+
+void OpenInTextEditor(const QString& path);
