@@ -10,4 +10,15 @@ export WINEDEBUG="${WINEDEBUG:--all}"
 # No Mono or Gecko installer prompts in a fresh prefix.
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 export WINEPATH="$(winpath "$cache/qt/bin");$(winpath "$cache/curl/bin");$(winpath /usr/lib/gcc/x86_64-w64-mingw32/12-posix);$(winpath /usr/x86_64-w64-mingw32/lib)"
+case "$(basename "$1")" in
+Test*.exe)
+    # QtTest's report to stdout does not come through Wine's console here; it goes to a file shown afterwards.
+    log="$(mktemp /tmp/zelbo-qtest.XXXXXX)"
+    status=0
+    wine "$@" -o "Z:${log//\//\\},txt" || status=$?
+    cat "$log"
+    rm -f "$log"
+    exit "$status"
+    ;;
+esac
 exec wine "$@"

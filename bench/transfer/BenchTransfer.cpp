@@ -35,10 +35,17 @@
 #include <optional>
 #include <vector>
 
+#ifdef Q_OS_WIN
+#include <winsock2.h>
+// winsock2.h first
+#include <psapi.h>
+#include <windows.h>
+#else
 #include <netinet/in.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 namespace {
 
@@ -49,6 +56,36 @@ struct CpuTimes
     long maxRssKb = 0;
 };
 
+#ifdef Q_OS_WIN
+CpuTimes cpuNow()
+{
+    FILETIME created{};
+    FILETIME exited{};
+    FILETIME kernel{};
+    FILETIME user{};
+    CpuTimes times;
+    if (GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) {
+        const auto seconds = [](const FILETIME& t) {
+            return double((quint64(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e7;
+        };
+        times.user = seconds(user);
+        times.system = seconds(kernel);
+    }
+    PROCESS_MEMORY_COUNTERS memory{};
+    if (GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof(memory))) {
+        times.maxRssKb = long(memory.PeakWorkingSetSize / 1024);
+    }
+    return times;
+}
+
+using SocketHandle = SOCKET;
+constexpr SocketHandle NoSocket = INVALID_SOCKET;
+void closeSocket(SocketHandle s)
+{
+    ::closesocket(s);
+}
+using AddressLength = int;
+#else
 CpuTimes cpuNow()
 {
     rusage usage{};
@@ -59,6 +96,15 @@ CpuTimes cpuNow()
     times.maxRssKb = usage.ru_maxrss;
     return times;
 }
+
+using SocketHandle = int;
+constexpr SocketHandle NoSocket = -1;
+void closeSocket(SocketHandle s)
+{
+    ::close(s);
+}
+using AddressLength = socklen_t;
+#endif
 
 quint16 freePort()
 {
@@ -286,12 +332,12 @@ std::optional<double> rawPingPongRate(const QString& simPath, int records, bool 
 bool idlePolling(const QString& folder, int seconds)
 {
     // A bound port that nobody reads: no ICMP refusals, no wake-ups of our own.
-    const int silent = ::socket(AF_INET, SOCK_DGRAM, 0);
+    const SocketHandle silent = ::socket(AF_INET, SOCK_DGRAM, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof(address);
-    if (silent < 0 || ::bind(silent, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
+    AddressLength length = sizeof(address);
+    if (silent == NoSocket || ::bind(silent, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
         ::getsockname(silent, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
         std::fprintf(stderr, "bench_transfer: no silent port\n");
         return false;
@@ -309,7 +355,7 @@ bool idlePolling(const QString& folder, int seconds)
     program.control->Timer1_Timer();
     const double wall = double(elapsed.nsecsElapsed()) / 1e9;
     const CpuTimes after = cpuNow();
-    ::close(silent);
+    closeSocket(silent);
 
     const double cpu = (after.user - before.user) + (after.system - before.system);
     std::printf("idle polling: %.1f s wall, CPU %.3f s (user %.3f, system %.3f) = %.3f %% of one core "

@@ -3,8 +3,10 @@
 // a full disk, and a folder in which no file can be created, for an ordinary user and for root alike.
 
 #include <QFile>
+#include <QtGlobal>
 #include <QString>
 
+#ifndef Q_OS_WIN
 #include <csignal>
 
 #include <fcntl.h>
@@ -105,3 +107,4 @@ private:
     bool m_locked = false;
     bool m_immutable = false;
 };
+#endif

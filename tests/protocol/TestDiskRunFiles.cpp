@@ -72,6 +72,7 @@ private slots:
         files.CloseAll();
     }
 
+#ifndef Q_OS_WIN // POSIX file-system faults (size limit, FIFOs, devices, permission bits)
     void reportsFullDisk()
     {
         QTemporaryDir dir;
@@ -115,6 +116,7 @@ private slots:
         QVERIFY(files.OpenLog(dir.path()));
         files.CloseAll();
     }
+#endif
 };
 
 QTEST_GUILESS_MAIN(TestDiskRunFiles)
