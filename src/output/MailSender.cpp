@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
@@ -34,7 +35,7 @@ struct Job
     std::string to;
     std::vector<std::string> headers;
     std::string body;
-    std::string attachmentPath;
+    QString attachmentPath;
     std::string attachmentType;
     std::string disposition;
     long connectMs = 0;
@@ -154,8 +155,17 @@ Outcome perform(const Job& job)
         curl_mimepart* attachment = curl_mime_addpart(mime.get());
         if (attachment == nullptr) {
             code = CURLE_OUT_OF_MEMORY;
-        } else if (code = curl_mime_filedata(attachment, job.attachmentPath.c_str()); code != CURLE_OK) {
-            return {code, describe(code, job.attachmentPath.c_str(), {})};
+        } else {
+            // Read here rather than by libcurl, which opens a Windows path in the ANSI code page or as UTF-8
+            // depending on its build; QFile opens any name on every platform.
+            QFile file(job.attachmentPath);
+            const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+            if (file.error() != QFileDevice::NoError) {
+                const QString detail =
+                    QDir::toNativeSeparators(job.attachmentPath) + QStringLiteral(": ") + file.errorString();
+                return {CURLE_READ_ERROR, describe(CURLE_READ_ERROR, detail.toUtf8().constData(), {})};
+            }
+            code = curl_mime_data(attachment, bytes.constData(), size_t(bytes.size()));
         }
         if (code == CURLE_OK) {
             code = curl_mime_type(attachment, job.attachmentType.c_str());
@@ -262,7 +272,7 @@ bool MailSender::send(const Mail& mail, QString& mailError) const
     job.from = mail.from.trimmed().toStdString();
     job.to = mail.to.trimmed().toStdString();
     job.body = mail.body.toStdString();
-    job.attachmentPath = QFile::encodeName(mail.attachmentPath).toStdString();
+    job.attachmentPath = mail.attachmentPath;
     job.attachmentType = "text/plain; charset=Shift_JIS";
     job.disposition =
         ("Content-Disposition: attachment;\r\n " + fileNameParameter(QFileInfo(mail.attachmentPath).fileName()))
