@@ -1,42 +1,49 @@
 #pragma once
 // Runs smtp_server.py on loopback for one test and reads back what it received. Debian's aiosmtpd is importable only
-// by /usr/bin/python3, so that interpreter is used explicitly.
+// by /usr/bin/python3, so that interpreter is used explicitly, from Windows tests under Wine too.
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
+#include <QTest>
 
 class SmtpServer
 {
 public:
     explicit SmtpServer(const QString& mode)
     {
-        const QString script =
-            qEnvironmentVariable("ZELBO_SOURCE_DIR") + QStringLiteral("/tests/output/smtp_server.py");
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(QStringLiteral("/usr/bin/python3"), {script, mode, m_folder.path()});
-        if (!m_process.waitForStarted(10000)) {
+        // Everything goes through files in the folder: under Wine, pipes to a Unix child carry nothing and there is
+        // no process handle to wait on or kill. The server also stops once this process is gone (under Wine, where it
+        // cannot see this process, after a bounded lifetime).
+        QProcess process;
+        process.setProgram(QStringLiteral("/usr/bin/python3"));
+        process.setArguments({qEnvironmentVariable("ZELBO_SOURCE_DIR") + QStringLiteral("/tests/output/smtp_server.py"),
+                              mode, m_folder.path(), QString::number(QCoreApplication::applicationPid())});
+        process.setStandardInputFile(QProcess::nullDevice());
+        if (!process.startDetached() ||
+            !QTest::qWaitFor([this] { return QFileInfo::exists(m_folder.filePath(QStringLiteral("port"))); }, 15000)) {
             return;
         }
-        while (!m_process.canReadLine() && m_process.waitForReadyRead(15000)) {
-        }
         bool ok = false;
-        const int port = m_process.readLine().trimmed().toInt(&ok);
+        const int port = read(QStringLiteral("port")).trimmed().toInt(&ok);
         m_port = ok ? quint16(port) : 0;
     }
 
     ~SmtpServer()
     {
-        // The server stops when its stdin closes.
-        m_process.closeWriteChannel();
-        if (!m_process.waitForFinished(10000)) {
-            m_process.kill();
-            m_process.waitForFinished(5000);
+        QFile stop(m_folder.filePath(QStringLiteral("stop")));
+        if (stop.open(QIODevice::WriteOnly)) {
+            stop.close();
+            // The server removes its port file once it has stopped; the folder must outlive it.
+            (void)QTest::qWaitFor([this] { return !QFileInfo::exists(m_folder.filePath(QStringLiteral("port"))); },
+                                  10000);
         }
     }
 
@@ -51,17 +58,21 @@ public:
     // The envelope and what Python's email package decoded from message number (1-based).
     QJsonObject message(int number) const
     {
-        return QJsonDocument::fromJson(read(number, QStringLiteral("message.json"))).object();
+        return QJsonDocument::fromJson(read(QString::number(number) + QStringLiteral("/message.json"))).object();
     }
 
     QByteArray read(int number, const QString& file) const
     {
-        QFile f(m_folder.path() + QLatin1Char('/') + QString::number(number) + QLatin1Char('/') + file);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        return read(QString::number(number) + QLatin1Char('/') + file);
     }
 
 private:
+    QByteArray read(const QString& name) const
+    {
+        QFile f(m_folder.filePath(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
     QTemporaryDir m_folder;
-    QProcess m_process;
     quint16 m_port = 0;
 };

@@ -1,15 +1,18 @@
 #!/usr/bin/python3
 """Loopback SMTP server for the mail tests (run with /usr/bin/python3, which has aiosmtpd).
 
-usage: smtp_server.py MODE OUTDIR
+usage: smtp_server.py MODE OUTDIR PARENT
   accept     take every message
   reject     refuse every recipient with 550
   auth       take messages only after AUTH with user "zelbo" and password "secret"
   silent     accept TCP connections and never say a word
   mute-data  store the message, then never answer again (neither the end of data nor QUIT)
   mute-quit  take every message but never answer QUIT
-Prints the chosen port on stdout, stores message N as OUTDIR/N/message.eml, OUTDIR/N/message.json (envelope and
-what the email package decoded) and OUTDIR/N/attachment-K, and stops when stdin is closed.
+Talks to the test through files only, because pipes between a Windows test under Wine and this Unix process carry
+nothing: writes the chosen port to OUTDIR/port, stores message N as OUTDIR/N/message.eml, OUTDIR/N/message.json
+(envelope and what the email package decoded) and OUTDIR/N/attachment-K, and stops when OUTDIR/stop appears, when
+process PARENT is gone or after MaxLifetimeSeconds; OUTDIR/port is removed once the server has stopped.
+OUTDIR may be a Windows path from a test under Wine; its drive is then found through the Wine prefix.
 """
 
 import asyncio
@@ -21,10 +24,45 @@ import os
 import socket
 import sys
 import threading
+import time
 import warnings
 
 from aiosmtpd.controller import Controller
 from aiosmtpd.smtp import AuthResult, LoginPassword
+
+PollSeconds = 0.2
+# A last resort for a test that died without saying stop under Wine; longer than ctest lets one test run.
+MaxLifetimeSeconds = 600
+
+
+def unix_path(path):
+    if len(path) > 2 and path[1] == ":" and path[2] in "\\/":
+        prefix = os.environ.get("WINEPREFIX") or os.path.expanduser("~/.wine")
+        return os.path.join(prefix, "dosdevices", path[:2].lower(), path[3:].replace("\\", "/"))
+    return path
+
+
+def parent_gone(parent):
+    try:
+        os.kill(parent, 0)
+    except ProcessLookupError:
+        return True
+    except PermissionError:
+        pass
+    return False
+
+
+def serve_until_told(outdir, parent, port):
+    """Publishes the port, waits for a reason to stop and returns; the caller stops the server."""
+    with open(os.path.join(outdir, "port.tmp"), "w", encoding="ascii") as f:
+        f.write("%d\n" % port)
+    os.replace(os.path.join(outdir, "port.tmp"), os.path.join(outdir, "port"))
+    deadline = time.monotonic() + MaxLifetimeSeconds
+    stop = os.path.join(outdir, "stop")
+    while not os.path.exists(stop) and time.monotonic() < deadline:
+        if parent is not None and parent_gone(parent):
+            break
+        time.sleep(PollSeconds)
 
 
 def free_port():
@@ -98,7 +136,7 @@ def authenticate(server, session, envelope, mechanism, auth_data):
     return AuthResult(success=ok, handled=False)
 
 
-def run_silent():
+def run_silent(outdir, parent):
     listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     listener.bind(("127.0.0.1", 0))
     listener.listen(8)
@@ -113,16 +151,27 @@ def run_silent():
             held.append(connection)
 
     threading.Thread(target=accept_forever, daemon=True).start()
-    print(listener.getsockname()[1], flush=True)
-    sys.stdin.read()
+    serve_until_told(outdir, parent, listener.getsockname()[1])
     listener.close()
 
 
 def main():
-    mode, outdir = sys.argv[1], sys.argv[2]
-    if mode == "silent":
-        run_silent()
-        return
+    mode, outdir = sys.argv[1], unix_path(sys.argv[2])
+    # A test under Wine passes a Windows process id, which names no process here.
+    parent = int(sys.argv[3]) if outdir == sys.argv[2] else None
+    try:
+        if mode == "silent":
+            run_silent(outdir, parent)
+        else:
+            run_smtp(mode, outdir, parent)
+    finally:
+        try:
+            os.remove(os.path.join(outdir, "port"))
+        except FileNotFoundError:
+            pass
+
+
+def run_smtp(mode, outdir, parent):
     kwargs = {}
     if mode == "auth":
         # Plain-text AUTH is what the test wants: loopback only, no TLS.
@@ -132,8 +181,7 @@ def main():
     store = Store(outdir, mode == "reject", mode[len("mute-"):] if mode.startswith("mute-") else None)
     controller = Controller(store, hostname="127.0.0.1", port=free_port(), **kwargs)
     controller.start()
-    print(controller.port, flush=True)
-    sys.stdin.read()
+    serve_until_told(outdir, parent, controller.port)
     controller.stop()
 
 
