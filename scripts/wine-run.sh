@@ -13,11 +13,13 @@ export WINEPATH="$(winpath "$cache/qt/bin");$(winpath "$cache/curl/bin");$(winpa
 case "$(basename "$1")" in
 Test*.exe)
     # QtTest's report to stdout does not come through Wine's console here; it goes to a file shown afterwards.
+    # Wine's own output goes to a file too: services Wine starts on demand inherit it and outlive the test, and
+    # would hold CTest's pipe open.
     log="$(mktemp /tmp/zelbo-qtest.XXXXXX)"
     status=0
-    wine "$@" -o "Z:${log//\//\\},txt" || status=$?
-    cat "$log"
-    rm -f "$log"
+    wine "$@" -o "Z:${log//\//\\},txt" >"$log.wine" 2>&1 </dev/null || status=$?
+    cat "$log" "$log.wine"
+    rm -f "$log" "$log.wine"
     exit "$status"
     ;;
 esac

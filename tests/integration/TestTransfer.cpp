@@ -225,6 +225,9 @@ void TestTransfer::faultsStillGiveExactFile()
 {
     QFETCH(QStringList, arguments);
     QFETCH(int, naks);
+    if (arguments.contains(QStringLiteral("--foreign")) && !loopbackStrangerPossible()) {
+        QSKIP("sockets here cannot send from 127.0.0.2");
+    }
     QVERIFY(startSim(arguments));
     buildObjects();
 

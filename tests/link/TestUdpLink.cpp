@@ -277,6 +277,9 @@ void TestUdpLink::badPortTextsAreLinkErrors()
 
 void TestUdpLink::ignoresDatagramsFromOtherHosts()
 {
+    if (!loopbackStrangerPossible()) {
+        QSKIP("sockets here cannot send from 127.0.0.2");
+    }
     QUdpSocket stranger;
     QVERIFY(stranger.bind(QHostAddress(QStringLiteral("127.0.0.2")), 0));
     m_link->OpenUDP();
