@@ -50,12 +50,13 @@ fuzz:
 # Windows: zelbo_udp-win64.zip cross-built with MinGW-w64 (the first run builds Qt and curl into a cache), and
 # every test under Wine, the real exe against the Linux terminal_sim included.
 BUILD_WIN_DIR ?= build-win
+ZELBO_WERROR ?=
 
 windows: deps
-	BUILD_WIN_DIR=$(BUILD_WIN_DIR) JOBS=$(JOBS) bash scripts/windows.sh
+	BUILD_WIN_DIR=$(BUILD_WIN_DIR) JOBS=$(JOBS) ZELBO_WERROR=$(ZELBO_WERROR) bash scripts/windows.sh
 
 windows-test: build
-	BUILD_WIN_DIR=$(BUILD_WIN_DIR) BUILD_DIR=$(BUILD_DIR) JOBS=$(JOBS) bash scripts/windows-test.sh
+	BUILD_WIN_DIR=$(BUILD_WIN_DIR) BUILD_DIR=$(BUILD_DIR) JOBS=$(JOBS) ZELBO_WERROR=$(ZELBO_WERROR) bash scripts/windows-test.sh
 
 clean:
 	rm -rf $(BUILD_DIR) $(BUILD_WIN_DIR) $(ASAN_DIR) $(FUZZ_DIR)
