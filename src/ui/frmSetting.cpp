@@ -351,7 +351,7 @@ void frmSetting::Form_Load()
     if (m_mainWindow) {
         // At the main window's corner; the dialog is taller than the main window, so near the bottom of a small
         // screen it moves up just enough to keep OK and ｷｬﾝｾﾙ on the screen.
-        move(withinScreen(this, m_mainWindow->pos(), m_mainWindow));
+        moveWithinScreen(this, m_mainWindow->pos(), m_mainWindow);
         m_mainWindow->setEnabled(false);
         stackAbove(this, m_mainWindow);
     }
