@@ -20,6 +20,8 @@ echo "windows-test: new Wine prefix $WINEPREFIX"
 wineboot -i >/dev/null 2>&1
 # Xvfb has no window manager: unmanaged windows spare Wine its wait of up to 2 s for one at every hide.
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+# The desktop process wineboot started has no display; a new server inside Xvfb starts one that has.
+wineserver -k 2>/dev/null || true
 # Wine opens windows even for offscreen tests' message loop; a virtual display keeps them off any real one.
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c "
     set -e
