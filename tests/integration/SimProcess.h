@@ -25,6 +25,8 @@ public:
     quint16 start(const QStringList& arguments)
     {
         QObject::connect(&m_process, &QProcess::readyReadStandardOutput, [this] { readLines(); });
+        // The last lines may come with the exit (seen under Wine); read them then too.
+        QObject::connect(&m_process, &QProcess::finished, [this] { readLines(); });
         m_process.setProgram(QStringLiteral(TERMINAL_SIM_PATH));
         m_process.setArguments(QStringList{QStringLiteral("--bind"), QStringLiteral("127.0.0.1:0"),
                                            QStringLiteral("--exit-after-idle"), QStringLiteral("15")} +

@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QUdpSocket>
 
 #include <memory>
@@ -258,6 +259,11 @@ void TestTransfer::appendsAcrossAutoStartCyclesUntilStop()
             m_control->cmdComm_Click(1);
         }
     };
+    // Without the second result the run would poll for ever: stop it, so the checks below fail instead of hanging.
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, [this] { m_control->cmdComm_Click(1); });
+    watchdog.start(60000);
     buildObjects(); // the first tick starts the run: AutoStart is 1
 
     QCOMPARE(results, 2);
