@@ -100,6 +100,18 @@ private:
 
     void closeBox() { m_dialog->close(); }
 
+    // Clicks "参照" and returns the picker it shows.
+    frmFolder* openPicker()
+    {
+        QTest::mouseClick(child<QPushButton>("cmdFolderRef"), Qt::LeftButton);
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (window->objectName() == QStringLiteral("frmFolder") && window->isVisible()) {
+                return qobject_cast<frmFolder*>(window);
+            }
+        }
+        return nullptr;
+    }
+
 private slots:
     void initTestCase() { QCoreApplication::setApplicationName(QStringLiteral("ZELBO_UDP")); }
 
@@ -536,13 +548,7 @@ private slots:
         const QString folder = QDir::toNativeSeparators(m_dir->filePath(text));
         openDialog();
 
-        QTest::mouseClick(child<QPushButton>("cmdFolderRef"), Qt::LeftButton);
-        QPointer<frmFolder> picker;
-        for (QWidget* window : QApplication::topLevelWidgets()) {
-            if (window->objectName() == QStringLiteral("frmFolder") && window->isVisible()) {
-                picker = qobject_cast<frmFolder*>(window);
-            }
-        }
+        QPointer<frmFolder> picker = openPicker();
         QVERIFY(picker);
         auto* list = picker->findChild<QTreeWidget*>(QStringLiteral("Dir1"));
         const QList<QTreeWidgetItem*> found = list->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
@@ -693,13 +699,7 @@ private slots:
         QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("受信")));
         openDialog();
         m_dialog->move(600, 400); // the picker still centres over the main window
-        QTest::mouseClick(child<QPushButton>("cmdFolderRef"), Qt::LeftButton);
-        QPointer<frmFolder> picker;
-        for (QWidget* window : QApplication::topLevelWidgets()) {
-            if (window->objectName() == QStringLiteral("frmFolder") && window->isVisible()) {
-                picker = qobject_cast<frmFolder*>(window);
-            }
-        }
+        QPointer<frmFolder> picker = openPicker();
         QVERIFY(picker);
         QVERIFY(!m_dialog->isEnabled());
         QVERIFY(!m_main->isEnabled());
