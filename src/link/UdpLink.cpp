@@ -5,6 +5,7 @@
 #include "protocol/Frame.h"
 #include "protocol/RunHost.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QEventLoop>
 
@@ -15,6 +16,16 @@
 namespace {
 
 constexpr char Terminator = '\r';
+
+// Windows' dispatcher delivers posted events (precise timers, queued results) before it blocks, and such a delivery
+// does not end its wait: whatever ends one of the waits below from a posted event must wake the loop, or the wait
+// sleeps on with nothing left to wake it.
+void wakeEventLoop()
+{
+    if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance()) {
+        dispatcher->wakeUp();
+    }
+}
 
 } // namespace
 
@@ -173,6 +184,8 @@ void UdpLink::Timer2_Timer()
     // A timer may fire a little before the clock agrees; wait out the rest.
     if (TickCount < m_tickLimit) {
         armTimer2();
+    } else {
+        wakeEventLoop();
     }
 }
 
@@ -236,7 +249,10 @@ std::optional<UdpLink::LinkError> UdpLink::resolveRemoteHost(const QString& host
     // instead of being written into a frame that no longer exists.
     std::optional<QHostInfo> result;
     QObject context;
-    const int lookupId = QHostInfo::lookupHost(hostText, &context, [&result](const QHostInfo& info) { result = info; });
+    const int lookupId = QHostInfo::lookupHost(hostText, &context, [&result](const QHostInfo& info) {
+        result = info;
+        wakeEventLoop();
+    });
     while (!result) {
         if (!m_host.isRunning()) {
             QHostInfo::abortHostLookup(lookupId);
