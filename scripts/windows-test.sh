@@ -12,6 +12,7 @@ bash scripts/windows.sh
 work="$(mktemp -d /tmp/zelbo-wine.XXXXXX)"
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 cleanup() {
+    if [ -n "${launcher:-}" ]; then kill "$launcher" 2>/dev/null || true; fi
     wineserver -k 2>/dev/null || true
     rm -rf "$work"
 }
@@ -22,6 +23,12 @@ wineboot -i >/dev/null 2>&1
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 # The desktop process wineboot started has no display; a new server inside Xvfb starts one that has.
 wineserver -k 2>/dev/null || true
+# A Unix program started from inside Wine hands the starter a stray thread handle, which it then closes; so the mail
+# tests' SMTP servers are started from out here, on request.
+mkdir "$work/smtp-launcher"
+/usr/bin/python3 tests/output/smtp_server.py launcher "$work/smtp-launcher" $$ </dev/null >"$work/smtp-launcher.log" 2>&1 &
+launcher=$!
+export ZELBO_SMTP_LAUNCHER="Z:${work//\//\\}\\smtp-launcher"
 # Wine opens windows even for offscreen tests' message loop; a virtual display keeps them off any real one.
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c "
     set -e

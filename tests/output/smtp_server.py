@@ -2,6 +2,7 @@
 """Loopback SMTP server for the mail tests (run with /usr/bin/python3, which has aiosmtpd).
 
 usage: smtp_server.py MODE OUTDIR PARENT
+       smtp_server.py launcher SPOOLDIR PARENT
   accept     take every message
   reject     refuse every recipient with 550
   auth       take messages only after AUTH with user "zelbo" and password "secret"
@@ -13,9 +14,13 @@ nothing: writes the chosen port to OUTDIR/port, stores message N as OUTDIR/N/mes
 (envelope and what the email package decoded) and OUTDIR/N/attachment-K, and stops when OUTDIR/stop appears, when
 process PARENT is gone or after MaxLifetimeSeconds; OUTDIR/port is removed once the server has stopped.
 OUTDIR may be a Windows path from a test under Wine; its drive is then found through the Wine prefix.
+The launcher starts a server for each SPOOLDIR/NAME.request (MODE, OUTDIR and PARENT, one per line) and removes the
+request; it runs outside Wine for the Windows tests, which must not start Unix programs themselves. It stops when
+SPOOLDIR/stop appears or process PARENT is gone.
 """
 
 import asyncio
+import subprocess
 import email
 import email.policy
 import json
@@ -155,7 +160,26 @@ def run_silent(outdir, parent):
     listener.close()
 
 
+def run_launcher(spool, parent):
+    servers = []
+    while not os.path.exists(os.path.join(spool, "stop")) and not parent_gone(parent):
+        for name in sorted(os.listdir(spool)):
+            if not name.endswith(".request"):
+                continue
+            path = os.path.join(spool, name)
+            with open(path, encoding="utf-8") as f:
+                arguments = f.read().split("\n")[:3]
+            os.remove(path)
+            servers.append(subprocess.Popen([sys.executable, os.path.abspath(__file__)] + arguments,
+                                            stdin=subprocess.DEVNULL, start_new_session=True))
+        servers = [server for server in servers if server.poll() is None]
+        time.sleep(0.05)
+
+
 def main():
+    if sys.argv[1] == "launcher":
+        run_launcher(sys.argv[2], int(sys.argv[3]))
+        return
     mode, outdir = sys.argv[1], unix_path(sys.argv[2])
     # A test under Wine passes a Windows process id, which names no process here.
     parent = int(sys.argv[3]) if outdir == sys.argv[2] else None
