@@ -39,6 +39,27 @@ constexpr qint64 MaxChunk = qint64(1) << 30;
 constexpr qint64 ReadChunk = qint64(1) << 16;
 constexpr int TemporaryNameAttempts = 8;
 
+// The access and creation bits, which both platforms' open calls take under the same names.
+int accessFlags(unsigned flags)
+{
+    int mode = 0;
+    if ((flags & OpenWrite) == 0) {
+        mode |= O_RDONLY;
+    } else {
+        mode |= (flags & OpenRead) != 0 ? O_RDWR : O_WRONLY;
+    }
+    if ((flags & OpenCreate) != 0) {
+        mode |= O_CREAT;
+    }
+    if ((flags & OpenCreateNew) != 0) {
+        mode |= O_CREAT | O_EXCL;
+    }
+    if ((flags & OpenAppend) != 0) {
+        mode |= O_APPEND;
+    }
+    return mode;
+}
+
 #ifdef Q_OS_WIN
 
 Error errnoError(int number)
@@ -65,22 +86,8 @@ HANDLE osHandle(int fd)
 // open itself.
 std::optional<Error> openDescriptor(const QString& path, unsigned flags, int& fd)
 {
-    int mode = _O_BINARY | _O_NOINHERIT;
-    if ((flags & OpenWrite) == 0) {
-        mode |= _O_RDONLY;
-    } else {
-        mode |= (flags & OpenRead) != 0 ? _O_RDWR : _O_WRONLY;
-    }
-    if ((flags & OpenCreate) != 0) {
-        mode |= _O_CREAT;
-    }
-    if ((flags & OpenCreateNew) != 0) {
-        mode |= _O_CREAT | _O_EXCL;
-    }
-    if ((flags & OpenAppend) != 0) {
-        mode |= _O_APPEND;
-    }
-    fd = _wsopen(nativePath(path).c_str(), mode, _SH_DENYNO, _S_IREAD | _S_IWRITE);
+    fd = _wsopen(nativePath(path).c_str(), _O_BINARY | _O_NOINHERIT | accessFlags(flags), _SH_DENYNO,
+                 _S_IREAD | _S_IWRITE);
     if (fd < 0) {
         return errnoError(errno);
     }
@@ -196,22 +203,7 @@ Error errnoError(int number)
 // regular.
 std::optional<Error> openDescriptor(const QString& path, unsigned flags, int& fd)
 {
-    int mode = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
-    if ((flags & OpenWrite) == 0) {
-        mode |= O_RDONLY;
-    } else {
-        mode |= (flags & OpenRead) != 0 ? O_RDWR : O_WRONLY;
-    }
-    if ((flags & OpenCreate) != 0) {
-        mode |= O_CREAT;
-    }
-    if ((flags & OpenCreateNew) != 0) {
-        mode |= O_CREAT | O_EXCL;
-    }
-    if ((flags & OpenAppend) != 0) {
-        mode |= O_APPEND;
-    }
-    fd = ::open(QFile::encodeName(path).constData(), mode, 0666);
+    fd = ::open(QFile::encodeName(path).constData(), O_CLOEXEC | O_NOCTTY | O_NONBLOCK | accessFlags(flags), 0666);
     if (fd < 0) {
         return errnoError(errno);
     }

@@ -32,6 +32,12 @@ QRect twips(int left, int top, int width, int height)
     return QRect(left / TwipsPerPixel, top / TwipsPerPixel, width / TwipsPerPixel, height / TwipsPerPixel);
 }
 
+// A framed label indents its text by half an "x"; the boxes drawn otherwise match it.
+int labelTextIndent(const QWidget* box)
+{
+    return box->fontMetrics().horizontalAdvance(u'x') / 2;
+}
+
 const QString StopText = QStringLiteral("通信ｽﾄｯﾌﾟﾎﾞﾀﾝが押されました");
 
 } // namespace
@@ -122,8 +128,7 @@ void MainWindow::buildControls()
     lblStatus->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     lblStatus->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     lblStatus->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    // A framed label indents its text by half an "x".
-    lblStatus->document()->setDocumentMargin(lblStatus->fontMetrics().horizontalAdvance(u'x') / 2);
+    lblStatus->document()->setDocumentMargin(labelTextIndent(lblStatus));
     {
         QPalette palette = lblStatus->palette();
         palette.setColor(QPalette::Base, Qt::white);
@@ -235,10 +240,8 @@ void MainWindow::setSaveFolderCaption(const QString& folder)
 
 void MainWindow::showFolderCaption()
 {
-    // A framed label indents its text by half an "x".
-    const QFontMetrics metrics = lblFolder->fontMetrics();
-    const int width = lblFolder->contentsRect().width() - metrics.horizontalAdvance(u'x') / 2;
-    lblFolder->setText(metrics.elidedText(m_saveFolder, Qt::ElideMiddle, width));
+    const int width = lblFolder->contentsRect().width() - labelTextIndent(lblFolder);
+    lblFolder->setText(lblFolder->fontMetrics().elidedText(m_saveFolder, Qt::ElideMiddle, width));
 }
 
 void MainWindow::ShowStatus(std::int16_t mode, const QString& text)
