@@ -1,6 +1,6 @@
 // Creates the application, wires the objects and shows the main window.
 
-#include "config/ProgramPaths.h"
+#include "base/ProgramPaths.h"
 #include "config/Settings.h"
 #include "config/SettingsFile.h"
 #include "link/CommControl.h"

@@ -2,7 +2,7 @@
 
 #include "FuzzCheck.h"
 
-#include "config/Cp932.h"
+#include "base/Cp932.h"
 
 #include <cstddef>
 #include <cstdint>

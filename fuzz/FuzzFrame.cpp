@@ -3,7 +3,7 @@
 
 #include "FuzzCheck.h"
 
-#include "config/Cp932.h"
+#include "base/Cp932.h"
 #include "protocol/Frame.h"
 
 #include <cstddef>

@@ -4,7 +4,7 @@
 
 #include "FuzzCheck.h"
 
-#include "config/MessageSink.h"
+#include "base/MessageSink.h"
 #include "output/UploadFileWriter.h"
 
 #include <QDir>

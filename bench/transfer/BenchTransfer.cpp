@@ -3,7 +3,7 @@
 // datagrams; then the CPU cost of polling a silent cradle. Loopback only. The rounds interleave the kinds, so a
 // busy machine slows them alike.
 
-#include "config/ProgramPaths.h"
+#include "base/ProgramPaths.h"
 #include "config/Settings.h"
 #include "config/SettingsFile.h"
 #include "fakes/RecordingMessageSink.h"

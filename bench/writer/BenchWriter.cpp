@@ -3,8 +3,8 @@
 //
 // usage: bench_writer [folder] [lines] [runs]   (defaults: a temporary folder, 1000000 lines, 3 runs: best is shown)
 
-#include "config/Cp932.h"
-#include "config/MessageSink.h"
+#include "base/Cp932.h"
+#include "base/MessageSink.h"
 #include "output/UploadFileWriter.h"
 
 #include <QCoreApplication>

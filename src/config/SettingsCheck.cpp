@@ -1,6 +1,6 @@
 #include "config/SettingsCheck.h"
 
-#include "config/Cp932.h"
+#include "base/Cp932.h"
 
 #include <QDir>
 

@@ -3,7 +3,7 @@
 // save-folder test; and the text test the windows apply before a value reaches the file. Qt Core only; the windows
 // show the results.
 
-#include "config/MessageSink.h"
+#include "base/MessageSink.h"
 #include "config/Settings.h"
 #include "config/SettingsFile.h"
 

@@ -1,8 +1,8 @@
 #include "config/SettingsFile.h"
 
-#include "config/Cp932.h"
-#include "config/FolderHelpers.h"
-#include "config/SafeFile.h"
+#include "base/Cp932.h"
+#include "base/FolderHelpers.h"
+#include "base/SafeFile.h"
 
 #include <QFile>
 #include <QStringList>

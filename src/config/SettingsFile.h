@@ -2,8 +2,8 @@
 // Reads, re-initialises and writes the one-line settings file beside the program (37 values, code page 932).
 // Depends only on Qt Core; reports through MessageSink.
 
-#include "config/MessageSink.h"
-#include "config/ProgramPaths.h"
+#include "base/MessageSink.h"
+#include "base/ProgramPaths.h"
 #include "config/Settings.h"
 
 #include <QByteArray>

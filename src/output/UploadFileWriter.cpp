@@ -1,7 +1,7 @@
 #include "output/UploadFileWriter.h"
 
-#include "config/MessageSink.h"
-#include "config/SafeFile.h"
+#include "base/MessageSink.h"
+#include "base/SafeFile.h"
 
 #include <QDir>
 #include <QFile>

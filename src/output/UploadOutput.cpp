@@ -1,6 +1,6 @@
 #include "output/UploadOutput.h"
 
-#include "config/ProgramPaths.h"
+#include "base/ProgramPaths.h"
 #include "config/Settings.h"
 
 UploadOutput::UploadOutput(const Settings& settings, const ProgramPaths& paths, MessageSink& messages,

@@ -1,7 +1,7 @@
 #include "protocol/DiskRunFiles.h"
 
-#include "config/Cp932.h"
-#include "config/SafeFile.h"
+#include "base/Cp932.h"
+#include "base/SafeFile.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,6 +1,6 @@
 #include "protocol/Frame.h"
 
-#include "config/Cp932.h"
+#include "base/Cp932.h"
 
 #include <cmath>
 

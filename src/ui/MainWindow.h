@@ -2,8 +2,8 @@
 // The main window: start-up sequence, status displays and buttons. It is the RunHost of the upload run; start and
 // stop decisions belong to link/, settings rules to config/.
 
-#include "config/MessageSink.h"
-#include "config/ProgramPaths.h"
+#include "base/MessageSink.h"
+#include "base/ProgramPaths.h"
 #include "config/Settings.h"
 #include "config/SettingsFile.h"
 #include "protocol/RunHost.h"

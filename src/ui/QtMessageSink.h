@@ -1,7 +1,7 @@
 #pragma once
 // Shows the program's message boxes as modal Qt boxes with a single OK button.
 
-#include "config/MessageSink.h"
+#include "base/MessageSink.h"
 
 class QWidget;
 

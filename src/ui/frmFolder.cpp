@@ -1,7 +1,7 @@
 #include "ui/frmFolder.h"
 
+#include "base/SaveVolumes.h"
 #include "config/SettingsCheck.h"
-#include "ui/SaveVolumes.h"
 #include "ui/WindowPlacement.h"
 
 #include <QApplication>

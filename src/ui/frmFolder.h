@@ -2,7 +2,7 @@
 // The save-folder picker: a drive list and a directory list whose path is the folder that is open in it. It touches
 // neither Settings nor the settings file; OK only reports the open folder to the window that asked.
 
-#include "config/MessageSink.h"
+#include "base/MessageSink.h"
 
 #include <QPointer>
 #include <QWidget>

@@ -2,7 +2,7 @@
 // The options dialog: shows Settings in its controls, keeps every edit in its own copy EditSettings and hands that
 // copy to SettingsFile on OK. It knows nothing of runs; the main window is only disabled and enabled again.
 
-#include "config/MessageSink.h"
+#include "base/MessageSink.h"
 #include "config/Settings.h"
 #include "config/SettingsFile.h"
 

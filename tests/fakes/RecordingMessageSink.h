@@ -1,7 +1,7 @@
 #pragma once
 // Records every message box instead of showing it.
 
-#include "config/MessageSink.h"
+#include "base/MessageSink.h"
 
 #include <QList>
 #include <QString>

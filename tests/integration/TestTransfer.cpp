@@ -1,5 +1,5 @@
-#include "config/Cp932.h"
-#include "config/ProgramPaths.h"
+#include "base/Cp932.h"
+#include "base/ProgramPaths.h"
 #include "config/Settings.h"
 #include "fakes/RecordingMessageSink.h"
 #include "fakes/FakeRunHost.h"

@@ -1,6 +1,6 @@
 #include "link/UdpLink.h"
 
-#include "config/Cp932.h"
+#include "base/Cp932.h"
 #include "config/Settings.h"
 #include "fakes/FakeRunHost.h"
 #include "link/LinkTestSupport.h"

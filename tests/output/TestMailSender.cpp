@@ -1,6 +1,6 @@
 #include "output/MailSender.h"
 
-#include "config/Cp932.h"
+#include "base/Cp932.h"
 #include "output/SmtpServer.h"
 
 #include <QElapsedTimer>

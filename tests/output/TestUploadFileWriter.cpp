@@ -1,6 +1,6 @@
 #include "output/UploadFileWriter.h"
 
-#include "config/Cp932.h"
+#include "base/Cp932.h"
 #include "fakes/FileFaults.h"
 #include "fakes/RecordingMessageSink.h"
 

@@ -1,6 +1,6 @@
 #include "output/UploadOutput.h"
 
-#include "config/ProgramPaths.h"
+#include "base/ProgramPaths.h"
 #include "config/Settings.h"
 #include "fakes/RecordingMessageSink.h"
 #include "output/SmtpServer.h"

@@ -1,6 +1,6 @@
 #include "protocol/DiskRunFiles.h"
 
-#include "config/Cp932.h"
+#include "base/Cp932.h"
 #include "fakes/FileFaults.h"
 
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "protocol/UploadRun.h"
 
-#include "config/Cp932.h"
+#include "base/Cp932.h"
 #include "protocol/DiskRunFiles.h"
 
 #include "fakes/FakeLink.h"

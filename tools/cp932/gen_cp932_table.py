@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""Writes src/config/Cp932Table.inc, the decode table of the project's own code page 932 codec.
+"""Writes src/base/Cp932Table.inc, the decode table of the project's own code page 932 codec.
 
 Run by hand after changing the layout below (builds do not need Python):
     /usr/bin/python3 tools/cp932/gen_cp932_table.py
@@ -27,7 +27,7 @@ USER_FIRST, USER_LAST, USER_BASE = 0xF0, 0xF9, 0xE000
 PRIVATE_BASE = 0xE758
 PRIVATE_END = 0xF8F0  # first code point taken by the fixed single bytes
 
-OUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "src", "config", "Cp932Table.inc")
+OUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "src", "base", "Cp932Table.inc")
 
 
 class Iconv:

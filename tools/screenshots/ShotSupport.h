@@ -2,8 +2,8 @@
 // Shared set-up of the screenshot programs: a settings file of their own, so no real settings are touched, and
 // message boxes that never block.
 
-#include "config/MessageSink.h"
-#include "config/ProgramPaths.h"
+#include "base/MessageSink.h"
+#include "base/ProgramPaths.h"
 #include "config/Settings.h"
 #include "config/SettingsFile.h"
 

@@ -1,6 +1,6 @@
 #include "TerminalSim.h"
 
-#include "config/Cp932.h"
+#include "base/Cp932.h"
 #include "protocol/Frame.h"
 
 #include <cstdio>

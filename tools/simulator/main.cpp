@@ -2,7 +2,7 @@
 
 #include "TerminalSim.h"
 
-#include "config/Cp932.h"
+#include "base/Cp932.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,4 +1,4 @@
-#include "ui/SaveVolumes.h"
+#include "base/SaveVolumes.h"
 
 #include <QDir>
 #include <QFileInfo>

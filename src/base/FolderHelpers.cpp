@@ -1,4 +1,4 @@
-#include "config/FolderHelpers.h"
+#include "base/FolderHelpers.h"
 
 #include <QDir>
 #include <QStandardPaths>

@@ -1,6 +1,6 @@
-#include "config/ProgramPaths.h"
+#include "base/ProgramPaths.h"
 
-#include "config/FolderHelpers.h"
+#include "base/FolderHelpers.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,11 +1,11 @@
-#include "config/Cp932.h"
+#include "base/Cp932.h"
 
 #include <cstdint>
 #include <vector>
 
 namespace {
 
-#include "config/Cp932Table.inc"
+#include "base/Cp932Table.inc"
 
 // U+0000 is ASCII and never looked up, so 0 is free to mean "no code".
 constexpr std::uint16_t NoCode = 0;

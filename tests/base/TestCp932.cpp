@@ -1,4 +1,4 @@
-#include "config/Cp932.h"
+#include "base/Cp932.h"
 
 #include <QTest>
 

@@ -1,4 +1,4 @@
-#include "config/SafeFile.h"
+#include "base/SafeFile.h"
 
 #include <QDir>
 #include <QFileInfo>
