@@ -26,8 +26,6 @@
 
 namespace {
 
-using Error = SafeFile::Error;
-
 constexpr unsigned OpenRead = 1;
 constexpr unsigned OpenWrite = 2;
 constexpr unsigned OpenCreate = 4;
@@ -62,14 +60,9 @@ int accessFlags(unsigned flags)
 
 #ifdef Q_OS_WIN
 
-Error errnoError(int number)
+SystemError lastSystemError()
 {
-    return {number, QString::fromWCharArray(_wcserror(number)).trimmed()};
-}
-
-Error systemError(DWORD code)
-{
-    return {int(code), qt_error_string(int(code))};
+    return SystemError::fromSystemCode(static_cast<int>(GetLastError()));
 }
 
 std::wstring nativePath(const QString& path)
@@ -84,52 +77,52 @@ HANDLE osHandle(int fd)
 
 // Windows has no FIFOs in folders, but names such as CON or COM1 open devices. A read-only file is refused by the
 // open itself.
-std::optional<Error> openDescriptor(const QString& path, unsigned flags, int& fd)
+std::optional<SystemError> openDescriptor(const QString& path, unsigned flags, int& fd)
 {
     fd = _wsopen(nativePath(path).c_str(), _O_BINARY | _O_NOINHERIT | accessFlags(flags), _SH_DENYNO,
                  _S_IREAD | _S_IWRITE);
     if (fd < 0) {
-        return errnoError(errno);
+        return SystemError::fromErrno(errno);
     }
     BY_HANDLE_FILE_INFORMATION info{};
     if (GetFileType(osHandle(fd)) != FILE_TYPE_DISK || !GetFileInformationByHandle(osHandle(fd), &info) ||
         (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         _close(fd);
         fd = -1;
-        return errnoError(EINVAL);
+        return SystemError::fromErrno(EINVAL);
     }
     return std::nullopt;
 }
 
-std::optional<Error> syncDescriptor(int fd)
+std::optional<SystemError> syncDescriptor(int fd)
 {
     if (!FlushFileBuffers(osHandle(fd))) {
-        return systemError(GetLastError());
+        return lastSystemError();
     }
     return std::nullopt;
 }
 
-std::optional<Error> truncateTo(int fd, qint64 length)
+std::optional<SystemError> truncateTo(int fd, qint64 length)
 {
     if (const errno_t error = _chsize_s(fd, length); error != 0) {
-        return errnoError(error);
+        return SystemError::fromErrno(error);
     }
     return std::nullopt;
 }
 
-std::optional<Error> seekTo(int fd, qint64 position)
+std::optional<SystemError> seekTo(int fd, qint64 position)
 {
     if (_lseeki64(fd, position, SEEK_SET) < 0) {
-        return errnoError(errno);
+        return SystemError::fromErrno(errno);
     }
     return std::nullopt;
 }
 
-std::optional<Error> lengthOf(int fd, qint64& length)
+std::optional<SystemError> lengthOf(int fd, qint64& length)
 {
     length = _filelengthi64(fd);
     if (length < 0) {
-        return errnoError(errno);
+        return SystemError::fromErrno(errno);
     }
     return std::nullopt;
 }
@@ -144,10 +137,10 @@ qint64 readChunk(int fd, char* data, qint64 size)
     return _read(fd, data, unsigned(size));
 }
 
-std::optional<Error> closeDescriptor(int fd)
+std::optional<SystemError> closeDescriptor(int fd)
 {
     if (_close(fd) != 0) {
-        return errnoError(errno);
+        return SystemError::fromErrno(errno);
     }
     return std::nullopt;
 }
@@ -157,17 +150,17 @@ void removeFile(const QString& path)
     _wunlink(nativePath(path).c_str());
 }
 
-std::optional<Error> renameOver(const QString& from, const QString& to)
+std::optional<SystemError> renameOver(const QString& from, const QString& to)
 {
     if (!MoveFileExW(nativePath(from).c_str(), nativePath(to).c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        return systemError(GetLastError());
+        return lastSystemError();
     }
     return std::nullopt;
 }
 
 // MOVEFILE_WRITE_THROUGH has put the renamed entry on disk; a new file's entry goes with its flushed data.
-std::optional<Error> syncFolderOf(const QString&)
+std::optional<SystemError> syncFolderOf(const QString&)
 {
     return std::nullopt;
 }
@@ -194,32 +187,27 @@ bool sameFile(int fd, const QString& path)
 
 #else
 
-Error errnoError(int number)
-{
-    return {number, qt_error_string(number)};
-}
-
 // O_NONBLOCK keeps the open itself from waiting for a FIFO's other end; it is cleared once the file is known to be
 // regular.
-std::optional<Error> openDescriptor(const QString& path, unsigned flags, int& fd)
+std::optional<SystemError> openDescriptor(const QString& path, unsigned flags, int& fd)
 {
     fd = ::open(QFile::encodeName(path).constData(), O_CLOEXEC | O_NOCTTY | O_NONBLOCK | accessFlags(flags), 0666);
     if (fd < 0) {
-        return errnoError(errno);
+        return SystemError::fromErrno(errno);
     }
-    std::optional<Error> refused;
+    std::optional<SystemError> refused;
     struct stat info = {};
     if (::fstat(fd, &info) != 0) {
-        refused = errnoError(errno);
+        refused = SystemError::fromErrno(errno);
     } else if (S_ISDIR(info.st_mode)) {
-        refused = errnoError(EISDIR);
+        refused = SystemError::fromErrno(EISDIR);
     } else if (!S_ISREG(info.st_mode)) {
-        refused = errnoError(EINVAL);
+        refused = SystemError::fromErrno(EINVAL);
     } else if ((flags & (OpenWrite | OpenCreateNew)) == OpenWrite && (info.st_mode & 0222) == 0) {
         // An administrator may write any file; one that nobody may write is meant to stay as it is.
-        refused = errnoError(EACCES);
+        refused = SystemError::fromErrno(EACCES);
     } else if (const int status = ::fcntl(fd, F_GETFL); status < 0 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0) {
-        refused = errnoError(errno);
+        refused = SystemError::fromErrno(errno);
     }
     if (refused) {
         ::close(fd);
@@ -228,39 +216,39 @@ std::optional<Error> openDescriptor(const QString& path, unsigned flags, int& fd
     return refused;
 }
 
-std::optional<Error> syncDescriptor(int fd)
+std::optional<SystemError> syncDescriptor(int fd)
 {
     if (::fsync(fd) != 0) {
-        return errnoError(errno);
+        return SystemError::fromErrno(errno);
     }
     return std::nullopt;
 }
 
-std::optional<Error> truncateTo(int fd, qint64 length)
+std::optional<SystemError> truncateTo(int fd, qint64 length)
 {
     int result = 0;
     do {
         result = ::ftruncate(fd, off_t(length));
     } while (result != 0 && errno == EINTR);
     if (result != 0) {
-        return errnoError(errno);
+        return SystemError::fromErrno(errno);
     }
     return std::nullopt;
 }
 
-std::optional<Error> seekTo(int fd, qint64 position)
+std::optional<SystemError> seekTo(int fd, qint64 position)
 {
     if (::lseek(fd, off_t(position), SEEK_SET) < 0) {
-        return errnoError(errno);
+        return SystemError::fromErrno(errno);
     }
     return std::nullopt;
 }
 
-std::optional<Error> lengthOf(int fd, qint64& length)
+std::optional<SystemError> lengthOf(int fd, qint64& length)
 {
     struct stat info = {};
     if (::fstat(fd, &info) != 0) {
-        return errnoError(errno);
+        return SystemError::fromErrno(errno);
     }
     length = qint64(info.st_size);
     return std::nullopt;
@@ -276,10 +264,10 @@ qint64 readChunk(int fd, char* data, qint64 size)
     return qint64(::read(fd, data, std::size_t(size)));
 }
 
-std::optional<Error> closeDescriptor(int fd)
+std::optional<SystemError> closeDescriptor(int fd)
 {
     if (::close(fd) != 0) {
-        return errnoError(errno);
+        return SystemError::fromErrno(errno);
     }
     return std::nullopt;
 }
@@ -289,26 +277,26 @@ void removeFile(const QString& path)
     ::unlink(QFile::encodeName(path).constData());
 }
 
-std::optional<Error> renameOver(const QString& from, const QString& to)
+std::optional<SystemError> renameOver(const QString& from, const QString& to)
 {
     if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0) {
-        return errnoError(errno);
+        return SystemError::fromErrno(errno);
     }
     return std::nullopt;
 }
 
 // A new or renamed directory entry survives a power cut only once its folder is synced too. A folder we may not open
 // cannot be synced by us, and some file systems cannot sync folders at all (EINVAL).
-std::optional<Error> syncFolderOf(const QString& path)
+std::optional<SystemError> syncFolderOf(const QString& path)
 {
     const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
     const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
         return std::nullopt;
     }
-    std::optional<Error> error;
+    std::optional<SystemError> error;
     if (::fsync(fd) != 0 && errno != EINVAL) {
-        error = errnoError(errno);
+        error = SystemError::fromErrno(errno);
     }
     ::close(fd);
     return error;
@@ -335,7 +323,7 @@ bool sameFile(int fd, const QString& path)
 
 #endif
 
-std::optional<Error> writeAll(int fd, const char* data, qint64 size)
+std::optional<SystemError> writeAll(int fd, const char* data, qint64 size)
 {
     while (size > 0) {
         const qint64 done = writeChunk(fd, data, std::min(size, MaxChunk));
@@ -344,10 +332,10 @@ std::optional<Error> writeAll(int fd, const char* data, qint64 size)
         }
         // A short count comes before the error: the next call reports it.
         if (done < 0) {
-            return errnoError(errno);
+            return SystemError::fromErrno(errno);
         }
         if (done == 0) {
-            return errnoError(EIO);
+            return SystemError::fromErrno(EIO);
         }
         data += done;
         size -= done;
@@ -355,7 +343,7 @@ std::optional<Error> writeAll(int fd, const char* data, qint64 size)
     return std::nullopt;
 }
 
-std::optional<Error> readAll(int fd, QByteArray& bytes)
+std::optional<SystemError> readAll(int fd, QByteArray& bytes)
 {
     bytes.clear();
     for (;;) {
@@ -367,7 +355,7 @@ std::optional<Error> readAll(int fd, QByteArray& bytes)
             continue;
         }
         if (got < 0) {
-            const Error error = errnoError(errno);
+            const SystemError error = SystemError::fromErrno(errno);
             bytes.clear();
             return error;
         }
@@ -391,9 +379,9 @@ QString targetOf(const QString& path)
     return path;
 }
 
-std::optional<Error> createTemporary(const QString& path, QString& temporaryPath, int& fd)
+std::optional<SystemError> createTemporary(const QString& path, QString& temporaryPath, int& fd)
 {
-    std::optional<Error> error;
+    std::optional<SystemError> error;
     for (int attempt = 0; attempt < TemporaryNameAttempts; ++attempt) {
         const quint32 random = QRandomGenerator::global()->generate();
         temporaryPath = path + u'.' + QString::number(random, 16) + QStringLiteral(".tmp");
@@ -414,7 +402,7 @@ SafeFile::~SafeFile()
     rollback();
 }
 
-std::optional<SafeFile::Error> SafeFile::open(Mode mode)
+std::optional<SystemError> SafeFile::open(Mode mode)
 {
     rollback();
     m_target = targetOf(m_path);
@@ -440,7 +428,7 @@ std::optional<SafeFile::Error> SafeFile::open(Mode mode)
     return std::nullopt;
 }
 
-std::optional<SafeFile::Error> SafeFile::openReplacement()
+std::optional<SystemError> SafeFile::openReplacement()
 {
     // The rename needs no permission on the old file: ask for it as a direct write would, so a read-only file stays.
     int old = -1;
@@ -481,10 +469,10 @@ std::optional<SafeFile::Error> SafeFile::openReplacement()
     return std::nullopt;
 }
 
-std::optional<SafeFile::Error> SafeFile::write(const char* data, qint64 size)
+std::optional<SystemError> SafeFile::write(const char* data, qint64 size)
 {
     if (m_state == State::Closed) {
-        return errnoError(EBADF);
+        return SystemError::fromErrno(EBADF);
     }
     if (auto error = writeAll(m_fd, data, size)) {
         rollback();
@@ -494,12 +482,12 @@ std::optional<SafeFile::Error> SafeFile::write(const char* data, qint64 size)
     return std::nullopt;
 }
 
-std::optional<SafeFile::Error> SafeFile::commit()
+std::optional<SystemError> SafeFile::commit()
 {
     if (m_state == State::Closed) {
-        return errnoError(EBADF);
+        return SystemError::fromErrno(EBADF);
     }
-    std::optional<Error> error;
+    std::optional<SystemError> error;
     if (m_state == State::Temporary) {
         error = syncDescriptor(m_fd);
         if (!error) {
@@ -557,7 +545,7 @@ void SafeFile::rollback()
     reset();
 }
 
-std::optional<SafeFile::Error> SafeFile::openRegular(QFile& file, const QString& path, QIODevice::OpenMode mode)
+std::optional<SystemError> SafeFile::openRegular(QFile& file, const QString& path, QIODevice::OpenMode mode)
 {
     file.close();
     unsigned flags = 0;
@@ -585,7 +573,7 @@ std::optional<SafeFile::Error> SafeFile::openRegular(QFile& file, const QString&
     fileMode.setFlag(QIODevice::Truncate, false);
     if (!file.open(fd, fileMode, QFileDevice::AutoCloseHandle)) {
         closeDescriptor(fd);
-        return Error{EIO, file.errorString()};
+        return SystemError{EIO, file.errorString()};
     }
     return std::nullopt;
 }

@@ -2,6 +2,8 @@
 // Writes files the user or the terminal relies on so that a failure leaves them as they were, and opens only regular
 // files, without waiting on a FIFO or device. Qt Core only; the program's platform file calls all live in SafeFile.cpp.
 
+#include "base/SystemError.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QString>
@@ -11,12 +13,6 @@
 class SafeFile
 {
 public:
-    struct Error
-    {
-        int number = 0;      // errno, or the system's code where a Windows call failed
-        QString description; // the system's text for it
-    };
-
     enum class Mode
     {
         // The new content takes the old one's place only once it is complete and on disk: written to a temporary
@@ -34,17 +30,18 @@ public:
     SafeFile& operator=(const SafeFile&) = delete;
 
     // After a failure of any of these three the file is as it was before open(); nothing is left to roll back.
-    [[nodiscard]] std::optional<Error> open(Mode mode);
-    [[nodiscard]] std::optional<Error> write(const char* data, qint64 size);
+    [[nodiscard]] std::optional<SystemError> open(Mode mode);
+    [[nodiscard]] std::optional<SystemError> write(const char* data, qint64 size);
     // Syncs the new content to disk and, when replacing, puts it in the old file's place.
-    [[nodiscard]] std::optional<Error> commit();
+    [[nodiscard]] std::optional<SystemError> commit();
     // Gives up an open write: the file goes back to what it was before open().
     void rollback();
 
     // Opens path into file, refusing folders, FIFOs and devices. mode is ReadOnly, or WriteOnly with Truncate or
     // Append (the file is created when missing); Unbuffered is passed on. A file without any write permission is not
     // opened for writing, not even by an administrator.
-    [[nodiscard]] static std::optional<Error> openRegular(QFile& file, const QString& path, QIODevice::OpenMode mode);
+    [[nodiscard]] static std::optional<SystemError> openRegular(QFile& file, const QString& path,
+                                                                QIODevice::OpenMode mode);
     // True when path names the file that opened holds (the same file however the path is spelt).
     static bool isSameFile(const QFile& opened, const QString& path);
 
@@ -57,7 +54,7 @@ private:
         Appending,
     };
 
-    std::optional<Error> openReplacement();
+    std::optional<SystemError> openReplacement();
     // Closes the file and removes it when open() created it.
     void abandon();
     void reset();

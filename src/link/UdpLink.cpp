@@ -10,7 +10,6 @@
 #include <QEventLoop>
 
 #include <cerrno>
-#include <cstring>
 #include <limits>
 
 namespace {
@@ -47,7 +46,7 @@ void UdpLink::OpenUDP()
     bool ok = false;
     const uint localPort = m_settings.LocalPort.trimmed().toUInt(&ok);
     if (!ok || localPort > 65535) {
-        failOpen(errnoError(EINVAL));
+        failOpen(SystemError::fromErrno(EINVAL));
         return;
     }
     // Exclusive: a second program on the same port must fail here rather than share the cradle's replies.
@@ -56,7 +55,7 @@ void UdpLink::OpenUDP()
         return;
     }
 
-    if (const std::optional<LinkError> error = resolveRemoteHost(m_settings.RemoteHost.trimmed())) {
+    if (const std::optional<SystemError> error = resolveRemoteHost(m_settings.RemoteHost.trimmed())) {
         failOpen(*error);
         return;
     }
@@ -67,7 +66,7 @@ void UdpLink::OpenUDP()
     // The port is converted after the host is set, so a bad port leaves a bound socket with a host and no port.
     const int remotePort = m_settings.RemotePort.trimmed().toInt(&ok);
     if (!ok || remotePort < 1 || remotePort > 65535) {
-        failOpen(errnoError(EINVAL));
+        failOpen(SystemError::fromErrno(EINVAL));
         return;
     }
     m_remotePort = static_cast<quint16>(remotePort);
@@ -93,7 +92,7 @@ void UdpLink::SendText(const QString& text)
 
     if (m_remoteAddresses.isEmpty() || !m_remotePort) {
         if (!m_lookupAbandoned) {
-            ReportLinkError(m_openError ? *m_openError : errnoError(EDESTADDRREQ));
+            ReportLinkError(m_openError ? *m_openError : SystemError::fromErrno(EDESTADDRREQ));
         }
         return;
     }
@@ -212,30 +211,25 @@ void UdpLink::armTimer2()
     Timer2.start(static_cast<int>(qMax<qint64>((dueNs + 999999) / 1000000, 1)));
 }
 
-void UdpLink::failOpen(const LinkError& error)
+void UdpLink::failOpen(const SystemError& error)
 {
     m_openError = error;
     ReportLinkError(error);
 }
 
-void UdpLink::ReportLinkError(const LinkError& error)
+void UdpLink::ReportLinkError(const SystemError& error)
 {
     m_host.setStatusText(QString::number(error.number) + QStringLiteral(" UDP設定に問題がないか確認してください。 ") +
-                         error.message);
+                         error.description);
     m_host.setRunning(false);
 }
 
-UdpLink::LinkError UdpLink::socketError() const
+SystemError UdpLink::socketError() const
 {
     return {static_cast<int>(Winsock1.error()), Winsock1.errorString()};
 }
 
-UdpLink::LinkError UdpLink::errnoError(int number)
-{
-    return {number, QString::fromLocal8Bit(std::strerror(number))};
-}
-
-std::optional<UdpLink::LinkError> UdpLink::resolveRemoteHost(const QString& hostText)
+std::optional<SystemError> UdpLink::resolveRemoteHost(const QString& hostText)
 {
     m_remoteAddresses.clear();
     QHostAddress literal;
@@ -262,7 +256,7 @@ std::optional<UdpLink::LinkError> UdpLink::resolveRemoteHost(const QString& host
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     if (result->error() != QHostInfo::NoError || result->addresses().isEmpty()) {
-        return LinkError{static_cast<int>(QAbstractSocket::HostNotFoundError), result->errorString()};
+        return SystemError{static_cast<int>(QAbstractSocket::HostNotFoundError), result->errorString()};
     }
     // IPv4 first: the cradle is an IPv4 device and the socket is dual-stack.
     for (const QHostAddress& address : result->addresses()) {

@@ -4,6 +4,7 @@
 // TickCount counts 10 ms periods of a monotonic clock since the wait began; Timer2 wakes the wait only when its
 // limit falls due, because a periodic 10 ms wake-up alone costs more CPU than idle polling may use.
 
+#include "base/SystemError.h"
 #include "protocol/Link.h"
 
 #include <QByteArray>
@@ -50,23 +51,16 @@ public:
     quint16 boundPort() const { return Winsock1.localPort(); }
 
 private:
-    struct LinkError
-    {
-        int number;
-        QString message;
-    };
-
     void Winsock1_DataArrival();
     void Timer2_Timer();
     bool pumpEvents();
     void startTicking(int limit);
     void countTicks();
     void armTimer2();
-    void ReportLinkError(const LinkError& error);
-    void failOpen(const LinkError& error);
-    LinkError socketError() const;
-    static LinkError errnoError(int number);
-    std::optional<LinkError> resolveRemoteHost(const QString& hostText);
+    void ReportLinkError(const SystemError& error);
+    void failOpen(const SystemError& error);
+    SystemError socketError() const;
+    std::optional<SystemError> resolveRemoteHost(const QString& hostText);
     bool isFromRemoteHost(const QHostAddress& sender) const;
 
     RunHost& m_host;
@@ -87,7 +81,7 @@ private:
     QList<QHostAddress> m_remoteAddresses;
     std::optional<quint16> m_remotePort;
     // Why the destination is incomplete, repeated by a send that cannot go out.
-    std::optional<LinkError> m_openError;
+    std::optional<SystemError> m_openError;
     // A Stop during the host lookup: the run is ending, so the missing destination is no error of its own.
     bool m_lookupAbandoned = false;
 };

@@ -9,9 +9,9 @@
 namespace {
 
 // errno as left by the failing call; where the platform sets none, a code that matches Qt's error class.
-FileError lastError(const QFile& file, int savedErrno)
+SystemError lastError(const QFile& file, int savedErrno)
 {
-    FileError error;
+    SystemError error;
     if (savedErrno != 0) {
         error.number = savedErrno;
     } else {
@@ -36,10 +36,10 @@ FileError lastError(const QFile& file, int savedErrno)
 }
 
 // A FIFO or device in place of a file would block the open, and with it the whole window.
-std::optional<FileError> openTruncated(QFile& file, const QString& path, QIODevice::OpenMode extra)
+std::optional<SystemError> openTruncated(QFile& file, const QString& path, QIODevice::OpenMode extra)
 {
     if (const auto error = SafeFile::openRegular(file, path, QIODevice::WriteOnly | QIODevice::Truncate | extra)) {
-        return FileError{error->number, error->description};
+        return error;
     }
     return std::nullopt;
 }
@@ -55,21 +55,21 @@ QByteArray lineBytes(const QString& line)
 
 DiskRunFiles::DiskRunFiles(const QString& backFilePath) : m_backFilePath(backFilePath) {}
 
-std::optional<FileError> DiskRunFiles::OpenStaging()
+std::optional<SystemError> DiskRunFiles::OpenStaging()
 {
     return openTruncated(m_staging, m_backFilePath, QIODevice::Unbuffered);
 }
 
-std::optional<FileError> DiskRunFiles::OpenLog(const QString& logPath)
+std::optional<SystemError> DiskRunFiles::OpenLog(const QString& logPath)
 {
     // Buffered: the log is best-effort and flushed when the cycle closes its files, which saves a write per reply.
     return openTruncated(m_log, logPath, QIODevice::NotOpen);
 }
 
-std::optional<FileError> DiskRunFiles::WriteStagingLine(const QString& line)
+std::optional<SystemError> DiskRunFiles::WriteStagingLine(const QString& line)
 {
     if (!m_staging.isOpen()) {
-        FileError error;
+        SystemError error;
         error.number = EBADF;
         error.description = QString::fromLocal8Bit(std::strerror(EBADF));
         return error;

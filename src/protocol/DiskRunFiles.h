@@ -13,9 +13,9 @@ class DiskRunFiles : public RunFiles
 public:
     explicit DiskRunFiles(const QString& backFilePath);
 
-    std::optional<FileError> OpenStaging() override;
-    std::optional<FileError> OpenLog(const QString& logPath) override;
-    std::optional<FileError> WriteStagingLine(const QString& line) override;
+    std::optional<SystemError> OpenStaging() override;
+    std::optional<SystemError> OpenLog(const QString& logPath) override;
+    std::optional<SystemError> WriteStagingLine(const QString& line) override;
     void WriteLogLine(const QString& line) override;
     void CloseAll() override;
 

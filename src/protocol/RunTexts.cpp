@@ -104,12 +104,12 @@ QString CompletedStatusText(int announcedCount)
     return QStringLiteral("ﾚｺｰﾄﾞ受信<") + QString::number(announcedCount) + QStringLiteral("> : 正常終了");
 }
 
-QString FileErrorNumberText(const FileError& error)
+QString FileErrorNumberText(const SystemError& error)
 {
     return BlankNumber(error.number) + QStringLiteral(":") + error.description;
 }
 
-QString FileErrorText(const QString& tag, const FileError& error)
+QString FileErrorText(const QString& tag, const SystemError& error)
 {
     return tag + FileErrorNumberText(error);
 }

@@ -43,6 +43,6 @@ QString RecordStatusText(int recordCount, int announcedCount);
 // "ﾚｺｰﾄﾞ受信<" + announced + "> : 正常終了".
 QString CompletedStatusText(int announcedCount);
 // tag + BlankNumber(number) + ":" + description, e.g. "<BackFile>  2:No such file or directory".
-QString FileErrorText(const QString& tag, const FileError& error);
+QString FileErrorText(const QString& tag, const SystemError& error);
 // BlankNumber(number) + ":" + description.
-QString FileErrorNumberText(const FileError& error);
+QString FileErrorNumberText(const SystemError& error);

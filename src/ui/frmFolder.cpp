@@ -210,21 +210,21 @@ void frmFolder::Dir1_DblClick(QTreeWidgetItem* item)
     }
 }
 
-std::optional<frmFolder::FolderError> frmFolder::setDirPath(const QString& folder)
+std::optional<SystemError> frmFolder::setDirPath(const QString& folder)
 {
 #ifdef Q_OS_WIN
     const QString native = QDir::toNativeSeparators(folder);
     const DWORD attributes = GetFileAttributesW(reinterpret_cast<const wchar_t*>(native.utf16()));
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
         const int code = attributes == INVALID_FILE_ATTRIBUTES ? static_cast<int>(GetLastError()) : ERROR_DIRECTORY;
-        return FolderError{code, qt_error_string(code)};
+        return SystemError::fromSystemCode(code);
     }
 #else
     // Opening the folder is the test: it gives the platform's own error number and text for an unreadable place.
     DIR* handle = ::opendir(QFile::encodeName(folder).constData());
     if (handle == nullptr) {
         const int code = errno;
-        return FolderError{code, qt_error_string(code)};
+        return SystemError::fromSystemCode(code);
     }
     ::closedir(handle);
 #endif
@@ -265,7 +265,7 @@ std::optional<frmFolder::FolderError> frmFolder::setDirPath(const QString& folde
     return std::nullopt;
 }
 
-void frmFolder::reportError(const FolderError& error)
+void frmFolder::reportError(const SystemError& error)
 {
     m_messages.showMessage(QStringLiteral("ｴﾗｰ ") + QString::number(error.number) + CrLf + error.description,
                            QCoreApplication::applicationName(), MessageIcon::None);

@@ -3,6 +3,7 @@
 // neither Settings nor the settings file; OK only reports the open folder to the window that asked.
 
 #include "base/MessageSink.h"
+#include "base/SystemError.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -39,12 +40,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    struct FolderError
-    {
-        int number = 0;
-        QString description;
-    };
-
     void buildControls();
     void Form_Load();
     void ShowStartFolder();
@@ -55,8 +50,8 @@ private:
     void Form_Unload();
 
     // Opens folder in Dir1; on failure Dir1 keeps its folder and the platform's error is returned.
-    std::optional<FolderError> setDirPath(const QString& folder);
-    void reportError(const FolderError& error);
+    std::optional<SystemError> setDirPath(const QString& folder);
+    void reportError(const SystemError& error);
     int driveIndex(const QString& rootPath);
 
     QString m_startFolder;

@@ -78,7 +78,7 @@ private slots:
         QTemporaryDir dir;
         DiskRunFiles files(dir.filePath(QStringLiteral("Back.txt")));
         QVERIFY(!files.OpenStaging());
-        std::optional<FileError> error;
+        std::optional<SystemError> error;
         {
             const FileSizeLimit limit(4);
             QVERIFY(limit.active());

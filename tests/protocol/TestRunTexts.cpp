@@ -123,9 +123,9 @@ private slots:
         QCOMPARE(RecordStatusText(12, 12), QStringLiteral("ﾚｺｰﾄﾞ受信 :  12/12"));
         QCOMPARE(RecordStatusText(40000, 100), QStringLiteral("ﾚｺｰﾄﾞ受信 :  40000/100"));
         QCOMPARE(CompletedStatusText(2), QStringLiteral("ﾚｺｰﾄﾞ受信<2> : 正常終了"));
-        QCOMPARE(FileErrorText(QStringLiteral("<BackFile> "), FileError{2, QStringLiteral("No such file")}),
+        QCOMPARE(FileErrorText(QStringLiteral("<BackFile> "), SystemError{2, QStringLiteral("No such file")}),
                  QStringLiteral("<BackFile>  2:No such file"));
-        QCOMPARE(FileErrorNumberText(FileError{28, QStringLiteral("No space")}), QStringLiteral(" 28:No space"));
+        QCOMPARE(FileErrorNumberText(SystemError{28, QStringLiteral("No space")}), QStringLiteral(" 28:No space"));
     }
 };
 

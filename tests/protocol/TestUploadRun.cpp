@@ -75,12 +75,12 @@ class FailingFiles : public DiskRunFiles
 {
 public:
     FailingFiles(const QString& path, int goodLines) : DiskRunFiles(path), m_goodLines(goodLines) {}
-    std::optional<FileError> WriteStagingLine(const QString& line) override
+    std::optional<SystemError> WriteStagingLine(const QString& line) override
     {
         if (m_goodLines-- > 0) {
             return DiskRunFiles::WriteStagingLine(line);
         }
-        return FileError{28, QStringLiteral("No space left on device")};
+        return SystemError{28, QStringLiteral("No space left on device")};
     }
 
 private:
