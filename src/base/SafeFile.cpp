@@ -1,43 +1,17 @@
 #include "base/SafeFile.h"
 
-#include <QDir>
+#include "base/SafeFileCalls.h"
+
 #include <QFileInfo>
 #include <QRandomGenerator>
 
 #include <algorithm>
 #include <cerrno>
 
-#ifdef Q_OS_WIN
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-
 #include <fcntl.h>
-#include <io.h>
-#include <share.h>
-#include <string.h>
-#include <sys/stat.h>
-#else
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
-namespace {
+namespace SafeFileCalls {
 
-constexpr unsigned OpenRead = 1;
-constexpr unsigned OpenWrite = 2;
-constexpr unsigned OpenCreate = 4;
-constexpr unsigned OpenCreateNew = 8; // fails when the file exists
-constexpr unsigned OpenAppend = 16;
-
-// Within what one read or write call takes on every platform.
-constexpr qint64 MaxChunk = qint64(1) << 30;
-constexpr qint64 ReadChunk = qint64(1) << 16;
-constexpr int TemporaryNameAttempts = 8;
-
-// The access and creation bits, which both platforms' open calls take under the same names.
 int accessFlags(unsigned flags)
 {
     int mode = 0;
@@ -58,270 +32,14 @@ int accessFlags(unsigned flags)
     return mode;
 }
 
-#ifdef Q_OS_WIN
+} // namespace SafeFileCalls
 
-SystemError lastSystemError()
-{
-    return SystemError::fromSystemCode(static_cast<int>(GetLastError()));
-}
+using namespace SafeFileCalls;
 
-std::wstring nativePath(const QString& path)
-{
-    return QDir::toNativeSeparators(path).toStdWString();
-}
+namespace {
 
-HANDLE osHandle(int fd)
-{
-    return reinterpret_cast<HANDLE>(_get_osfhandle(fd));
-}
-
-// Windows has no FIFOs in folders, but names such as CON or COM1 open devices. A read-only file is refused by the
-// open itself.
-std::optional<SystemError> openDescriptor(const QString& path, unsigned flags, int& fd)
-{
-    fd = _wsopen(nativePath(path).c_str(), _O_BINARY | _O_NOINHERIT | accessFlags(flags), _SH_DENYNO,
-                 _S_IREAD | _S_IWRITE);
-    if (fd < 0) {
-        return SystemError::fromErrno(errno);
-    }
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (GetFileType(osHandle(fd)) != FILE_TYPE_DISK || !GetFileInformationByHandle(osHandle(fd), &info) ||
-        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        _close(fd);
-        fd = -1;
-        return SystemError::fromErrno(EINVAL);
-    }
-    return std::nullopt;
-}
-
-std::optional<SystemError> syncDescriptor(int fd)
-{
-    if (!FlushFileBuffers(osHandle(fd))) {
-        return lastSystemError();
-    }
-    return std::nullopt;
-}
-
-std::optional<SystemError> truncateTo(int fd, qint64 length)
-{
-    if (const errno_t error = _chsize_s(fd, length); error != 0) {
-        return SystemError::fromErrno(error);
-    }
-    return std::nullopt;
-}
-
-std::optional<SystemError> seekTo(int fd, qint64 position)
-{
-    if (_lseeki64(fd, position, SEEK_SET) < 0) {
-        return SystemError::fromErrno(errno);
-    }
-    return std::nullopt;
-}
-
-std::optional<SystemError> lengthOf(int fd, qint64& length)
-{
-    length = _filelengthi64(fd);
-    if (length < 0) {
-        return SystemError::fromErrno(errno);
-    }
-    return std::nullopt;
-}
-
-qint64 writeChunk(int fd, const char* data, qint64 size)
-{
-    return _write(fd, data, unsigned(size));
-}
-
-qint64 readChunk(int fd, char* data, qint64 size)
-{
-    return _read(fd, data, unsigned(size));
-}
-
-std::optional<SystemError> closeDescriptor(int fd)
-{
-    if (_close(fd) != 0) {
-        return SystemError::fromErrno(errno);
-    }
-    return std::nullopt;
-}
-
-void removeFile(const QString& path)
-{
-    _wunlink(nativePath(path).c_str());
-}
-
-std::optional<SystemError> renameOver(const QString& from, const QString& to)
-{
-    if (!MoveFileExW(nativePath(from).c_str(), nativePath(to).c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        return lastSystemError();
-    }
-    return std::nullopt;
-}
-
-// MOVEFILE_WRITE_THROUGH has put the renamed entry on disk; a new file's entry goes with its flushed data.
-std::optional<SystemError> syncFolderOf(const QString&)
-{
-    return std::nullopt;
-}
-
-// A new file takes the folder's default security, as a file the program creates directly would.
-void copyPermissions(int, int) {}
-
-bool sameFile(int fd, const QString& path)
-{
-    const HANDLE other =
-        CreateFileW(nativePath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (other == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    BY_HANDLE_FILE_INFORMATION opened{};
-    BY_HANDLE_FILE_INFORMATION named{};
-    const bool same = GetFileInformationByHandle(osHandle(fd), &opened) && GetFileInformationByHandle(other, &named) &&
-                      opened.dwVolumeSerialNumber == named.dwVolumeSerialNumber &&
-                      opened.nFileIndexHigh == named.nFileIndexHigh && opened.nFileIndexLow == named.nFileIndexLow;
-    CloseHandle(other);
-    return same;
-}
-
-#else
-
-// O_NONBLOCK keeps the open itself from waiting for a FIFO's other end; it is cleared once the file is known to be
-// regular.
-std::optional<SystemError> openDescriptor(const QString& path, unsigned flags, int& fd)
-{
-    fd = ::open(QFile::encodeName(path).constData(), O_CLOEXEC | O_NOCTTY | O_NONBLOCK | accessFlags(flags), 0666);
-    if (fd < 0) {
-        return SystemError::fromErrno(errno);
-    }
-    std::optional<SystemError> refused;
-    struct stat info = {};
-    if (::fstat(fd, &info) != 0) {
-        refused = SystemError::fromErrno(errno);
-    } else if (S_ISDIR(info.st_mode)) {
-        refused = SystemError::fromErrno(EISDIR);
-    } else if (!S_ISREG(info.st_mode)) {
-        refused = SystemError::fromErrno(EINVAL);
-    } else if ((flags & (OpenWrite | OpenCreateNew)) == OpenWrite && (info.st_mode & 0222) == 0) {
-        // An administrator may write any file; one that nobody may write is meant to stay as it is.
-        refused = SystemError::fromErrno(EACCES);
-    } else if (const int status = ::fcntl(fd, F_GETFL); status < 0 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0) {
-        refused = SystemError::fromErrno(errno);
-    }
-    if (refused) {
-        ::close(fd);
-        fd = -1;
-    }
-    return refused;
-}
-
-std::optional<SystemError> syncDescriptor(int fd)
-{
-    if (::fsync(fd) != 0) {
-        return SystemError::fromErrno(errno);
-    }
-    return std::nullopt;
-}
-
-std::optional<SystemError> truncateTo(int fd, qint64 length)
-{
-    int result = 0;
-    do {
-        result = ::ftruncate(fd, off_t(length));
-    } while (result != 0 && errno == EINTR);
-    if (result != 0) {
-        return SystemError::fromErrno(errno);
-    }
-    return std::nullopt;
-}
-
-std::optional<SystemError> seekTo(int fd, qint64 position)
-{
-    if (::lseek(fd, off_t(position), SEEK_SET) < 0) {
-        return SystemError::fromErrno(errno);
-    }
-    return std::nullopt;
-}
-
-std::optional<SystemError> lengthOf(int fd, qint64& length)
-{
-    struct stat info = {};
-    if (::fstat(fd, &info) != 0) {
-        return SystemError::fromErrno(errno);
-    }
-    length = qint64(info.st_size);
-    return std::nullopt;
-}
-
-qint64 writeChunk(int fd, const char* data, qint64 size)
-{
-    return qint64(::write(fd, data, std::size_t(size)));
-}
-
-qint64 readChunk(int fd, char* data, qint64 size)
-{
-    return qint64(::read(fd, data, std::size_t(size)));
-}
-
-std::optional<SystemError> closeDescriptor(int fd)
-{
-    if (::close(fd) != 0) {
-        return SystemError::fromErrno(errno);
-    }
-    return std::nullopt;
-}
-
-void removeFile(const QString& path)
-{
-    ::unlink(QFile::encodeName(path).constData());
-}
-
-std::optional<SystemError> renameOver(const QString& from, const QString& to)
-{
-    if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0) {
-        return SystemError::fromErrno(errno);
-    }
-    return std::nullopt;
-}
-
-// A new or renamed directory entry survives a power cut only once its folder is synced too. A folder we may not open
-// cannot be synced by us, and some file systems cannot sync folders at all (EINVAL).
-std::optional<SystemError> syncFolderOf(const QString& path)
-{
-    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
-    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
-        return std::nullopt;
-    }
-    std::optional<SystemError> error;
-    if (::fsync(fd) != 0 && errno != EINVAL) {
-        error = SystemError::fromErrno(errno);
-    }
-    ::close(fd);
-    return error;
-}
-
-// The replacement keeps the old file's permission bits; without this it would get the process's defaults.
-void copyPermissions(int from, int to)
-{
-    struct stat info = {};
-    if (::fstat(from, &info) == 0) {
-        ::fchmod(to, info.st_mode & 07777);
-    }
-}
-
-bool sameFile(int fd, const QString& path)
-{
-    struct stat opened = {};
-    struct stat named = {};
-    if (::fstat(fd, &opened) != 0 || ::stat(QFile::encodeName(path).constData(), &named) != 0) {
-        return false;
-    }
-    return opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
-}
-
-#endif
+constexpr qint64 ReadChunk = qint64(1) << 16;
+constexpr int TemporaryNameAttempts = 8;
 
 std::optional<SystemError> writeAll(int fd, const char* data, qint64 size)
 {
