@@ -1,6 +1,6 @@
 #pragma once
 // Writes files the user or the terminal relies on so that a failure leaves them as they were, and opens only regular
-// files, without waiting on a FIFO or device. Qt Core only; the program's platform file calls all live in SafeFile.cpp.
+// files, without waiting on a FIFO or device. Qt Core only; its OS calls are in SafeFilePosix.cpp and SafeFileWin.cpp.
 
 #include "base/SystemError.h"
 
