@@ -3,13 +3,8 @@
 #include <QDir>
 #include <QStandardPaths>
 
-namespace {
-constexpr std::int32_t PersonalFolderId = 5;
-}
-
-QString GetSpecialFolderPath(std::int32_t owner, std::int32_t folderId)
+QString GetSpecialFolderPath(std::int32_t folderId)
 {
-    Q_UNUSED(owner);
     if (folderId != PersonalFolderId) {
         return QString();
     }

@@ -5,6 +5,9 @@
 
 #include <cstdint>
 
-// Special folder 5 is the user's documents folder; "" when the platform has none or the id is unknown.
-QString GetSpecialFolderPath(std::int32_t owner, std::int32_t folderId);
+// The special folder id of the user's documents folder.
+constexpr std::int32_t PersonalFolderId = 5;
+
+// The special folder's path with native separators; "" when the platform has none or the id is unknown.
+QString GetSpecialFolderPath(std::int32_t folderId);
 QString TrimAtNul(const QString& text);

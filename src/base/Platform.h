@@ -1,3 +1,24 @@
 #pragma once
 // The program's OS calls outside SafeFile, one source file per OS (PlatformPosix.cpp, PlatformWin.cpp, chosen by
 // CMake), so no other file of src/ needs a platform #if. Qt Core only.
+
+#include "base/SystemError.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// Whether folder can be opened as a folder; if not, the system's own error number and text for it.
+std::optional<SystemError> CheckFolder(const QString& folder);
+
+// Starts the platform's own text editor on path without waiting for it (notepad on Windows). False where the
+// platform brings none: the caller then opens the desktop's default application for text.
+bool StartSystemTextEditor(const QString& path);
+
+// The root paths ('/' separators) the folder picker offers as drives, unsorted: on Windows every drive letter, ready
+// or not; elsewhere the mounted volumes IsSaveVolume accepts.
+QStringList SystemVolumeRoots();
+
+// Windows: the system's major version is 6 or later; elsewhere: a documents folder exists.
+bool SystemIsVersion6OrLater();

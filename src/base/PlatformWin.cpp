@@ -2,10 +2,53 @@
 
 #include "base/SystemError.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QOperatingSystemVersion>
+#include <QProcess>
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
 #include <string.h>
 
 // Qt's texts are for GetLastError codes; errno values have the C runtime's own.
 SystemError SystemError::fromErrno(int number)
 {
     return {number, QString::fromWCharArray(_wcserror(number)).trimmed()};
+}
+
+std::optional<SystemError> CheckFolder(const QString& folder)
+{
+    const QString native = QDir::toNativeSeparators(folder);
+    const DWORD attributes = GetFileAttributesW(reinterpret_cast<const wchar_t*>(native.utf16()));
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        const int code = attributes == INVALID_FILE_ATTRIBUTES ? static_cast<int>(GetLastError()) : ERROR_DIRECTORY;
+        return SystemError::fromSystemCode(code);
+    }
+    return std::nullopt;
+}
+
+bool StartSystemTextEditor(const QString& path)
+{
+    // Started detached and not checked, as the user may close the editor at any time.
+    QProcess::startDetached(QStringLiteral("notepad.exe"), {QDir::toNativeSeparators(path)});
+    return true;
+}
+
+QStringList SystemVolumeRoots()
+{
+    QStringList roots;
+    for (const QFileInfo& drive : QDir::drives()) {
+        roots << drive.absoluteFilePath();
+    }
+    return roots;
+}
+
+bool SystemIsVersion6OrLater()
+{
+    // The system's own version (Qt asks RtlGetVersion, which no compatibility manifest can lower below 6).
+    return QOperatingSystemVersion::current().majorVersion() >= 6;
 }

@@ -1,8 +1,6 @@
 #include "base/SaveVolumes.h"
 
-#include <QDir>
-#include <QFileInfo>
-#include <QStorageInfo>
+#include "base/Platform.h"
 
 #include <algorithm>
 #include <array>
@@ -42,20 +40,7 @@ bool IsSaveVolume(const QByteArray& fileSystemType, const QString& rootPath, boo
 
 QStringList SaveVolumeRoots()
 {
-    QStringList roots;
-#ifdef Q_OS_WIN
-    for (const QFileInfo& drive : QDir::drives()) {
-        roots << drive.absoluteFilePath();
-    }
-#else
-    for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
-        // Mounted files (bind mounts of single files) are not drives.
-        if (volume.isValid() && volume.isReady() && QFileInfo(volume.rootPath()).isDir() &&
-            IsSaveVolume(volume.fileSystemType(), volume.rootPath(), volume.isReadOnly())) {
-            roots << volume.rootPath();
-        }
-    }
-#endif
+    QStringList roots = SystemVolumeRoots();
     roots.removeDuplicates();
     std::sort(roots.begin(), roots.end());
     return roots;

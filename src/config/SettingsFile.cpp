@@ -278,7 +278,7 @@ bool SettingsFile::ResetSettingsFile(Settings& settings, const QString& reason) 
                                QStringLiteral("INIﾌｧｲﾙを初期化します") + CrLf + defaultFolderLine(m_paths) + CrLf +
                                QStringLiteral("運用に適したﾌｫﾙﾀﾞを再設定してください"),
                            QStringLiteral("File Read"), MessageIcon::None);
-    settings = defaults(m_paths.IsVersion6OrLater ? GetSpecialFolderPath(1, 5) : m_paths.ProgramFolder);
+    settings = defaults(m_paths.IsVersion6OrLater ? GetSpecialFolderPath(PersonalFolderId) : m_paths.ProgramFolder);
 
     QString error;
     switch (writeFile(m_paths.IniPath, formatFile(settings), error)) {

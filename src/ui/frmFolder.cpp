@@ -1,5 +1,6 @@
 #include "ui/frmFolder.h"
 
+#include "base/Platform.h"
 #include "base/SaveVolumes.h"
 #include "config/SettingsCheck.h"
 #include "ui/WindowPlacement.h"
@@ -8,7 +9,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -19,14 +19,6 @@
 #include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
-
-#ifdef Q_OS_WIN
-#include <windows.h>
-#else
-#include <dirent.h>
-
-#include <cerrno>
-#endif
 
 namespace {
 
@@ -212,22 +204,9 @@ void frmFolder::Dir1_DblClick(QTreeWidgetItem* item)
 
 std::optional<SystemError> frmFolder::setDirPath(const QString& folder)
 {
-#ifdef Q_OS_WIN
-    const QString native = QDir::toNativeSeparators(folder);
-    const DWORD attributes = GetFileAttributesW(reinterpret_cast<const wchar_t*>(native.utf16()));
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-        const int code = attributes == INVALID_FILE_ATTRIBUTES ? static_cast<int>(GetLastError()) : ERROR_DIRECTORY;
-        return SystemError::fromSystemCode(code);
+    if (auto error = CheckFolder(folder)) {
+        return error;
     }
-#else
-    // Opening the folder is the test: it gives the platform's own error number and text for an unreadable place.
-    DIR* handle = ::opendir(QFile::encodeName(folder).constData());
-    if (handle == nullptr) {
-        const int code = errno;
-        return SystemError::fromSystemCode(code);
-    }
-    ::closedir(handle);
-#endif
 
     m_dirPath = folder;
     Dir1->clear();
