@@ -1,6 +1,7 @@
 #include "config/SettingsFile.h"
 
 #include "base/Cp932.h"
+#include "base/CrLf.h"
 #include "base/FolderHelpers.h"
 #include "base/SafeFile.h"
 
@@ -13,8 +14,6 @@ namespace {
 
 constexpr int ValueCount = 37;
 constexpr int FirstFieldPosition = 15; // positions 15 to 34 hold F1 to F20
-
-const QString CrLf = QStringLiteral("\r\n");
 
 bool isLineEnd(QChar c)
 {

@@ -1,5 +1,6 @@
 #include "protocol/UploadRun.h"
 
+#include "base/CrLf.h"
 #include "protocol/Frame.h"
 #include "protocol/RunTexts.h"
 
@@ -30,11 +31,6 @@ QString previousSeqChar(char16_t seq)
 char16_t nextSeqChar(char16_t seq)
 {
     return seq == u'9' ? u'0' : static_cast<char16_t>(seq + 1);
-}
-
-QString crlf()
-{
-    return QStringLiteral("\r\n");
 }
 
 QString failedText()
@@ -175,7 +171,7 @@ UploadRun::Phase UploadRun::fileRequest()
         }
         send(QStringLiteral("BEL"));
         m_host.beep();
-        m_host.ShowStatus(1, message + crlf() + m_reply);
+        m_host.ShowStatus(1, message + CrLf + m_reply);
         return Phase::EndOfCycle;
     }
 
@@ -295,7 +291,7 @@ UploadRun::Phase UploadRun::recordPhase()
                 }
                 send(QStringLiteral("BEL"));
                 m_host.beep();
-                m_host.ShowStatus(0, message + crlf() + m_reply);
+                m_host.ShowStatus(0, message + CrLf + m_reply);
                 return Phase::EndOfCycle;
             }
             if (const auto error = m_files.WriteStagingLine(FrameData(m_reply))) {

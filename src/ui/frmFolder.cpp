@@ -1,5 +1,6 @@
 #include "ui/frmFolder.h"
 
+#include "base/CrLf.h"
 #include "base/Platform.h"
 #include "base/SaveVolumes.h"
 #include "config/SettingsCheck.h"
@@ -25,8 +26,6 @@ namespace {
 constexpr int PathRole = Qt::UserRole;
 constexpr int DirListWidth = 260;
 constexpr int DirListHeight = 240;
-
-const QString CrLf = QStringLiteral("\r\n");
 
 // The settings dialog shows native separators; inside, paths are clean, absolute and use '/'.
 QString internalPath(const QString& text)

@@ -1,5 +1,6 @@
 #include "ui/frmSetting.h"
 
+#include "base/CrLf.h"
 #include "config/SettingsCheck.h"
 #include "protocol/RunTexts.h"
 #include "ui/WindowPlacement.h"
@@ -28,8 +29,6 @@ namespace {
 
 constexpr int FieldColumns = 5;
 constexpr int FolderLabelWidth = 430;
-
-const QString CrLf = QStringLiteral("\r\n");
 
 std::int16_t checkValue(const QCheckBox* box)
 {
