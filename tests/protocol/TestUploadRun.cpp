@@ -1,7 +1,7 @@
 #include "protocol/UploadRun.h"
 
 #include "config/Cp932.h"
-#include "protocol/DiskRunFiles.h"
+#include "output/DiskRunFiles.h"
 
 #include "fakes/FakeLink.h"
 #include "fakes/FakeOutput.h"
