@@ -44,7 +44,7 @@ QString failedText()
 
 } // namespace
 
-UploadRun::UploadRun(Link& link, RunHost& host, Clock& clock, Output& output, RunFiles& files, Settings& settings)
+UploadRun::UploadRun(Link& link, RunHost& host, Clock& clock, Output& output, RunFiles& files, const Settings& settings)
     : m_link(link), m_host(host), m_clock(clock), m_output(output), m_files(files), m_settings(settings)
 {
 }
@@ -55,6 +55,7 @@ void UploadRun::RunUpload()
     // Shown even when the link failed to open: the link's own text is replaced, Running decides.
     m_host.ShowStatus(0, QStringLiteral("UDP通信：送受信待ち"));
     m_retryCount = 0;
+    m_saveFolder = m_settings.SaveFolder;
 
     Phase phase = Phase::NewCycle;
     while (phase != Phase::RunEnded) {
@@ -191,8 +192,8 @@ UploadRun::Phase UploadRun::fileRequest()
     m_host.setProgressValue(0);
     m_host.setProgressVisible(m_announcedCount > 0);
 
-    m_settings.SaveFolder = TrimSaveFolder(m_settings.SaveFolder);
-    m_uploadPath = JoinFolder(m_settings.SaveFolder, m_fileNamePart);
+    m_saveFolder = TrimSaveFolder(m_saveFolder);
+    m_uploadPath = JoinFolder(m_saveFolder, m_fileNamePart);
     m_host.setFileCaption(m_fileNamePart);
     return Phase::Opening;
 }
@@ -206,7 +207,7 @@ UploadRun::Phase UploadRun::opening()
         m_host.ShowStatus(1, FileErrorText(QStringLiteral("<BackFile> "), *error));
         return Phase::EndOfCycle;
     }
-    const QString logPath = JoinFolder(m_settings.SaveFolder, QDir::separator() + QStringLiteral("LOG.TXT"));
+    const QString logPath = JoinFolder(m_saveFolder, QDir::separator() + QStringLiteral("LOG.TXT"));
     if (const auto error = m_files.OpenLog(logPath)) {
         m_host.beep();
         m_host.ShowStatus(1, FileErrorText(QStringLiteral("<LogFile> "), *error));

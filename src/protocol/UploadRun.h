@@ -16,7 +16,7 @@
 class UploadRun
 {
 public:
-    UploadRun(Link& link, RunHost& host, Clock& clock, Output& output, RunFiles& files, Settings& settings);
+    UploadRun(Link& link, RunHost& host, Clock& clock, Output& output, RunFiles& files, const Settings& settings);
 
     // Returns when the run has ended: link closed, Running false, SetCommState(0) called.
     void RunUpload();
@@ -60,12 +60,15 @@ private:
     Clock& m_clock;
     Output& m_output;
     RunFiles& m_files;
-    Settings& m_settings;
+    const Settings& m_settings;
 
     QString m_uploadPath;
     QString m_mailError;
 
     // Run state shared by the cycle phases.
+    // SaveFolder as this run uses it: taken at its start, less a trailing separator at each accepted file name. The
+    // settings record itself is left as the user set it.
+    QString m_saveFolder;
     int m_retryCount = 0;
     bool m_cycleResult = false;
     QString m_reply;
