@@ -42,6 +42,19 @@ QString failedText()
     return QStringLiteral("異常終了");
 }
 
+// The status line of a frame CheckFrame refused: the stage, then what was wrong with the frame.
+QString frameErrorText(const QString& stage, std::int16_t result)
+{
+    switch (result) {
+    case FrameFormatError:
+        return stage + QStringLiteral(" : ﾌｫｰﾏｯﾄ ｴﾗｰ");
+    case FrameChecksumError:
+        return stage + QStringLiteral(" : CRC ｴﾗｰ");
+    default:
+        return stage + QStringLiteral(" : その他 ｴﾗｰ");
+    }
+}
+
 } // namespace
 
 UploadRun::UploadRun(Link& link, RunHost& host, Clock& clock, Output& output, RunFiles& files, const Settings& settings)
@@ -154,30 +167,9 @@ UploadRun::Phase UploadRun::fileRequest()
             result = FrameFormatError;
         }
     }
-
-    QString message;
-    switch (result) {
-    case FrameValid:
-        break;
-    case FrameFormatError:
-        message = QStringLiteral("ENQ送信/ﾌｧｲﾙ名受信 : ﾌｫｰﾏｯﾄ ｴﾗｰ");
-        break;
-    case FrameChecksumError:
-        message = QStringLiteral("ENQ送信/ﾌｧｲﾙ名受信 : CRC ｴﾗｰ");
-        break;
-    default:
-        message = QStringLiteral("ENQ送信/ﾌｧｲﾙ名受信 : その他 ｴﾗｰ");
-        break;
-    }
     if (result != FrameValid) {
-        if (m_retryCount <= FileRequestRetryLimit) {
-            send(QStringLiteral("NAK"));
-            return Phase::CycleStart;
-        }
-        send(QStringLiteral("BEL"));
-        m_host.beep();
-        m_host.ShowStatus(1, message + crlf() + m_reply);
-        return Phase::EndOfCycle;
+        const bool retry = rejectFrame(result, QStringLiteral("ENQ送信/ﾌｧｲﾙ名受信"), FileRequestRetryLimit, 1);
+        return retry ? Phase::CycleStart : Phase::EndOfCycle;
     }
 
     if (!send(QStringLiteral("ACK"))) {
@@ -263,47 +255,29 @@ UploadRun::Phase UploadRun::recordPhase()
             return Phase::EndOfCycle;
         }
 
-        if (simple) {
-            if (const auto error = m_files.WriteStagingLine(m_reply)) {
-                m_host.beep();
-                m_host.ShowStatus(1, FileErrorText(QStringLiteral("<BackFile#1WR> "), *error));
-                m_host.setStatusText(FileErrorNumberText(*error));
-                return Phase::EndOfCycle;
-            }
-        } else {
+        if (!simple) {
             if (!yieldAndCheck()) {
                 return Phase::EndOfCycle;
             }
             const std::int16_t result = CheckFrame(m_reply, m_seqChar, m_settings.CrcType);
-            QString message;
-            switch (result) {
-            case FrameValid:
-                break;
-            case FrameFormatError:
-                message = QStringLiteral("ﾚｺｰﾄﾞ受信 : ﾌｫｰﾏｯﾄ ｴﾗｰ");
-                break;
-            case FrameChecksumError:
-                message = QStringLiteral("ﾚｺｰﾄﾞ受信 : CRC ｴﾗｰ");
-                break;
-            default:
-                message = QStringLiteral("ﾚｺｰﾄﾞ受信 : その他 ｴﾗｰ");
-                break;
-            }
             if (result != FrameValid) {
-                if (m_retryCount <= BadFrameRetryLimit) {
-                    send(QStringLiteral("NAK"));
+                if (rejectFrame(result, QStringLiteral("ﾚｺｰﾄﾞ受信"), BadFrameRetryLimit, 0)) {
                     continue;
                 }
-                send(QStringLiteral("BEL"));
-                m_host.beep();
-                m_host.ShowStatus(0, message + crlf() + m_reply);
                 return Phase::EndOfCycle;
             }
-            if (const auto error = m_files.WriteStagingLine(FrameData(m_reply))) {
-                m_host.beep();
-                m_host.ShowStatus(1, FileErrorText(QStringLiteral("<BackFile#1WR> "), *error));
-                return Phase::EndOfCycle;
+        }
+        // The simple protocol stores the reply as it came; the framed one stores the frame's data.
+        if (const auto error = m_files.WriteStagingLine(simple ? m_reply : FrameData(m_reply))) {
+            m_host.beep();
+            m_host.ShowStatus(1, FileErrorText(QStringLiteral("<BackFile#1WR> "), *error));
+            if (simple) {
+                // Intended: the simple protocol's status then holds only the error itself.
+                m_host.setStatusText(FileErrorNumberText(*error));
             }
+            return Phase::EndOfCycle;
+        }
+        if (!simple) {
             m_seqChar = nextSeqChar(m_seqChar);
         }
 
@@ -361,6 +335,18 @@ bool UploadRun::yieldAndCheck()
 {
     m_link.pump();
     return m_host.isRunning();
+}
+
+bool UploadRun::rejectFrame(std::int16_t result, const QString& stage, int retryLimit, std::int16_t statusMode)
+{
+    if (m_retryCount <= retryLimit) {
+        send(QStringLiteral("NAK"));
+        return true;
+    }
+    send(QStringLiteral("BEL"));
+    m_host.beep();
+    m_host.ShowStatus(statusMode, frameErrorText(stage, result) + crlf() + m_reply);
+    return false;
 }
 
 bool UploadRun::send(const QString& text)

@@ -50,6 +50,10 @@ private:
 
     // One yield to the event loop; false when Running was cleared meanwhile.
     bool yieldAndCheck();
+    // Answers a frame CheckFrame refused (result) while RetryCount is at most retryLimit with "NAK" and returns true:
+    // the terminal sends again. Beyond it answers "BEL", beeps, shows the reason and the frame with
+    // ShowStatus(statusMode) and returns false: the cycle has failed.
+    bool rejectFrame(std::int16_t result, const QString& stage, int retryLimit, std::int16_t statusMode);
     // SendText, which yields too; false when Running was cleared meanwhile.
     bool send(const QString& text);
     void writeLog(const QString& reply);
