@@ -32,15 +32,7 @@ char16_t nextSeqChar(char16_t seq)
     return seq == u'9' ? u'0' : static_cast<char16_t>(seq + 1);
 }
 
-QString crlf()
-{
-    return QStringLiteral("\r\n");
-}
-
-QString failedText()
-{
-    return QStringLiteral("異常終了");
-}
+const QString FailedText = QStringLiteral("異常終了");
 
 // The status line of a frame CheckFrame refused: the stage, then what was wrong with the frame.
 QString frameErrorText(const QString& stage, std::int16_t result)
@@ -303,7 +295,7 @@ UploadRun::Phase UploadRun::endOfCycle()
             } else {
                 m_host.ShowStatus(1, m_settings.MailAddress + QStringLiteral("宛 ﾒｰﾙ登録失敗:") + m_mailError);
                 send(QStringLiteral("CAN"));
-                m_host.ShowStatus(1, failedText());
+                m_host.ShowStatus(1, FailedText);
             }
         } else {
             send(QStringLiteral("ACK"));
@@ -311,7 +303,7 @@ UploadRun::Phase UploadRun::endOfCycle()
         }
     } else {
         send(QStringLiteral("CAN"));
-        m_host.ShowStatus(1, failedText());
+        m_host.ShowStatus(1, FailedText);
     }
     m_files.CloseAll();
 
@@ -345,7 +337,7 @@ bool UploadRun::rejectFrame(std::int16_t result, const QString& stage, int retry
     }
     send(QStringLiteral("BEL"));
     m_host.beep();
-    m_host.ShowStatus(statusMode, frameErrorText(stage, result) + crlf() + m_reply);
+    m_host.ShowStatus(statusMode, frameErrorText(stage, result) + QStringLiteral("\r\n") + m_reply);
     return false;
 }
 
