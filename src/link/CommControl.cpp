@@ -15,7 +15,8 @@ bool isAutoStart(const Settings& settings)
 
 } // namespace
 
-CommControl::CommControl(RunHost& host, Link& link, Clock& clock, Output& output, RunFiles& files, Settings& settings)
+CommControl::CommControl(RunHost& host, Link& link, Clock& clock, Output& output, RunFiles& files,
+                         const Settings& settings)
     : m_host(host), m_link(link), m_clock(clock), m_output(output), m_files(files), m_settings(settings)
 {
 }

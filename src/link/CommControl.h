@@ -18,7 +18,7 @@ public:
     static constexpr int StartIndex = 0;
     static constexpr int StopIndex = 1;
 
-    CommControl(RunHost& host, Link& link, Clock& clock, Output& output, RunFiles& files, Settings& settings);
+    CommControl(RunHost& host, Link& link, Clock& clock, Output& output, RunFiles& files, const Settings& settings);
 
     // 0 Start, 1 Stop. A Start returns only when its run (and any Start deferred during it) has ended.
     void cmdComm_Click(int index);
@@ -42,7 +42,7 @@ private:
     Clock& m_clock;
     Output& m_output;
     RunFiles& m_files;
-    Settings& m_settings;
+    const Settings& m_settings;
 
     bool m_firstTickDone = false;
     // True from the call of RunUpload until it returns, Running cleared or not (the stopping state included).

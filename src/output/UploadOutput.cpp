@@ -1,17 +1,17 @@
 #include "output/UploadOutput.h"
 
-#include "base/ProgramPaths.h"
 #include "config/Settings.h"
+#include "output/DiskRunFiles.h"
 
-UploadOutput::UploadOutput(const Settings& settings, const ProgramPaths& paths, MessageSink& messages,
+UploadOutput::UploadOutput(const Settings& settings, const DiskRunFiles& staging, MessageSink& messages,
                            const QString& title)
-    : m_settings(settings), m_paths(paths), m_writer(messages, title)
+    : m_settings(settings), m_staging(staging), m_writer(messages, title)
 {
 }
 
 bool UploadOutput::WriteUploadFile(const QString& uploadPath)
 {
-    return m_writer.write(m_paths.BackFilePath, uploadPath, m_settings.OverWrite, m_settings.FieldSelect);
+    return m_writer.write(m_staging.stagingPath(), uploadPath, m_settings.OverWrite, m_settings.FieldSelect);
 }
 
 bool UploadOutput::SendByMail(const QString& uploadPath, QString& mailError)

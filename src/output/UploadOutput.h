@@ -1,19 +1,20 @@
 #pragma once
-// The run engine's Output: writes the upload file and mails it, reading the live settings at every call.
-// Knows nothing of the run itself; message boxes go through MessageSink.
+// The run engine's Output: writes the upload file from the run's staging file and mails it, reading the live settings
+// at every call. Knows nothing of the run itself; message boxes go through MessageSink.
 
 #include "output/MailSender.h"
 #include "output/UploadFileWriter.h"
 #include "protocol/Output.h"
 
+class DiskRunFiles;
 class MessageSink;
-struct ProgramPaths;
 struct Settings;
 
 class UploadOutput : public Output
 {
 public:
-    UploadOutput(const Settings& settings, const ProgramPaths& paths, MessageSink& messages, const QString& title);
+    // The staging file is the one staging writes: its path is given once, to DiskRunFiles.
+    UploadOutput(const Settings& settings, const DiskRunFiles& staging, MessageSink& messages, const QString& title);
 
     bool WriteUploadFile(const QString& uploadPath) override;
     bool SendByMail(const QString& uploadPath, QString& mailError) override;
@@ -23,7 +24,7 @@ public:
 
 private:
     const Settings& m_settings;
-    const ProgramPaths& m_paths;
+    const DiskRunFiles& m_staging;
     UploadFileWriter m_writer;
     MailSender m_mailer;
 };

@@ -6,17 +6,6 @@
 
 namespace {
 
-constexpr char16_t ReplacementChar = 0xFFFD;
-
-// Bytes of one character as the terminal sent it. A replacement character stands for one undecodable byte.
-int receivedByteCount(char32_t ucs)
-{
-    if (ucs == ReplacementChar) {
-        return 1;
-    }
-    return Cp932::charByteCount(ucs);
-}
-
 // Half to the even neighbour, as the terminal's count is rounded.
 double roundHalfEven(double v)
 {
@@ -46,7 +35,7 @@ QString CutToByteCount(QStringView text, qsizetype byteCount)
             ucs = QChar::surrogateToUcs4(c, text[i + 1]);
             units = 2;
         }
-        counter += receivedByteCount(ucs);
+        counter += Cp932::charByteCount(ucs);
         result.append(text.mid(i, units));
         i += units;
     }
@@ -68,9 +57,6 @@ int CodePageCode(QChar c)
 {
     if (c.unicode() < 0x80) {
         return c.unicode();
-    }
-    if (c.unicode() == ReplacementChar) {
-        return -1;
     }
     const QByteArray bytes = Cp932::encode(QStringView(&c, 1));
     if (bytes.size() == 1) {
@@ -94,10 +80,6 @@ std::int16_t CheckFrame(QStringView text, int typeCode, std::int16_t crcType)
     }
     const QStringView received = text.right(2);
     const QStringView covered = crcType == 0 ? text.left(length - 2) : text.mid(2, std::max<qsizetype>(0, length - 4));
-    // An undecodable byte's value is lost, so its checksum cannot be verified: never accept such data.
-    if (covered.contains(QChar(ReplacementChar))) {
-        return FrameChecksumError;
-    }
     return CheckSumText(covered) == received ? FrameValid : FrameChecksumError;
 }
 

@@ -22,7 +22,6 @@ public:
 
     virtual void setProgressMax(int max) = 0;
     virtual void setProgressValue(int value) = 0;
-    virtual int progressMax() const = 0;
     virtual void setProgressVisible(bool visible) = 0;
 
     virtual void setFileCaption(const QString& caption) = 0;

@@ -33,14 +33,24 @@ char16_t nextSeqChar(char16_t seq)
     return seq == u'9' ? u'0' : static_cast<char16_t>(seq + 1);
 }
 
-QString failedText()
+const QString FailedText = QStringLiteral("異常終了");
+
+// The status line of a frame CheckFrame refused: the stage, then what was wrong with the frame.
+QString frameErrorText(const QString& stage, std::int16_t result)
 {
-    return QStringLiteral("異常終了");
+    switch (result) {
+    case FrameFormatError:
+        return stage + QStringLiteral(" : ﾌｫｰﾏｯﾄ ｴﾗｰ");
+    case FrameChecksumError:
+        return stage + QStringLiteral(" : CRC ｴﾗｰ");
+    default:
+        return stage + QStringLiteral(" : その他 ｴﾗｰ");
+    }
 }
 
 } // namespace
 
-UploadRun::UploadRun(Link& link, RunHost& host, Clock& clock, Output& output, RunFiles& files, Settings& settings)
+UploadRun::UploadRun(Link& link, RunHost& host, Clock& clock, Output& output, RunFiles& files, const Settings& settings)
     : m_link(link), m_host(host), m_clock(clock), m_output(output), m_files(files), m_settings(settings)
 {
 }
@@ -51,6 +61,7 @@ void UploadRun::RunUpload()
     // Shown even when the link failed to open: the link's own text is replaced, Running decides.
     m_host.ShowStatus(0, QStringLiteral("UDP通信：送受信待ち"));
     m_retryCount = 0;
+    m_saveFolder = m_settings.SaveFolder;
 
     Phase phase = Phase::NewCycle;
     while (phase != Phase::RunEnded) {
@@ -149,30 +160,9 @@ UploadRun::Phase UploadRun::fileRequest()
             result = FrameFormatError;
         }
     }
-
-    QString message;
-    switch (result) {
-    case FrameValid:
-        break;
-    case FrameFormatError:
-        message = QStringLiteral("ENQ送信/ﾌｧｲﾙ名受信 : ﾌｫｰﾏｯﾄ ｴﾗｰ");
-        break;
-    case FrameChecksumError:
-        message = QStringLiteral("ENQ送信/ﾌｧｲﾙ名受信 : CRC ｴﾗｰ");
-        break;
-    default:
-        message = QStringLiteral("ENQ送信/ﾌｧｲﾙ名受信 : その他 ｴﾗｰ");
-        break;
-    }
     if (result != FrameValid) {
-        if (m_retryCount <= FileRequestRetryLimit) {
-            send(QStringLiteral("NAK"));
-            return Phase::CycleStart;
-        }
-        send(QStringLiteral("BEL"));
-        m_host.beep();
-        m_host.ShowStatus(1, message + CrLf + m_reply);
-        return Phase::EndOfCycle;
+        const bool retry = rejectFrame(result, QStringLiteral("ENQ送信/ﾌｧｲﾙ名受信"), FileRequestRetryLimit, 1);
+        return retry ? Phase::CycleStart : Phase::EndOfCycle;
     }
 
     if (!send(QStringLiteral("ACK"))) {
@@ -187,8 +177,8 @@ UploadRun::Phase UploadRun::fileRequest()
     m_host.setProgressValue(0);
     m_host.setProgressVisible(m_announcedCount > 0);
 
-    m_settings.SaveFolder = TrimSaveFolder(m_settings.SaveFolder);
-    m_uploadPath = JoinFolder(m_settings.SaveFolder, m_fileNamePart);
+    m_saveFolder = TrimSaveFolder(m_saveFolder);
+    m_uploadPath = JoinFolder(m_saveFolder, m_fileNamePart);
     m_host.setFileCaption(m_fileNamePart);
     return Phase::Opening;
 }
@@ -202,7 +192,7 @@ UploadRun::Phase UploadRun::opening()
         m_host.ShowStatus(1, FileErrorText(QStringLiteral("<BackFile> "), *error));
         return Phase::EndOfCycle;
     }
-    const QString logPath = JoinFolder(m_settings.SaveFolder, QDir::separator() + QStringLiteral("LOG.TXT"));
+    const QString logPath = JoinFolder(m_saveFolder, QDir::separator() + QStringLiteral("LOG.TXT"));
     if (const auto error = m_files.OpenLog(logPath)) {
         m_host.beep();
         m_host.ShowStatus(1, FileErrorText(QStringLiteral("<LogFile> "), *error));
@@ -258,47 +248,29 @@ UploadRun::Phase UploadRun::recordPhase()
             return Phase::EndOfCycle;
         }
 
-        if (simple) {
-            if (const auto error = m_files.WriteStagingLine(m_reply)) {
-                m_host.beep();
-                m_host.ShowStatus(1, FileErrorText(QStringLiteral("<BackFile#1WR> "), *error));
-                m_host.setStatusText(FileErrorNumberText(*error));
-                return Phase::EndOfCycle;
-            }
-        } else {
+        if (!simple) {
             if (!yieldAndCheck()) {
                 return Phase::EndOfCycle;
             }
             const std::int16_t result = CheckFrame(m_reply, m_seqChar, m_settings.CrcType);
-            QString message;
-            switch (result) {
-            case FrameValid:
-                break;
-            case FrameFormatError:
-                message = QStringLiteral("ﾚｺｰﾄﾞ受信 : ﾌｫｰﾏｯﾄ ｴﾗｰ");
-                break;
-            case FrameChecksumError:
-                message = QStringLiteral("ﾚｺｰﾄﾞ受信 : CRC ｴﾗｰ");
-                break;
-            default:
-                message = QStringLiteral("ﾚｺｰﾄﾞ受信 : その他 ｴﾗｰ");
-                break;
-            }
             if (result != FrameValid) {
-                if (m_retryCount <= BadFrameRetryLimit) {
-                    send(QStringLiteral("NAK"));
+                if (rejectFrame(result, QStringLiteral("ﾚｺｰﾄﾞ受信"), BadFrameRetryLimit, 0)) {
                     continue;
                 }
-                send(QStringLiteral("BEL"));
-                m_host.beep();
-                m_host.ShowStatus(0, message + CrLf + m_reply);
                 return Phase::EndOfCycle;
             }
-            if (const auto error = m_files.WriteStagingLine(FrameData(m_reply))) {
-                m_host.beep();
-                m_host.ShowStatus(1, FileErrorText(QStringLiteral("<BackFile#1WR> "), *error));
-                return Phase::EndOfCycle;
+        }
+        // The simple protocol stores the reply as it came; the framed one stores the frame's data.
+        if (const auto error = m_files.WriteStagingLine(simple ? m_reply : FrameData(m_reply))) {
+            m_host.beep();
+            m_host.ShowStatus(1, FileErrorText(QStringLiteral("<BackFile#1WR> "), *error));
+            if (simple) {
+                // Intended: the simple protocol's status then holds only the error itself.
+                m_host.setStatusText(FileErrorNumberText(*error));
             }
+            return Phase::EndOfCycle;
+        }
+        if (!simple) {
             m_seqChar = nextSeqChar(m_seqChar);
         }
 
@@ -324,7 +296,7 @@ UploadRun::Phase UploadRun::endOfCycle()
             } else {
                 m_host.ShowStatus(1, m_settings.MailAddress + QStringLiteral("宛 ﾒｰﾙ登録失敗:") + m_mailError);
                 send(QStringLiteral("CAN"));
-                m_host.ShowStatus(1, failedText());
+                m_host.ShowStatus(1, FailedText);
             }
         } else {
             send(QStringLiteral("ACK"));
@@ -332,7 +304,7 @@ UploadRun::Phase UploadRun::endOfCycle()
         }
     } else {
         send(QStringLiteral("CAN"));
-        m_host.ShowStatus(1, failedText());
+        m_host.ShowStatus(1, FailedText);
     }
     m_files.CloseAll();
 
@@ -356,6 +328,18 @@ bool UploadRun::yieldAndCheck()
 {
     m_link.pump();
     return m_host.isRunning();
+}
+
+bool UploadRun::rejectFrame(std::int16_t result, const QString& stage, int retryLimit, std::int16_t statusMode)
+{
+    if (m_retryCount <= retryLimit) {
+        send(QStringLiteral("NAK"));
+        return true;
+    }
+    send(QStringLiteral("BEL"));
+    m_host.beep();
+    m_host.ShowStatus(statusMode, frameErrorText(stage, result) + CrLf + m_reply);
+    return false;
 }
 
 bool UploadRun::send(const QString& text)

@@ -16,7 +16,7 @@
 class UploadRun
 {
 public:
-    UploadRun(Link& link, RunHost& host, Clock& clock, Output& output, RunFiles& files, Settings& settings);
+    UploadRun(Link& link, RunHost& host, Clock& clock, Output& output, RunFiles& files, const Settings& settings);
 
     // Returns when the run has ended: link closed, Running false, SetCommState(0) called.
     void RunUpload();
@@ -50,6 +50,10 @@ private:
 
     // One yield to the event loop; false when Running was cleared meanwhile.
     bool yieldAndCheck();
+    // Answers a frame CheckFrame refused (result) while RetryCount is at most retryLimit with "NAK" and returns true:
+    // the terminal sends again. Beyond it answers "BEL", beeps, shows the reason and the frame with
+    // ShowStatus(statusMode) and returns false: the cycle has failed.
+    bool rejectFrame(std::int16_t result, const QString& stage, int retryLimit, std::int16_t statusMode);
     // SendText, which yields too; false when Running was cleared meanwhile.
     bool send(const QString& text);
     void writeLog(const QString& reply);
@@ -60,12 +64,15 @@ private:
     Clock& m_clock;
     Output& m_output;
     RunFiles& m_files;
-    Settings& m_settings;
+    const Settings& m_settings;
 
     QString m_uploadPath;
     QString m_mailError;
 
     // Run state shared by the cycle phases.
+    // SaveFolder as this run uses it: taken at its start, less a trailing separator at each accepted file name. The
+    // settings record itself is left as the user set it.
+    QString m_saveFolder;
     int m_retryCount = 0;
     bool m_cycleResult = false;
     QString m_reply;

@@ -326,11 +326,6 @@ void MainWindow::setProgressValue(int value)
     scheduleDisplays();
 }
 
-int MainWindow::progressMax() const
-{
-    return Progbar->maximum();
-}
-
 void MainWindow::setProgressVisible(bool visible)
 {
     // The bar appears and disappears with its latest value (full at END).

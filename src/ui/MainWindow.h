@@ -60,7 +60,6 @@ public:
     void SetCommState(std::int16_t mode) override;
     void setProgressMax(int max) override;
     void setProgressValue(int value) override;
-    int progressMax() const override;
     void setProgressVisible(bool visible) override;
     void setFileCaption(const QString& caption) override;
     void setBusyCursor(bool busy) override;

@@ -1,7 +1,7 @@
 #include "ui/frmSetting.h"
 
 #include "base/CrLf.h"
-#include "config/SettingsCheck.h"
+#include "config/SettingsRefusal.h"
 #include "protocol/RunTexts.h"
 #include "ui/WindowPlacement.h"
 #include "ui/frmFolder.h"
@@ -17,7 +17,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QStringList>
 #include <QVBoxLayout>
 #include <QValidator>
 
@@ -400,58 +399,13 @@ void frmSetting::cmdOK_Click(int index)
     if (index != 0) {
         return;
     }
-    if (chkSendMail->isChecked() &&
-        (txtMailAddress->text().isEmpty() || txtFromMailAddress->text().isEmpty() || txtMailServer->text().isEmpty())) {
-        m_messages.showMessage(QStringLiteral("宛先ﾒｰﾙｱﾄﾞﾚｽ(To)") + CrLf + QStringLiteral("差出人ﾒｰﾙｱﾄﾞﾚｽ(From)") +
-                                   CrLf + QStringLiteral("ﾒｰﾙｻｰﾊﾞｰ") + CrLf +
-                                   QStringLiteral("のいずれかが入力されていません！！"),
-                               QCoreApplication::applicationName(), MessageIcon::None);
-        return;
-    }
-    const QString refusal = unstorableTextMessage();
+    const QString refusal = SettingsRefusal(EditSettings);
     if (!refusal.isEmpty()) {
         m_messages.showMessage(refusal, QCoreApplication::applicationName(), MessageIcon::None);
         return;
     }
     m_file.WriteSettingsFile(m_settings, EditSettings, m_showSaveFolder);
     close();
-}
-
-QString frmSetting::unstorableTextMessage() const
-{
-    const std::array<std::pair<QString, const QString*>, 9> texts = {{
-        {QStringLiteral("保存ﾌｫﾙﾀﾞ"), &EditSettings.SaveFolder},
-        {QStringLiteral("ﾛｰｶﾙﾎﾟｰﾄ(Bind)"), &EditSettings.LocalPort},
-        {QStringLiteral("ﾘﾓｰﾄﾎｽﾄ"), &EditSettings.RemoteHost},
-        {QStringLiteral("ﾘﾓｰﾄﾎﾟｰﾄ"), &EditSettings.RemotePort},
-        {QStringLiteral("保存ﾌｧｲﾙ名"), &EditSettings.FixFname},
-        {QStringLiteral("宛先ﾒｰﾙｱﾄﾞﾚｽ(To)"), &EditSettings.MailAddress},
-        {QStringLiteral("件名"), &EditSettings.MailSub},
-        {QStringLiteral("差出人ﾒｰﾙｱﾄﾞﾚｽ(From)"), &EditSettings.FromMailAddress},
-        {QStringLiteral("ﾒｰﾙｻｰﾊﾞｰ"), &EditSettings.MailServer},
-    }};
-    // The captions of the fields that fail, one a line, then what is wrong with them.
-    const auto refusal = [&texts](bool (*storable)(const QString&), const QString& reason) {
-        QStringList lines;
-        for (const auto& [name, text] : texts) {
-            if (!storable(*text)) {
-                lines << name;
-            }
-        }
-        if (lines.isEmpty()) {
-            return QString();
-        }
-        lines << reason;
-        return lines.join(CrLf);
-    };
-    // The settings file encloses texts in double quotes with no escape, so a quote inside a text would cut the value
-    // and every value after it would be read from the wrong place.
-    const QString quoted = refusal([](const QString& text) { return !text.contains(u'"'); },
-                                   QStringLiteral("に \" (ﾀﾞﾌﾞﾙｸｫｰﾃｰｼｮﾝ) は使用できません！！"));
-    if (!quoted.isEmpty()) {
-        return quoted;
-    }
-    return refusal(Cp932RoundTrips, QStringLiteral("に使用できない文字が含まれています！！"));
 }
 
 void frmSetting::cmdFolderRef_Click()

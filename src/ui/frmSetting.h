@@ -56,8 +56,6 @@ private:
     void Form_Unload();
     void cmdOK_Click(int index);
     void cmdFolderRef_Click();
-    // Empty when every text can be stored in the settings file, else the refusal message.
-    QString unstorableTextMessage() const;
 
     void lblFolder_Change();
     void txtLocalPort_Change();

@@ -46,7 +46,6 @@ public:
         progressValue = value;
         progressValues.append(value);
     }
-    int progressMax() const override { return progressMaxValue; }
     void setProgressVisible(bool visible) override
     {
         progressVisible = visible;

@@ -7,9 +7,9 @@
 #include "link/CommControl.h"
 #include "link/LinkTestSupport.h"
 #include "link/UdpLink.h"
+#include "output/DiskRunFiles.h"
 #include "output/UploadOutput.h"
 #include "protocol/Clock.h"
-#include "protocol/DiskRunFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -148,7 +148,7 @@ void TestTransfer::buildObjects()
 {
     m_link = std::make_unique<UdpLink>(m_host, m_settings);
     m_files = std::make_unique<DiskRunFiles>(m_paths.BackFilePath);
-    m_output = std::make_unique<UploadOutput>(m_settings, m_paths, m_messages, QStringLiteral("ZELBO_UDP"));
+    m_output = std::make_unique<UploadOutput>(m_settings, *m_files, m_messages, QStringLiteral("ZELBO_UDP"));
     m_control = std::make_unique<CommControl>(m_host, *m_link, m_clock, *m_output, *m_files, m_settings);
     m_control->Timer1_Timer();
 }

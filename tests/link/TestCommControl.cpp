@@ -5,7 +5,7 @@
 #include "fakes/FakeOutput.h"
 #include "fakes/FakeRunHost.h"
 #include "fakes/FixedClock.h"
-#include "protocol/DiskRunFiles.h"
+#include "output/DiskRunFiles.h"
 
 #include <QTemporaryDir>
 #include <QTest>

@@ -1,8 +1,8 @@
 #include "output/UploadOutput.h"
 
-#include "base/ProgramPaths.h"
 #include "config/Settings.h"
 #include "fakes/RecordingMessageSink.h"
+#include "output/DiskRunFiles.h"
 #include "output/SmtpServer.h"
 
 #include <QJsonArray>
@@ -27,10 +27,8 @@ private:
 private slots:
     void readsLiveSettingsAtEachCall()
     {
-        ProgramPaths paths;
-        paths.ProgramFolder = m_dir.path();
-        paths.BackFilePath = m_dir.filePath(QStringLiteral("Back.txt"));
-        QFile staging(paths.BackFilePath);
+        const DiskRunFiles files(m_dir.filePath(QStringLiteral("Back.txt")));
+        QFile staging(files.stagingPath());
         QVERIFY(staging.open(QIODevice::WriteOnly));
         QVERIFY(staging.write("a,b,c\r\n") == 7);
         staging.close();
@@ -39,7 +37,7 @@ private slots:
         settings.RemoteHost = QStringLiteral("127.0.0.1");
         settings.OverWrite = 1;
         RecordingMessageSink messages;
-        UploadOutput output(settings, paths, messages, QStringLiteral("ZELBO_UDP"));
+        UploadOutput output(settings, files, messages, QStringLiteral("ZELBO_UDP"));
         const QString upload = m_dir.filePath(QStringLiteral("UP.txt"));
 
         QVERIFY(output.WriteUploadFile(upload));
@@ -51,7 +49,7 @@ private slots:
         QCOMPARE(contents(upload), QByteArray("a,b,c\r\nc\r\n"));
         QVERIFY(messages.boxes.isEmpty());
 
-        paths.BackFilePath = m_dir.filePath(QStringLiteral("gone.txt"));
+        QVERIFY(QFile::remove(files.stagingPath()));
         QVERIFY(!output.WriteUploadFile(upload));
         QCOMPARE(messages.boxes.size(), 1);
         QCOMPARE(messages.boxes[0].title, QStringLiteral("ZELBO_UDP"));

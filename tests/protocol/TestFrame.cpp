@@ -1,5 +1,7 @@
 #include "protocol/Frame.h"
 
+#include "base/Cp932.h"
+
 #include <QTest>
 
 class TestFrame : public QObject
@@ -17,7 +19,7 @@ private slots:
         QTest::newRow("padded upper-case") << QStringLiteral("\n") << QStringLiteral("0A");
         QTest::newRow("wraps modulo 256") << QStringLiteral("zzz") << QStringLiteral("6E");
         QTest::newRow("half-width and double-byte") << QStringLiteral("ｱあ") << QStringLiteral("D3");
-        QTest::newRow("undecodable byte counts as ?") << QStringLiteral("\uFFFD") << QStringLiteral("3F");
+        QTest::newRow("outside the code page counts as ?") << QStringLiteral("\u00E9") << QStringLiteral("3F");
     }
     void checkSumText()
     {
@@ -55,9 +57,13 @@ private slots:
         QTest::newRow("double-byte data type 1") << QStringLiteral("^0あ*DA") << seq0 << 0 << 1;
         QTest::newRow("double-byte data type 2") << QStringLiteral("^0あ*4C") << seq0 << 1 << 1;
         QTest::newRow("double-byte type character") << QStringLiteral("^あabc*DE") << seq0 << 0 << -1;
-        // The sum of "^0a?*" would match: an undecodable byte must still never pass.
-        QTest::newRow("undecodable byte in data") << QStringLiteral("^0a\uFFFD*58") << seq0 << 0 << -2;
-        QTest::newRow("undecodable type character") << QStringLiteral("^\uFFFDa*00") << seq0 << 0 << -1;
+        // A code the code page leaves undefined is summed as its own two bytes, never as the "?" of "^0a?*".
+        const QString undefinedCode = Cp932::decode(QByteArray("\x85\x40"));
+        QTest::newRow("undefined code in data")
+            << QStringLiteral("^0a") + undefinedCode + QStringLiteral("*DE") << seq0 << 0 << 1;
+        QTest::newRow("undefined code summed as ?")
+            << QStringLiteral("^0a") + undefinedCode + QStringLiteral("*58") << seq0 << 0 << -2;
+        QTest::newRow("type character outside the code page") << QStringLiteral("^\u00E9a*00") << seq0 << 0 << -1;
     }
     void checkFrame()
     {
@@ -83,7 +89,8 @@ private slots:
         QTest::newRow("double-byte first") << QStringLiteral("あｱ\r") << 4 << QStringLiteral("あｱ");
         QTest::newRow("half-width is one byte") << QStringLiteral("ｱｱｱ\r") << 4 << QStringLiteral("ｱｱｱ");
         QTest::newRow("bytes, not characters") << QStringLiteral("ああX\r") << 6 << QStringLiteral("ああX");
-        QTest::newRow("undecodable byte is one byte") << QStringLiteral("\uFFFDA\r") << 3 << QStringLiteral("\uFFFDA");
+        QTest::newRow("lone lead byte is one byte")
+            << Cp932::decode(QByteArray("\x82 A\r")) << 4 << Cp932::decode(QByteArray("\x82 A"));
         QTest::newRow("count below text") << QStringLiteral("ABCDE") << 3 << QStringLiteral("AB");
     }
     void cutToByteCount()

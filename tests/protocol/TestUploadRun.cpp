@@ -1,7 +1,7 @@
 #include "protocol/UploadRun.h"
 
 #include "base/Cp932.h"
-#include "protocol/DiskRunFiles.h"
+#include "output/DiskRunFiles.h"
 
 #include "fakes/FakeLink.h"
 #include "fakes/FakeOutput.h"
@@ -244,7 +244,8 @@ private slots:
 
         const QString name = QDir::separator() + QStringLiteral("DATA1.txt");
         QCOMPARE(rig.uploadPath, rig.saveFolder + name);
-        QCOMPARE(rig.settings.SaveFolder, rig.saveFolder);
+        // The run trims its own copy of the folder; the settings record stays as the user set it.
+        QCOMPARE(rig.settings.SaveFolder, rig.saveFolder + QDir::separator());
         QCOMPARE(rig.host.fileCaption, name);
         QCOMPARE(rig.output.writeCalls, QStringList{rig.uploadPath});
         QCOMPARE(rig.stagedAtWrite, lines({QStringLiteral("R1"), QStringLiteral("R2")}));
@@ -329,9 +330,12 @@ private slots:
         const QString tooMany = nameFrame(32768);
         QTest::newRow("count above 32767")
             << QString() << sixTimes(tooMany) << crlf({Waiting, formatError, tooMany, Failed});
-        const QString undecodable = frame(QStringLiteral("#"), QStringLiteral("D\uFFFD@1"));
-        QTest::newRow("undecodable byte")
-            << QString() << sixTimes(undecodable) << crlf({Waiting, crcError, undecodable, Failed});
+        // An undefined code checked as the "?" it is not.
+        const QString undefinedCode = Cp932::decode(QByteArray("\x85\x40"));
+        const QString questionSum =
+            QStringLiteral("^#D") + undefinedCode + QStringLiteral("@1*") + sum(QStringLiteral("^#D?@1*"));
+        QTest::newRow("undefined code summed as ?")
+            << QString() << sixTimes(questionSum) << crlf({Waiting, crcError, questionSum, Failed});
     }
     void fileRequest()
     {
@@ -407,7 +411,7 @@ private slots:
             << 0 << 0 << opening(5) + records(0, 1) + EndOk << recordLines(0, 1) << crlf({progress(2, 5), done(5)});
         QTest::newRow("more than announced")
             << 0 << 0 << opening(1) + records(0, 2) + EndOk << recordLines(0, 2) << crlf({progress(3, 1), done(1)});
-        QTest::newRow("short, misplaced and undecodable replies")
+        QTest::newRow("short, misplaced and wrongly summed replies")
             << 0 << 0
             << opening(1) +
                    QStringList{QStringLiteral("< X"),
@@ -416,7 +420,8 @@ private slots:
                                QStringLiteral("> NAK"),
                                recv(nameFrame(1)),
                                QStringLiteral("> NAK"),
-                               recv(rec(0, QStringLiteral("a\uFFFD"))),
+                               recv(QStringLiteral("^0a") + Cp932::decode(QByteArray("\x85\x40")) +
+                                    QStringLiteral("*") + sum(QStringLiteral("^0a?*"))),
                                QStringLiteral("> NAK")} +
                    records(0, 0) + EndOk
             << recordLines(0, 0) << crlf({progress(1, 1), done(1)});

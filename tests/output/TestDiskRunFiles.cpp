@@ -1,4 +1,4 @@
-#include "protocol/DiskRunFiles.h"
+#include "output/DiskRunFiles.h"
 
 #include "base/Cp932.h"
 #include "fakes/FileFaults.h"

@@ -1,7 +1,7 @@
 #pragma once
-// The run's staging and log files on disk, written in code page 932 with CR LF line ends.
-// Writes are unbuffered: the writer reopens the staging file by path once the run has closed it. Both are opened only
-// as regular files.
+// The run's staging and log files on disk, written in code page 932 with CR LF line ends. Lives beside the upload
+// file writer, which reads the staging file back from stagingPath() once the run has closed it; writes are unbuffered
+// for that reason. Both files are opened only as regular files.
 
 #include "protocol/RunFiles.h"
 
@@ -12,6 +12,8 @@ class DiskRunFiles : public RunFiles
 {
 public:
     explicit DiskRunFiles(const QString& backFilePath);
+
+    const QString& stagingPath() const { return m_backFilePath; }
 
     std::optional<SystemError> OpenStaging() override;
     std::optional<SystemError> OpenLog(const QString& logPath) override;

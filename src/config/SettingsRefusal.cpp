@@ -1,0 +1,52 @@
+#include "config/SettingsRefusal.h"
+
+#include "base/CrLf.h"
+#include "config/SettingsCheck.h"
+
+#include <QStringList>
+
+#include <array>
+#include <utility>
+
+QString SettingsRefusal(const Settings& editSettings)
+{
+    if (editSettings.SendMail == 1 && (editSettings.MailAddress.isEmpty() || editSettings.FromMailAddress.isEmpty() ||
+                                       editSettings.MailServer.isEmpty())) {
+        return QStringLiteral("宛先ﾒｰﾙｱﾄﾞﾚｽ(To)") + CrLf + QStringLiteral("差出人ﾒｰﾙｱﾄﾞﾚｽ(From)") + CrLf +
+               QStringLiteral("ﾒｰﾙｻｰﾊﾞｰ") + CrLf + QStringLiteral("のいずれかが入力されていません！！");
+    }
+
+    const std::array<std::pair<QString, const QString*>, 9> texts = {{
+        {QStringLiteral("保存ﾌｫﾙﾀﾞ"), &editSettings.SaveFolder},
+        {QStringLiteral("ﾛｰｶﾙﾎﾟｰﾄ(Bind)"), &editSettings.LocalPort},
+        {QStringLiteral("ﾘﾓｰﾄﾎｽﾄ"), &editSettings.RemoteHost},
+        {QStringLiteral("ﾘﾓｰﾄﾎﾟｰﾄ"), &editSettings.RemotePort},
+        {QStringLiteral("保存ﾌｧｲﾙ名"), &editSettings.FixFname},
+        {QStringLiteral("宛先ﾒｰﾙｱﾄﾞﾚｽ(To)"), &editSettings.MailAddress},
+        {QStringLiteral("件名"), &editSettings.MailSub},
+        {QStringLiteral("差出人ﾒｰﾙｱﾄﾞﾚｽ(From)"), &editSettings.FromMailAddress},
+        {QStringLiteral("ﾒｰﾙｻｰﾊﾞｰ"), &editSettings.MailServer},
+    }};
+    // The captions of the fields that fail, one a line, then what is wrong with them.
+    const auto refusal = [&texts](bool (*storable)(const QString&), const QString& reason) {
+        QStringList lines;
+        for (const auto& [name, text] : texts) {
+            if (!storable(*text)) {
+                lines << name;
+            }
+        }
+        if (lines.isEmpty()) {
+            return QString();
+        }
+        lines << reason;
+        return lines.join(CrLf);
+    };
+    // The settings file encloses texts in double quotes with no escape, so a quote inside a text would cut the value
+    // and every value after it would be read from the wrong place.
+    const QString quoted = refusal([](const QString& text) { return !text.contains(u'"'); },
+                                   QStringLiteral("に \" (ﾀﾞﾌﾞﾙｸｫｰﾃｰｼｮﾝ) は使用できません！！"));
+    if (!quoted.isEmpty()) {
+        return quoted;
+    }
+    return refusal(Cp932RoundTrips, QStringLiteral("に使用できない文字が含まれています！！"));
+}

@@ -1,0 +1,12 @@
+#pragma once
+// The settings dialog's refusal rules: which edited settings OK must not write to the settings file, and the message
+// that says why. Qt Core only; the dialog shows the message and stays open.
+
+#include "config/Settings.h"
+
+#include <QString>
+
+// Empty when editSettings may be written. Otherwise the first rule that fails: with mail on (SendMail exactly 1) the
+// recipient, sender and server are required; no text may hold a double quote; every text must survive code page 932.
+// The last two name each failing field, one a line, before the reason.
+QString SettingsRefusal(const Settings& editSettings);

@@ -1,0 +1,46 @@
+#include "config/SettingsRefusal.h"
+
+#include <QTest>
+
+class TestSettingsRefusal : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // The rules apply in order and the first that fails decides the message.
+    void refusesWhatMustNotReachTheFile()
+    {
+        const QString mailMessage = QStringLiteral("宛先ﾒｰﾙｱﾄﾞﾚｽ(To)\r\n差出人ﾒｰﾙｱﾄﾞﾚｽ(From)\r\nﾒｰﾙｻｰﾊﾞｰ\r\n"
+                                                   "のいずれかが入力されていません！！");
+        Settings s;
+        s.SaveFolder = QStringLiteral("D:\\受信");
+        QCOMPARE(SettingsRefusal(s), QString());
+
+        // Mail on (exactly 1) needs recipient, sender and server; the subject may stay empty.
+        s.MailAddress = QStringLiteral("to@example.com");
+        s.FromMailAddress = QStringLiteral("from@example.com");
+        s.SendMail = -1;
+        QCOMPARE(SettingsRefusal(s), QString());
+        s.SendMail = 1;
+        QCOMPARE(SettingsRefusal(s), mailMessage);
+        s.MailServer = QStringLiteral("127.0.0.1");
+        QCOMPARE(SettingsRefusal(s), QString());
+
+        // The mail rule first; then every field holding a quote, one a line; only then text cp932 cannot hold.
+        s.RemoteHost = QStringLiteral("a\"b");
+        s.MailSub = QStringLiteral("\"");
+        s.FixFname = QStringLiteral("4月\u301C6月");
+        s.MailServer.clear();
+        QCOMPARE(SettingsRefusal(s), mailMessage);
+        s.MailServer = QStringLiteral("127.0.0.1");
+        QCOMPARE(SettingsRefusal(s), QStringLiteral("ﾘﾓｰﾄﾎｽﾄ\r\n件名\r\nに \" (ﾀﾞﾌﾞﾙｸｫｰﾃｰｼｮﾝ) は使用できません！！"));
+        s.RemoteHost = QStringLiteral("127.0.0.1");
+        s.MailSub = QStringLiteral("棚卸①ｳﾘｱｹﾞ");
+        s.SaveFolder = QStringLiteral("D:\\测试");
+        QCOMPARE(SettingsRefusal(s),
+                 QStringLiteral("保存ﾌｫﾙﾀﾞ\r\n保存ﾌｧｲﾙ名\r\nに使用できない文字が含まれています！！"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSettingsRefusal)
+#include "TestSettingsRefusal.moc"
