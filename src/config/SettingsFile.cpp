@@ -302,7 +302,7 @@ void SettingsFile::WriteSettingsFile(Settings& live, const Settings& newSettings
     case WriteOutcome::Written:
         break;
     case WriteOutcome::OpenFailed:
-        // The original went on to write into the unopened file, so a failed open is reported by both boxes.
+        // A failed open is reported by both boxes, the open's and then the write's, since nothing was written either.
         m_messages.showMessage(OpenErrorLabel + error, OpenErrorTitle, MessageIcon::None);
         m_messages.showMessage(WriteErrorLabel + error, WriteErrorTitle, MessageIcon::None);
         break;
