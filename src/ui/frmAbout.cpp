@@ -24,23 +24,14 @@ const QString PictureResource = QStringLiteral(":/images/about.png");
 frmAbout::frmAbout(QWidget* mainWindow)
     : QDialog(nullptr, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowCloseButtonHint),
-      m_mainWindow(mainWindow)
+      m_ownerLock(this, mainWindow, OwnerLock::OnRelease::EnableAndActivate)
 {
     setObjectName(QStringLiteral("frmAbout"));
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
-    if (mainWindow != nullptr) {
-        setFont(mainWindow->font());
-        connect(mainWindow, &QObject::destroyed, this, &QObject::deleteLater);
-    }
     buildControls();
     // Reached by OK, Enter, Esc and the close box alike.
     connect(this, &QDialog::finished, this, &frmAbout::Form_Unload);
-}
-
-frmAbout::~frmAbout()
-{
-    Form_Unload();
 }
 
 frmAbout* frmAbout::open(QWidget* mainWindow)
@@ -139,11 +130,10 @@ void frmAbout::Form_Load()
     lblCompany->setText(QCoreApplication::organizationName());
     // Centred once the texts are in, so the size the box will have is known.
     adjustSize();
-    if (m_mainWindow) {
-        centreOver(this, m_mainWindow);
-        m_mainWindow->setEnabled(false);
-        stackAbove(this, m_mainWindow);
+    if (const QWidget* mainWindow = m_ownerLock.owner()) {
+        centreOver(this, mainWindow);
     }
+    m_ownerLock.lock();
 }
 
 void frmAbout::cmdOK_Click()
@@ -153,14 +143,5 @@ void frmAbout::cmdOK_Click()
 
 void frmAbout::Form_Unload()
 {
-    if (m_unloaded) {
-        return;
-    }
-    m_unloaded = true;
-    if (m_mainWindow) {
-        m_mainWindow->show();
-        m_mainWindow->raise();
-        m_mainWindow->activateWindow();
-        m_mainWindow->setEnabled(true);
-    }
+    m_ownerLock.release();
 }

@@ -2,8 +2,9 @@
 // The version box: title, version and company from the application's own metadata, the icon and a picture from
 // the program's resources. Depends on nothing but Qt Widgets.
 
+#include "ui/OwnerLock.h"
+
 #include <QDialog>
-#include <QPointer>
 
 #include <array>
 
@@ -17,7 +18,6 @@ class frmAbout : public QDialog
 
 public:
     explicit frmAbout(QWidget* mainWindow);
-    ~frmAbout() override;
 
     // Builds a new box, loads it and shows it without waiting; it deletes itself when closed.
     static frmAbout* open(QWidget* mainWindow);
@@ -31,8 +31,7 @@ private:
     void cmdOK_Click();
     void Form_Unload();
 
-    QPointer<QWidget> m_mainWindow;
-    bool m_unloaded = false;
+    OwnerLock m_ownerLock;
 
     QLabel* picIcon = nullptr;
     QLabel* lblTitle = nullptr;

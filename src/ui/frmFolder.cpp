@@ -61,26 +61,18 @@ QString driveCurrentDirectory(const QString& rootPath)
 frmFolder::frmFolder(const QString& startFolder, QWidget* owner, QWidget* mainWindow, MessageSink& messages)
     : QWidget(nullptr, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowCloseButtonHint),
-      m_startFolder(startFolder), m_owner(owner), m_mainWindow(mainWindow), m_messages(messages)
+      m_startFolder(startFolder), m_ownerLock(this, owner, OwnerLock::OnRelease::EnableAndActivate),
+      m_mainWindow(mainWindow), m_messages(messages)
 {
     setObjectName(QStringLiteral("frmFolder"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("保存ﾌｫﾙﾀﾞ"));
-    if (owner != nullptr) {
-        setFont(owner->font());
-        connect(owner, &QObject::destroyed, this, &QObject::deleteLater);
-    }
     if (mainWindow != nullptr) {
         connect(mainWindow, &QObject::destroyed, this, &QObject::deleteLater);
     }
     buildControls();
     adjustSize();
     setFixedSize(size());
-}
-
-frmFolder::~frmFolder()
-{
-    Form_Unload();
 }
 
 frmFolder* frmFolder::open(const QString& startFolder, QWidget* owner, QWidget* mainWindow, MessageSink& messages)
@@ -148,10 +140,7 @@ void frmFolder::Form_Load()
     if (m_mainWindow) {
         centreOver(this, m_mainWindow);
     }
-    if (m_owner) {
-        m_owner->setEnabled(false);
-        stackAbove(this, m_owner);
-    }
+    m_ownerLock.lock();
     ShowStartFolder();
 }
 
@@ -297,16 +286,7 @@ void frmFolder::closeEvent(QCloseEvent* event)
 
 void frmFolder::Form_Unload()
 {
-    if (m_unloaded) {
-        return;
-    }
-    m_unloaded = true;
-    if (m_owner) {
-        m_owner->setEnabled(true);
-        m_owner->show();
-        m_owner->raise();
-        m_owner->activateWindow();
-    }
+    m_ownerLock.release();
 }
 
 bool frmFolder::eventFilter(QObject* watched, QEvent* event)

@@ -2,6 +2,7 @@
 
 #include "config/SettingsCheck.h"
 #include "protocol/RunTexts.h"
+#include "ui/SunkenBox.h"
 #include "ui/WindowPlacement.h"
 #include "ui/frmFolder.h"
 
@@ -74,25 +75,16 @@ frmSetting::frmSetting(Settings& settings, const SettingsFile& file, MessageSink
                        FolderDisplay showSaveFolder)
     : QWidget(nullptr, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowCloseButtonHint),
-      m_settings(settings), m_file(file), m_messages(messages), m_mainWindow(mainWindow),
-      m_showSaveFolder(std::move(showSaveFolder)), EditSettings(settings)
+      m_settings(settings), m_file(file), m_messages(messages),
+      m_ownerLock(this, mainWindow, OwnerLock::OnRelease::Enable), m_showSaveFolder(std::move(showSaveFolder)),
+      EditSettings(settings)
 {
     setObjectName(QStringLiteral("frmSetting"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("ｵﾌﾟｼｮﾝ設定"));
-    if (mainWindow != nullptr) {
-        // Same Japanese face list as the main window.
-        setFont(mainWindow->font());
-        connect(mainWindow, &QObject::destroyed, this, &QObject::deleteLater);
-    }
     buildControls();
     adjustSize();
     setFixedSize(size());
-}
-
-frmSetting::~frmSetting()
-{
-    Form_Unload();
 }
 
 frmSetting* frmSetting::open(Settings& settings, const SettingsFile& file, MessageSink& messages, QWidget* mainWindow,
@@ -189,17 +181,7 @@ void frmSetting::buildControls()
 
     // 保存ﾌｫﾙﾀﾞ
     fraFolder = makeGroup("fraFolder", QStringLiteral("保存ﾌｫﾙﾀﾞ"), QStringLiteral("保存ﾌｫﾙﾀﾞを選択してください"));
-    lblFolder = new QLabel(fraFolder);
-    lblFolder->setObjectName(QStringLiteral("lblFolder"));
-    lblFolder->setTextFormat(Qt::PlainText);
-    lblFolder->setFrameShape(QFrame::Panel);
-    lblFolder->setFrameShadow(QFrame::Sunken);
-    lblFolder->setAutoFillBackground(true);
-    {
-        QPalette palette = lblFolder->palette();
-        palette.setColor(QPalette::Window, Qt::white);
-        lblFolder->setPalette(palette);
-    }
+    lblFolder = makeSunkenBox(QStringLiteral("lblFolder"), fraFolder);
     // A long path is clipped rather than widening the fixed-size dialog.
     lblFolder->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     lblFolder->setMinimumWidth(FolderLabelWidth);
@@ -348,13 +330,12 @@ void frmSetting::buildControls()
 
 void frmSetting::Form_Load()
 {
-    if (m_mainWindow) {
+    if (const QWidget* mainWindow = m_ownerLock.owner()) {
         // At the main window's corner; the dialog is taller than the main window, so near the bottom of a small
         // screen it moves up just enough to keep OK and ｷｬﾝｾﾙ on the screen.
-        moveWithinScreen(this, m_mainWindow->pos(), m_mainWindow);
-        m_mainWindow->setEnabled(false);
-        stackAbove(this, m_mainWindow);
+        moveWithinScreen(this, mainWindow->pos(), mainWindow);
     }
+    m_ownerLock.lock();
     LoadDialogSettings();
 }
 
@@ -457,7 +438,7 @@ QString frmSetting::unstorableTextMessage() const
 
 void frmSetting::cmdFolderRef_Click()
 {
-    m_picker = frmFolder::open(lblFolder->text(), this, m_mainWindow, m_messages);
+    m_picker = frmFolder::open(lblFolder->text(), this, m_ownerLock.owner(), m_messages);
     connect(m_picker, &frmFolder::folderChosen, this, &frmSetting::setFolderText);
 }
 
@@ -474,13 +455,7 @@ void frmSetting::closeEvent(QCloseEvent* event)
 
 void frmSetting::Form_Unload()
 {
-    if (m_unloaded) {
-        return;
-    }
-    m_unloaded = true;
-    if (m_mainWindow) {
-        m_mainWindow->setEnabled(true);
-    }
+    m_ownerLock.release();
 }
 
 void frmSetting::lblFolder_Change()

@@ -5,6 +5,7 @@
 #include "config/MessageSink.h"
 #include "config/Settings.h"
 #include "config/SettingsFile.h"
+#include "ui/OwnerLock.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -30,7 +31,6 @@ public:
 
     frmSetting(Settings& settings, const SettingsFile& file, MessageSink& messages, QWidget* mainWindow,
                FolderDisplay showSaveFolder);
-    ~frmSetting() override;
 
     // Builds a new dialog, loads it and shows it without waiting; it deletes itself when closed.
     static frmSetting* open(Settings& settings, const SettingsFile& file, MessageSink& messages, QWidget* mainWindow,
@@ -81,10 +81,9 @@ private:
     Settings& m_settings;
     const SettingsFile& m_file;
     MessageSink& m_messages;
-    QPointer<QWidget> m_mainWindow;
+    OwnerLock m_ownerLock;
     FolderDisplay m_showSaveFolder;
     QPointer<frmFolder> m_picker;
-    bool m_unloaded = false;
 
     Settings EditSettings;
 
