@@ -1,6 +1,7 @@
 #include "config/Cp932.h"
 #include "config/SettingsFile.h"
 #include "fakes/RecordingMessageSink.h"
+#include "fakes/TestFiles.h"
 #include "ui/MainWindow.h"
 #include "ui/frmFolder.h"
 #include "ui/frmSetting.h"
@@ -119,10 +120,7 @@ private slots:
     {
         m_dir = std::make_unique<QTemporaryDir>();
         QVERIFY(m_dir->isValid());
-        m_paths = ProgramPaths();
-        m_paths.ProgramFolder = QDir::toNativeSeparators(m_dir->path());
-        m_paths.IniPath = m_dir->filePath(QStringLiteral("zelbo_udp.ini"));
-        m_paths.BackFilePath = m_dir->filePath(QStringLiteral("Back.txt"));
+        m_paths = testProgramPaths(m_dir->path());
         m_sink.boxes.clear();
         m_shownFolders.clear();
         m_file = std::make_unique<SettingsFile>(m_paths, m_sink);
