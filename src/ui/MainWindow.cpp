@@ -33,8 +33,6 @@ QRect twips(int left, int top, int width, int height)
     return QRect(left / TwipsPerPixel, top / TwipsPerPixel, width / TwipsPerPixel, height / TwipsPerPixel);
 }
 
-const QString StopText = QStringLiteral("通信ｽﾄｯﾌﾟﾎﾞﾀﾝが押されました");
-
 } // namespace
 
 QString FileViewerPath(const QString& folderCaption, const QString& fileCaption)
@@ -355,13 +353,6 @@ void MainWindow::cmdComm_Click(int index)
 {
     if (m_comm.cmdComm_Click) {
         m_comm.cmdComm_Click(index);
-        return;
-    }
-    // Without a link only Stop has something to do.
-    if (index == 1) {
-        m_running = false;
-        SetCommState(0);
-        ShowStatus(1, StopText);
     }
 }
 
@@ -390,14 +381,7 @@ void MainWindow::Timer1_Timer()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    bool keepOpen = false;
-    if (m_comm.Form_Unload) {
-        keepOpen = m_comm.Form_Unload();
-    } else if (m_running) {
-        cmdComm_Click(1);
-        keepOpen = true;
-    }
-    if (keepOpen) {
+    if (m_comm.Form_Unload && m_comm.Form_Unload()) {
         event->ignore();
         return;
     }
