@@ -36,7 +36,6 @@ public:
     static frmSetting* open(Settings& settings, const SettingsFile& file, MessageSink& messages, QWidget* mainWindow,
                             FolderDisplay showSaveFolder);
 
-    const Settings& editSettings() const { return EditSettings; }
     // What the folder picker's OK writes: the label's text, and through its change event EditSettings.SaveFolder.
     void setFolderText(const QString& folder);
 

@@ -253,7 +253,7 @@ void TestTransfer::appendsAcrossAutoStartCyclesUntilStop()
     QCOMPARE(lines.mid(lines.size() - 3),
              (QStringList{QStringLiteral("ﾚｺｰﾄﾞ受信<14> : 正常終了"), StopText, QStringLiteral("異常終了")}));
     QVERIFY(!m_host.running);
-    QVERIFY(!m_control->isRunActive());
+    QVERIFY(!m_control->Form_Unload());
 }
 
 void TestTransfer::stopDuringReplyWaitEndsWithCan()
@@ -297,7 +297,7 @@ void TestTransfer::remotePortOfLettersIsLinkError()
              qPrintable(lines.first()));
     QCOMPARE(lines.last(), QStringLiteral("異常終了"));
     QCOMPARE(m_host.commStates.last(), std::int16_t(0));
-    QVERIFY(!m_control->isRunActive());
+    QVERIFY(!m_control->Form_Unload());
 }
 
 void TestTransfer::emptyFileOverwritesWithNothing()
