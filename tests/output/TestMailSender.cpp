@@ -34,27 +34,6 @@ private:
     }
 
 private slots:
-    void serverUrl_data()
-    {
-        QTest::addColumn<QString>("server");
-        QTest::addColumn<QString>("url");
-        QTest::newRow("host") << QStringLiteral("mail.example.com") << QStringLiteral("smtp://mail.example.com:25");
-        QTest::newRow("host and port") << QStringLiteral(" 10.0.0.5:587 ") << QStringLiteral("smtp://10.0.0.5:587");
-        QTest::newRow("bare ipv6") << QStringLiteral("::1") << QStringLiteral("smtp://[::1]:25");
-        QTest::newRow("bracketed ipv6") << QStringLiteral("[::1]") << QStringLiteral("smtp://[::1]:25");
-        QTest::newRow("bracketed ipv6 and port") << QStringLiteral("[::1]:2525") << QStringLiteral("smtp://[::1]:2525");
-        QTest::newRow("smtp url with login")
-            << QStringLiteral("smtp://u:p@mail.example.com:587") << QStringLiteral("smtp://u:p@mail.example.com:587");
-        QTest::newRow("smtps url") << QStringLiteral("SMTPS://mail.example.com")
-                                   << QStringLiteral("SMTPS://mail.example.com");
-    }
-    void serverUrl()
-    {
-        QFETCH(QString, server);
-        QFETCH(QString, url);
-        QCOMPARE(MailSender::serverUrl(server), url);
-    }
-
     void delivered_data()
     {
         QTest::addColumn<QString>("subject");
