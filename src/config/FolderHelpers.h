@@ -7,4 +7,3 @@
 
 // Special folder 5 is the user's documents folder; "" when the platform has none or the id is unknown.
 QString GetSpecialFolderPath(std::int32_t owner, std::int32_t folderId);
-QString TrimAtNul(const QString& text);
