@@ -53,7 +53,7 @@ QString frmAbout::versionText(const QString& applicationVersion)
 
 void frmAbout::buildControls()
 {
-    picIcon = new QLabel(this);
+    auto* picIcon = new QLabel(this);
     picIcon->setObjectName(QStringLiteral("picIcon"));
     QIcon icon = QApplication::windowIcon();
     if (icon.isNull()) {
@@ -76,7 +76,7 @@ void frmAbout::buildControls()
     lblCompany->setObjectName(QStringLiteral("lblCompany"));
     lblCompany->setTextFormat(Qt::PlainText);
 
-    Image1 = new QLabel(this);
+    auto* Image1 = new QLabel(this);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setPixmap(QPixmap(PictureResource));
     Image1->setAlignment(Qt::AlignCenter);
@@ -94,7 +94,7 @@ void frmAbout::buildControls()
         Line1[i] = line;
     }
 
-    cmdOK = new QPushButton(QStringLiteral("OK"), this);
+    auto* cmdOK = new QPushButton(QStringLiteral("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
     cmdOK->setDefault(true);
     connect(cmdOK, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);

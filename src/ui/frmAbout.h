@@ -10,7 +10,6 @@
 
 class QFrame;
 class QLabel;
-class QPushButton;
 
 class frmAbout : public QDialog
 {
@@ -33,11 +32,9 @@ private:
 
     OwnerLock m_ownerLock;
 
-    QLabel* picIcon = nullptr;
+    // The texts Form_Load fills and the separator, a control array; icon, picture and OK live only in the layout.
     QLabel* lblTitle = nullptr;
     QLabel* lblVersion = nullptr;
     QLabel* lblCompany = nullptr;
     std::array<QFrame*, 2> Line1{};
-    QLabel* Image1 = nullptr;
-    QPushButton* cmdOK = nullptr;
 };
