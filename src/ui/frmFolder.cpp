@@ -1,6 +1,7 @@
 #include "ui/frmFolder.h"
 
 #include "config/SettingsCheck.h"
+#include "ui/OkButtons.h"
 #include "ui/SaveVolumes.h"
 #include "ui/WindowPlacement.h"
 
@@ -113,15 +114,7 @@ void frmFolder::buildControls()
     // A single click only highlights; the folder that is open changes on a double-click.
     connect(Dir1, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) { Dir1_DblClick(item); });
 
-    const std::array<QString, 2> captions = {QStringLiteral("OK"), QStringLiteral("ｷｬﾝｾﾙ")};
-    for (int i = 0; i < 2; ++i) {
-        auto* button = new QPushButton(captions[static_cast<std::size_t>(i)], this);
-        button->setObjectName(QStringLiteral("cmdOK%1").arg(i));
-        // Enter presses the focused button only: a plain window has no default button.
-        button->setAutoDefault(true);
-        connect(button, &QPushButton::clicked, this, [this, i] { cmdOK_Click(i); });
-        cmdOK[static_cast<std::size_t>(i)] = button;
-    }
+    cmdOK = makeOkButtons(this, [this](int index) { cmdOK_Click(index); });
 
     auto* root = new QHBoxLayout(this);
     auto* lists = new QVBoxLayout;

@@ -2,6 +2,8 @@
 
 #include "config/SettingsCheck.h"
 #include "protocol/RunTexts.h"
+#include "ui/OkButtons.h"
+#include "ui/SingleLineValidator.h"
 #include "ui/SunkenBox.h"
 #include "ui/WindowPlacement.h"
 #include "ui/frmFolder.h"
@@ -19,9 +21,7 @@
 #include <QRadioButton>
 #include <QStringList>
 #include <QVBoxLayout>
-#include <QValidator>
 
-#include <algorithm>
 #include <limits>
 #include <utility>
 
@@ -42,25 +42,6 @@ bool isTicked(std::int16_t value)
 {
     return value == 1;
 }
-
-// A one-line box keeps what comes before the first line break, as a pasted spreadsheet cell ends in one; a break
-// would otherwise travel into the host name, the mail headers or the upload file name.
-class SingleLineValidator : public QValidator
-{
-public:
-    using QValidator::QValidator;
-    State validate(QString& input, int& pos) const override
-    {
-        const auto lineBreak =
-            std::find_if(input.cbegin(), input.cend(), [](QChar c) { return c == u'\r' || c == u'\n'; });
-        if (lineBreak != input.cend()) {
-            const auto cut = static_cast<int>(lineBreak - input.cbegin());
-            input.truncate(cut);
-            pos = std::min(pos, cut);
-        }
-        return Acceptable;
-    }
-};
 
 template <std::size_t N> void selectOption(const std::array<QRadioButton*, N>& buttons, std::int16_t index)
 {
@@ -268,16 +249,7 @@ void frmSetting::buildControls()
     chkTimeAdjust->setObjectName(QStringLiteral("chkTimeAdjust"));
     connect(chkTimeAdjust, &QCheckBox::toggled, this, &frmSetting::chkTimeAdjust_Click);
 
-    // Neither button is default or cancel: Enter and Esc must not close the dialog, and a plain window has neither.
-    // Auto-default only lets Enter press the button that has the focus, as Windows buttons do.
-    const std::array<QString, 2> okCaptions = {QStringLiteral("OK"), QStringLiteral("ｷｬﾝｾﾙ")};
-    for (int i = 0; i < 2; ++i) {
-        auto* button = new QPushButton(okCaptions[static_cast<std::size_t>(i)], this);
-        button->setObjectName(QStringLiteral("cmdOK%1").arg(i));
-        button->setAutoDefault(true);
-        connect(button, &QPushButton::clicked, this, [this, i] { cmdOK_Click(i); });
-        cmdOK[static_cast<std::size_t>(i)] = button;
-    }
+    cmdOK = makeOkButtons(this, [this](int index) { cmdOK_Click(index); });
 
     connect(txtLocalPort, &QLineEdit::textChanged, this, &frmSetting::txtLocalPort_Change);
     connect(txtRemoteHost, &QLineEdit::textChanged, this, &frmSetting::txtRemoteHost_Change);
@@ -456,81 +428,6 @@ void frmSetting::closeEvent(QCloseEvent* event)
 void frmSetting::Form_Unload()
 {
     m_ownerLock.release();
-}
-
-void frmSetting::lblFolder_Change()
-{
-    EditSettings.SaveFolder = lblFolder->text();
-}
-
-void frmSetting::txtLocalPort_Change()
-{
-    EditSettings.LocalPort = txtLocalPort->text();
-}
-
-void frmSetting::txtRemoteHost_Change()
-{
-    EditSettings.RemoteHost = txtRemoteHost->text();
-}
-
-void frmSetting::txtRemotePort_Change()
-{
-    EditSettings.RemotePort = txtRemotePort->text();
-}
-
-void frmSetting::txtFixFname_Change()
-{
-    EditSettings.FixFname = txtFixFname->text();
-}
-
-void frmSetting::txtMailAddress_Change()
-{
-    EditSettings.MailAddress = txtMailAddress->text();
-}
-
-void frmSetting::txtMailSub_Change()
-{
-    EditSettings.MailSub = txtMailSub->text();
-}
-
-void frmSetting::txtFromMailAddress_Change()
-{
-    EditSettings.FromMailAddress = txtFromMailAddress->text();
-}
-
-void frmSetting::txtMailServer_Change()
-{
-    EditSettings.MailServer = txtMailServer->text();
-}
-
-void frmSetting::optAddDate_Click(int index)
-{
-    EditSettings.AddDate = static_cast<std::int16_t>(index);
-}
-
-void frmSetting::optCrcType_Click(int index)
-{
-    EditSettings.CrcType = static_cast<std::int16_t>(index);
-}
-
-void frmSetting::optOverWrite_Click(int index)
-{
-    EditSettings.OverWrite = static_cast<std::int16_t>(index);
-}
-
-void frmSetting::optStartUpSize_Click(int index)
-{
-    EditSettings.StartUpSize = static_cast<std::int16_t>(index);
-}
-
-void frmSetting::optAutoStart_Click(int index)
-{
-    EditSettings.AutoStart = static_cast<std::int16_t>(index);
-}
-
-void frmSetting::optProtocol_Click(int index)
-{
-    EditSettings.Protocol = static_cast<std::int16_t>(index);
 }
 
 void frmSetting::chkSendMail_Click()

@@ -7,6 +7,8 @@
 #include "config/SettingsFile.h"
 #include "ui/OwnerLock.h"
 
+#include <QLabel>
+#include <QLineEdit>
 #include <QPointer>
 #include <QWidget>
 
@@ -16,8 +18,6 @@
 class QButtonGroup;
 class QCheckBox;
 class QGroupBox;
-class QLabel;
-class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class frmFolder;
@@ -58,21 +58,22 @@ private:
     // Empty when every text can be stored in the settings file, else the refusal message.
     QString unstorableTextMessage() const;
 
-    void lblFolder_Change();
-    void txtLocalPort_Change();
-    void txtRemoteHost_Change();
-    void txtRemotePort_Change();
-    void txtFixFname_Change();
-    void txtMailAddress_Change();
-    void txtMailSub_Change();
-    void txtFromMailAddress_Change();
-    void txtMailServer_Change();
-    void optAddDate_Click(int index);
-    void optCrcType_Click(int index);
-    void optOverWrite_Click(int index);
-    void optStartUpSize_Click(int index);
-    void optAutoStart_Click(int index);
-    void optProtocol_Click(int index);
+    // Every control writes what it shows into EditSettings as it changes.
+    void lblFolder_Change() { EditSettings.SaveFolder = lblFolder->text(); }
+    void txtLocalPort_Change() { EditSettings.LocalPort = txtLocalPort->text(); }
+    void txtRemoteHost_Change() { EditSettings.RemoteHost = txtRemoteHost->text(); }
+    void txtRemotePort_Change() { EditSettings.RemotePort = txtRemotePort->text(); }
+    void txtFixFname_Change() { EditSettings.FixFname = txtFixFname->text(); }
+    void txtMailAddress_Change() { EditSettings.MailAddress = txtMailAddress->text(); }
+    void txtMailSub_Change() { EditSettings.MailSub = txtMailSub->text(); }
+    void txtFromMailAddress_Change() { EditSettings.FromMailAddress = txtFromMailAddress->text(); }
+    void txtMailServer_Change() { EditSettings.MailServer = txtMailServer->text(); }
+    void optAddDate_Click(int index) { EditSettings.AddDate = static_cast<std::int16_t>(index); }
+    void optCrcType_Click(int index) { EditSettings.CrcType = static_cast<std::int16_t>(index); }
+    void optOverWrite_Click(int index) { EditSettings.OverWrite = static_cast<std::int16_t>(index); }
+    void optStartUpSize_Click(int index) { EditSettings.StartUpSize = static_cast<std::int16_t>(index); }
+    void optAutoStart_Click(int index) { EditSettings.AutoStart = static_cast<std::int16_t>(index); }
+    void optProtocol_Click(int index) { EditSettings.Protocol = static_cast<std::int16_t>(index); }
     void chkSendMail_Click();
     void chkTimeAdjust_Click();
     void chkField_Click(int index);
