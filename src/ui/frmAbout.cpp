@@ -19,6 +19,16 @@ constexpr int TitlePointSizeStep = 2;
 const QString IconResource = QStringLiteral(":/icons/zelbo_udp.png");
 const QString PictureResource = QStringLiteral(":/images/about.png");
 
+// "Ver." and major.minor.revision of a version text, each in plain decimal; missing parts count as 0.
+QString versionText(const QString& applicationVersion)
+{
+    const QVersionNumber version = QVersionNumber::fromString(applicationVersion);
+    return QStringLiteral("Ver.%1.%2.%3")
+        .arg(version.majorVersion())
+        .arg(version.minorVersion())
+        .arg(version.microVersion());
+}
+
 } // namespace
 
 frmAbout::frmAbout(QWidget* mainWindow)
@@ -40,15 +50,6 @@ frmAbout* frmAbout::open(QWidget* mainWindow)
     box->Form_Load();
     box->show();
     return box;
-}
-
-QString frmAbout::versionText(const QString& applicationVersion)
-{
-    const QVersionNumber version = QVersionNumber::fromString(applicationVersion);
-    return QStringLiteral("Ver.%1.%2.%3")
-        .arg(version.majorVersion())
-        .arg(version.minorVersion())
-        .arg(version.microVersion());
 }
 
 void frmAbout::buildControls()

@@ -21,9 +21,6 @@ public:
     // Builds a new box, loads it and shows it without waiting; it deletes itself when closed.
     static frmAbout* open(QWidget* mainWindow);
 
-    // "Ver." and major.minor.revision of a version text, each in plain decimal; missing parts count as 0.
-    static QString versionText(const QString& applicationVersion);
-
 private:
     void buildControls();
     void Form_Load();
