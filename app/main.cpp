@@ -1,13 +1,10 @@
 // Creates the application, wires the objects and shows the main window.
 
+#include "CommObjects.h"
+
 #include "base/ProgramPaths.h"
 #include "config/Settings.h"
 #include "config/SettingsFile.h"
-#include "link/CommControl.h"
-#include "link/UdpLink.h"
-#include "output/DiskRunFiles.h"
-#include "output/UploadOutput.h"
-#include "protocol/Clock.h"
 #include "ui/MainWindow.h"
 #include "ui/QtMessageSink.h"
 #include "ui/UiFont.h"
@@ -37,18 +34,8 @@ int main(int argc, char* argv[])
         MainWindow window(settings, paths, settingsFile, messages);
         messages.setParent(&window);
 
-        UdpLink link(window, settings);
-        SystemClock clock;
-        DiskRunFiles files(paths.BackFilePath);
-        UploadOutput output(settings, files, messages, QApplication::applicationName());
-        CommControl control(window, link, clock, output, files, settings);
-        window.setCommHandlers({
-            [&control](int index) { control.cmdComm_Click(index); },
-            [&control] { control.Timer1_Timer(); },
-            [&control] { return control.Form_Unload(); },
-        });
-        // A close asked for while a stopped run was still returning is carried out once it has returned.
-        control.setCloseWindow([&window] { window.close(); });
+        CommObjects comm(window, settings, paths, messages, QApplication::applicationName());
+        comm.connectWindow(window);
 
         if (!window.Form_Load()) {
             return 1;

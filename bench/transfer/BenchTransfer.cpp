@@ -3,16 +3,17 @@
 // datagrams; then the CPU cost of polling a silent cradle. Loopback only. The rounds interleave the kinds, so a
 // busy machine slows them alike.
 
+#include "CommObjects.h"
+#include "CpuTimes.h"
+
 #include "base/ProgramPaths.h"
 #include "config/Settings.h"
 #include "config/SettingsFile.h"
 #include "fakes/RecordingMessageSink.h"
 #include "fakes/FakeRunHost.h"
-#include "link/CommControl.h"
-#include "link/UdpLink.h"
-#include "output/DiskRunFiles.h"
-#include "output/UploadOutput.h"
-#include "protocol/Clock.h"
+#include "fakes/TestFiles.h"
+#include "link/LinkTestSupport.h"
+#include "simulator/SimProcess.h"
 #include "ui/MainWindow.h"
 #include "ui/UiFont.h"
 
@@ -23,7 +24,6 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QPlainTextEdit>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QUdpSocket>
@@ -35,154 +35,38 @@
 #include <optional>
 #include <vector>
 
-#ifdef Q_OS_WIN
-#include <winsock2.h>
-// winsock2.h first
-#include <psapi.h>
-#include <windows.h>
-#else
-#include <netinet/in.h>
-#include <sys/resource.h>
-#include <sys/socket.h>
-#include <unistd.h>
-#endif
-
 namespace {
 
-struct CpuTimes
+// terminal_sim on a port of its own, quiet, gone by itself once idle.
+quint16 startSim(SimProcess& sim, int records)
 {
-    double user = 0;
-    double system = 0;
-    long maxRssKb = 0;
-};
-
-#ifdef Q_OS_WIN
-CpuTimes cpuNow()
-{
-    FILETIME created{};
-    FILETIME exited{};
-    FILETIME kernel{};
-    FILETIME user{};
-    CpuTimes times;
-    if (GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) {
-        const auto seconds = [](const FILETIME& t) {
-            return double((quint64(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e7;
-        };
-        times.user = seconds(user);
-        times.system = seconds(kernel);
-    }
-    PROCESS_MEMORY_COUNTERS memory{};
-    if (GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof(memory))) {
-        times.maxRssKb = long(memory.PeakWorkingSetSize / 1024);
-    }
-    return times;
+    return sim.start({QStringLiteral("--quiet"), QStringLiteral("--exit-after-idle"), QStringLiteral("30"),
+                      QStringLiteral("--records"), QString::number(records)});
 }
-
-using SocketHandle = SOCKET;
-constexpr SocketHandle NoSocket = INVALID_SOCKET;
-void closeSocket(SocketHandle s)
-{
-    ::closesocket(s);
-}
-using AddressLength = int;
-#else
-CpuTimes cpuNow()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    CpuTimes times;
-    times.user = double(usage.ru_utime.tv_sec) + double(usage.ru_utime.tv_usec) / 1e6;
-    times.system = double(usage.ru_stime.tv_sec) + double(usage.ru_stime.tv_usec) / 1e6;
-    times.maxRssKb = usage.ru_maxrss;
-    return times;
-}
-
-using SocketHandle = int;
-constexpr SocketHandle NoSocket = -1;
-void closeSocket(SocketHandle s)
-{
-    ::close(s);
-}
-using AddressLength = socklen_t;
-#endif
-
-quint16 freePort()
-{
-    QUdpSocket probe;
-    probe.bind(QHostAddress::LocalHost, 0);
-    return probe.localPort();
-}
-
-// terminal_sim as a child; its port comes from its first output line.
-class Sim
-{
-public:
-    Sim(const QString& program, const QStringList& arguments)
-    {
-        m_process.setProgram(program);
-        m_process.setArguments(QStringList{QStringLiteral("--bind"), QStringLiteral("127.0.0.1:0"),
-                                           QStringLiteral("--quiet"), QStringLiteral("--exit-after-idle"),
-                                           QStringLiteral("30")} +
-                               arguments);
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start();
-        if (m_process.waitForStarted(5000) && m_process.waitForReadyRead(5000)) {
-            const QString line = QString::fromUtf8(m_process.readLine()).trimmed();
-            if (line.startsWith(QStringLiteral("PORT "))) {
-                port = static_cast<quint16>(line.mid(5).toUInt());
-            }
-        }
-    }
-    ~Sim()
-    {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.kill();
-            m_process.waitForFinished(5000);
-        }
-    }
-    Sim(const Sim&) = delete;
-    Sim& operator=(const Sim&) = delete;
-
-    QString output() { return QString::fromUtf8(m_process.readAllStandardOutput()); }
-
-    quint16 port = 0;
-
-private:
-    QProcess m_process;
-};
 
 // The program's objects, wired as the application wires them, around a given host.
 struct Program
 {
-    explicit Program(const QString& folder)
+    explicit Program(const QString& folder) : paths(testProgramPaths(folder))
     {
-        paths.ProgramFolder = folder;
-        paths.IniPath = folder + QStringLiteral("/zelbo_udp.ini");
-        paths.BackFilePath = folder + QStringLiteral("/Back.txt");
         settings.SaveFolder = folder + QStringLiteral("/save");
         QDir().mkpath(settings.SaveFolder);
         settings.RemoteHost = QStringLiteral("127.0.0.1");
-        settings.LocalPort = QString::number(freePort());
+        settings.LocalPort = QString::number(freeUdpPort());
         settings.TimeAdjust = QStringLiteral("0");
         settings.OverWrite = 1;
     }
 
     void build(RunHost& host)
     {
-        link = std::make_unique<UdpLink>(host, settings);
-        files = std::make_unique<DiskRunFiles>(paths.BackFilePath);
-        output = std::make_unique<UploadOutput>(settings, *files, messages, QStringLiteral("ZELBO_UDP"));
-        control = std::make_unique<CommControl>(host, *link, clock, *output, *files, settings);
+        comm = std::make_unique<CommObjects>(host, settings, paths, messages, QStringLiteral("ZELBO_UDP"));
     }
+    CommControl& control() { return comm->control(); }
 
     ProgramPaths paths;
     Settings settings;
     RecordingMessageSink messages;
-    SystemClock clock;
-    std::unique_ptr<UdpLink> link;
-    std::unique_ptr<DiskRunFiles> files;
-    std::unique_ptr<UploadOutput> output;
-    std::unique_ptr<CommControl> control;
+    std::unique_ptr<CommObjects> comm;
 };
 
 enum class Host
@@ -229,13 +113,14 @@ struct ShownWindow
 std::optional<double> transferRate(const QString& simPath, Host kind, int records, long& maxRssKb)
 {
     QTemporaryDir folder;
-    Sim sim(simPath, {QStringLiteral("--records"), QString::number(records)});
-    if (sim.port == 0 || !folder.isValid()) {
+    SimProcess sim(simPath);
+    const quint16 simPort = startSim(sim, records);
+    if (simPort == 0 || !folder.isValid()) {
         std::fprintf(stderr, "bench_transfer: terminal_sim did not start\n");
         return std::nullopt;
     }
     Program program(folder.path());
-    program.settings.RemotePort = QString::number(sim.port);
+    program.settings.RemotePort = QString::number(simPort);
     FakeRunHost headless;
     std::unique_ptr<ShownWindow> shown;
     if (kind == Host::Window) {
@@ -248,12 +133,12 @@ std::optional<double> transferRate(const QString& simPath, Host kind, int record
     } else {
         program.build(headless);
     }
-    program.control->Timer1_Timer();
+    program.control().Timer1_Timer();
 
     const CpuTimes before = cpuNow();
     QElapsedTimer elapsed;
     elapsed.start();
-    program.control->cmdComm_Click(0);
+    program.control().cmdComm_Click(0);
     const double seconds = double(elapsed.nsecsElapsed()) / 1e9;
     const CpuTimes after = cpuNow();
     maxRssKb = after.maxRssKb;
@@ -277,9 +162,10 @@ std::optional<double> transferRate(const QString& simPath, Host kind, int record
 // Event-driven: the client answers from a readyRead slot in an event loop, as a program with a window must.
 std::optional<double> rawPingPongRate(const QString& simPath, int records, bool eventDriven)
 {
-    Sim sim(simPath, {QStringLiteral("--records"), QString::number(records)});
+    SimProcess sim(simPath);
+    const quint16 simPort = startSim(sim, records);
     QUdpSocket socket;
-    if (sim.port == 0 || !socket.bind(QHostAddress::LocalHost, 0)) {
+    if (simPort == 0 || !socket.bind(QHostAddress::LocalHost, 0)) {
         std::fprintf(stderr, "bench_transfer: raw ping-pong could not start\n");
         return std::nullopt;
     }
@@ -290,7 +176,7 @@ std::optional<double> rawPingPongRate(const QString& simPath, int records, bool 
     const CpuTimes before = cpuNow();
     QElapsedTimer elapsed;
     elapsed.start();
-    socket.writeDatagram(QByteArray("VOL\r"), QHostAddress::LocalHost, sim.port);
+    socket.writeDatagram(QByteArray("VOL\r"), QHostAddress::LocalHost, simPort);
     if (eventDriven) {
         QEventLoop loop;
         QObject::connect(&socket, &QUdpSocket::readyRead, &loop, [&] {
@@ -300,7 +186,7 @@ std::optional<double> rawPingPongRate(const QString& simPath, int records, bool 
                     loop.quit();
                     return;
                 }
-                socket.writeDatagram(QByteArray("ACK\r"), QHostAddress::LocalHost, sim.port);
+                socket.writeDatagram(QByteArray("ACK\r"), QHostAddress::LocalHost, simPort);
             }
         });
         QTimer::singleShot(60000, &loop, &QEventLoop::quit);
@@ -312,7 +198,7 @@ std::optional<double> rawPingPongRate(const QString& simPath, int records, bool 
             }
             socket.readDatagram(buffer.data(), buffer.size());
             if (++replies < exchanges) {
-                socket.writeDatagram(QByteArray("ACK\r"), QHostAddress::LocalHost, sim.port);
+                socket.writeDatagram(QByteArray("ACK\r"), QHostAddress::LocalHost, simPort);
             }
         }
     }
@@ -331,31 +217,26 @@ std::optional<double> rawPingPongRate(const QString& simPath, int records, bool 
 // AutoStart polling of a cradle that never answers: "VOL" and a one-second reply wait, over and over.
 bool idlePolling(const QString& folder, int seconds)
 {
-    // A bound port that nobody reads: no ICMP refusals, no wake-ups of our own.
-    const SocketHandle silent = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    AddressLength length = sizeof(address);
-    if (silent == NoSocket || ::bind(silent, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
-        ::getsockname(silent, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    // A bound port that nobody reads: no ICMP refusals. Qt stops watching a socket nobody reads right after its
+    // first datagram, so it adds no wake-ups to the figure.
+    QUdpSocket silent;
+    if (!silent.bind(QHostAddress::LocalHost, 0)) {
         std::fprintf(stderr, "bench_transfer: no silent port\n");
         return false;
     }
     Program program(folder);
-    program.settings.RemotePort = QString::number(ntohs(address.sin_port));
+    program.settings.RemotePort = QString::number(silent.localPort());
     program.settings.AutoStart = 1;
     FakeRunHost host;
     program.build(host);
-    QTimer::singleShot(seconds * 1000, [&program] { program.control->cmdComm_Click(1); });
+    QTimer::singleShot(seconds * 1000, [&program] { program.control().cmdComm_Click(1); });
 
     const CpuTimes before = cpuNow();
     QElapsedTimer elapsed;
     elapsed.start();
-    program.control->Timer1_Timer();
+    program.control().Timer1_Timer();
     const double wall = double(elapsed.nsecsElapsed()) / 1e9;
     const CpuTimes after = cpuNow();
-    closeSocket(silent);
 
     const double cpu = (after.user - before.user) + (after.system - before.system);
     std::printf("idle polling: %.1f s wall, CPU %.3f s (user %.3f, system %.3f) = %.3f %% of one core "

@@ -9,7 +9,7 @@
 class Cp932
 {
 public:
-    // Characters that code page 932 cannot hold become "?" (one byte), as the ANSI file routines of Windows do.
+    // Characters that code page 932 cannot hold become "?" (one byte), as Windows' ANSI file routines write them.
     static QByteArray encode(QStringView text);
     // Every byte sequence decodes, one character per code, and encode() gives back exactly those bytes. A character
     // with several codes decodes from the one the Windows encoder writes; its other codes, undefined codes and a

@@ -12,11 +12,5 @@ QString GetSpecialFolderPath(std::int32_t folderId)
     if (path.isEmpty() || !QDir(path).exists()) {
         return QString();
     }
-    return TrimAtNul(QDir::toNativeSeparators(path));
-}
-
-QString TrimAtNul(const QString& text)
-{
-    const qsizetype nul = text.indexOf(QChar(u'\0'));
-    return nul < 0 ? text : text.left(nul);
+    return QDir::toNativeSeparators(path);
 }

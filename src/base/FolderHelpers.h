@@ -10,4 +10,3 @@ constexpr std::int32_t PersonalFolderId = 5;
 
 // The special folder's path with native separators; "" when the platform has none or the id is unknown.
 QString GetSpecialFolderPath(std::int32_t folderId);
-QString TrimAtNul(const QString& text);

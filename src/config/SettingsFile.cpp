@@ -301,7 +301,7 @@ void SettingsFile::WriteSettingsFile(Settings& live, const Settings& newSettings
     case WriteOutcome::Written:
         break;
     case WriteOutcome::OpenFailed:
-        // Intended: a failed open shows both boxes, the open error and then the write error.
+        // A failed open is reported by both boxes, the open's and then the write's, since nothing was written either.
         m_messages.showMessage(OpenErrorLabel + error, OpenErrorTitle, MessageIcon::None);
         m_messages.showMessage(WriteErrorLabel + error, WriteErrorTitle, MessageIcon::None);
         break;

@@ -29,10 +29,6 @@ public:
     bool Form_Unload();
     void setCloseWindow(std::function<void()> closeWindow) { m_closeWindow = std::move(closeWindow); }
 
-    bool isRunActive() const { return m_runActive; }
-    bool isStartDeferred() const { return m_startDeferred; }
-    bool isClosePending() const { return m_closePending; }
-
 private:
     void Stop();
     void runUntilNoStartIsPending();

@@ -43,12 +43,10 @@ public:
     void WaitTicks(int count) override;
     void pump() override;
 
-    // Read-only views for the window and for tests.
+    // For tests, which cannot see these otherwise: the reply a wait would take, read without waiting, and whether
+    // Timer2 is still armed after a wait (it would wake an idle program).
     const QString& receiveBuffer() const { return ReceiveBuffer; }
-    std::int16_t tickCount() const { return TickCount; }
     bool isTicking() const { return Timer2.isActive(); }
-    bool isOpen() const { return Winsock1.state() == QAbstractSocket::BoundState; }
-    quint16 boundPort() const { return Winsock1.localPort(); }
 
 private:
     void Winsock1_DataArrival();

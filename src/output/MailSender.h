@@ -1,8 +1,8 @@
 #pragma once
-// Mails one file as an attachment through libcurl's SMTP client. The blocking send runs on a worker thread that shares
-// nothing with the caller, while the caller's event loop keeps running until the result is back. No widgets.
+// Mails one file as an attachment through libcurl's SMTP client; the header texts come from MailHeaders. The blocking
+// send runs on a worker thread that shares nothing with the caller, while the caller's event loop keeps running until
+// the result is back. No widgets.
 
-#include <QByteArray>
 #include <QString>
 
 #include <chrono>
@@ -30,14 +30,6 @@ public:
     // Returns once the send has finished: true when the server accepted the message. Otherwise mailError becomes the
     // error number, one blank, the description and the source name; on success it is left as it was.
     bool send(const Mail& mail, QString& mailError) const;
-
-    // "host" (port 25), "host:port", an IPv6 address with or without brackets, or a full smtp:// or smtps:// URL
-    // (which may carry user:password for authentication), as the URL libcurl is given.
-    static QString serverUrl(const QString& mailServer);
-    // Unstructured header text: unchanged when plain printable ASCII, otherwise RFC 2047 UTF-8 "B" encoded-words.
-    static QByteArray encodeHeaderText(const QString& text);
-    // The file-name parameter of Content-Disposition: quoted when plain ASCII, RFC 2231 UTF-8 otherwise.
-    static QByteArray fileNameParameter(const QString& fileName);
 
 private:
     std::chrono::milliseconds m_connectTimeout = DefaultConnectTimeout;

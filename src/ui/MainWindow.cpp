@@ -2,6 +2,7 @@
 
 #include "config/SettingsCheck.h"
 #include "ui/FileViewer.h"
+#include "ui/SunkenBox.h"
 #include "ui/frmAbout.h"
 #include "ui/frmSetting.h"
 #include "ui/UiFont.h"
@@ -31,14 +32,6 @@ QRect twips(int left, int top, int width, int height)
 {
     return QRect(left / TwipsPerPixel, top / TwipsPerPixel, width / TwipsPerPixel, height / TwipsPerPixel);
 }
-
-// A framed label indents its text by half an "x"; the boxes drawn otherwise match it.
-int labelTextIndent(const QWidget* box)
-{
-    return box->fontMetrics().horizontalAdvance(u'x') / 2;
-}
-
-const QString StopText = QStringLiteral("通信ｽﾄｯﾌﾟﾎﾞﾀﾝが押されました");
 
 } // namespace
 
@@ -92,15 +85,10 @@ void MainWindow::buildControls()
         label->setTextFormat(Qt::PlainText);
         return label;
     };
-    auto makeBox = [&](const char* name, const QRect& rect) {
-        QLabel* label = makeLabel(name, QString(), rect);
-        label->setFrameShape(QFrame::Panel);
-        label->setFrameShadow(QFrame::Sunken);
-        label->setAutoFillBackground(true);
-        QPalette palette = label->palette();
-        palette.setColor(QPalette::Window, Qt::white);
-        label->setPalette(palette);
-        return label;
+    auto makeBox = [this](const char* name, const QRect& rect) {
+        QLabel* box = makeSunkenBox(QString::fromLatin1(name), this);
+        box->setGeometry(rect);
+        return box;
     };
 
     Label2 = makeLabel("Label2", QStringLiteral("ﾌｧｲﾙ名"), twips(120, 120, 1212, 252));
@@ -128,7 +116,7 @@ void MainWindow::buildControls()
     lblStatus->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     lblStatus->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     lblStatus->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    lblStatus->document()->setDocumentMargin(labelTextIndent(lblStatus));
+    lblStatus->document()->setDocumentMargin(boxTextIndent(lblStatus));
     {
         QPalette palette = lblStatus->palette();
         palette.setColor(QPalette::Base, Qt::white);
@@ -240,7 +228,7 @@ void MainWindow::setSaveFolderCaption(const QString& folder)
 
 void MainWindow::showFolderCaption()
 {
-    const int width = lblFolder->contentsRect().width() - labelTextIndent(lblFolder);
+    const int width = lblFolder->contentsRect().width() - boxTextIndent(lblFolder);
     lblFolder->setText(lblFolder->fontMetrics().elidedText(m_saveFolder, Qt::ElideMiddle, width));
 }
 
@@ -360,13 +348,6 @@ void MainWindow::cmdComm_Click(int index)
 {
     if (m_comm.cmdComm_Click) {
         m_comm.cmdComm_Click(index);
-        return;
-    }
-    // Without a link only Stop has something to do.
-    if (index == 1) {
-        m_running = false;
-        SetCommState(0);
-        ShowStatus(1, StopText);
     }
 }
 
@@ -395,14 +376,7 @@ void MainWindow::Timer1_Timer()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    bool keepOpen = false;
-    if (m_comm.Form_Unload) {
-        keepOpen = m_comm.Form_Unload();
-    } else if (m_running) {
-        cmdComm_Click(1);
-        keepOpen = true;
-    }
-    if (keepOpen) {
+    if (m_comm.Form_Unload && m_comm.Form_Unload()) {
         event->ignore();
         return;
     }

@@ -19,28 +19,29 @@ constexpr int TitlePointSizeStep = 2;
 const QString IconResource = QStringLiteral(":/icons/zelbo_udp.png");
 const QString PictureResource = QStringLiteral(":/images/about.png");
 
+// "Ver." and major.minor.revision of a version text, each in plain decimal; missing parts count as 0.
+QString versionText(const QString& applicationVersion)
+{
+    const QVersionNumber version = QVersionNumber::fromString(applicationVersion);
+    return QStringLiteral("Ver.%1.%2.%3")
+        .arg(version.majorVersion())
+        .arg(version.minorVersion())
+        .arg(version.microVersion());
+}
+
 } // namespace
 
 frmAbout::frmAbout(QWidget* mainWindow)
     : QDialog(nullptr, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowCloseButtonHint),
-      m_mainWindow(mainWindow)
+      m_ownerLock(this, mainWindow, OwnerLock::OnRelease::EnableAndActivate)
 {
     setObjectName(QStringLiteral("frmAbout"));
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
-    if (mainWindow != nullptr) {
-        setFont(mainWindow->font());
-        connect(mainWindow, &QObject::destroyed, this, &QObject::deleteLater);
-    }
     buildControls();
     // Reached by OK, Enter, Esc and the close box alike.
     connect(this, &QDialog::finished, this, &frmAbout::Form_Unload);
-}
-
-frmAbout::~frmAbout()
-{
-    Form_Unload();
 }
 
 frmAbout* frmAbout::open(QWidget* mainWindow)
@@ -51,18 +52,9 @@ frmAbout* frmAbout::open(QWidget* mainWindow)
     return box;
 }
 
-QString frmAbout::versionText(const QString& applicationVersion)
-{
-    const QVersionNumber version = QVersionNumber::fromString(applicationVersion);
-    return QStringLiteral("Ver.%1.%2.%3")
-        .arg(version.majorVersion())
-        .arg(version.minorVersion())
-        .arg(version.microVersion());
-}
-
 void frmAbout::buildControls()
 {
-    picIcon = new QLabel(this);
+    auto* picIcon = new QLabel(this);
     picIcon->setObjectName(QStringLiteral("picIcon"));
     QIcon icon = QApplication::windowIcon();
     if (icon.isNull()) {
@@ -85,7 +77,7 @@ void frmAbout::buildControls()
     lblCompany->setObjectName(QStringLiteral("lblCompany"));
     lblCompany->setTextFormat(Qt::PlainText);
 
-    Image1 = new QLabel(this);
+    auto* Image1 = new QLabel(this);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setPixmap(QPixmap(PictureResource));
     Image1->setAlignment(Qt::AlignCenter);
@@ -103,7 +95,7 @@ void frmAbout::buildControls()
         Line1[i] = line;
     }
 
-    cmdOK = new QPushButton(QStringLiteral("OK"), this);
+    auto* cmdOK = new QPushButton(QStringLiteral("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
     cmdOK->setDefault(true);
     connect(cmdOK, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
@@ -139,11 +131,10 @@ void frmAbout::Form_Load()
     lblCompany->setText(QCoreApplication::organizationName());
     // Centred once the texts are in, so the size the box will have is known.
     adjustSize();
-    if (m_mainWindow) {
-        centreOver(this, m_mainWindow);
-        m_mainWindow->setEnabled(false);
-        stackAbove(this, m_mainWindow);
+    if (const QWidget* mainWindow = m_ownerLock.owner()) {
+        centreOver(this, mainWindow);
     }
+    m_ownerLock.lock();
 }
 
 void frmAbout::cmdOK_Click()
@@ -153,14 +144,5 @@ void frmAbout::cmdOK_Click()
 
 void frmAbout::Form_Unload()
 {
-    if (m_unloaded) {
-        return;
-    }
-    m_unloaded = true;
-    if (m_mainWindow) {
-        m_mainWindow->show();
-        m_mainWindow->raise();
-        m_mainWindow->activateWindow();
-        m_mainWindow->setEnabled(true);
-    }
+    m_ownerLock.release();
 }

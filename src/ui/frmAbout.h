@@ -2,14 +2,14 @@
 // The version box: title, version and company from the application's own metadata, the icon and a picture from
 // the program's resources. Depends on nothing but Qt Widgets.
 
+#include "ui/OwnerLock.h"
+
 #include <QDialog>
-#include <QPointer>
 
 #include <array>
 
 class QFrame;
 class QLabel;
-class QPushButton;
 
 class frmAbout : public QDialog
 {
@@ -17,13 +17,9 @@ class frmAbout : public QDialog
 
 public:
     explicit frmAbout(QWidget* mainWindow);
-    ~frmAbout() override;
 
     // Builds a new box, loads it and shows it without waiting; it deletes itself when closed.
     static frmAbout* open(QWidget* mainWindow);
-
-    // "Ver." and major.minor.revision of a version text, each in plain decimal; missing parts count as 0.
-    static QString versionText(const QString& applicationVersion);
 
 private:
     void buildControls();
@@ -31,14 +27,11 @@ private:
     void cmdOK_Click();
     void Form_Unload();
 
-    QPointer<QWidget> m_mainWindow;
-    bool m_unloaded = false;
+    OwnerLock m_ownerLock;
 
-    QLabel* picIcon = nullptr;
+    // The texts Form_Load fills and the separator, a control array; icon, picture and OK live only in the layout.
     QLabel* lblTitle = nullptr;
     QLabel* lblVersion = nullptr;
     QLabel* lblCompany = nullptr;
     std::array<QFrame*, 2> Line1{};
-    QLabel* Image1 = nullptr;
-    QPushButton* cmdOK = nullptr;
 };

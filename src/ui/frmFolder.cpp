@@ -4,6 +4,7 @@
 #include "base/Platform.h"
 #include "base/SaveVolumes.h"
 #include "config/SettingsCheck.h"
+#include "ui/OkButtons.h"
 #include "ui/WindowPlacement.h"
 
 #include <QApplication>
@@ -52,26 +53,18 @@ QString driveCurrentDirectory(const QString& rootPath)
 frmFolder::frmFolder(const QString& startFolder, QWidget* owner, QWidget* mainWindow, MessageSink& messages)
     : QWidget(nullptr, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowCloseButtonHint),
-      m_startFolder(startFolder), m_owner(owner), m_mainWindow(mainWindow), m_messages(messages)
+      m_startFolder(startFolder), m_ownerLock(this, owner, OwnerLock::OnRelease::EnableAndActivate),
+      m_mainWindow(mainWindow), m_messages(messages)
 {
     setObjectName(QStringLiteral("frmFolder"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("保存ﾌｫﾙﾀﾞ"));
-    if (owner != nullptr) {
-        setFont(owner->font());
-        connect(owner, &QObject::destroyed, this, &QObject::deleteLater);
-    }
     if (mainWindow != nullptr) {
         connect(mainWindow, &QObject::destroyed, this, &QObject::deleteLater);
     }
     buildControls();
     adjustSize();
     setFixedSize(size());
-}
-
-frmFolder::~frmFolder()
-{
-    Form_Unload();
 }
 
 frmFolder* frmFolder::open(const QString& startFolder, QWidget* owner, QWidget* mainWindow, MessageSink& messages)
@@ -112,15 +105,7 @@ void frmFolder::buildControls()
     // A single click only highlights; the folder that is open changes on a double-click.
     connect(Dir1, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) { Dir1_DblClick(item); });
 
-    const std::array<QString, 2> captions = {QStringLiteral("OK"), QStringLiteral("ｷｬﾝｾﾙ")};
-    for (int i = 0; i < 2; ++i) {
-        auto* button = new QPushButton(captions[static_cast<std::size_t>(i)], this);
-        button->setObjectName(QStringLiteral("cmdOK%1").arg(i));
-        // Enter presses the focused button only: a plain window has no default button.
-        button->setAutoDefault(true);
-        connect(button, &QPushButton::clicked, this, [this, i] { cmdOK_Click(i); });
-        cmdOK[static_cast<std::size_t>(i)] = button;
-    }
+    cmdOK = makeOkButtons(this, [this](int index) { cmdOK_Click(index); });
 
     auto* root = new QHBoxLayout(this);
     auto* lists = new QVBoxLayout;
@@ -139,10 +124,7 @@ void frmFolder::Form_Load()
     if (m_mainWindow) {
         centreOver(this, m_mainWindow);
     }
-    if (m_owner) {
-        m_owner->setEnabled(false);
-        stackAbove(this, m_owner);
-    }
+    m_ownerLock.lock();
     ShowStartFolder();
 }
 
@@ -275,16 +257,7 @@ void frmFolder::closeEvent(QCloseEvent* event)
 
 void frmFolder::Form_Unload()
 {
-    if (m_unloaded) {
-        return;
-    }
-    m_unloaded = true;
-    if (m_owner) {
-        m_owner->setEnabled(true);
-        m_owner->show();
-        m_owner->raise();
-        m_owner->activateWindow();
-    }
+    m_ownerLock.release();
 }
 
 bool frmFolder::eventFilter(QObject* watched, QEvent* event)

@@ -4,6 +4,7 @@
 
 #include "base/MessageSink.h"
 #include "base/SystemError.h"
+#include "ui/OwnerLock.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -24,7 +25,6 @@ public:
     // owner is disabled while the picker is open and brought back to the front when it closes; the picker is
     // centred over mainWindow.
     frmFolder(const QString& startFolder, QWidget* owner, QWidget* mainWindow, MessageSink& messages);
-    ~frmFolder() override;
 
     // Builds a new picker, loads it and shows it without waiting; it deletes itself when closed.
     static frmFolder* open(const QString& startFolder, QWidget* owner, QWidget* mainWindow, MessageSink& messages);
@@ -55,11 +55,10 @@ private:
     int driveIndex(const QString& rootPath);
 
     QString m_startFolder;
-    QPointer<QWidget> m_owner;
+    OwnerLock m_ownerLock;
     QPointer<QWidget> m_mainWindow;
     MessageSink& m_messages;
     QString m_dirPath; // '/' separators inside, native ones at the edges
-    bool m_unloaded = false;
 
     QComboBox* Drive1 = nullptr;
     QTreeWidget* Dir1 = nullptr;

@@ -3,6 +3,9 @@
 #include "base/CrLf.h"
 #include "config/SettingsRefusal.h"
 #include "protocol/RunTexts.h"
+#include "ui/OkButtons.h"
+#include "ui/SingleLineValidator.h"
+#include "ui/SunkenBox.h"
 #include "ui/WindowPlacement.h"
 #include "ui/frmFolder.h"
 
@@ -18,9 +21,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
-#include <QValidator>
 
-#include <algorithm>
 #include <limits>
 #include <utility>
 
@@ -40,25 +41,6 @@ bool isTicked(std::int16_t value)
     return value == 1;
 }
 
-// A one-line box keeps what comes before the first line break, as a pasted spreadsheet cell ends in one; a break
-// would otherwise travel into the host name, the mail headers or the upload file name.
-class SingleLineValidator : public QValidator
-{
-public:
-    using QValidator::QValidator;
-    State validate(QString& input, int& pos) const override
-    {
-        const auto lineBreak =
-            std::find_if(input.cbegin(), input.cend(), [](QChar c) { return c == u'\r' || c == u'\n'; });
-        if (lineBreak != input.cend()) {
-            const auto cut = static_cast<int>(lineBreak - input.cbegin());
-            input.truncate(cut);
-            pos = std::min(pos, cut);
-        }
-        return Acceptable;
-    }
-};
-
 template <std::size_t N> void selectOption(const std::array<QRadioButton*, N>& buttons, std::int16_t index)
 {
     if (index >= 0 && static_cast<std::size_t>(index) < N) {
@@ -72,25 +54,16 @@ frmSetting::frmSetting(Settings& settings, const SettingsFile& file, MessageSink
                        FolderDisplay showSaveFolder)
     : QWidget(nullptr, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowCloseButtonHint),
-      m_settings(settings), m_file(file), m_messages(messages), m_mainWindow(mainWindow),
-      m_showSaveFolder(std::move(showSaveFolder)), EditSettings(settings)
+      m_settings(settings), m_file(file), m_messages(messages),
+      m_ownerLock(this, mainWindow, OwnerLock::OnRelease::Enable), m_showSaveFolder(std::move(showSaveFolder)),
+      EditSettings(settings)
 {
     setObjectName(QStringLiteral("frmSetting"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("ｵﾌﾟｼｮﾝ設定"));
-    if (mainWindow != nullptr) {
-        // Same Japanese face list as the main window.
-        setFont(mainWindow->font());
-        connect(mainWindow, &QObject::destroyed, this, &QObject::deleteLater);
-    }
     buildControls();
     adjustSize();
     setFixedSize(size());
-}
-
-frmSetting::~frmSetting()
-{
-    Form_Unload();
 }
 
 frmSetting* frmSetting::open(Settings& settings, const SettingsFile& file, MessageSink& messages, QWidget* mainWindow,
@@ -187,17 +160,7 @@ void frmSetting::buildControls()
 
     // 保存ﾌｫﾙﾀﾞ
     fraFolder = makeGroup("fraFolder", QStringLiteral("保存ﾌｫﾙﾀﾞ"), QStringLiteral("保存ﾌｫﾙﾀﾞを選択してください"));
-    lblFolder = new QLabel(fraFolder);
-    lblFolder->setObjectName(QStringLiteral("lblFolder"));
-    lblFolder->setTextFormat(Qt::PlainText);
-    lblFolder->setFrameShape(QFrame::Panel);
-    lblFolder->setFrameShadow(QFrame::Sunken);
-    lblFolder->setAutoFillBackground(true);
-    {
-        QPalette palette = lblFolder->palette();
-        palette.setColor(QPalette::Window, Qt::white);
-        lblFolder->setPalette(palette);
-    }
+    lblFolder = makeSunkenBox(QStringLiteral("lblFolder"), fraFolder);
     // A long path is clipped rather than widening the fixed-size dialog.
     lblFolder->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     lblFolder->setMinimumWidth(FolderLabelWidth);
@@ -284,16 +247,7 @@ void frmSetting::buildControls()
     chkTimeAdjust->setObjectName(QStringLiteral("chkTimeAdjust"));
     connect(chkTimeAdjust, &QCheckBox::toggled, this, &frmSetting::chkTimeAdjust_Click);
 
-    // Neither button is default or cancel: Enter and Esc must not close the dialog, and a plain window has neither.
-    // Auto-default only lets Enter press the button that has the focus, as Windows buttons do.
-    const std::array<QString, 2> okCaptions = {QStringLiteral("OK"), QStringLiteral("ｷｬﾝｾﾙ")};
-    for (int i = 0; i < 2; ++i) {
-        auto* button = new QPushButton(okCaptions[static_cast<std::size_t>(i)], this);
-        button->setObjectName(QStringLiteral("cmdOK%1").arg(i));
-        button->setAutoDefault(true);
-        connect(button, &QPushButton::clicked, this, [this, i] { cmdOK_Click(i); });
-        cmdOK[static_cast<std::size_t>(i)] = button;
-    }
+    cmdOK = makeOkButtons(this, [this](int index) { cmdOK_Click(index); });
 
     connect(txtLocalPort, &QLineEdit::textChanged, this, &frmSetting::txtLocalPort_Change);
     connect(txtRemoteHost, &QLineEdit::textChanged, this, &frmSetting::txtRemoteHost_Change);
@@ -346,13 +300,12 @@ void frmSetting::buildControls()
 
 void frmSetting::Form_Load()
 {
-    if (m_mainWindow) {
+    if (const QWidget* mainWindow = m_ownerLock.owner()) {
         // At the main window's corner; the dialog is taller than the main window, so near the bottom of a small
         // screen it moves up just enough to keep OK and ｷｬﾝｾﾙ on the screen.
-        moveWithinScreen(this, m_mainWindow->pos(), m_mainWindow);
-        m_mainWindow->setEnabled(false);
-        stackAbove(this, m_mainWindow);
+        moveWithinScreen(this, mainWindow->pos(), mainWindow);
     }
+    m_ownerLock.lock();
     LoadDialogSettings();
 }
 
@@ -410,7 +363,7 @@ void frmSetting::cmdOK_Click(int index)
 
 void frmSetting::cmdFolderRef_Click()
 {
-    m_picker = frmFolder::open(lblFolder->text(), this, m_mainWindow, m_messages);
+    m_picker = frmFolder::open(lblFolder->text(), this, m_ownerLock.owner(), m_messages);
     connect(m_picker, &frmFolder::folderChosen, this, &frmSetting::setFolderText);
 }
 
@@ -427,88 +380,7 @@ void frmSetting::closeEvent(QCloseEvent* event)
 
 void frmSetting::Form_Unload()
 {
-    if (m_unloaded) {
-        return;
-    }
-    m_unloaded = true;
-    if (m_mainWindow) {
-        m_mainWindow->setEnabled(true);
-    }
-}
-
-void frmSetting::lblFolder_Change()
-{
-    EditSettings.SaveFolder = lblFolder->text();
-}
-
-void frmSetting::txtLocalPort_Change()
-{
-    EditSettings.LocalPort = txtLocalPort->text();
-}
-
-void frmSetting::txtRemoteHost_Change()
-{
-    EditSettings.RemoteHost = txtRemoteHost->text();
-}
-
-void frmSetting::txtRemotePort_Change()
-{
-    EditSettings.RemotePort = txtRemotePort->text();
-}
-
-void frmSetting::txtFixFname_Change()
-{
-    EditSettings.FixFname = txtFixFname->text();
-}
-
-void frmSetting::txtMailAddress_Change()
-{
-    EditSettings.MailAddress = txtMailAddress->text();
-}
-
-void frmSetting::txtMailSub_Change()
-{
-    EditSettings.MailSub = txtMailSub->text();
-}
-
-void frmSetting::txtFromMailAddress_Change()
-{
-    EditSettings.FromMailAddress = txtFromMailAddress->text();
-}
-
-void frmSetting::txtMailServer_Change()
-{
-    EditSettings.MailServer = txtMailServer->text();
-}
-
-void frmSetting::optAddDate_Click(int index)
-{
-    EditSettings.AddDate = static_cast<std::int16_t>(index);
-}
-
-void frmSetting::optCrcType_Click(int index)
-{
-    EditSettings.CrcType = static_cast<std::int16_t>(index);
-}
-
-void frmSetting::optOverWrite_Click(int index)
-{
-    EditSettings.OverWrite = static_cast<std::int16_t>(index);
-}
-
-void frmSetting::optStartUpSize_Click(int index)
-{
-    EditSettings.StartUpSize = static_cast<std::int16_t>(index);
-}
-
-void frmSetting::optAutoStart_Click(int index)
-{
-    EditSettings.AutoStart = static_cast<std::int16_t>(index);
-}
-
-void frmSetting::optProtocol_Click(int index)
-{
-    EditSettings.Protocol = static_cast<std::int16_t>(index);
+    m_ownerLock.release();
 }
 
 void frmSetting::chkSendMail_Click()

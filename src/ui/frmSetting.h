@@ -5,7 +5,10 @@
 #include "base/MessageSink.h"
 #include "config/Settings.h"
 #include "config/SettingsFile.h"
+#include "ui/OwnerLock.h"
 
+#include <QLabel>
+#include <QLineEdit>
 #include <QPointer>
 #include <QWidget>
 
@@ -15,8 +18,6 @@
 class QButtonGroup;
 class QCheckBox;
 class QGroupBox;
-class QLabel;
-class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class frmFolder;
@@ -30,13 +31,11 @@ public:
 
     frmSetting(Settings& settings, const SettingsFile& file, MessageSink& messages, QWidget* mainWindow,
                FolderDisplay showSaveFolder);
-    ~frmSetting() override;
 
     // Builds a new dialog, loads it and shows it without waiting; it deletes itself when closed.
     static frmSetting* open(Settings& settings, const SettingsFile& file, MessageSink& messages, QWidget* mainWindow,
                             FolderDisplay showSaveFolder);
 
-    const Settings& editSettings() const { return EditSettings; }
     // What the folder picker's OK writes: the label's text, and through its change event EditSettings.SaveFolder.
     void setFolderText(const QString& folder);
 
@@ -57,21 +56,22 @@ private:
     void cmdOK_Click(int index);
     void cmdFolderRef_Click();
 
-    void lblFolder_Change();
-    void txtLocalPort_Change();
-    void txtRemoteHost_Change();
-    void txtRemotePort_Change();
-    void txtFixFname_Change();
-    void txtMailAddress_Change();
-    void txtMailSub_Change();
-    void txtFromMailAddress_Change();
-    void txtMailServer_Change();
-    void optAddDate_Click(int index);
-    void optCrcType_Click(int index);
-    void optOverWrite_Click(int index);
-    void optStartUpSize_Click(int index);
-    void optAutoStart_Click(int index);
-    void optProtocol_Click(int index);
+    // Every control writes what it shows into EditSettings as it changes.
+    void lblFolder_Change() { EditSettings.SaveFolder = lblFolder->text(); }
+    void txtLocalPort_Change() { EditSettings.LocalPort = txtLocalPort->text(); }
+    void txtRemoteHost_Change() { EditSettings.RemoteHost = txtRemoteHost->text(); }
+    void txtRemotePort_Change() { EditSettings.RemotePort = txtRemotePort->text(); }
+    void txtFixFname_Change() { EditSettings.FixFname = txtFixFname->text(); }
+    void txtMailAddress_Change() { EditSettings.MailAddress = txtMailAddress->text(); }
+    void txtMailSub_Change() { EditSettings.MailSub = txtMailSub->text(); }
+    void txtFromMailAddress_Change() { EditSettings.FromMailAddress = txtFromMailAddress->text(); }
+    void txtMailServer_Change() { EditSettings.MailServer = txtMailServer->text(); }
+    void optAddDate_Click(int index) { EditSettings.AddDate = static_cast<std::int16_t>(index); }
+    void optCrcType_Click(int index) { EditSettings.CrcType = static_cast<std::int16_t>(index); }
+    void optOverWrite_Click(int index) { EditSettings.OverWrite = static_cast<std::int16_t>(index); }
+    void optStartUpSize_Click(int index) { EditSettings.StartUpSize = static_cast<std::int16_t>(index); }
+    void optAutoStart_Click(int index) { EditSettings.AutoStart = static_cast<std::int16_t>(index); }
+    void optProtocol_Click(int index) { EditSettings.Protocol = static_cast<std::int16_t>(index); }
     void chkSendMail_Click();
     void chkTimeAdjust_Click();
     void chkField_Click(int index);
@@ -79,10 +79,9 @@ private:
     Settings& m_settings;
     const SettingsFile& m_file;
     MessageSink& m_messages;
-    QPointer<QWidget> m_mainWindow;
+    OwnerLock m_ownerLock;
     FolderDisplay m_showSaveFolder;
     QPointer<frmFolder> m_picker;
-    bool m_unloaded = false;
 
     Settings EditSettings;
 

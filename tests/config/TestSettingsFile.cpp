@@ -3,6 +3,7 @@
 #include "config/SettingsFile.h"
 #include "fakes/FileFaults.h"
 #include "fakes/RecordingMessageSink.h"
+#include "fakes/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -57,11 +58,6 @@ private:
         file.close();
         m_paths.IniPath = m_dir.filePath(blocker + QStringLiteral("/zelbo_udp.ini"));
     }
-    QByteArray readIni() const
-    {
-        QFile file(m_paths.IniPath);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
     QStringList files() const { return QDir(m_dir.path()).entryList(QDir::Files | QDir::System); }
 
 private slots:
@@ -75,10 +71,7 @@ private slots:
     void init()
     {
         QVERIFY(m_dir.isValid());
-        m_paths.ProgramFolder = QDir::toNativeSeparators(m_dir.path());
-        m_paths.IniPath = m_dir.filePath(QStringLiteral("zelbo_udp.ini"));
-        m_paths.BackFilePath = m_dir.filePath(QStringLiteral("Back.txt"));
-        m_paths.IsVersion6OrLater = false;
+        m_paths = testProgramPaths(m_dir.path());
         QFile::remove(m_paths.IniPath);
         QDir::setCurrent(m_startDir);
     }
@@ -258,7 +251,7 @@ private slots:
         if (file != "-") {
             writeIni(QByteArray(file).replace("@SAVE@", Cp932::encode(saveFolder)));
         }
-        const QByteArray before = readIni();
+        const QByteArray before = readTestFile(m_paths.IniPath);
 
         RecordingMessageSink sink;
         SettingsFile settingsFile(m_paths, sink);
@@ -276,9 +269,9 @@ private slots:
                                                m_paths.ProgramFolder +
                                                QStringLiteral(" です\r\n運用に適したﾌｫﾙﾀﾞを再設定してください"));
             ++box;
-            QCOMPARE(readIni(), defaultLine(m_paths.ProgramFolder));
+            QCOMPARE(readTestFile(m_paths.IniPath), defaultLine(m_paths.ProgramFolder));
         } else {
-            QCOMPARE(readIni(), before);
+            QCOMPARE(readTestFile(m_paths.IniPath), before);
         }
         if (folderErrorBox && reason.isEmpty()) {
             QVERIFY(sink.boxes.size() > box);
@@ -369,7 +362,7 @@ private slots:
         edited.SaveFolder = QStringLiteral("C:\\Data");
         settingsFile.WriteSettingsFile(live, edited, nullptr);
         QVERIFY(sink.boxes.isEmpty());
-        QCOMPARE(readIni(), defaultLine(QStringLiteral("C:\\Data")));
+        QCOMPARE(readTestFile(m_paths.IniPath), defaultLine(QStringLiteral("C:\\Data")));
         Settings reread;
         QCOMPARE(settingsFile.ReadSettingsFile(reread), ReadResult::Ok);
         QVERIFY(reread == edited);
@@ -419,7 +412,7 @@ private slots:
                 settingsFile.WriteSettingsFile(live, edited, nullptr);
             }
         }
-        QCOMPARE(readIni(), old);
+        QCOMPARE(readTestFile(m_paths.IniPath), old);
         QCOMPARE(files(), before);
         QCOMPARE(written, !reset);
         QCOMPARE(sink.boxes.size(), reset ? 2 : 1);
@@ -443,13 +436,13 @@ private slots:
         Settings settings;
         QVERIFY(CheckSettings(settings, settingsFile, sink).settingsWritable);
         QCOMPARE(sink.boxes.size(), 1);
-        QCOMPARE(readIni(), defaultLine(m_paths.ProgramFolder));
+        QCOMPARE(readTestFile(m_paths.IniPath), defaultLine(m_paths.ProgramFolder));
 
         Settings edited = settings;
         edited.MailSub = QStringLiteral("売上");
         settingsFile.WriteSettingsFile(settings, edited, nullptr);
         QCOMPARE(sink.boxes.size(), 1);
-        QCOMPARE(readIni(), SettingsFile::formatFile(edited));
+        QCOMPARE(readTestFile(m_paths.IniPath), SettingsFile::formatFile(edited));
         QCOMPARE(files(), before);
     }
 
@@ -470,7 +463,7 @@ private slots:
         QCOMPARE(sink.boxes[0].title, QStringLiteral("File Open Error"));
         QCOMPARE(sink.boxes[0].text, QStringLiteral("INIﾌｧｲﾙ書き込みｵｰﾌﾟﾝｴﾗｰ : Permission denied"));
         QCOMPARE(sink.boxes[1].text, QStringLiteral("INIﾌｧｲﾙ書き込みｴﾗｰ : Permission denied"));
-        QCOMPARE(readIni(), old);
+        QCOMPARE(readTestFile(m_paths.IniPath), old);
         const auto anyWrite = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
         QVERIFY(!(QFile::permissions(m_paths.IniPath) & anyWrite));
         QVERIFY(QFile::setPermissions(m_paths.IniPath, readOnly | QFileDevice::WriteOwner));

@@ -1,15 +1,13 @@
+#include "CommObjects.h"
+
 #include "base/Cp932.h"
 #include "base/ProgramPaths.h"
 #include "config/Settings.h"
 #include "fakes/RecordingMessageSink.h"
 #include "fakes/FakeRunHost.h"
-#include "integration/SimProcess.h"
-#include "link/CommControl.h"
+#include "fakes/TestFiles.h"
 #include "link/LinkTestSupport.h"
-#include "link/UdpLink.h"
-#include "output/DiskRunFiles.h"
-#include "output/UploadOutput.h"
-#include "protocol/Clock.h"
+#include "simulator/SimProcess.h"
 
 #include <QDir>
 #include <QFile>
@@ -45,15 +43,6 @@ QByteArray fileBytes(const QStringList& lines)
     return bytes;
 }
 
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return QByteArrayLiteral("<missing>");
-    }
-    return file.readAll();
-}
-
 } // namespace
 
 class TestTransfer : public QObject
@@ -87,12 +76,9 @@ private:
     Settings m_settings;
     FakeRunHost m_host;
     RecordingMessageSink m_messages;
-    SystemClock m_clock;
     std::unique_ptr<SimProcess> m_sim;
-    std::unique_ptr<UdpLink> m_link;
-    std::unique_ptr<DiskRunFiles> m_files;
-    std::unique_ptr<UploadOutput> m_output;
-    std::unique_ptr<CommControl> m_control;
+    std::unique_ptr<CommObjects> m_comm;
+    CommControl* m_control = nullptr;
 };
 
 void TestTransfer::init()
@@ -101,10 +87,7 @@ void TestTransfer::init()
     QVERIFY(m_dir->isValid());
     m_saveFolder = m_dir->filePath(QStringLiteral("save"));
     QVERIFY(QDir().mkpath(m_saveFolder));
-    m_paths = ProgramPaths();
-    m_paths.ProgramFolder = m_dir->path();
-    m_paths.IniPath = m_dir->filePath(QStringLiteral("zelbo_udp.ini"));
-    m_paths.BackFilePath = m_dir->filePath(QStringLiteral("Back.txt"));
+    m_paths = testProgramPaths(m_dir->path());
 
     m_records = sampleRecords();
     m_recordsPath = m_dir->filePath(QStringLiteral("records.txt"));
@@ -122,34 +105,31 @@ void TestTransfer::init()
     m_settings.TimeAdjust = QStringLiteral("0");
     m_host = FakeRunHost();
     m_messages.boxes.clear();
-    m_sim = std::make_unique<SimProcess>();
+    m_sim = std::make_unique<SimProcess>(QStringLiteral(TERMINAL_SIM_PATH));
 }
 
 void TestTransfer::cleanup()
 {
-    m_control.reset();
-    m_output.reset();
-    m_files.reset();
-    m_link.reset();
+    m_control = nullptr;
+    m_comm.reset();
     m_sim.reset();
     m_dir.reset();
 }
 
 bool TestTransfer::startSim(const QStringList& arguments)
 {
-    const quint16 port = m_sim->start(
-        QStringList{QStringLiteral("--file"), m_recordsPath, QStringLiteral("--name"), QStringLiteral("ORDERS")} +
-        arguments);
+    const quint16 port =
+        m_sim->start(QStringList{QStringLiteral("--exit-after-idle"), QStringLiteral("15"), QStringLiteral("--file"),
+                                 m_recordsPath, QStringLiteral("--name"), QStringLiteral("ORDERS")} +
+                     arguments);
     m_settings.RemotePort = QString::number(port);
     return port != 0;
 }
 
 void TestTransfer::buildObjects()
 {
-    m_link = std::make_unique<UdpLink>(m_host, m_settings);
-    m_files = std::make_unique<DiskRunFiles>(m_paths.BackFilePath);
-    m_output = std::make_unique<UploadOutput>(m_settings, *m_files, m_messages, QStringLiteral("ZELBO_UDP"));
-    m_control = std::make_unique<CommControl>(m_host, *m_link, m_clock, *m_output, *m_files, m_settings);
+    m_comm = std::make_unique<CommObjects>(m_host, m_settings, m_paths, m_messages, QStringLiteral("ZELBO_UDP"));
+    m_control = &m_comm->control();
     m_control->Timer1_Timer();
 }
 
@@ -179,7 +159,7 @@ void TestTransfer::cleanTransfer()
 
     m_control->cmdComm_Click(0);
 
-    QCOMPARE(readFile(uploadPath()), fileBytes(m_records));
+    QCOMPARE(readTestFile(uploadPath()), fileBytes(m_records));
     QCOMPARE(m_host.statusLines().last(), QStringLiteral("ﾚｺｰﾄﾞ受信<14> : 正常終了"));
     QVERIFY(!m_host.running);
     QCOMPARE(m_host.commStates.last(), std::int16_t(0));
@@ -193,7 +173,7 @@ void TestTransfer::cleanTransfer()
     QCOMPARE(received.first().startsWith(QStringLiteral("RECV TW")), timeAdjust == QStringLiteral("1"));
     QCOMPARE(received.count(QStringLiteral("RECV NAK")), 0);
     // The log holds the file-name frame, each record and "END".
-    QCOMPARE(readFile(m_saveFolder + QStringLiteral("/LOG.TXT")).count("\r\n"), 16);
+    QCOMPARE(readTestFile(m_saveFolder + QStringLiteral("/LOG.TXT")).count("\r\n"), 16);
 }
 
 void TestTransfer::faultsStillGiveExactFile_data()
@@ -234,7 +214,7 @@ void TestTransfer::faultsStillGiveExactFile()
 
     m_control->cmdComm_Click(0);
 
-    QCOMPARE(readFile(uploadPath()), fileBytes(m_records));
+    QCOMPARE(readTestFile(uploadPath()), fileBytes(m_records));
     QCOMPARE(m_host.statusLines().last(), QStringLiteral("ﾚｺｰﾄﾞ受信<14> : 正常終了"));
     QVERIFY(m_sim->waitForExit());
     QCOMPARE(m_sim->linesStartingWith(QStringLiteral("RESULT")).size(), 1);
@@ -267,13 +247,13 @@ void TestTransfer::appendsAcrossAutoStartCyclesUntilStop()
     buildObjects(); // the first tick starts the run: AutoStart is 1
 
     QCOMPARE(results, 2);
-    QCOMPARE(readFile(uploadPath()), QByteArray("OLD\r\n") + fileBytes(m_records) + fileBytes(m_records));
+    QCOMPARE(readTestFile(uploadPath()), QByteArray("OLD\r\n") + fileBytes(m_records) + fileBytes(m_records));
     QCOMPARE(m_sim->linesStartingWith(QStringLiteral("RESULT ACK")).size(), 2);
     const QStringList lines = m_host.statusLines();
     QCOMPARE(lines.mid(lines.size() - 3),
              (QStringList{QStringLiteral("ﾚｺｰﾄﾞ受信<14> : 正常終了"), StopText, QStringLiteral("異常終了")}));
     QVERIFY(!m_host.running);
-    QVERIFY(!m_control->isRunActive());
+    QVERIFY(!m_control->Form_Unload());
 }
 
 void TestTransfer::stopDuringReplyWaitEndsWithCan()
@@ -317,7 +297,7 @@ void TestTransfer::remotePortOfLettersIsLinkError()
              qPrintable(lines.first()));
     QCOMPARE(lines.last(), QStringLiteral("異常終了"));
     QCOMPARE(m_host.commStates.last(), std::int16_t(0));
-    QVERIFY(!m_control->isRunActive());
+    QVERIFY(!m_control->Form_Unload());
 }
 
 void TestTransfer::emptyFileOverwritesWithNothing()
@@ -335,7 +315,7 @@ void TestTransfer::emptyFileOverwritesWithNothing()
 
     m_control->cmdComm_Click(0);
 
-    QCOMPARE(readFile(uploadPath()), QByteArray());
+    QCOMPARE(readTestFile(uploadPath()), QByteArray());
     QCOMPARE(m_host.statusLines().last(), QStringLiteral("ﾚｺｰﾄﾞ受信<0> : 正常終了"));
     QVERIFY(m_sim->waitForExit());
     QCOMPARE(m_sim->linesStartingWith(QStringLiteral("RESULT")),

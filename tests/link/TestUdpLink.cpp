@@ -91,7 +91,6 @@ void TestUdpLink::sendsCp932TextWithCarriageReturnFromLocalPort()
 {
     m_link->OpenUDP();
     QCOMPARE(m_host.status, QString());
-    QVERIFY(m_link->isOpen());
 
     m_link->SendText(QStringLiteral("ﾃｽﾄ漢字ABC"));
     QVERIFY(m_peer.waitForReadyRead(2000));
@@ -136,8 +135,10 @@ void TestUdpLink::takesReplyAsSoonAsItArrives()
     QCOMPARE(peerReceive(), QByteArray("VOL\r"));
     QTimer::singleShot(50, this, [this] { peerSend("OK\r"); });
 
+    QElapsedTimer elapsed;
+    elapsed.start();
     QCOMPARE(m_link->WaitReply(), QStringLiteral("OK"));
-    QVERIFY2(m_link->tickCount() < UdpLink::ReplyTimeoutTicks, "the reply must end the wait, not the time-out");
+    QVERIFY2(elapsed.elapsed() < 900, "the reply must end the wait, not the time-out");
     QVERIFY(!m_link->isTicking());
 }
 
@@ -149,16 +150,16 @@ void TestUdpLink::lateReplyStaysUntilNextSend()
     QElapsedTimer elapsed;
     elapsed.start();
     QCOMPARE(m_link->WaitReply(), QString());
-    QCOMPARE(m_link->tickCount(), std::int16_t(100));
     QVERIFY(elapsed.elapsed() >= 900);
     QVERIFY(!m_link->isTicking());
 
     peerSend("LATE\r");
     m_link->pump();
     // Without a send the late reply is returned at once, and it stays in the buffer.
+    elapsed.start();
     QCOMPARE(m_link->WaitReply(), QStringLiteral("LATE"));
-    QCOMPARE(m_link->tickCount(), std::int16_t(0));
     QCOMPARE(m_link->WaitReply(), QStringLiteral("LATE"));
+    QVERIFY(elapsed.elapsed() < 900);
 
     m_link->SendText(QStringLiteral("NAK"));
     QCOMPARE(m_link->receiveBuffer(), QString());
@@ -193,15 +194,18 @@ void TestUdpLink::waitTicksIgnoresReplies()
 {
     m_link->OpenUDP();
     QTimer::singleShot(10, this, [this] { peerSend("OK\r"); });
+    QElapsedTimer elapsed;
+    elapsed.start();
     m_link->WaitTicks(5);
-    QCOMPARE(m_link->tickCount(), std::int16_t(5));
+    QVERIFY(elapsed.elapsed() >= 5 * UdpLink::TickIntervalMs);
     QVERIFY(!m_link->isTicking());
     QCOMPARE(m_link->receiveBuffer(), QStringLiteral("OK"));
 
+    // No ticks to wait: back at once, even without an event to wake the wait.
+    elapsed.start();
     m_link->WaitTicks(0);
-    QCOMPARE(m_link->tickCount(), std::int16_t(0));
     m_link->WaitTicks(-3);
-    QCOMPARE(m_link->tickCount(), std::int16_t(0));
+    QVERIFY(elapsed.elapsed() < 900);
     QVERIFY(!m_link->isTicking());
 }
 
@@ -227,7 +231,6 @@ void TestUdpLink::openTwiceRebindsAndCloseReleasesPort()
     m_link->OpenUDP();
     QCOMPARE(m_host.status, QString());
     QVERIFY(m_host.running);
-    QCOMPARE(m_link->boundPort(), m_localPort);
 
     QUdpSocket rival;
     QVERIFY2(!rival.bind(QHostAddress::Any, m_localPort, QAbstractSocket::DontShareAddress),
@@ -237,7 +240,6 @@ void TestUdpLink::openTwiceRebindsAndCloseReleasesPort()
     QCOMPARE(peerReceive(), QByteArray("ACK\r"));
 
     m_link->CloseUDP();
-    QVERIFY(!m_link->isOpen());
     QVERIFY(rival.bind(QHostAddress::Any, m_localPort, QAbstractSocket::DontShareAddress));
 }
 
@@ -280,10 +282,9 @@ void TestUdpLink::badPortTextsAreLinkErrors()
     m_link->OpenUDP();
     QVERIFY(!m_host.running);
     QVERIFY2(m_host.status.startsWith(QStringLiteral("22") + ErrorMiddle), qPrintable(m_host.status));
-    QCOMPARE(m_link->isOpen(), bound);
-    if (bound) {
-        QCOMPARE(m_link->boundPort(), m_localPort);
-    }
+    // A bad remote port leaves the local port bound; a bad local port binds nothing.
+    QUdpSocket rival;
+    QCOMPARE(!rival.bind(QHostAddress::Any, m_localPort, QAbstractSocket::DontShareAddress), bound);
 
     // The run's closing "CAN" cannot go anywhere: the same error is shown again and nothing is sent.
     m_host.status.clear();

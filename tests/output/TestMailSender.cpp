@@ -1,6 +1,7 @@
 #include "output/MailSender.h"
 
 #include "base/Cp932.h"
+#include "fakes/TestFiles.h"
 #include "output/SmtpServer.h"
 
 #include <QElapsedTimer>
@@ -22,16 +23,6 @@ class TestMailSender : public QObject
 private:
     QTemporaryDir m_dir;
 
-    QString writeFile(const QString& name, const QByteArray& bytes)
-    {
-        const QString path = m_dir.filePath(name);
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size()) {
-            return QString();
-        }
-        return path;
-    }
-
     MailSender::Mail mailTo(const QString& server, const QString& attachment)
     {
         return {QStringLiteral("office@example.com"),
@@ -43,27 +34,6 @@ private:
     }
 
 private slots:
-    void serverUrl_data()
-    {
-        QTest::addColumn<QString>("server");
-        QTest::addColumn<QString>("url");
-        QTest::newRow("host") << QStringLiteral("mail.example.com") << QStringLiteral("smtp://mail.example.com:25");
-        QTest::newRow("host and port") << QStringLiteral(" 10.0.0.5:587 ") << QStringLiteral("smtp://10.0.0.5:587");
-        QTest::newRow("bare ipv6") << QStringLiteral("::1") << QStringLiteral("smtp://[::1]:25");
-        QTest::newRow("bracketed ipv6") << QStringLiteral("[::1]") << QStringLiteral("smtp://[::1]:25");
-        QTest::newRow("bracketed ipv6 and port") << QStringLiteral("[::1]:2525") << QStringLiteral("smtp://[::1]:2525");
-        QTest::newRow("smtp url with login")
-            << QStringLiteral("smtp://u:p@mail.example.com:587") << QStringLiteral("smtp://u:p@mail.example.com:587");
-        QTest::newRow("smtps url") << QStringLiteral("SMTPS://mail.example.com")
-                                   << QStringLiteral("SMTPS://mail.example.com");
-    }
-    void serverUrl()
-    {
-        QFETCH(QString, server);
-        QFETCH(QString, url);
-        QCOMPARE(MailSender::serverUrl(server), url);
-    }
-
     void delivered_data()
     {
         QTest::addColumn<QString>("subject");
@@ -90,7 +60,7 @@ private slots:
         QVERIFY(server.port() != 0);
         // cp932 with a 0x5C trail byte, half-width katakana, CR LF, a lone LF and a NUL: all must arrive unchanged.
         const QByteArray bytes = Cp932::encode(QStringLiteral("表示,ｱｲｳ,001\r\n漢字,2\n")) + QByteArray("x\0y\r\n", 5);
-        const QString path = writeFile(fileName, bytes);
+        const QString path = writeTestFile(m_dir.path(), fileName, bytes);
         QVERIFY(!path.isEmpty());
 
         MailSender sender;
@@ -120,7 +90,7 @@ private slots:
     {
         SmtpServer server(QStringLiteral("auth"));
         QVERIFY(server.port() != 0);
-        const QString path = writeFile(QStringLiteral("AUTH.txt"), QByteArray("1,2\r\n"));
+        const QString path = writeTestFile(m_dir.path(), QStringLiteral("AUTH.txt"), QByteArray("1,2\r\n"));
         MailSender sender;
         sender.setTimeouts(2s, 5s);
         QString mailError;
@@ -170,8 +140,9 @@ private slots:
             QVERIFY(probe.listen(QHostAddress::LocalHost));
             server = QStringLiteral("127.0.0.1:") + QString::number(probe.serverPort());
         }
-        const QString path = detail == QLatin1String("NOFILE.txt") ? m_dir.filePath(detail)
-                                                                   : writeFile(QStringLiteral("F.txt"), "a\r\n");
+        const QString path = detail == QLatin1String("NOFILE.txt")
+                                 ? m_dir.filePath(detail)
+                                 : writeTestFile(m_dir.path(), QStringLiteral("F.txt"), "a\r\n");
 
         MailSender sender;
         sender.setTimeouts(1s, 2s);
@@ -205,7 +176,7 @@ private slots:
         QFETCH(bool, accepted);
         SmtpServer server(mode);
         QVERIFY(server.port() != 0);
-        const QString path = writeFile(QStringLiteral("M.txt"), "a\r\n");
+        const QString path = writeTestFile(m_dir.path(), QStringLiteral("M.txt"), "a\r\n");
         MailSender sender;
         sender.setTimeouts(1s, 3s);
         QString mailError;
@@ -225,7 +196,7 @@ private slots:
     {
         SmtpServer server(QStringLiteral("silent"));
         QVERIFY(server.port() != 0);
-        const QString path = writeFile(QStringLiteral("E.txt"), "a\r\n");
+        const QString path = writeTestFile(m_dir.path(), QStringLiteral("E.txt"), "a\r\n");
         int ticks = 0;
         QTimer timer;
         timer.setInterval(50);

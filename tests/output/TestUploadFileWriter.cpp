@@ -3,6 +3,7 @@
 #include "base/Cp932.h"
 #include "fakes/FileFaults.h"
 #include "fakes/RecordingMessageSink.h"
+#include "fakes/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -59,18 +60,11 @@ private:
 
     QString put(const QString& name, const QByteArray& bytes)
     {
-        const QString path = m_dir.filePath(name);
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size()) {
-            qFatal("cannot prepare %s", qPrintable(path));
+        const QString path = writeTestFile(m_dir.path(), name, bytes);
+        if (path.isEmpty()) {
+            qFatal("cannot prepare %s", qPrintable(name));
         }
         return path;
-    }
-
-    static QByteArray contents(const QString& path)
-    {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
     }
 
 private slots:
@@ -184,7 +178,7 @@ private slots:
         QVERIFY(writer.write(stagingPath, uploadPath, std::int16_t(overWrite), flags));
         QVERIFY(messages.boxes.isEmpty());
         QVERIFY(QFile::exists(uploadPath));
-        QCOMPARE(contents(uploadPath), expected);
+        QCOMPARE(readTestFile(uploadPath), expected);
     }
 
 #ifndef Q_OS_WIN // POSIX file-system faults (size limit, FIFOs, devices, permission bits)
@@ -249,8 +243,8 @@ private slots:
         QCOMPARE(messages.boxes[0].title, Title);
         QCOMPARE(messages.boxes[0].icon, MessageIcon::None);
         // Nothing the writer could not produce replaces what the folder already held.
-        QCOMPARE(contents(m_dir.filePath(QStringLiteral("UP.txt"))), QByteArray("old\r\n"));
-        QCOMPARE(contents(m_dir.filePath(QStringLiteral("Back.txt"))), QByteArray("a,b\r\n"));
+        QCOMPARE(readTestFile(m_dir.filePath(QStringLiteral("UP.txt"))), QByteArray("old\r\n"));
+        QCOMPARE(readTestFile(m_dir.filePath(QStringLiteral("Back.txt"))), QByteArray("a,b\r\n"));
     }
 
     // A disk that fills up while the file is written: a file-size limit stands in for it (works as root too).
@@ -306,11 +300,11 @@ private slots:
         QCOMPARE(messages.boxes.size(), 1);
         QCOMPARE(messages.boxes[0].text, QStringLiteral("File too large「") + uploadPath + QStringLiteral("」"));
         QCOMPARE(QDir(save.path()).entryList(QDir::Files), before);
-        QCOMPARE(contents(uploadPath), existing.isNull() ? QByteArray("<missing>") : existing);
+        QCOMPARE(readTestFile(uploadPath), existing.isNull() ? QByteArray("<missing>") : existing);
 
         // The same folder takes the whole file once there is room.
         QVERIFY(writer.write(stagingPath, uploadPath, std::int16_t(overWrite), keep({1})));
-        QCOMPARE(contents(uploadPath), (overWrite == 1 ? QByteArray() : existing) + produced);
+        QCOMPARE(readTestFile(uploadPath), (overWrite == 1 ? QByteArray() : existing) + produced);
         QCOMPARE(QDir(save.path()).entryList(QDir::Files), QStringList{QStringLiteral("UP.txt")});
     }
 #endif

@@ -3,6 +3,7 @@
 #include "config/Settings.h"
 #include "fakes/RecordingMessageSink.h"
 #include "output/DiskRunFiles.h"
+#include "fakes/TestFiles.h"
 #include "output/SmtpServer.h"
 
 #include <QJsonArray>
@@ -17,12 +18,6 @@ class TestUploadOutput : public QObject
 
 private:
     QTemporaryDir m_dir;
-
-    static QByteArray contents(const QString& path)
-    {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-    }
 
 private slots:
     void readsLiveSettingsAtEachCall()
@@ -41,12 +36,12 @@ private slots:
         const QString upload = m_dir.filePath(QStringLiteral("UP.txt"));
 
         QVERIFY(output.WriteUploadFile(upload));
-        QCOMPARE(contents(upload), QByteArray("a,b,c\r\n"));
+        QCOMPARE(readTestFile(upload), QByteArray("a,b,c\r\n"));
         settings.OverWrite = 0;
         settings.FieldSelect.fill(0);
         settings.FieldSelect[2] = 1;
         QVERIFY(output.WriteUploadFile(upload));
-        QCOMPARE(contents(upload), QByteArray("a,b,c\r\nc\r\n"));
+        QCOMPARE(readTestFile(upload), QByteArray("a,b,c\r\nc\r\n"));
         QVERIFY(messages.boxes.isEmpty());
 
         QVERIFY(QFile::remove(files.stagingPath()));

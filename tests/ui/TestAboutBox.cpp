@@ -89,7 +89,9 @@ private slots:
     {
         QFETCH(QString, version);
         QFETCH(QString, expected);
-        QCOMPARE(frmAbout::versionText(version), expected);
+        QCoreApplication::setApplicationVersion(version);
+        m_box = frmAbout::open(m_main.get());
+        QCOMPARE(text("lblVersion"), expected);
     }
 
     void everyWayOfClosingGivesTheMainWindowBack_data()

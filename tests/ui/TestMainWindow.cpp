@@ -1,6 +1,9 @@
+#include "CommObjects.h"
+
 #include "base/Cp932.h"
 #include "config/SettingsFile.h"
 #include "fakes/RecordingMessageSink.h"
+#include "fakes/TestFiles.h"
 #include "ui/MainWindow.h"
 #include "ui/UiFont.h"
 
@@ -27,6 +30,7 @@ private:
     RecordingMessageSink m_sink;
     std::unique_ptr<SettingsFile> m_file;
     std::unique_ptr<MainWindow> m_window;
+    std::unique_ptr<CommObjects> m_comm;
     QString m_startDir;
 
     template <typename T> T* child(const char* name) const
@@ -58,6 +62,12 @@ private:
         m_window = std::make_unique<MainWindow>(m_settings, m_paths, *m_file, m_sink);
         QVERIFY(m_window->Form_Load());
     }
+    // Start, Stop and close go to CommControl as in the program.
+    void connectComm()
+    {
+        m_comm = std::make_unique<CommObjects>(*m_window, m_settings, m_paths, m_sink, QStringLiteral("ZELBO_UDP"));
+        m_comm->connectWindow(*m_window);
+    }
 
 private slots:
     void initTestCase() { m_startDir = QDir::currentPath(); }
@@ -66,13 +76,11 @@ private slots:
     {
         QDir::setCurrent(m_startDir);
         QVERIFY(m_dir.isValid());
-        m_paths.ProgramFolder = QDir::toNativeSeparators(m_dir.path());
-        m_paths.IniPath = m_dir.filePath(QStringLiteral("zelbo_udp.ini"));
-        m_paths.BackFilePath = m_dir.filePath(QStringLiteral("Back.txt"));
-        m_paths.IsVersion6OrLater = false;
+        m_paths = testProgramPaths(m_dir.path());
         QFile::remove(m_paths.IniPath);
         m_sink.boxes.clear();
         m_settings = Settings();
+        m_comm.reset();
         m_window.reset();
     }
 
@@ -141,6 +149,7 @@ private slots:
     void aFullStatusBoxShowsItsNewestLines()
     {
         makeWindow(SettingsFile::formatFile(SettingsFile::defaults(m_paths.ProgramFolder)));
+        connectComm();
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
         m_window->setRunning(true);
@@ -263,6 +272,7 @@ private slots:
     void closeDuringARunActsAsStop()
     {
         makeWindow(SettingsFile::formatFile(SettingsFile::defaults(m_paths.ProgramFolder)));
+        connectComm();
         m_window->show();
         m_window->setRunning(true);
         m_window->SetCommState(1);

@@ -1,5 +1,6 @@
 #pragma once
-// terminal_sim as a child process on 127.0.0.1: started with a free port, its output collected line by line.
+// terminal_sim as a child process on 127.0.0.1, for the integration tests and the benchmarks: started with a free
+// port, its output collected line by line.
 
 #include <QProcess>
 #include <QString>
@@ -10,7 +11,7 @@
 class SimProcess
 {
 public:
-    SimProcess() = default;
+    explicit SimProcess(const QString& program) { m_process.setProgram(program); }
     ~SimProcess()
     {
         if (m_process.state() != QProcess::NotRunning) {
@@ -21,16 +22,13 @@ public:
     SimProcess(const SimProcess&) = delete;
     SimProcess& operator=(const SimProcess&) = delete;
 
-    // Starts the simulator on 127.0.0.1 port 0 and returns the port it printed; 0 on failure.
+    // Starts the simulator on 127.0.0.1 port 0 with further arguments and returns the port it printed; 0 on failure.
     quint16 start(const QStringList& arguments)
     {
         QObject::connect(&m_process, &QProcess::readyReadStandardOutput, [this] { readLines(); });
         // The last lines may come with the exit (seen under Wine); read them then too.
         QObject::connect(&m_process, &QProcess::finished, [this] { readLines(); });
-        m_process.setProgram(QStringLiteral(TERMINAL_SIM_PATH));
-        m_process.setArguments(QStringList{QStringLiteral("--bind"), QStringLiteral("127.0.0.1:0"),
-                                           QStringLiteral("--exit-after-idle"), QStringLiteral("15")} +
-                               arguments);
+        m_process.setArguments(QStringList{QStringLiteral("--bind"), QStringLiteral("127.0.0.1:0")} + arguments);
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_process.start();
         if (!m_process.waitForStarted(5000)) {

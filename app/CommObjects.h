@@ -1,0 +1,35 @@
+#pragma once
+// The objects behind Start, Stop and the first tick, wired around a RunHost as the program wires them: the UDP link,
+// the clock, the upload output, the run files and CommControl. main() builds them here, and so do the benchmark and
+// the tests that drive the real program.
+
+#include "link/CommControl.h"
+#include "link/UdpLink.h"
+#include "output/DiskRunFiles.h"
+#include "output/UploadOutput.h"
+#include "protocol/Clock.h"
+
+class MainWindow;
+class MessageSink;
+struct ProgramPaths;
+struct Settings;
+
+class CommObjects
+{
+public:
+    // title heads the output's message boxes.
+    CommObjects(RunHost& host, const Settings& settings, const ProgramPaths& paths, MessageSink& messages,
+                const QString& title);
+
+    CommControl& control() { return m_control; }
+    // Hands the window's Start, Stop, first tick and close request to CommControl, which closes the window later when
+    // a close had to wait for a stopped run to return.
+    void connectWindow(MainWindow& window);
+
+private:
+    UdpLink m_link;
+    SystemClock m_clock;
+    DiskRunFiles m_files;
+    UploadOutput m_output;
+    CommControl m_control;
+};
