@@ -11,7 +11,8 @@ UploadOutput::UploadOutput(const Settings& settings, const ProgramPaths& paths, 
 
 bool UploadOutput::WriteUploadFile(const QString& uploadPath)
 {
-    return m_writer.write(m_paths.BackFilePath, uploadPath, m_settings.OverWrite, m_settings.FieldSelect);
+    return m_writer.write(m_paths.BackFilePath, uploadPath, m_settings.OverWrite, m_settings.FieldSelect,
+                          m_settings.SendMail == 1);
 }
 
 bool UploadOutput::SendByMail(const QString& uploadPath, QString& mailError)
@@ -20,7 +21,19 @@ bool UploadOutput::SendByMail(const QString& uploadPath, QString& mailError)
     const MailSender::Mail mail{
         m_settings.MailAddress, m_settings.FromMailAddress, m_settings.MailSub, QString(), uploadPath,
         m_settings.MailServer};
-    return m_mailer.send(mail, mailError);
+    if (!m_mailer.send(mail, mailError)) {
+        return false;
+    }
+    m_writer.keepAppend();
+    return true;
+}
+
+std::optional<FileError> UploadOutput::UndoUploadFile()
+{
+    if (const auto error = m_writer.undoAppend()) {
+        return FileError{error->number, error->description};
+    }
+    return std::nullopt;
 }
 
 void UploadOutput::setMailTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds total)
