@@ -189,7 +189,7 @@ std::optional<SystemError> SafeFile::openReplacement()
 
 std::optional<SystemError> SafeFile::write(const char* data, qint64 size)
 {
-    if (m_state == State::Closed) {
+    if (m_state == State::Closed || m_state == State::Prepared) {
         return SystemError::fromErrno(EBADF);
     }
     if (auto error = writeAll(m_fd, data, size)) {
@@ -204,6 +204,12 @@ std::optional<SystemError> SafeFile::commit()
 {
     if (m_state == State::Closed) {
         return SystemError::fromErrno(EBADF);
+    }
+    if (m_state == State::Prepared) {
+        // On disk since prepare(): a failing close cannot take it back.
+        closeDescriptor(m_fd);
+        reset();
+        return std::nullopt;
     }
     std::optional<SystemError> error;
     if (m_state == State::Temporary) {
@@ -239,14 +245,38 @@ std::optional<SystemError> SafeFile::commit()
     return created ? syncFolderOf(m_target) : std::nullopt;
 }
 
-void SafeFile::rollback()
+std::optional<SystemError> SafeFile::prepare()
 {
-    // Best effort: the failure that led here is the one reported.
+    if (m_state != State::Appending) {
+        return SystemError::fromErrno(EBADF);
+    }
+    auto error = syncDescriptor(m_fd);
+    if (!error && m_created) {
+        error = syncFolderOf(m_target);
+    }
+    if (error) {
+        rollback();
+        return error;
+    }
+    m_state = State::Prepared;
+    return std::nullopt;
+}
+
+std::optional<SystemError> SafeFile::rollback()
+{
+    std::optional<SystemError> error;
     if (m_state == State::Temporary) {
         if (m_fd >= 0) {
             closeDescriptor(m_fd);
         }
         removeFile(m_temporaryPath);
+    } else if (m_state == State::Prepared) {
+        // Others may have read it meanwhile: a file open() created is emptied on disk before it is removed, so one
+        // that cannot be removed holds nothing of this write either.
+        error = cutBack();
+        if (!error && m_created) {
+            removeFile(m_target);
+        }
     } else if (m_state != State::Closed && m_created) {
         abandon();
     } else if (m_state == State::InPlace) {
@@ -256,11 +286,20 @@ void SafeFile::rollback()
         syncDescriptor(m_fd);
         closeDescriptor(m_fd);
     } else if (m_state == State::Appending) {
-        truncateTo(m_fd, m_oldLength);
-        syncDescriptor(m_fd);
-        closeDescriptor(m_fd);
+        error = cutBack();
     }
     reset();
+    return error;
+}
+
+std::optional<SystemError> SafeFile::cutBack()
+{
+    auto error = truncateTo(m_fd, m_oldLength);
+    if (const auto notSynced = syncDescriptor(m_fd); !error) {
+        error = notSynced;
+    }
+    closeDescriptor(m_fd);
+    return error;
 }
 
 std::optional<SystemError> SafeFile::openRegular(QFile& file, const QString& path, QIODevice::OpenMode mode)

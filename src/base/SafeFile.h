@@ -34,8 +34,13 @@ public:
     [[nodiscard]] std::optional<SystemError> write(const char* data, qint64 size);
     // Syncs the new content to disk and, when replacing, puts it in the old file's place.
     [[nodiscard]] std::optional<SystemError> commit();
-    // Gives up an open write: the file goes back to what it was before open().
-    void rollback();
+    // Append only, for a caller that learns only later whether the new content may stay: syncs it to disk as commit()
+    // does but keeps the file open, so that rollback() can still take it back; commit() then only closes it. After a
+    // failure the file is as it was before open().
+    [[nodiscard]] std::optional<SystemError> prepare();
+    // Gives up an open write: the file goes back to what it was before open(). Returns why an appended file could not
+    // be cut back; the other ways back are best effort, as the failure that led to them is the one reported.
+    std::optional<SystemError> rollback();
 
     // Opens path into file, refusing folders, FIFOs and devices. mode is ReadOnly, or WriteOnly with Truncate or
     // Append (the file is created when missing); Unbuffered is passed on. A file without any write permission is not
@@ -52,11 +57,14 @@ private:
         Temporary,
         InPlace,
         Appending,
+        Prepared, // appended and synced, still open
     };
 
     std::optional<SystemError> openReplacement();
     // Closes the file and removes it when open() created it.
     void abandon();
+    // Truncates an appended file to its old length, syncs and closes it.
+    std::optional<SystemError> cutBack();
     void reset();
 
     QString m_path;

@@ -67,8 +67,9 @@ UploadFileWriter::UploadFileWriter(MessageSink& messages, const QString& title) 
 }
 
 bool UploadFileWriter::write(const QString& stagingPath, const QString& uploadPath, std::int16_t overWrite,
-                             const FieldFlags& fieldSelect)
+                             const FieldFlags& fieldSelect, bool holdAppend)
 {
+    m_heldAppend.reset();
     // The staging file is opened first, so that a missing one cannot empty an upload file in overwrite mode.
     QFile staging;
     if (const auto error = SafeFile::openRegular(staging, stagingPath, QIODevice::ReadOnly | QIODevice::Unbuffered)) {
@@ -79,7 +80,8 @@ bool UploadFileWriter::write(const QString& stagingPath, const QString& uploadPa
     if (SafeFile::isSameFile(staging, uploadPath)) {
         return fail(QStringLiteral("ｱｯﾌﾟﾛｰﾄﾞﾌｧｲﾙと作業ﾌｧｲﾙが同じﾌｧｲﾙです"), uploadPath);
     }
-    SafeFile upload(uploadPath);
+    auto uploadFile = std::make_unique<SafeFile>(uploadPath);
+    SafeFile& upload = *uploadFile;
     if (const auto error = upload.open(overWrite == 1 ? SafeFile::Mode::Replace : SafeFile::Mode::Append)) {
         return fail(error->description, uploadPath);
     }
@@ -154,10 +156,36 @@ bool UploadFileWriter::write(const QString& stagingPath, const QString& uploadPa
     if (!flush()) {
         return false;
     }
+    if (holdAppend && overWrite != 1) {
+        if (const auto error = upload.prepare()) {
+            return fail(error->description, uploadPath);
+        }
+        m_heldAppend = std::move(uploadFile);
+        return true;
+    }
     if (const auto error = upload.commit()) {
         return fail(error->description, uploadPath);
     }
     return true;
+}
+
+void UploadFileWriter::keepAppend()
+{
+    if (m_heldAppend) {
+        // Already on disk: closing cannot fail in a way that loses it.
+        (void)m_heldAppend->commit();
+        m_heldAppend.reset();
+    }
+}
+
+std::optional<SystemError> UploadFileWriter::undoAppend()
+{
+    if (!m_heldAppend) {
+        return std::nullopt;
+    }
+    auto error = m_heldAppend->rollback();
+    m_heldAppend.reset();
+    return error;
 }
 
 void UploadFileWriter::appendSelectedFields(std::string_view line, const FieldFlags& fieldSelect, QByteArray& out)

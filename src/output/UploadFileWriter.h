@@ -2,6 +2,7 @@
 // Builds the upload file from the staging file, keeping the selected fields F1-F20 of every line.
 // Works on cp932 bytes (a "," is never part of a double-byte character); reports through MessageSink, no widgets.
 
+#include "base/SafeFile.h"
 #include "config/Settings.h"
 
 #include <QByteArray>
@@ -9,6 +10,8 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string_view>
 
 class MessageSink;
@@ -25,8 +28,16 @@ public:
     // acknowledged. On failure the upload file is as it was (the terminal sends the file again after "CAN", which must
     // neither merge with a torn line nor have lost an earlier file), a message box has been shown and the result is
     // false.
+    // holdAppend, in append mode: the new lines are on disk when this returns true but stay undoable until keepAppend()
+    // or undoAppend(), for a caller that learns only afterwards whether the terminal is told "ACK". A held append
+    // still undecided at the next write() or at destruction is taken back.
     bool write(const QString& stagingPath, const QString& uploadPath, std::int16_t overWrite,
-               const FieldFlags& fieldSelect);
+               const FieldFlags& fieldSelect, bool holdAppend = false);
+    // The held lines stay.
+    void keepAppend();
+    // Cuts the upload file back to its length before the held write, on disk; a file that write created is removed.
+    // Nothing to do when no append is held.
+    [[nodiscard]] std::optional<SystemError> undoAppend();
 
     // Appends the kept fields of one line (given without its line end), joined by ",". Fields the line has are written
     // even when empty; fields it does not have are not, so no trailing "," is invented.
@@ -37,4 +48,5 @@ private:
 
     MessageSink& m_messages;
     QString m_title;
+    std::unique_ptr<SafeFile> m_heldAppend;
 };

@@ -11,7 +11,8 @@ UploadOutput::UploadOutput(const Settings& settings, const DiskRunFiles& staging
 
 bool UploadOutput::WriteUploadFile(const QString& uploadPath)
 {
-    return m_writer.write(m_staging.stagingPath(), uploadPath, m_settings.OverWrite, m_settings.FieldSelect);
+    return m_writer.write(m_staging.stagingPath(), uploadPath, m_settings.OverWrite, m_settings.FieldSelect,
+                          m_settings.SendMail == 1);
 }
 
 bool UploadOutput::SendByMail(const QString& uploadPath, QString& mailError)
@@ -20,7 +21,16 @@ bool UploadOutput::SendByMail(const QString& uploadPath, QString& mailError)
     const MailSender::Mail mail{
         m_settings.MailAddress, m_settings.FromMailAddress, m_settings.MailSub, QString(), uploadPath,
         m_settings.MailServer};
-    return m_mailer.send(mail, mailError);
+    if (!m_mailer.send(mail, mailError)) {
+        return false;
+    }
+    m_writer.keepAppend();
+    return true;
+}
+
+std::optional<SystemError> UploadOutput::UndoUploadFile()
+{
+    return m_writer.undoAppend();
 }
 
 void UploadOutput::setMailTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds total)

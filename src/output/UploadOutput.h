@@ -1,6 +1,7 @@
 #pragma once
 // The run engine's Output: writes the upload file from the run's staging file and mails it, reading the live settings
-// at every call. Knows nothing of the run itself; message boxes go through MessageSink.
+// at every call. With mailing on, an appended upload file stays undoable until the mail is accepted or UndoUploadFile
+// takes it back. Knows nothing of the run itself; message boxes go through MessageSink.
 
 #include "output/MailSender.h"
 #include "output/UploadFileWriter.h"
@@ -18,6 +19,7 @@ public:
 
     bool WriteUploadFile(const QString& uploadPath) override;
     bool SendByMail(const QString& uploadPath, QString& mailError) override;
+    std::optional<SystemError> UndoUploadFile() override;
 
     // Tests shorten the bounds; the program keeps the defaults.
     void setMailTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds total);

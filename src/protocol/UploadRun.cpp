@@ -295,6 +295,10 @@ UploadRun::Phase UploadRun::endOfCycle()
                 m_host.ShowStatus(1, CompletedStatusText(m_announcedCount));
             } else {
                 m_host.ShowStatus(1, m_settings.MailAddress + QStringLiteral("宛 ﾒｰﾙ登録失敗:") + m_mailError);
+                // After "CAN" the terminal sends the same records again; left appended, they would be stored twice.
+                if (const auto error = m_output.UndoUploadFile()) {
+                    m_host.ShowStatus(1, FileErrorText(QStringLiteral("<UploadFile> "), *error));
+                }
                 send(QStringLiteral("CAN"));
                 m_host.ShowStatus(1, FailedText);
             }

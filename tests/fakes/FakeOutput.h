@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 class FakeOutput : public Output
 {
@@ -27,11 +28,17 @@ public:
         }
         return mailResult;
     }
+    std::optional<SystemError> UndoUploadFile() override
+    {
+        record(QStringLiteral("UndoUploadFile"));
+        return undoError;
+    }
 
     bool writeResult = true;
     std::function<bool(const QString&)> writer;
     bool mailResult = true;
     QString mailErrorText = QStringLiteral("10061 接続できません。ZelboMail");
+    std::optional<SystemError> undoError;
 
     QStringList writeCalls;
     QStringList mailCalls;

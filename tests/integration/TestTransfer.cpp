@@ -7,6 +7,7 @@
 #include "fakes/FakeRunHost.h"
 #include "fakes/TestFiles.h"
 #include "link/LinkTestSupport.h"
+#include "output/SmtpServer.h"
 #include "simulator/SimProcess.h"
 
 #include <QDir>
@@ -58,6 +59,8 @@ private slots:
     void faultsStillGiveExactFile_data();
     void faultsStillGiveExactFile();
     void appendsAcrossAutoStartCyclesUntilStop();
+    void refusedMailStoresNothingTwice_data();
+    void refusedMailStoresNothingTwice();
     void stopDuringReplyWaitEndsWithCan();
     void remotePortOfLettersIsLinkError();
     void emptyFileOverwritesWithNothing();
@@ -254,6 +257,58 @@ void TestTransfer::appendsAcrossAutoStartCyclesUntilStop()
              (QStringList{QStringLiteral("ﾚｺｰﾄﾞ受信<14> : 正常終了"), StopText, QStringLiteral("異常終了")}));
     QVERIFY(!m_host.running);
     QVERIFY(!m_control->Form_Unload());
+}
+
+void TestTransfer::refusedMailStoresNothingTwice_data()
+{
+    QTest::addColumn<int>("overWrite");
+    QTest::addColumn<bool>("fileBefore");
+
+    QTest::newRow("append: the old lines alone") << 0 << true;
+    QTest::newRow("append, no file before: none after") << 0 << false;
+    QTest::newRow("overwrite: the records once") << 1 << true;
+}
+
+void TestTransfer::refusedMailStoresNothingTwice()
+{
+    QFETCH(int, overWrite);
+    QFETCH(bool, fileBefore);
+    const QByteArray old = Cp932::encode(QStringLiteral("旧001,ｱｲｳ\r\n旧002,ｴｵ\r\n"));
+    if (fileBefore) {
+        QFile existing(uploadPath());
+        QVERIFY(existing.open(QIODevice::WriteOnly));
+        QVERIFY(existing.write(old) == old.size());
+        existing.close();
+    }
+    SmtpServer server(QStringLiteral("reject"));
+    QVERIFY(server.port() != 0);
+    m_settings.OverWrite = static_cast<std::int16_t>(overWrite);
+    m_settings.SendMail = 1;
+    m_settings.MailAddress = QStringLiteral("to@example.com");
+    m_settings.FromMailAddress = QStringLiteral("from@example.com");
+    m_settings.MailServer = server.address();
+    // The terminal keeps its data after "CAN" and sends the same file again.
+    QVERIFY(startSim({QStringLiteral("--cycles"), QStringLiteral("2")}));
+    buildObjects();
+
+    QByteArray expected;
+    if (overWrite == 1) {
+        expected = fileBytes(m_records);
+    } else {
+        expected = fileBefore ? old : QByteArrayLiteral("<missing>");
+    }
+    for (int cycle = 1; cycle <= 2; ++cycle) {
+        m_control->cmdComm_Click(0);
+
+        QCOMPARE(readTestFile(uploadPath()), expected);
+        const QStringList lines = m_host.statusLines();
+        QVERIFY2(lines.size() >= 2 &&
+                     lines[lines.size() - 2].startsWith(QStringLiteral("to@example.com宛 ﾒｰﾙ登録失敗:")),
+                 qPrintable(lines.join(u'\n')));
+        QCOMPARE(lines.last(), QStringLiteral("異常終了"));
+        QTRY_COMPARE(m_sim->linesStartingWith(QStringLiteral("RESULT CAN records=14 ")).size(), cycle);
+    }
+    QVERIFY(m_messages.boxes.isEmpty());
 }
 
 void TestTransfer::stopDuringReplyWaitEndsWithCan()

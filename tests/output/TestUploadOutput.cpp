@@ -2,8 +2,8 @@
 
 #include "config/Settings.h"
 #include "fakes/RecordingMessageSink.h"
-#include "output/DiskRunFiles.h"
 #include "fakes/TestFiles.h"
+#include "output/DiskRunFiles.h"
 #include "output/SmtpServer.h"
 
 #include <QJsonArray>
@@ -49,7 +49,9 @@ private slots:
         QCOMPARE(messages.boxes.size(), 1);
         QCOMPARE(messages.boxes[0].title, QStringLiteral("ZELBO_UDP"));
 
-        // The mail carries the recipient, sender, subject and server of the settings as they are now.
+        // The mail carries the recipient, sender, subject and server of the settings as they are now, and the lines
+        // just appended; once it is accepted they stay.
+        QVERIFY(!writeTestFile(m_dir.path(), QStringLiteral("Back.txt"), "a,b,c\r\n").isEmpty());
         SmtpServer server(QStringLiteral("accept"));
         QVERIFY(server.port() != 0);
         settings.SendMail = 1;
@@ -58,13 +60,16 @@ private slots:
         settings.MailSub = QStringLiteral("棚卸");
         settings.MailServer = server.address();
         output.setMailTimeouts(2s, 10s);
+        QVERIFY(output.WriteUploadFile(upload));
         QString mailError;
         QVERIFY2(output.SendByMail(upload, mailError), qPrintable(mailError));
         const QJsonObject got = server.message(1);
         QCOMPARE(got.value(QLatin1String("rcpt_tos")).toArray(), QJsonArray({QStringLiteral("to@example.com")}));
         QCOMPARE(got.value(QLatin1String("mail_from")).toString(), QStringLiteral("from@example.com"));
         QCOMPARE(got.value(QLatin1String("subject")).toString(), QStringLiteral("棚卸"));
-        QCOMPARE(server.read(1, QStringLiteral("attachment-0")), QByteArray("a,b,c\r\nc\r\n"));
+        QCOMPARE(server.read(1, QStringLiteral("attachment-0")), QByteArray("a,b,c\r\nc\r\nc\r\n"));
+        QVERIFY(!output.UndoUploadFile());
+        QCOMPARE(readTestFile(upload), QByteArray("a,b,c\r\nc\r\nc\r\n"));
     }
 };
 

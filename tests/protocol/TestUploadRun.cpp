@@ -492,39 +492,57 @@ private slots:
         QTest::addColumn<int>("sendMail");
         QTest::addColumn<bool>("written");
         QTest::addColumn<bool>("mailed");
+        QTest::addColumn<bool>("undoFails");
         QTest::addColumn<QStringList>("tail");
 
         const QString write = QStringLiteral("WriteUploadFile ");
         const QString mail = QStringLiteral("SendByMail ");
-        QTest::newRow("stored") << 0 << true << true
+        const QString refused =
+            QStringLiteral("status1 office@example.com宛 ﾒｰﾙ登録失敗:10061 接続できません。ZelboMail");
+        const QString undo = QStringLiteral("UndoUploadFile");
+        QTest::newRow("stored") << 0 << true << true << false
                                 << QStringList{write, QStringLiteral("> ACK"), QStringLiteral("status1 ") + done(1)};
-        QTest::newRow("stored and mailed") << 1 << true << true
+        QTest::newRow("stored and mailed") << 1 << true << true << false
                                            << QStringList{write,
                                                           mail,
                                                           QStringLiteral("status1 office@example.com宛 ﾒｰﾙ登録完了"),
                                                           QStringLiteral("beep"),
                                                           QStringLiteral("> ACK"),
                                                           QStringLiteral("status1 ") + done(1)};
+        // The appended lines are taken back before "CAN"; a failure to do so is shown like other file errors.
         QTest::newRow("mail refused")
-            << 1 << true << false
-            << QStringList{write, mail,
-                           QStringLiteral("status1 office@example.com宛 ﾒｰﾙ登録失敗:10061 接続できません。ZelboMail"),
-                           QStringLiteral("> CAN"), QStringLiteral("status1 ") + Failed};
+            << 1 << true << false << false
+            << QStringList{write, mail, refused, undo, QStringLiteral("> CAN"), QStringLiteral("status1 ") + Failed};
+        QTest::newRow("mail refused, not taken back")
+            << 1 << true << false << true
+            << QStringList{write,
+                           mail,
+                           refused,
+                           undo,
+                           QStringLiteral("status1 <UploadFile>  5:Input/output error"),
+                           QStringLiteral("> CAN"),
+                           QStringLiteral("status1 ") + Failed};
         QTest::newRow("writer failed, no mail")
-            << 1 << false << true << QStringList{write, QStringLiteral("> CAN"), QStringLiteral("status1 ") + Failed};
+            << 1 << false << true << false
+            << QStringList{write, QStringLiteral("> CAN"), QStringLiteral("status1 ") + Failed};
         QTest::newRow("mail flag not exactly 1")
-            << -1 << true << true << QStringList{write, QStringLiteral("> ACK"), QStringLiteral("status1 ") + done(1)};
+            << -1 << true << true << false
+            << QStringList{write, QStringLiteral("> ACK"), QStringLiteral("status1 ") + done(1)};
     }
     void endOfCycle()
     {
         QFETCH(int, sendMail);
         QFETCH(bool, written);
         QFETCH(bool, mailed);
+        QFETCH(bool, undoFails);
         QFETCH(QStringList, tail);
         Rig rig;
         rig.settings.SendMail = static_cast<std::int16_t>(sendMail);
         rig.output.writeResult = written;
         rig.output.mailResult = mailed;
+        if (undoFails) {
+            rig.output.undoError = SystemError{5, QStringLiteral("Input/output error")};
+        }
         rig.play(opening(1) + records(0, 0) + QStringList{QStringLiteral("< END"), tail.at(tail.size() - 2)});
         rig.run();
         QVERIFY2(rig.link.ok(), qPrintable(rig.failures()));
@@ -539,7 +557,7 @@ private slots:
         const QStringList runEnd = {QStringLiteral("CloseUDP"), QStringLiteral("SetCommState 0")};
         QCOMPARE(rig.journal.mid(from), tail + runEnd);
         QCOMPARE(rig.mailError, mailed ? QString() : QStringLiteral("10061 接続できません。ZelboMail"));
-        // The upload file stays even when the mail fails.
+        // The run itself removes no upload file, not even when the mail fails.
         QCOMPARE(QFile::exists(rig.uploadPath), written);
     }
 
