@@ -107,6 +107,26 @@ QString Cp932::decode(const char* data, qsizetype size)
     return out;
 }
 
+QString Cp932::decodeShown(const QByteArray& bytes)
+{
+    return shown(decode(bytes));
+}
+
+QString Cp932::shown(QString decoded)
+{
+    constexpr qsizetype shownCount = sizeof(Cp932Shown) / sizeof(Cp932Shown[0]);
+    for (QChar& c : decoded) {
+        const char16_t u = c.unicode();
+        if (u >= Cp932PrivateBase && u - Cp932PrivateBase < shownCount) {
+            c = QChar(Cp932Shown[u - Cp932PrivateBase]);
+        } else if (u == Cp932SingleByte[0x80] || u == Cp932SingleByte[0xA0] ||
+                   (u >= Cp932SingleByte[0xFD] && u <= Cp932SingleByte[0xFF])) {
+            c = QChar(Cp932ShownStandIn);
+        }
+    }
+    return decoded;
+}
+
 int Cp932::charByteCount(char32_t ucs)
 {
     if (ucs < 0x80) {

@@ -138,7 +138,8 @@ ReadResult SettingsFile::ReadSettingsFile(Settings& settings) const
 
 ReadResult SettingsFile::parse(const QByteArray& bytes, Settings& settings)
 {
-    const QString text = Cp932::decode(bytes);
+    // Values are text people and the file system see: duplicate codes read as their characters.
+    const QString text = Cp932::decodeShown(bytes);
     ItemReader reader(text);
     for (int position = 1; position <= ValueCount; ++position) {
         QString item;

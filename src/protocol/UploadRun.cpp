@@ -1,5 +1,6 @@
 #include "protocol/UploadRun.h"
 
+#include "base/Cp932.h"
 #include "base/CrLf.h"
 #include "protocol/Frame.h"
 #include "protocol/RunTexts.h"
@@ -168,7 +169,8 @@ UploadRun::Phase UploadRun::fileRequest()
     if (!send(QStringLiteral("ACK"))) {
         return Phase::EndOfCycle;
     }
-    const QString name = SafeFileName(m_settings.FixFname.isEmpty() ? parsed.name : m_settings.FixFname);
+    // The terminal's name is read as Windows shows it, so duplicate codes give real characters in the file name.
+    const QString name = SafeFileName(m_settings.FixFname.isEmpty() ? Cp932::shown(parsed.name) : m_settings.FixFname);
     m_fileNamePart = UploadFileNamePart(name, m_settings.AddDate, m_clock.localNow());
     m_announcedCount = parsed.count;
 
@@ -342,7 +344,7 @@ bool UploadRun::rejectFrame(std::int16_t result, const QString& stage, int retry
     }
     send(QStringLiteral("BEL"));
     m_host.beep();
-    m_host.ShowStatus(statusMode, frameErrorText(stage, result) + CrLf + m_reply);
+    m_host.ShowStatus(statusMode, frameErrorText(stage, result) + CrLf + Cp932::shown(m_reply));
     return false;
 }
 

@@ -1,5 +1,6 @@
 #include "base/Cp932.h"
 
+#include <QFile>
 #include <QTest>
 
 namespace {
@@ -84,6 +85,31 @@ private slots:
         const QString loneLead = Cp932::decode(QByteArray("A\x82\r"));
         QCOMPARE(loneLead.size(), 3);
         QCOMPARE(loneLead.back(), u'\r');
+    }
+
+    void textAsShown()
+    {
+        // Every duplicate code reads as the character an independent decoder gives it (reference file
+        // generated once from Python's cp932 decoder), and writing that character back gives the preferred code.
+        QFile reference(qEnvironmentVariable("ZELBO_SOURCE_DIR") + QStringLiteral("/tests/base/cp932_duplicates.txt"));
+        QVERIFY(reference.open(QIODevice::ReadOnly));
+        int count = 0;
+        while (!reference.atEnd()) {
+            const QList<QByteArray> columns = reference.readLine().trimmed().split(' ');
+            QCOMPARE(columns.size(), 2);
+            const QByteArray bytes = QByteArray::fromHex(columns[0]);
+            const QString expected(QChar(char16_t(columns[1].toUShort(nullptr, 16))));
+            QVERIFY2(Cp932::decodeShown(bytes) == expected, columns[0].constData());
+            QVERIFY2(Cp932::decode(Cp932::encode(expected)) == expected, columns[0].constData());
+            ++count;
+        }
+        QCOMPARE(count, 398);
+
+        // In context: the 0x5C trail byte stays in its character; what is no character becomes "・".
+        QCOMPARE(Cp932::decodeShown(QByteArray("\xEE\xE0\x87\x90\x95\x5C.txt")), QStringLiteral("髙≒表.txt"));
+        QCOMPARE(Cp932::decodeShown(QByteArray("A\x85\x40|\x80\xA0\xFD\xFF|\xF0\x40\xB1\x82")),
+                 QStringLiteral("A・|・・・・|\uE000ｱ・"));
+        QCOMPARE(Cp932::shown(Cp932::decode(QByteArray("\xED\x40\xFA\x5C"))), QStringLiteral("纊纊"));
     }
 
     void unencodable()

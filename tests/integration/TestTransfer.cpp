@@ -64,6 +64,7 @@ private slots:
     void stopDuringReplyWaitEndsWithCan();
     void remotePortOfLettersIsLinkError();
     void emptyFileOverwritesWithNothing();
+    void terminalNameAsWindowsShowsIt();
 
 private:
     // Starts the simulator on the records file with extra arguments and points the settings at it.
@@ -375,6 +376,25 @@ void TestTransfer::emptyFileOverwritesWithNothing()
     QVERIFY(m_sim->waitForExit());
     QCOMPARE(m_sim->linesStartingWith(QStringLiteral("RESULT")),
              QStringList{QStringLiteral("RESULT ACK records=0 datagrams=2 cycle=1")});
+}
+
+void TestTransfer::terminalNameAsWindowsShowsIt()
+{
+    // 0xEEE0 (NEC-selected 髙), 0x8790 (NEC row 13 ≒) and 0x955C (表, trail byte "\"): the file is named with the
+    // characters Windows shows for them, and the records keep their bytes.
+    const QString name = Cp932::decode(QByteArray("\xEE\xE0\x87\x90\x95\x5C"));
+    m_records.append(name + QStringLiteral(",") + Cp932::decode(QByteArray("\xFB\xFC\x81\xE0")));
+    QVERIFY(writeTestFile(m_dir->path(), QStringLiteral("records.txt"), fileBytes(m_records)) == m_recordsPath);
+    QVERIFY(startSim({QStringLiteral("--name"), name}));
+    buildObjects();
+
+    m_control->cmdComm_Click(0);
+
+    QCOMPARE(QDir(m_saveFolder).entryList(QDir::Files),
+             (QStringList{QStringLiteral("LOG.TXT"), QStringLiteral("髙≒表.txt")}));
+    QVERIFY(m_host.fileCaption.endsWith(QStringLiteral("髙≒表.txt")));
+    QCOMPARE(readTestFile(m_saveFolder + QStringLiteral("/髙≒表.txt")), fileBytes(m_records));
+    QCOMPARE(m_host.statusLines().last(), QStringLiteral("ﾚｺｰﾄﾞ受信<15> : 正常終了"));
 }
 
 QTEST_GUILESS_MAIN(TestTransfer)

@@ -1,6 +1,8 @@
 #include "output/UploadOutput.h"
 
+#include "base/Cp932.h"
 #include "config/Settings.h"
+#include "config/SettingsFile.h"
 #include "fakes/RecordingMessageSink.h"
 #include "fakes/TestFiles.h"
 #include "output/DiskRunFiles.h"
@@ -70,6 +72,16 @@ private slots:
         QCOMPARE(server.read(1, QStringLiteral("attachment-0")), QByteArray("a,b,c\r\nc\r\nc\r\n"));
         QVERIFY(!output.UndoUploadFile());
         QCOMPARE(readTestFile(upload), QByteArray("a,b,c\r\nc\r\nc\r\n"));
+        // A subject another tool wrote into the settings file as 0xEEE0 (the NEC-selected code of 髙) is mailed as 髙.
+        Settings fromFile;
+        QByteArray file = SettingsFile::formatFile(settings);
+        file.replace(Cp932::encode(settings.MailSub), QByteArray("\xEE\xE0"));
+        QCOMPARE(SettingsFile::parse(file, fromFile), ReadResult::Ok);
+        QCOMPARE(fromFile.MailSub, QStringLiteral("髙"));
+        UploadOutput fromFileOutput(fromFile, files, messages, QStringLiteral("ZELBO_UDP"));
+        fromFileOutput.setMailTimeouts(2s, 10s);
+        QVERIFY2(fromFileOutput.SendByMail(upload, mailError), qPrintable(mailError));
+        QCOMPARE(server.message(2).value(QLatin1String("subject")).toString(), QStringLiteral("髙"));
     }
 };
 
