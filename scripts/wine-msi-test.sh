@@ -25,11 +25,13 @@ winpath() { printf 'Z:%s' "${1//\//\\}"; }
 version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")"
 first="$build/zelbo_udp-$version-win64.msi"
 [ -f "$first" ] || fail "$first is missing: run scripts/windows.sh first"
-# The same files under a higher version, and that version once more as another package.
+# The same files under two higher versions, and the first of them once more as another package.
 higher="${version%.*}.$((${version##*.} + 1))"
+highest="${version%.*}.$((${version##*.} + 2))"
 mkdir "$work/again"
 upgrade="$(bash "$here/windows-msi.sh" "$build" "$higher" "$work")"
 again="$(bash "$here/windows-msi.sh" "$build" "$higher" "$work/again")"
+last="$(bash "$here/windows-msi.sh" "$build" "$highest" "$work")"
 
 homes=()
 for dir in "$WINEPREFIX"/drive_c/users/*; do
@@ -108,8 +110,15 @@ msiexec 67 /i "$(winpath "$again")"
 installed_files_match || fail "a refused install changed files: $(cat "$work/diff.out")"
 wine reg query "$(product_key "$again")" >/dev/null 2>&1 && fail "the refused package registered itself"
 
+echo "wine-msi-test: upgrading to $highest, which keeps the start at logon"
+msiexec 0 /i "$(winpath "$last")"
+installed_files_match || fail "the second upgrade left other files than the zip folder's: $(cat "$work/diff.out")"
+keep | cmp -s - "$work/kept" || fail "the second upgrade changed the settings file, Back.txt or the save folder"
+[ -f "$startup" ] || fail "the second upgrade dropped the Startup shortcut"
+check_entry "$last" "$highest"
+
 echo "wine-msi-test: uninstalling"
-msiexec 0 /x "$(winpath "$upgrade")"
+msiexec 0 /x "$(winpath "$last")"
 left="$(cd "$app" && find . -mindepth 1 | sort | tr '\n' ' ')"
 [ "$left" = "./Back.txt ./zelbo_udp.ini " ] || fail "after the uninstall the program folder holds: $left"
 [ -e "$menu/ZELBO_UDP.lnk" ] || [ -e "$startup" ] && fail "the uninstall left a shortcut"
