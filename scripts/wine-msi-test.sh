@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Usage: wine-msi-test.sh BUILD_WIN_DIR TERMINAL_SIM
-# The installer under Wine, as a user without rights would run it: msiexec /qn installs the program and its
-# shortcuts, the installed exe creates its settings file beside itself and fetches records from the Linux
-# terminal_sim, a higher version upgrades in place keeping the settings file, Back.txt and the save folder byte for
-# byte, the same version or an older one is refused, and an uninstall leaves only the files the program wrote.
-# Back.txt is one of them: it holds the last records received, which the installer never owned.
+# The installer under Wine, run per user and quietly: msiexec /qn installs the program and its shortcuts, the
+# installed exe creates its settings file beside itself and fetches records from the Linux terminal_sim, a higher
+# version upgrades in place keeping the settings file, Back.txt and the save folder byte for byte, the same version
+# or an older one is refused, and an uninstall leaves only the files the program wrote. Back.txt is one of them: it
+# holds the last records received, which the installer never owned. Wine asks for no elevation anyway, so the
+# package's own flag for that is checked instead.
 # Needs WINEPREFIX (a prefix nothing else has installed into) and a display (xvfb-run).
 set -euo pipefail
 
@@ -73,6 +74,10 @@ installed_files_match() { # every file of the zip folder installed unchanged, an
         >"$work/diff.out" 2>&1
 }
 
+# Word count bit 3 tells Windows that no elevation is needed, so it shows no UAC prompt.
+words="$(msiinfo suminfo "$first" | sed -n 's/^Source: \([0-9]*\).*/\1/p')"
+[ $((words & 8)) -ne 0 ] || fail "the package asks for elevation (word count ${words:-missing})"
+
 start=$(date +%s)
 echo "wine-msi-test: installing $(basename "$first")"
 msiexec 0 /i "$(winpath "$first")"
@@ -82,6 +87,7 @@ installed_files_match || fail "installed files differ from the zip folder: $(cat
 check_entry "$first" "$version"
 
 # The first start, from the Start menu, writes the default settings (no automatic start, so no traffic).
+[ ! -e "$app/zelbo_udp.ini" ] || fail "a settings file before the first start"
 wine start /unix "$menu/ZELBO_UDP.lnk" >/dev/null 2>&1
 for _ in $(seq 300); do
     [ -s "$app/zelbo_udp.ini" ] && break
