@@ -47,8 +47,9 @@ fuzz:
 	cmake --build $(FUZZ_DIR) -j $(JOBS)
 	bash fuzz/run.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
 
-# Windows: zelbo_udp-win64.zip cross-built with MinGW-w64 (the first run builds Qt and curl into a cache), and
-# every test under Wine, the real exe against the Linux terminal_sim included.
+# Windows: zelbo_udp-win64.zip and the per-user installer zelbo_udp-VERSION-win64.msi, cross-built with MinGW-w64
+# (the first run builds Qt and curl into a cache), and every test under Wine, the real exe against the Linux
+# terminal_sim included, from the zip folder and installed by the MSI.
 BUILD_WIN_DIR ?= build-win
 ZELBO_WERROR ?=
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Windows programs (scripts/windows.sh) and runs, under Wine in a new prefix of its own: every
-# cross-built test through CTest, then the real zelbo_udp.exe against the Linux terminal_sim.
+# cross-built test through CTest, then the real zelbo_udp.exe against the Linux terminal_sim, from the zip folder
+# and installed by the MSI (with upgrade and uninstall).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -34,4 +35,5 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c "
     set -e
     cd '$build' && ctest --output-on-failure -j '$jobs'
     cd '$PWD' && bash scripts/wine-transfer-test.sh '$build/zelbo_udp-win64' '$linux_build/tools/simulator/terminal_sim'
+    bash scripts/wine-msi-test.sh '$build' '$linux_build/tools/simulator/terminal_sim'
 "

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Cross-builds zelbo_udp.exe and its tests for 64-bit Windows and lays out the folder a user copies to a PC:
-# the exe with the DLLs it needs as Qt's deployment convention has them, zipped as zelbo_udp-win64.zip.
+# the exe with the DLLs it needs as Qt's deployment convention has them, zipped as zelbo_udp-win64.zip, and the
+# same folder as a per-user installer, zelbo_udp-VERSION-win64.msi.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -51,3 +52,7 @@ x86_64-w64-mingw32-strip --strip-unneeded "$stage"/*.dll "$stage"/*/*.dll "$stag
 
 (cd "$build" && zip -qr zelbo_udp-win64.zip zelbo_udp-win64)
 echo "windows: $build/zelbo_udp-win64.zip ($(du -h "$build/zelbo_udp-win64.zip" | cut -f1))"
+
+rm -f "$build"/zelbo_udp-*-win64.msi
+msi="$(bash scripts/windows-msi.sh "$build")"
+echo "windows: $msi ($(du -h "$msi" | cut -f1))"

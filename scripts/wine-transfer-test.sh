@@ -1,14 +1,21 @@
 #!/usr/bin/env bash
+# Usage: wine-transfer-test.sh [--in-place SAVE_DIR] DEPLOY_DIR TERMINAL_SIM
 # The real zelbo_udp.exe from the deployment folder, under Wine, fetches a file from the Linux terminal_sim on
 # loopback; the upload file must hold the terminal's bytes exactly. Needs WINEPREFIX and a display (xvfb-run).
+# The exe runs in a copy of the folder, or with --in-place in the folder itself (an installed copy), whose settings
+# file, Back.txt and the upload file in SAVE_DIR then stay for the caller.
 set -euo pipefail
 
+save=""
+if [ "${1:-}" = --in-place ]; then
+    mkdir -p "$2"
+    save="$(cd "$2" && pwd)"
+    shift 2
+fi
 deploy="$(cd "$1" && pwd)"
 sim="$(cd "$(dirname "$2")" && pwd)/$(basename "$2")"
 records="${RECORDS:-1200}"
 work="$(mktemp -d /tmp/zelbo-transfer.XXXXXX)"
-app="$work/app"
-save="$work/save"
 sim_pid=""
 exe_pid=""
 cleanup() {
@@ -20,8 +27,14 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "wine-transfer-test: FAILED: $*" >&2; exit 1; }
 
-cp -r "$deploy" "$app"
-mkdir -p "$save"
+if [ -n "$save" ]; then
+    app="$deploy"
+else
+    app="$work/app"
+    save="$work/save"
+    cp -r "$deploy" "$app"
+    mkdir -p "$save"
+fi
 
 # Records with half-width katakana, kanji, NEC and IBM extensions and their duplicate codes, and the single bytes
 # 0x80/0xA0/0xFD: every one must reach the upload file unchanged.

@@ -1,0 +1,133 @@
+#!/usr/bin/env bash
+# Usage: wine-msi-test.sh BUILD_WIN_DIR TERMINAL_SIM
+# The installer under Wine, run per user and quietly: msiexec /qn installs the program and its shortcuts, the
+# installed exe creates its settings file beside itself and fetches records from the Linux terminal_sim, a higher
+# version upgrades in place keeping the settings file, Back.txt and the save folder byte for byte, the same version
+# or an older one is refused, and an uninstall leaves only the files the program wrote. Back.txt is one of them: it
+# holds the last records received, which the installer never owned. Wine asks for no elevation anyway, so the
+# package's own flag for that is checked instead.
+# Needs WINEPREFIX (a prefix nothing else has installed into) and a display (xvfb-run).
+set -euo pipefail
+
+here="$(cd "$(dirname "$0")" && pwd)"
+build="$(cd "$1" && pwd)"
+sim="$2"
+work="$(mktemp -d /tmp/zelbo-msi-test.XXXXXX)"
+cleanup() {
+    wineserver -k 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "wine-msi-test: FAILED: $*" >&2; exit 1; }
+# Shortcuts would otherwise also become menu entries of the Linux desktop.
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}winemenubuilder.exe="
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+
+version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")"
+first="$build/zelbo_udp-$version-win64.msi"
+[ -f "$first" ] || fail "$first is missing: run scripts/windows.sh first"
+# The same files under two higher versions, and the first of them once more as another package.
+higher="${version%.*}.$((${version##*.} + 1))"
+highest="${version%.*}.$((${version##*.} + 2))"
+mkdir "$work/again"
+upgrade="$(bash "$here/windows-msi.sh" "$build" "$higher" "$work")"
+again="$(bash "$here/windows-msi.sh" "$build" "$higher" "$work/again")"
+last="$(bash "$here/windows-msi.sh" "$build" "$highest" "$work")"
+
+homes=()
+for dir in "$WINEPREFIX"/drive_c/users/*; do
+    [ "$(basename "$dir")" = Public ] || homes+=("$dir")
+done
+[ ${#homes[@]} -eq 1 ] || fail "no single user folder in $WINEPREFIX/drive_c/users"
+home="${homes[0]}"
+app="$home/AppData/Local/Programs/ZELBO_UDP"
+menu="$home/AppData/Roaming/Microsoft/Windows/Start Menu/Programs"
+# Wine's name for the Startup folder.
+startup="$menu/StartUp/ZELBO_UDP.lnk"
+save="$home/Documents/ZELBO"
+
+msiexec() { # expected status, arguments
+    local expected=$1 status=0
+    shift
+    wine msiexec "$@" /qn >"$work/msiexec.out" 2>&1 || status=$?
+    # 1603 (fatal error) arrives as its low byte.
+    [ "$status" -eq "$expected" ] ||
+        fail "msiexec $* ended with $status, expected $expected: $(cat "$work/msiexec.out")"
+}
+product_code() { msiinfo export "$1" Property | sed -n 's/^ProductCode\t//p' | tr -d '\r'; }
+product_key() { # msi: the uninstall entry Wine keeps for it
+    printf 'HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\%s' "$(product_code "$1")"
+}
+check_entry() { # msi, version: name, version, publisher in "Apps & features", and the icon it shows
+    local entry
+    entry="$(wine reg query "$(product_key "$1")" 2>&1 | tr -d '\r')" || fail "no uninstall entry: $entry"
+    for value in "DisplayName +REG_SZ +ZELBO_UDP" "DisplayVersion +REG_SZ +$2" "Publisher +REG_SZ +ZELBO"; do
+        grep -q -E "^ +$value\$" <<<"$entry" || fail "uninstall entry lacks $value: $entry"
+    done
+    cmp -s "$build/app/zelbo_udp.ico" \
+        "$(find "$WINEPREFIX/drive_c" -path "*/$(product_code "$1")/zelbo_udp.ico" -print -quit)" ||
+        fail "the product icon was not published"
+}
+installed_files_match() { # every file of the zip folder installed unchanged, and no other beside the program's own
+    diff <(cd "$build/zelbo_udp-win64" && find . -type f -exec sha256sum {} + | sort -k2) \
+        <(cd "$app" && find . -type f ! -path ./zelbo_udp.ini ! -path ./Back.txt -exec sha256sum {} + | sort -k2) \
+        >"$work/diff.out" 2>&1
+}
+
+# Word count bit 3 tells Windows that no elevation is needed, so it shows no UAC prompt.
+words="$(msiinfo suminfo "$first" | sed -n 's/^Source: \([0-9]*\).*/\1/p')"
+[ $((words & 8)) -ne 0 ] || fail "the package asks for elevation (word count ${words:-missing})"
+
+start=$(date +%s)
+echo "wine-msi-test: installing $(basename "$first")"
+msiexec 0 /i "$(winpath "$first")"
+installed_files_match || fail "installed files differ from the zip folder: $(cat "$work/diff.out")"
+[ -f "$menu/ZELBO_UDP.lnk" ] || fail "no Start menu shortcut in $menu"
+[ ! -e "$startup" ] || fail "a Startup shortcut without STARTATLOGON=1"
+check_entry "$first" "$version"
+
+# The first start, from the Start menu, writes the default settings (no automatic start, so no traffic).
+[ ! -e "$app/zelbo_udp.ini" ] || fail "a settings file before the first start"
+wine start /unix "$menu/ZELBO_UDP.lnk" >/dev/null 2>&1
+for _ in $(seq 300); do
+    [ -s "$app/zelbo_udp.ini" ] && break
+    sleep 0.1
+done
+[ -s "$app/zelbo_udp.ini" ] || fail "the installed exe did not create its settings file beside itself"
+wineserver -k
+RECORDS=300 bash "$here/wine-transfer-test.sh" --in-place "$save" "$app" "$sim"
+[ -f "$app/Back.txt" ] || fail "no Back.txt beside the installed exe after a transfer"
+keep() { (cd "$app" && sha256sum zelbo_udp.ini Back.txt) && (cd "$save" && sha256sum -- *); }
+keep >"$work/kept"
+
+echo "wine-msi-test: upgrading to $higher with STARTATLOGON=1"
+# A changed program file must be replaced, not merely left in place.
+printf 'x' >>"$app/zelbo_udp.exe"
+msiexec 0 /i "$(winpath "$upgrade")" STARTATLOGON=1
+installed_files_match || fail "the upgrade left other files than the zip folder's: $(cat "$work/diff.out")"
+keep | cmp -s - "$work/kept" || fail "the upgrade changed the settings file, Back.txt or the save folder"
+[ -f "$startup" ] || fail "no Startup shortcut with STARTATLOGON=1"
+check_entry "$upgrade" "$higher"
+wine reg query "$(product_key "$first")" >/dev/null 2>&1 && fail "the old version's uninstall entry stayed"
+
+echo "wine-msi-test: installing $version and another $higher over $higher (both refused)"
+msiexec 67 /i "$(winpath "$first")"
+msiexec 67 /i "$(winpath "$again")"
+installed_files_match || fail "a refused install changed files: $(cat "$work/diff.out")"
+wine reg query "$(product_key "$again")" >/dev/null 2>&1 && fail "the refused package registered itself"
+
+echo "wine-msi-test: upgrading to $highest, which keeps the start at logon"
+msiexec 0 /i "$(winpath "$last")"
+installed_files_match || fail "the second upgrade left other files than the zip folder's: $(cat "$work/diff.out")"
+keep | cmp -s - "$work/kept" || fail "the second upgrade changed the settings file, Back.txt or the save folder"
+[ -f "$startup" ] || fail "the second upgrade dropped the Startup shortcut"
+check_entry "$last" "$highest"
+
+echo "wine-msi-test: uninstalling"
+msiexec 0 /x "$(winpath "$last")"
+left="$(cd "$app" && find . -mindepth 1 | sort | tr '\n' ' ')"
+[ "$left" = "./Back.txt ./zelbo_udp.ini " ] || fail "after the uninstall the program folder holds: $left"
+[ -e "$menu/ZELBO_UDP.lnk" ] || [ -e "$startup" ] && fail "the uninstall left a shortcut"
+keep | cmp -s - "$work/kept" || fail "the uninstall changed the settings file, Back.txt or the save folder"
+wine reg query 'HKCU\Software\ZELBO' >/dev/null 2>&1 && fail "the uninstall left HKCU\\Software\\ZELBO"
+echo "wine-msi-test: install, start, transfer, upgrade, refusals and uninstall in $(($(date +%s) - start)) s"
