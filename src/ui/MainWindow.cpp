@@ -415,7 +415,9 @@ void MainWindow::lblFile_DblClick()
     if (lblFile->text().isEmpty()) {
         return;
     }
-    if (m_openFile) {
-        m_openFile(FileViewerPath(m_saveFolder, lblFile->text()));
+    const QString path = FileViewerPath(m_saveFolder, lblFile->text());
+    if (m_openFile && !m_openFile(path)) {
+        // The box keeps the last run's result above this line.
+        ShowStatus(1, QStringLiteral("ﾌｧｲﾙを開けません : ") + path);
     }
 }
