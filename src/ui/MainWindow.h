@@ -84,6 +84,7 @@ private:
     void scheduleDisplays();
     void showStatusText();
     void showFolderCaption();
+    void fitNoteFont();
 
     Settings& m_settings;
     ProgramPaths& m_paths;
