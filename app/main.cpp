@@ -5,6 +5,7 @@
 #include "base/ProgramPaths.h"
 #include "config/Settings.h"
 #include "config/SettingsFile.h"
+#include "ui/FatalErrorBox.h"
 #include "ui/MainWindow.h"
 #include "ui/QtMessageSink.h"
 #include "ui/UiFont.h"
@@ -14,6 +15,30 @@
 
 #include <cstdio>
 #include <exception>
+
+namespace {
+
+int run()
+{
+    ProgramPaths paths = ProgramPaths::forExecutable(QCoreApplication::applicationFilePath());
+    Settings settings;
+    QtMessageSink messages;
+    SettingsFile settingsFile(paths, messages);
+
+    MainWindow window(settings, paths, settingsFile, messages);
+    messages.setParent(&window);
+
+    CommObjects comm(window, settings, paths, messages, QApplication::applicationName());
+    comm.connectWindow(window);
+
+    if (!window.Form_Load()) {
+        return 1;
+    }
+    window.showAfterLoad();
+    return QApplication::exec();
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -26,22 +51,17 @@ int main(int argc, char* argv[])
         // Before any window or message box exists, so every one of them uses the windows' face.
         ApplyJapaneseUiFont();
 
-        ProgramPaths paths = ProgramPaths::forExecutable(QCoreApplication::applicationFilePath());
-        Settings settings;
-        QtMessageSink messages;
-        SettingsFile settingsFile(paths, messages);
-
-        MainWindow window(settings, paths, settingsFile, messages);
-        messages.setParent(&window);
-
-        CommObjects comm(window, settings, paths, messages, QApplication::applicationName());
-        comm.connectWindow(window);
-
-        if (!window.Form_Load()) {
-            return 1;
+        // Caught while the application still exists, so the error can be shown in a box. Its sink has no owner
+        // window, which may be gone by then.
+        QtMessageSink fatalMessages;
+        FatalErrorBox fatalError(fatalMessages);
+        try {
+            return run();
+        } catch (const std::exception& e) {
+            fatalError.report(QString::fromLocal8Bit(e.what()));
+        } catch (...) {
+            fatalError.report(QStringLiteral("unexpected error"));
         }
-        window.showAfterLoad();
-        return app.exec();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "zelbo_udp: %s\n", e.what());
     } catch (...) {

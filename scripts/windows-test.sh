@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds the Windows programs (scripts/windows.sh) and runs, under Wine in a new prefix of its own: every
-# cross-built test through CTest, then the real zelbo_udp.exe against the Linux terminal_sim, from the zip folder
-# and installed by the MSI (with upgrade and uninstall).
+# Builds the Windows programs (scripts/windows.sh), reads the exe's manifest back, and runs, under Wine in a new
+# prefix of its own: every cross-built test through CTest, then the real zelbo_udp.exe against the Linux terminal_sim,
+# from the zip folder and installed by the MSI (with upgrade and uninstall).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -9,6 +9,7 @@ build="${BUILD_WIN_DIR:-build-win}"
 linux_build="${BUILD_DIR:-build}"
 jobs="${JOBS:-$(nproc)}"
 bash scripts/windows.sh
+bash scripts/check-manifest.sh "$build/zelbo_udp-win64/zelbo_udp.exe"
 
 work="$(mktemp -d /tmp/zelbo-wine.XXXXXX)"
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="

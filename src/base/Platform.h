@@ -12,9 +12,15 @@
 // Whether folder can be opened as a folder; if not, the system's own error number and text for it.
 std::optional<SystemError> CheckFolder(const QString& folder);
 
-// Starts the platform's own text editor on path without waiting for it (notepad on Windows). False where the
-// platform brings none: the caller then opens the desktop's default application for text.
-bool StartSystemTextEditor(const QString& path);
+enum class EditorStart
+{
+    Started,
+    Failed,
+    NoSystemEditor, // the caller opens the desktop's default application for text
+};
+
+// Starts the platform's own text editor on path without waiting for it: on Windows notepad from the system folder.
+EditorStart StartSystemTextEditor(const QString& path);
 
 // The root paths ('/' separators) the folder picker offers as drives, unsorted: on Windows every drive letter, ready
 // or not; elsewhere the mounted volumes IsSaveVolume accepts.

@@ -29,9 +29,9 @@ std::optional<SystemError> CheckFolder(const QString& folder)
     return std::nullopt;
 }
 
-bool StartSystemTextEditor(const QString&)
+EditorStart StartSystemTextEditor(const QString&)
 {
-    return false;
+    return EditorStart::NoSystemEditor;
 }
 
 QStringList SystemVolumeRoots()

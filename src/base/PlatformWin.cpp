@@ -12,6 +12,7 @@
 #endif
 #include <windows.h>
 
+#include <string>
 #include <string.h>
 
 // Qt's texts are for GetLastError codes; errno values have the C runtime's own.
@@ -31,11 +32,19 @@ std::optional<SystemError> CheckFolder(const QString& folder)
     return std::nullopt;
 }
 
-bool StartSystemTextEditor(const QString& path)
+EditorStart StartSystemTextEditor(const QString& path)
 {
-    // Started detached and not checked, as the user may close the editor at any time.
-    QProcess::startDetached(QStringLiteral("notepad.exe"), {QDir::toNativeSeparators(path)});
-    return true;
+    // By full path: a bare name is looked up in the program's folder and the current folder (the save folder)
+    // before the system folder. Started detached, as the user may close the editor at any time.
+    const UINT size = GetSystemDirectoryW(nullptr, 0);
+    std::wstring folder(size, L'\0');
+    const UINT length = size == 0 ? 0 : GetSystemDirectoryW(folder.data(), size);
+    if (length == 0 || length >= size) {
+        return EditorStart::Failed;
+    }
+    const QString notepad = QString::fromWCharArray(folder.data(), length) + QStringLiteral("\\notepad.exe");
+    return QProcess::startDetached(notepad, {QDir::toNativeSeparators(path)}) ? EditorStart::Started
+                                                                              : EditorStart::Failed;
 }
 
 QStringList SystemVolumeRoots()

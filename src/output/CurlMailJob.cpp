@@ -149,6 +149,9 @@ CurlMailOutcome performMailJob(const CurlMailJob& job)
     set(CURLOPT_HTTPHEADER, headers.get());
     set(CURLOPT_MIMEPOST, mime.get());
     set(CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_TRY));
+    // Schannel fails the handshake when it cannot reach the revocation servers, as on a closed office network; it
+    // still refuses a certificate it finds revoked. Other TLS backends ignore the bit.
+    set(CURLOPT_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_REVOKE_BEST_EFFORT));
     set(CURLOPT_CONNECTTIMEOUT_MS, job.connectMs);
     set(CURLOPT_TIMEOUT_MS, job.totalMs);
     // Without it each reply, QUIT's included, may take libcurl's default of 120 s.

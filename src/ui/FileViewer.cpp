@@ -6,9 +6,15 @@
 #include <QDir>
 #include <QUrl>
 
-void OpenInTextEditor(const QString& path)
+bool OpenInTextEditor(const QString& path)
 {
-    if (!StartSystemTextEditor(path)) {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QDir::fromNativeSeparators(path)));
+    switch (StartSystemTextEditor(path)) {
+    case EditorStart::Started:
+        return true;
+    case EditorStart::Failed:
+        return false;
+    case EditorStart::NoSystemEditor:
+        break;
     }
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(QDir::fromNativeSeparators(path)));
 }

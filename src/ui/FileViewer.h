@@ -4,4 +4,5 @@
 
 #include <QString>
 
-void OpenInTextEditor(const QString& path);
+// False when the editor could not be started.
+bool OpenInTextEditor(const QString& path);

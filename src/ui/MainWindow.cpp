@@ -27,6 +27,9 @@ constexpr qsizetype MaxStatusLines = 200;
 constexpr int DisplayIntervalMs = 16;
 constexpr int ClientWidthTwips = 6375;
 constexpr int ClientHeightTwips = 5655;
+// The note's size in the design face; a taller face is stepped down towards the windows' own size until it fits.
+constexpr int NotePointSize = 12;
+constexpr int MinNotePointSize = 9;
 
 QRect twips(int left, int top, int width, int height)
 {
@@ -134,9 +137,10 @@ void MainWindow::buildControls()
     // Down to the buttons rather than 975 twips: fonts other than the design face need a little more line height.
     lblNote = makeLabel("lblNote", QString(), twips(120, 3240, 6135, 1185));
     QFont noteFont = font;
-    noteFont.setPointSize(12);
+    noteFont.setPointSize(NotePointSize);
     noteFont.setBold(true);
     lblNote->setFont(noteFont);
+    lblNote->installEventFilter(this);
     QPalette notePalette = lblNote->palette();
     notePalette.setColor(QPalette::WindowText, Qt::red);
     lblNote->setPalette(notePalette);
@@ -194,6 +198,7 @@ bool MainWindow::Form_Load()
                                     "ｲｰｻﾈｯﾄｸﾚｰﾄﾞﾙをUDPｻｰﾊﾞｰに設定してくだい。\r\n"
                                     "\r\n"
                                     "TR30/TR31/TR32 Ver.3.0以降に対応しています。"));
+    fitNoteFont();
     // The window comes up with its start-up texts in place.
     flushDisplays();
     return true;
@@ -230,6 +235,23 @@ void MainWindow::showFolderCaption()
 {
     const int width = lblFolder->contentsRect().width() - boxTextIndent(lblFolder);
     lblFolder->setText(lblFolder->fontMetrics().elidedText(m_saveFolder, Qt::ElideMiddle, width));
+}
+
+void MainWindow::fitNoteFont()
+{
+    // Where the design face is missing, a fallback with a taller line would cut off the note's last line.
+    const QRect area = lblNote->contentsRect();
+    QFont font = lblNote->font();
+    for (int size = NotePointSize; size >= MinNotePointSize; --size) {
+        font.setPointSize(size);
+        const QRect needed = QFontMetrics(font, lblNote).boundingRect(area, int(lblNote->alignment()), lblNote->text());
+        if (area.contains(needed)) {
+            break;
+        }
+    }
+    if (font != lblNote->font()) {
+        lblNote->setFont(font);
+    }
 }
 
 void MainWindow::ShowStatus(std::int16_t mode, const QString& text)
@@ -407,6 +429,9 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
     if (watched == lblFolder && (event->type() == QEvent::Resize || event->type() == QEvent::FontChange)) {
         showFolderCaption();
     }
+    if (watched == lblNote && event->type() == QEvent::FontChange) {
+        fitNoteFont();
+    }
     return QWidget::eventFilter(watched, event);
 }
 
@@ -415,7 +440,9 @@ void MainWindow::lblFile_DblClick()
     if (lblFile->text().isEmpty()) {
         return;
     }
-    if (m_openFile) {
-        m_openFile(FileViewerPath(m_saveFolder, lblFile->text()));
+    const QString path = FileViewerPath(m_saveFolder, lblFile->text());
+    if (m_openFile && !m_openFile(path)) {
+        // The box keeps the last run's result above this line.
+        ShowStatus(1, QStringLiteral("ﾌｧｲﾙを開けません : ") + path);
     }
 }

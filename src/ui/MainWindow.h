@@ -29,7 +29,8 @@ class MainWindow : public QWidget, public RunHost
     Q_OBJECT
 
 public:
-    using FileOpener = std::function<void(const QString& path)>;
+    // False when the file could not be opened.
+    using FileOpener = std::function<bool(const QString& path)>;
     // Start, stop, first-tick and close decisions; set by the application once the link exists.
     struct CommHandlers
     {
@@ -83,6 +84,7 @@ private:
     void scheduleDisplays();
     void showStatusText();
     void showFolderCaption();
+    void fitNoteFont();
 
     Settings& m_settings;
     ProgramPaths& m_paths;

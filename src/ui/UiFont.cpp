@@ -5,14 +5,23 @@
 #include <QStringList>
 #include <QToolTip>
 
+namespace {
+
+// The size the windows were laid out for, whatever the platform's own default.
+constexpr int UiPointSize = 9;
+
+} // namespace
+
 QFont JapaneseUiFont(const QFont& base)
 {
-    // The design font is a Japanese Windows face; IPAPGothic has nearly its metrics, so the four-line note still
-    // fits. Proportional faces only: a fixed-pitch Japanese face squeezes Latin letters to half width.
+    // The design face first, then the Japanese UI faces Windows installs where it is missing, then Linux faces of
+    // nearly its metrics. Proportional faces only: a fixed-pitch Japanese face squeezes Latin letters to half width.
     QFont font = base;
-    font.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic"), QStringLiteral("IPAPGothic"),
+    font.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic"), QStringLiteral("MS UI Gothic"),
+                      QStringLiteral("Meiryo UI"), QStringLiteral("Yu Gothic UI"), QStringLiteral("IPAPGothic"),
                       QStringLiteral("IPAexGothic"), QStringLiteral("Noto Sans CJK JP"), QStringLiteral("VL PGothic"),
                       QStringLiteral("Sans Serif")});
+    font.setPointSize(UiPointSize);
     return font;
 }
 

@@ -336,13 +336,26 @@ private slots:
         makeWindow(SettingsFile::formatFile(SettingsFile::defaults(m_paths.ProgramFolder)));
         m_window->show();
         QStringList opened;
-        m_window->setFileOpener([&](const QString& path) { opened << path; });
+        bool editorStarts = true;
+        m_window->setFileOpener([&](const QString& path) {
+            opened << path;
+            return editorStarts;
+        });
         auto* file = child<QLabel>("lblFile");
         QTest::mouseDClick(file, Qt::LeftButton);
         QVERIFY(opened.isEmpty()); // nothing to open before a run
+        m_window->ShowStatus(0, QStringLiteral("ﾚｺｰﾄﾞ受信<3> : 正常終了"));
         m_window->setFileCaption(QDir::separator() + QStringLiteral("ORDERS.txt"));
+        const QString path = m_paths.ProgramFolder + QDir::separator() + QStringLiteral("ORDERS.txt");
         QTest::mouseDClick(file, Qt::LeftButton);
-        QCOMPARE(opened, QStringList{m_paths.ProgramFolder + QDir::separator() + QStringLiteral("ORDERS.txt")});
+        QCOMPARE(opened, QStringList{path});
+        m_window->flushDisplays();
+        QCOMPARE(status(), QStringLiteral("ﾚｺｰﾄﾞ受信<3> : 正常終了"));
+
+        // An editor that cannot start is reported below the run's last status.
+        editorStarts = false;
+        QTest::mouseDClick(file, Qt::LeftButton);
+        QTRY_COMPARE(status(), QStringLiteral("ﾚｺｰﾄﾞ受信<3> : 正常終了\r\nﾌｧｲﾙを開けません : ") + path);
     }
 
     void aLongSaveFolderIsShortenedInTheMiddle()
@@ -369,7 +382,10 @@ private slots:
 
         // The file viewer opens the file in the whole folder.
         QStringList opened;
-        m_window->setFileOpener([&](const QString& path) { opened << path; });
+        m_window->setFileOpener([&](const QString& path) {
+            opened << path;
+            return true;
+        });
         m_window->setFileCaption(sep + QStringLiteral("A.txt"));
         QTest::mouseDClick(child<QLabel>("lblFile"), Qt::LeftButton);
         QCOMPARE(opened, QStringList{folder + sep + QStringLiteral("A.txt")});
