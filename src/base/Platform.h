@@ -6,11 +6,16 @@
 
 #include <QString>
 #include <QStringList>
+#include <QtGlobal>
 
 #include <optional>
 
 // Whether folder can be opened as a folder; if not, the system's own error number and text for it.
 std::optional<SystemError> CheckFolder(const QString& folder);
+
+// Makes folder the current directory. Also true for a folder that exists but is longer than Windows lets a current
+// directory be (without its long-path support); the current directory then stays as it was.
+bool SetCurrentFolder(const QString& folder);
 
 enum class EditorStart
 {
@@ -28,3 +33,8 @@ QStringList SystemVolumeRoots();
 
 // Windows: the system's major version is 6 or later; elsewhere: a documents folder exists.
 bool SystemIsVersion6OrLater();
+
+// Stops the system from reporting an ICMP "port unreachable" (or "TTL expired") answer to an earlier send as a
+// failed read or send on this bound UDP socket, as Windows does once Qt has asked for it; a no-op elsewhere, where an
+// unconnected socket never sees such reports. Best effort: a read that reports one anyway is taken as no reply.
+void IgnoreUdpPortUnreachable(qintptr socket);

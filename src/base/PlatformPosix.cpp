@@ -4,6 +4,7 @@
 #include "base/SaveVolumes.h"
 #include "base/SystemError.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStorageInfo>
@@ -17,6 +18,11 @@ SystemError SystemError::fromErrno(int number)
     return {number, qt_error_string(number)};
 }
 
+SystemError SystemError::fromSystemCode(int code)
+{
+    return fromErrno(code);
+}
+
 std::optional<SystemError> CheckFolder(const QString& folder)
 {
     // Opening the folder is the test: it gives the platform's own error number and text for an unreadable place.
@@ -27,6 +33,11 @@ std::optional<SystemError> CheckFolder(const QString& folder)
     }
     ::closedir(handle);
     return std::nullopt;
+}
+
+bool SetCurrentFolder(const QString& folder)
+{
+    return QDir::setCurrent(folder);
 }
 
 EditorStart StartSystemTextEditor(const QString&)
@@ -51,3 +62,5 @@ bool SystemIsVersion6OrLater()
 {
     return !GetSpecialFolderPath(PersonalFolderId).isEmpty();
 }
+
+void IgnoreUdpPortUnreachable(qintptr) {}

@@ -1,5 +1,7 @@
 #include "base/Platform.h"
 
+#include "base/LongPath.h"
+#include "base/PlatformWin.h"
 #include "base/SystemError.h"
 
 #include <QDir>
@@ -10,10 +12,33 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
+#include <winsock2.h>
+
+#include <mswsock.h>
 #include <windows.h>
 
 #include <string>
 #include <string.h>
+
+#ifndef SIO_UDP_NETRESET
+#define SIO_UDP_NETRESET _WSAIOW(IOC_VENDOR, 15)
+#endif
+
+std::wstring Win32FilePath(const QString& path)
+{
+    const std::wstring native = QDir::toNativeSeparators(path).toStdWString();
+    std::wstring full(native.size() + MAX_PATH, L'\0');
+    DWORD length = GetFullPathNameW(native.c_str(), DWORD(full.size()), full.data(), nullptr);
+    if (length >= full.size()) {
+        full.resize(length);
+        length = GetFullPathNameW(native.c_str(), DWORD(full.size()), full.data(), nullptr);
+    }
+    if (length == 0 || length >= full.size()) {
+        return native;
+    }
+    full.resize(length);
+    return Win32LongPath(QString::fromStdWString(full)).toStdWString();
+}
 
 // Qt's texts are for GetLastError codes; errno values have the C runtime's own.
 SystemError SystemError::fromErrno(int number)
@@ -21,15 +46,45 @@ SystemError SystemError::fromErrno(int number)
     return {number, QString::fromWCharArray(_wcserror(number)).trimmed()};
 }
 
+// Qt's qt_error_string has English texts of its own for four codes, which it reads as errno values; the system's
+// text is in the user's language and names the fault exactly (a sharing violation says another program holds the
+// file).
+SystemError SystemError::fromSystemCode(int code)
+{
+    wchar_t* buffer = nullptr;
+    const DWORD length =
+        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, DWORD(code), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    QString text = length != 0 ? QString::fromWCharArray(buffer, int(length)) : QString();
+    LocalFree(buffer);
+    while (!text.isEmpty() && text.back().isSpace()) {
+        text.chop(1);
+    }
+    if (text.isEmpty()) {
+        text = QStringLiteral("Unknown error 0x%1").arg(uint(code), 8, 16, QLatin1Char('0'));
+    }
+    return {code, text};
+}
+
 std::optional<SystemError> CheckFolder(const QString& folder)
 {
-    const QString native = QDir::toNativeSeparators(folder);
-    const DWORD attributes = GetFileAttributesW(reinterpret_cast<const wchar_t*>(native.utf16()));
+    const DWORD attributes = GetFileAttributesW(Win32FilePath(folder).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
         const int code = attributes == INVALID_FILE_ATTRIBUTES ? static_cast<int>(GetLastError()) : ERROR_DIRECTORY;
         return SystemError::fromSystemCode(code);
     }
     return std::nullopt;
+}
+
+bool SetCurrentFolder(const QString& folder)
+{
+    if (QDir::setCurrent(folder)) {
+        return true;
+    }
+    // SetCurrentDirectoryW takes no extended-length path: past MAX_PATH - 2 characters only the system's long-path
+    // support (manifest and registry) lets it, and a folder every other call reaches is still a good save folder.
+    const QString absolute = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+    return absolute.size() >= MAX_PATH - 2 && !CheckFolder(folder);
 }
 
 EditorStart StartSystemTextEditor(const QString& path)
@@ -60,4 +115,15 @@ bool SystemIsVersion6OrLater()
 {
     // The system's own version (Qt asks RtlGetVersion, which no compatibility manifest can lower below 6).
     return QOperatingSystemVersion::current().majorVersion() >= 6;
+}
+
+void IgnoreUdpPortUnreachable(qintptr socket)
+{
+    // Qt turns SIO_UDP_CONNRESET on for every UDP socket it creates; a failure here leaves it on, which the link
+    // copes with as well.
+    for (const DWORD option : {DWORD(SIO_UDP_CONNRESET), DWORD(SIO_UDP_NETRESET)}) {
+        BOOL report = FALSE;
+        DWORD returned = 0;
+        WSAIoctl(SOCKET(socket), option, &report, sizeof(report), nullptr, 0, &returned, nullptr, nullptr);
+    }
 }

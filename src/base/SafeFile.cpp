@@ -8,32 +8,6 @@
 #include <algorithm>
 #include <cerrno>
 
-#include <fcntl.h>
-
-namespace SafeFileCalls {
-
-int accessFlags(unsigned flags)
-{
-    int mode = 0;
-    if ((flags & OpenWrite) == 0) {
-        mode |= O_RDONLY;
-    } else {
-        mode |= (flags & OpenRead) != 0 ? O_RDWR : O_WRONLY;
-    }
-    if ((flags & OpenCreate) != 0) {
-        mode |= O_CREAT;
-    }
-    if ((flags & OpenCreateNew) != 0) {
-        mode |= O_CREAT | O_EXCL;
-    }
-    if ((flags & OpenAppend) != 0) {
-        mode |= O_APPEND;
-    }
-    return mode;
-}
-
-} // namespace SafeFileCalls
-
 using namespace SafeFileCalls;
 
 namespace {
@@ -104,7 +78,7 @@ std::optional<SystemError> createTemporary(const QString& path, QString& tempora
         const quint32 random = QRandomGenerator::global()->generate();
         temporaryPath = path + u'.' + QString::number(random, 16) + QStringLiteral(".tmp");
         error = openDescriptor(temporaryPath, OpenWrite | OpenCreateNew, fd);
-        if (!error || error->number != EEXIST) {
+        if (!error || !fileExists(*error)) {
             return error;
         }
     }
@@ -128,7 +102,7 @@ std::optional<SystemError> SafeFile::open(Mode mode)
         return openReplacement();
     }
     auto error = openDescriptor(m_target, OpenWrite | OpenAppend, m_fd);
-    if (error && error->number == ENOENT) {
+    if (error && fileNotFound(*error)) {
         error = openDescriptor(m_target, OpenWrite | OpenAppend | OpenCreateNew, m_fd);
         m_created = !error;
     }
@@ -151,7 +125,7 @@ std::optional<SystemError> SafeFile::openReplacement()
     // The rename needs no permission on the old file: ask for it as a direct write would, so a read-only file stays.
     int old = -1;
     const auto notWritable = openDescriptor(m_target, OpenWrite, old);
-    if (notWritable && notWritable->number != ENOENT) {
+    if (notWritable && !fileNotFound(*notWritable)) {
         return notWritable;
     }
     const bool existed = !notWritable;

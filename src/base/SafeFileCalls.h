@@ -20,10 +20,12 @@ constexpr unsigned OpenAppend = 16;
 // Within what one read or write call takes on every platform.
 constexpr qint64 MaxChunk = qint64(1) << 30;
 
-// The access and creation bits, which both platforms' open calls take under the same names.
-int accessFlags(unsigned flags);
+// Whether a failed open says the file is not there, or that the name a new file should take is taken.
+bool fileNotFound(const SystemError& error);
+bool fileExists(const SystemError& error);
 
-// Opens path with the Open* flags, refusing folders, FIFOs and devices.
+// Opens path with the Open* flags, refusing folders, FIFOs and devices. On Windows a file another program holds is
+// tried again for a moment; so are renames and removals.
 std::optional<SystemError> openDescriptor(const QString& path, unsigned flags, int& fd);
 std::optional<SystemError> syncDescriptor(int fd);
 std::optional<SystemError> truncateTo(int fd, qint64 length);

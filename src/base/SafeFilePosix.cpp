@@ -11,6 +11,41 @@
 
 namespace SafeFileCalls {
 
+namespace {
+
+// The access and creation bits of open().
+int accessFlags(unsigned flags)
+{
+    int mode = 0;
+    if ((flags & OpenWrite) == 0) {
+        mode |= O_RDONLY;
+    } else {
+        mode |= (flags & OpenRead) != 0 ? O_RDWR : O_WRONLY;
+    }
+    if ((flags & OpenCreate) != 0) {
+        mode |= O_CREAT;
+    }
+    if ((flags & OpenCreateNew) != 0) {
+        mode |= O_CREAT | O_EXCL;
+    }
+    if ((flags & OpenAppend) != 0) {
+        mode |= O_APPEND;
+    }
+    return mode;
+}
+
+} // namespace
+
+bool fileNotFound(const SystemError& error)
+{
+    return error.number == ENOENT;
+}
+
+bool fileExists(const SystemError& error)
+{
+    return error.number == EEXIST;
+}
+
 // O_NONBLOCK keeps the open itself from waiting for a FIFO's other end; it is cleared once the file is known to be
 // regular.
 std::optional<SystemError> openDescriptor(const QString& path, unsigned flags, int& fd)

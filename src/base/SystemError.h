@@ -1,6 +1,7 @@
 #pragma once
 // The one error type of every layer where a failure shows both a number and a text: a file, socket or folder call
-// that failed, with the system's or Qt's number and text for it. Qt Core only.
+// that failed, with the system's or Qt's number and text for it. Qt Core only; the two constructors below live with
+// the other OS calls (PlatformPosix.cpp, PlatformWin.cpp), as each system has its own texts.
 
 #include <QString>
 
@@ -11,6 +12,7 @@ struct SystemError
 
     // An errno value with the C library's text for it.
     static SystemError fromErrno(int number);
-    // The system's own code of a failed call (GetLastError on Windows, errno elsewhere) with the system's text for it.
+    // The system's own code of a failed call (GetLastError on Windows, errno elsewhere) with the system's text for it,
+    // in the user's language on Windows. Never an errno value on Windows: the two number the same faults differently.
     static SystemError fromSystemCode(int code);
 };

@@ -1,6 +1,7 @@
 #include "config/SettingsCheck.h"
 
 #include "base/Cp932.h"
+#include "base/Platform.h"
 
 #include <QDir>
 
@@ -73,7 +74,7 @@ CheckResult CheckSettings(Settings& settings, const SettingsFile& file, MessageS
     }
 
     // The save folder becomes the current directory, which the folder picker falls back to.
-    if (settings.SaveFolder.isEmpty() || !QDir::setCurrent(settings.SaveFolder)) {
+    if (settings.SaveFolder.isEmpty() || !SetCurrentFolder(settings.SaveFolder)) {
         const QString text = QStringLiteral("保存ﾌｫﾙﾀﾞが存在しません\r\n再設定を行ってください！！");
         messages.showMessage(text, QStringLiteral("エラー！！"), MessageIcon::Critical);
         result.statusText = text;

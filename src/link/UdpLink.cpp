@@ -1,6 +1,7 @@
 #include "link/UdpLink.h"
 
 #include "base/Cp932.h"
+#include "base/Platform.h"
 #include "config/Settings.h"
 #include "protocol/Frame.h"
 #include "protocol/RunHost.h"
@@ -8,6 +9,7 @@
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QSignalBlocker>
 
 #include <cerrno>
 #include <limits>
@@ -29,12 +31,14 @@ void wakeEventLoop()
 } // namespace
 
 UdpLink::UdpLink(RunHost& host, const Settings& settings, QObject* parent)
-    : QObject(parent), m_host(host), m_settings(settings)
+    : QObject(parent), m_host(host), m_settings(settings), Winsock1(this)
 {
+    Winsock1.setObjectName(QStringLiteral("Winsock1"));
     Timer2.setSingleShot(true);
     Timer2.setTimerType(Qt::PreciseTimer);
     connect(&Timer2, &QTimer::timeout, this, &UdpLink::Timer2_Timer);
     connect(&Winsock1, &QUdpSocket::readyRead, this, &UdpLink::Winsock1_DataArrival);
+    connect(&Winsock1, &QAbstractSocket::errorOccurred, this, &UdpLink::Winsock1_Error);
 }
 
 UdpLink::~UdpLink() = default;
@@ -50,10 +54,17 @@ void UdpLink::OpenUDP()
         return;
     }
     // Exclusive: a second program on the same port must fail here rather than share the cradle's replies.
-    if (!Winsock1.bind(QHostAddress::Any, static_cast<quint16>(localPort), QAbstractSocket::DontShareAddress)) {
+    // The bind and the sends report their own failures; the socket's error signal is left to the reads.
+    bool bound = false;
+    {
+        const QSignalBlocker ownReport(Winsock1);
+        bound = Winsock1.bind(QHostAddress::Any, static_cast<quint16>(localPort), QAbstractSocket::DontShareAddress);
+    }
+    if (!bound) {
         failOpen(socketError());
         return;
     }
+    IgnoreUdpPortUnreachable(Winsock1.socketDescriptor());
 
     if (const std::optional<SystemError> error = resolveRemoteHost(m_settings.RemoteHost.trimmed())) {
         failOpen(*error);
@@ -98,7 +109,12 @@ void UdpLink::SendText(const QString& text)
     }
     QByteArray datagram = Cp932::encode(text);
     datagram.append(Terminator);
-    if (Winsock1.writeDatagram(datagram, m_remoteAddresses.constFirst(), *m_remotePort) != datagram.size()) {
+    qint64 sent = 0;
+    {
+        const QSignalBlocker ownReport(Winsock1);
+        sent = Winsock1.writeDatagram(datagram, m_remoteAddresses.constFirst(), *m_remotePort);
+    }
+    if (sent != datagram.size()) {
         ReportLinkError(socketError());
     }
 }
@@ -161,8 +177,9 @@ void UdpLink::Winsock1_DataArrival()
         QHostAddress sender;
         const qint64 read = Winsock1.readDatagram(m_datagram.data(), size, &sender);
         if (read < 0) {
-            ReportLinkError(socketError());
-            return;
+            // Winsock1_Error has judged it. A refused send's report is used up by this read, so the loop cannot spin
+            // on it, and a datagram behind it raises readyRead again.
+            break;
         }
         // Anything not from the cradle (another device, a stray broadcast) must not pose as its reply.
         if (!isFromRemoteHost(sender)) {
@@ -175,6 +192,17 @@ void UdpLink::Winsock1_DataArrival()
     if (taken) {
         ReceiveBuffer = CutToByteCount(Cp932::decode(m_reply.constData(), takenSize), takenSize);
     }
+}
+
+void UdpLink::Winsock1_Error(QAbstractSocket::SocketError error)
+{
+    // Windows answers a datagram to a port where nothing listens (no terminal in the cradle, the cradle restarting, a
+    // wrong RemotePort) with a failed read. That is neither a reply nor a broken link: the wait runs into its time-out
+    // and the retry rules apply, as on systems that never pass the report on.
+    if (error == QAbstractSocket::ConnectionRefusedError) {
+        return;
+    }
+    ReportLinkError({static_cast<int>(error), Winsock1.errorString()});
 }
 
 void UdpLink::Timer2_Timer()

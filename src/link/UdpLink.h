@@ -13,6 +13,7 @@
 #include <QHostInfo>
 #include <QList>
 #include <QObject>
+#include <QAbstractSocket>
 #include <QString>
 #include <QTimer>
 #include <QUdpSocket>
@@ -50,6 +51,7 @@ public:
 
 private:
     void Winsock1_DataArrival();
+    void Winsock1_Error(QAbstractSocket::SocketError error);
     void Timer2_Timer();
     bool pumpEvents();
     void startTicking(int limit);

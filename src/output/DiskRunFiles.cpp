@@ -4,7 +4,6 @@
 #include "base/SafeFile.h"
 
 #include <cerrno>
-#include <cstring>
 
 namespace {
 
@@ -30,8 +29,10 @@ SystemError lastError(const QFile& file, int savedErrno)
             break;
         }
     }
-    // A short write is not an error to Qt; the errno of the call that stopped it is.
-    error.description = file.error() != QFileDevice::NoError ? file.errorString() : qt_error_string(error.number);
+    // A short write is not an error to Qt; the errno of the call that stopped it is (with the C library's text: on
+    // Windows Qt's own texts are for the system's codes, which number faults differently).
+    error.description =
+        file.error() != QFileDevice::NoError ? file.errorString() : SystemError::fromErrno(error.number).description;
     return error;
 }
 
@@ -69,10 +70,7 @@ std::optional<SystemError> DiskRunFiles::OpenLog(const QString& logPath)
 std::optional<SystemError> DiskRunFiles::WriteStagingLine(const QString& line)
 {
     if (!m_staging.isOpen()) {
-        SystemError error;
-        error.number = EBADF;
-        error.description = QString::fromLocal8Bit(std::strerror(EBADF));
-        return error;
+        return SystemError::fromErrno(EBADF);
     }
     const QByteArray bytes = lineBytes(line);
     errno = 0;

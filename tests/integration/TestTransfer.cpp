@@ -65,6 +65,7 @@ private slots:
     void remotePortOfLettersIsLinkError();
     void emptyFileOverwritesWithNothing();
     void terminalNameAsWindowsShowsIt();
+    void saveFolderPastMaxPath();
 
 private:
     // Starts the simulator on the records file with extra arguments and points the settings at it.
@@ -376,6 +377,27 @@ void TestTransfer::emptyFileOverwritesWithNothing()
     QVERIFY(m_sim->waitForExit());
     QCOMPARE(m_sim->linesStartingWith(QStringLiteral("RESULT")),
              QStringList{QStringLiteral("RESULT ACK records=0 datagrams=2 cycle=1")});
+}
+
+void TestTransfer::saveFolderPastMaxPath()
+{
+    // Windows' file calls stop at 260 characters unless given the extended-length form of a path; a save folder deep
+    // in a file share can pass that. A smoke test: neither Linux nor Wine has the limit.
+    QString folder = m_saveFolder;
+    while (folder.size() <= 300) {
+        folder += QStringLiteral("/深い階層の保存ﾌｫﾙﾀﾞ_0123456789");
+    }
+    QVERIFY(QDir().mkpath(folder));
+    m_settings.SaveFolder = QDir::toNativeSeparators(folder);
+    QVERIFY(startSim({}));
+    buildObjects();
+
+    m_control->cmdComm_Click(0);
+
+    QCOMPARE(readTestFile(folder + QStringLiteral("/ORDERS.txt")), fileBytes(m_records));
+    QCOMPARE(m_host.statusLines().last(), QStringLiteral("ﾚｺｰﾄﾞ受信<14> : 正常終了"));
+    QVERIFY(m_messages.boxes.isEmpty());
+    QCOMPARE(readTestFile(folder + QStringLiteral("/LOG.TXT")).count("\r\n"), 16);
 }
 
 void TestTransfer::terminalNameAsWindowsShowsIt()

@@ -42,6 +42,7 @@ private slots:
     void badPortTextsAreLinkErrors();
     void ignoresDatagramsFromOtherHosts();
     void stopDuringNameLookupIsQuiet();
+    void refusedReadIsNoReplyButOtherReadErrorsEndTheRun();
 
 private:
     QByteArray peerReceive();
@@ -334,6 +335,38 @@ void TestUdpLink::stopDuringNameLookupIsQuiet()
     m_link->WaitTicks(1);
     QCOMPARE(m_host.status, QString());
     QVERIFY(!m_peer.hasPendingDatagrams());
+}
+
+void TestUdpLink::refusedReadIsNoReplyButOtherReadErrorsEndTheRun()
+{
+    // Windows reports a "port unreachable" answer to a send as a failed read, which Qt signals as a refused
+    // connection; nothing here produces one for real, so the socket's signal is raised as Qt raises it.
+    m_link->OpenUDP();
+    auto* socket = m_link->findChild<QUdpSocket*>(QStringLiteral("Winsock1"));
+    QVERIFY(socket != nullptr);
+    m_link->SendText(QStringLiteral("VOL"));
+    QCOMPARE(peerReceive(), QByteArray("VOL\r"));
+    QTimer::singleShot(20, socket, [socket] { emit socket->errorOccurred(QAbstractSocket::ConnectionRefusedError); });
+
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QCOMPARE(m_link->WaitReply(), QString());
+    QVERIFY2(elapsed.elapsed() >= 900, "a refused send is no reply: the wait runs into its time-out");
+    QCOMPARE(m_host.status, QString());
+    QVERIFY(m_host.running);
+
+    // The retry goes out and its reply is taken.
+    m_link->SendText(QStringLiteral("NAK"));
+    QCOMPARE(peerReceive(), QByteArray("NAK\r"));
+    peerSend("OK\r");
+    QCOMPARE(m_link->WaitReply(), QStringLiteral("OK"));
+    QCOMPARE(m_host.status, QString());
+
+    // Any other failed read is a broken link, as before.
+    emit socket->errorOccurred(QAbstractSocket::NetworkError);
+    QVERIFY(!m_host.running);
+    QVERIFY2(m_host.status.startsWith(QString::number(int(QAbstractSocket::NetworkError)) + ErrorMiddle),
+             qPrintable(m_host.status));
 }
 
 QTEST_GUILESS_MAIN(TestUdpLink)

@@ -3,10 +3,13 @@
 #include "base/Cp932.h"
 #include "fakes/FileFaults.h"
 #include "fakes/RecordingMessageSink.h"
+#include "fakes/SystemErrorText.h"
 #include "fakes/TestFiles.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -305,6 +308,60 @@ private slots:
         // The same folder takes the whole file once there is room.
         QVERIFY(writer.write(stagingPath, uploadPath, std::int16_t(overWrite), keep({1})));
         QCOMPARE(readTestFile(uploadPath), (overWrite == 1 ? QByteArray() : existing) + produced);
+        QCOMPARE(QDir(save.path()).entryList(QDir::Files), QStringList{QStringLiteral("UP.txt")});
+    }
+#endif
+
+#ifdef Q_OS_WIN // another program holding the upload file: Windows' share modes
+    void heldUploadFile_data()
+    {
+        QTest::addColumn<int>("overWrite");
+        QTest::addColumn<QString>("share"); // what the holder lets others do
+        QTest::addColumn<int>("holdMs");    // 0: until the write has failed
+        // Excel shares an open text file with readers only: the append's open meets it.
+        QTest::newRow("append, held a moment") << 0 << QStringLiteral("r") << 300;
+        QTest::newRow("append, held throughout") << 0 << QStringLiteral("r") << 0;
+        // A scanner lets others write but not replace the file: the replacement's rename meets it.
+        QTest::newRow("overwrite, held a moment") << 1 << QStringLiteral("rw") << 300;
+        QTest::newRow("overwrite, held throughout") << 1 << QStringLiteral("rw") << 0;
+    }
+    void heldUploadFile()
+    {
+        QFETCH(int, overWrite);
+        QFETCH(QString, share);
+        QFETCH(int, holdMs);
+        const QString stagingPath = put(QStringLiteral("Back.txt"), "a,b\r\nc,d\r\n");
+        QTemporaryDir save(m_dir.filePath(QStringLiteral("held-XXXXXX")));
+        const QByteArray old("old\r\n");
+        const QString uploadPath = writeTestFile(save.path(), QStringLiteral("UP.txt"), old);
+        QVERIFY(!uploadPath.isEmpty());
+        QProcess holder;
+        holder.start(QStringLiteral(HOLD_FILE_PATH),
+                     {QDir::toNativeSeparators(uploadPath), QString::number(holdMs > 0 ? holdMs : 60000), share});
+        QVERIFY(holder.waitForReadyRead(10000));
+        QCOMPARE(holder.readLine().trimmed(), QByteArray("HELD"));
+
+        RecordingMessageSink messages;
+        UploadFileWriter writer(messages, Title);
+        QElapsedTimer elapsed;
+        elapsed.start();
+        const bool written = writer.write(stagingPath, uploadPath, std::int16_t(overWrite), keep({2}));
+        const qint64 took = elapsed.elapsed();
+        holder.kill();
+        holder.waitForFinished(5000);
+
+        if (holdMs > 0) {
+            QVERIFY2(written, qPrintable(messages.boxes.isEmpty() ? QString() : messages.boxes[0].text));
+            QVERIFY2(took >= 100, "the file was no longer held: nothing was tried again");
+            QCOMPARE(readTestFile(uploadPath), (overWrite == 1 ? QByteArray() : old) + "b\r\nd\r\n");
+        } else {
+            // After about a second the system's own words say why, and the old file is as it was.
+            QVERIFY(!written);
+            QCOMPARE(messages.boxes.size(), 1);
+            QCOMPARE(messages.boxes[0].text, systemErrorText(ERROR_SHARING_VIOLATION) + QStringLiteral("「") +
+                                                 QDir::toNativeSeparators(uploadPath) + QStringLiteral("」"));
+            QCOMPARE(readTestFile(uploadPath), old);
+        }
         QCOMPARE(QDir(save.path()).entryList(QDir::Files), QStringList{QStringLiteral("UP.txt")});
     }
 #endif

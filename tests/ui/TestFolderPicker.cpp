@@ -1,4 +1,5 @@
 #include "fakes/RecordingMessageSink.h"
+#include "fakes/SystemErrorText.h"
 #include "ui/frmFolder.h"
 
 #include <QApplication>
@@ -202,7 +203,7 @@ private slots:
 
         QCOMPARE(m_sink.boxes.size(), 1);
         QCOMPARE(m_sink.boxes[0].text,
-                 QStringLiteral("ｴﾗｰ %1\r\n").arg(MissingFolderError) + qt_error_string(MissingFolderError));
+                 QStringLiteral("ｴﾗｰ %1\r\n").arg(MissingFolderError) + systemErrorText(MissingFolderError));
         QCOMPARE(m_sink.boxes[0].title, QStringLiteral("ZELBO_UDP"));
         QCOMPARE(m_sink.boxes[0].icon, MessageIcon::None);
         QCOMPARE(m_picker->path(), native(QString()));

@@ -1,0 +1,25 @@
+#pragma once
+// The system's own text for an error code, asked for here rather than through base/, for the tests to check what the
+// program shows against.
+
+#include <QString>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+
+#include <iterator>
+#else
+#include <cstring>
+#endif
+
+inline QString systemErrorText(int code)
+{
+#ifdef Q_OS_WIN
+    wchar_t text[1024];
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                        DWORD(code), 0, text, DWORD(std::size(text)), nullptr);
+    return QString::fromWCharArray(text, int(length)).trimmed();
+#else
+    return QString::fromLocal8Bit(std::strerror(code));
+#endif
+}
