@@ -86,11 +86,13 @@ installed_files_match || fail "installed files differ from the zip folder: $(cat
 [ ! -e "$startup" ] || fail "a Startup shortcut without STARTATLOGON=1"
 check_entry "$first" "$version"
 
-# The first start, from the Start menu, writes the default settings (no automatic start, so no traffic).
+# The first start, from the Start menu, says in a "File Read" box that it writes the default settings, and writes
+# them once the box is answered (no automatic start, so no traffic). Xvfb has no window manager: focus the box first.
 [ ! -e "$app/zelbo_udp.ini" ] || fail "a settings file before the first start"
 wine start /unix "$menu/ZELBO_UDP.lnk" >/dev/null 2>&1
 for _ in $(seq 300); do
     [ -s "$app/zelbo_udp.ini" ] && break
+    xdotool search --name '^File Read$' windowfocus --sync key Return >/dev/null 2>&1 || true
     sleep 0.1
 done
 [ -s "$app/zelbo_udp.ini" ] || fail "the installed exe did not create its settings file beside itself"
