@@ -9,7 +9,15 @@
 
 #include <iterator>
 #else
+#include <cerrno>
 #include <cstring>
+#endif
+
+// The system's own code for a file in a folder that is not there.
+#ifdef Q_OS_WIN
+constexpr int MissingFolderError = ERROR_PATH_NOT_FOUND;
+#else
+constexpr int MissingFolderError = ENOENT;
 #endif
 
 inline QString systemErrorText(int code)

@@ -8,20 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <cerrno>
-
 #include <sys/stat.h>
-
-namespace {
-
-// The system's own code for a file in a folder that is not there.
-#ifdef Q_OS_WIN
-constexpr int MissingFolderError = ERROR_PATH_NOT_FOUND;
-#else
-constexpr int MissingFolderError = ENOENT;
-#endif
-
-} // namespace
 
 class TestDiskRunFiles : public QObject
 {

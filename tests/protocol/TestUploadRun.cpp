@@ -7,6 +7,7 @@
 #include "fakes/FakeOutput.h"
 #include "fakes/FakeRunHost.h"
 #include "fakes/FixedClock.h"
+#include "fakes/SystemErrorText.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,20 +16,7 @@
 
 #include <memory>
 
-#ifdef Q_OS_WIN
-#include <windows.h>
-#else
-#include <cerrno>
-#endif
-
 namespace {
-
-// The system's own code for a file in a folder that is not there.
-#ifdef Q_OS_WIN
-constexpr int MissingFolderError = ERROR_PATH_NOT_FOUND;
-#else
-constexpr int MissingFolderError = ENOENT;
-#endif
 
 // Checksum computed here from the bytes, independently of the engine's helper.
 QString sum(const QString& covered)

@@ -26,9 +26,9 @@ namespace {
 
 // What the system reports for a folder that is not there; its description comes from the system too.
 #ifdef Q_OS_WIN
-constexpr int MissingFolderError = ERROR_FILE_NOT_FOUND;
+constexpr int NoSuchFolderError = ERROR_FILE_NOT_FOUND;
 #else
-constexpr int MissingFolderError = ENOENT;
+constexpr int NoSuchFolderError = ENOENT;
 #endif
 
 // A real double-click: press and release, then the double-click event and its release.
@@ -203,7 +203,7 @@ private slots:
 
         QCOMPARE(m_sink.boxes.size(), 1);
         QCOMPARE(m_sink.boxes[0].text,
-                 QStringLiteral("ｴﾗｰ %1\r\n").arg(MissingFolderError) + systemErrorText(MissingFolderError));
+                 QStringLiteral("ｴﾗｰ %1\r\n").arg(NoSuchFolderError) + systemErrorText(NoSuchFolderError));
         QCOMPARE(m_sink.boxes[0].title, QStringLiteral("ZELBO_UDP"));
         QCOMPARE(m_sink.boxes[0].icon, MessageIcon::None);
         QCOMPARE(m_picker->path(), native(QString()));
