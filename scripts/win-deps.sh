@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds Qt and libcurl for 64-bit Windows from Debian's own source packages, once, into a cache outside the
-# clone. A complete cache is reused; an interrupted build resumes where it stopped. Prints the cache folder.
+# Builds Qt and libcurl for 64-bit Windows from Debian's own source packages, with Debian's patches applied, once,
+# into a cache outside the clone. A complete cache is reused; an interrupted build resumes where it stopped; a new
+# recipe or a new Debian revision of a source package rebuilds it. Prints the cache folder.
 set -euo pipefail
 
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -8,7 +9,7 @@ cache="${ZELBO_WIN_CACHE:-$HOME/.cache/zelbo_udp/win64}"
 jobs="${JOBS:-$(nproc)}"
 qt_version=6.4.2
 # Bump when the configure lines below change, so an old cache is rebuilt rather than silently reused.
-recipe=1
+recipe=2
 
 mkdir -p "$cache/src" "$cache/logs"
 exec 9>"$cache/.lock"
@@ -18,6 +19,11 @@ log() { echo "win-deps: $*" >&2; }
 die() { echo "win-deps: $*" >&2; exit 1; }
 
 bash "$here/win-packages.sh"
+
+# The host Qt's CMake packages, wherever this system's Qt put them.
+host_qt_config="$(dpkg-query -L qt6-base-dev 2>/dev/null | grep '/cmake/Qt6/Qt6Config.cmake$' | head -n1 || true)"
+[ -n "$host_qt_config" ] || die "the host Qt's CMake files are missing: install the Debian package qt6-base-dev"
+host_cmake_dir="$(dirname "$(dirname "$host_qt_config")")"
 
 # The toolchain file is copied into the cache: Qt records its path, which must outlive any clone.
 toolchain="$cache/toolchain.cmake"
@@ -46,7 +52,8 @@ ensure_deb_src() {
     $sudo apt-get update -qq
 }
 
-fetch_source() { # package, glob of the orig tarball
+# Downloads the source package once and prints its .dsc (orig tarball, Debian's patches and their series).
+fetch_source() { # package, glob of the .dsc
     local pkg=$1 glob=$2
     if ! compgen -G "$cache/src/$glob" >/dev/null; then
         ensure_deb_src
@@ -54,19 +61,26 @@ fetch_source() { # package, glob of the orig tarball
         (cd "$cache/src" && apt-get source --download-only "$pkg" >"$cache/logs/source-$pkg.log" 2>&1) ||
             die "apt-get source $pkg failed; see $cache/logs/source-$pkg.log"
     fi
-    compgen -G "$cache/src/$glob" | head -n1
+    compgen -G "$cache/src/$glob" | sort -V | tail -n1
 }
 
-stamp_ok() { [ -f "$1/.zelbo-complete" ] && [ "$(cat "$1/.zelbo-complete")" = "$recipe" ]; }
+# Unpacks a source package as Debian builds it: the orig tarball with every patch of debian/patches applied.
+unpack_source() { # .dsc, destination
+    rm -rf "$2"
+    dpkg-source --no-check -x "$1" "$2" >"$cache/logs/unpack-$(basename "$2").log" 2>&1 ||
+        die "dpkg-source -x $(basename "$1") failed; see $cache/logs/unpack-$(basename "$2").log"
+}
+
+# The stamp names the recipe and the source revision, so either changing rebuilds once.
+stamp_ok() { [ -f "$1/.zelbo-complete" ] && [ "$(cat "$1/.zelbo-complete")" = "$2" ]; }
 
 build_curl() {
-    local prefix="$cache/curl"
-    stamp_ok "$prefix" && return
-    local tarball src
-    tarball="$(fetch_source curl 'curl_*.orig.tar.gz')"
-    rm -rf "$cache/curl-src" "$cache/build-curl" "$prefix"
-    mkdir -p "$cache/curl-src"
-    tar xf "$tarball" -C "$cache/curl-src" --strip-components=1
+    local prefix="$cache/curl" dsc stamp
+    dsc="$(fetch_source curl 'curl_*.dsc')"
+    stamp="$recipe $(basename "$dsc")"
+    stamp_ok "$prefix" "$stamp" && return
+    rm -rf "$cache/build-curl" "$prefix"
+    unpack_source "$dsc" "$cache/curl-src"
     log "building libcurl (SMTP/SMTPS, Schannel)"
     cmake -S "$cache/curl-src" -B "$cache/build-curl" -G Ninja \
         -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
@@ -82,23 +96,23 @@ build_curl() {
     nice cmake --build "$cache/build-curl" -j "$jobs" >"$cache/logs/curl-build.log" 2>&1 ||
         die "building curl failed; see $cache/logs/curl-build.log"
     cmake --install "$cache/build-curl" >>"$cache/logs/curl-build.log" 2>&1
-    echo "$recipe" >"$prefix/.zelbo-complete"
+    echo "$stamp" >"$prefix/.zelbo-complete"
 }
 
 build_qt() {
-    local prefix="$cache/qt"
-    stamp_ok "$prefix" && return
-    local tarball
-    tarball="$(fetch_source qt6-base "qt6-base_${qt_version}*.orig.tar.xz")"
+    local prefix="$cache/qt" dsc stamp
+    dsc="$(fetch_source qt6-base "qt6-base_${qt_version}*.dsc")"
+    stamp="$recipe $(basename "$dsc")"
+    stamp_ok "$prefix" "$stamp" && return
     local srcdir="$cache/qtbase-src"
     local build="$cache/build-qt"
-    if [ ! -f "$srcdir/configure" ] || [ "$(cat "$build/.recipe" 2>/dev/null)" != "$recipe" ]; then
-        rm -rf "$srcdir" "$build" "$prefix"
-        mkdir -p "$srcdir" "$build"
-        log "unpacking $(basename "$tarball")"
-        tar xf "$tarball" -C "$srcdir" --strip-components=1
+    if [ ! -f "$srcdir/configure" ] || [ "$(cat "$build/.recipe" 2>/dev/null)" != "$stamp" ]; then
+        rm -rf "$build" "$prefix"
+        mkdir -p "$build"
+        log "unpacking $(basename "$dsc") with Debian's patches"
+        unpack_source "$dsc" "$srcdir"
     fi
-    if [ ! -f "$build/build.ninja" ] || [ "$(cat "$build/.recipe" 2>/dev/null)" != "$recipe" ]; then
+    if [ ! -f "$build/build.ninja" ] || [ "$(cat "$build/.recipe" 2>/dev/null)" != "$stamp" ]; then
         log "configuring Qt $qt_version for win32-g++"
         # Shared libraries keep the LGPL obligations simple. Debian's source lacks wintab.h: no tablet events.
         (cd "$build" && "$srcdir/configure" -prefix "$prefix" -release -qt-host-path /usr -xplatform win32-g++ \
@@ -106,17 +120,17 @@ build_qt() {
             -no-feature-printsupport -no-feature-concurrent -no-feature-xml -no-feature-tabletevent \
             -no-feature-vulkan -qt-zlib -qt-pcre -qt-libpng -qt-libjpeg -qt-freetype -qt-harfbuzz \
             -no-openssl -schannel \
-            -- -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+            -- -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DQT_HOST_PATH_CMAKE_DIR="$host_cmake_dir" \
             -G Ninja) >"$cache/logs/qt-configure.log" 2>&1 ||
             die "configuring Qt failed; see $cache/logs/qt-configure.log"
-        echo "$recipe" >"$build/.recipe"
+        echo "$stamp" >"$build/.recipe"
     fi
     log "building Qt (about 1,250 steps; the first time takes most of an hour on 2 cores)"
     nice ninja -C "$build" -j "$jobs" >"$cache/logs/qt-build.log" 2>&1 ||
         die "building Qt failed; see $cache/logs/qt-build.log"
     ninja -C "$build" install >"$cache/logs/qt-install.log" 2>&1 ||
         die "installing Qt failed; see $cache/logs/qt-install.log"
-    echo "$recipe" >"$prefix/.zelbo-complete"
+    echo "$stamp" >"$prefix/.zelbo-complete"
 }
 
 build_curl
