@@ -2,8 +2,10 @@
 
 #include "base/SafeFileCalls.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <cerrno>
@@ -122,6 +124,7 @@ std::optional<SystemError> SafeFile::open(Mode mode)
 
 std::optional<SystemError> SafeFile::openReplacement()
 {
+    removeStaleTemporaries(m_target);
     // The rename needs no permission on the old file: ask for it as a direct write would, so a read-only file stays.
     int old = -1;
     const auto notWritable = openDescriptor(m_target, OpenWrite, old);
@@ -312,6 +315,47 @@ std::optional<SystemError> SafeFile::openRegular(QFile& file, const QString& pat
 bool SafeFile::isSameFile(const QFile& opened, const QString& path)
 {
     return opened.isOpen() && sameFile(opened.handle(), path);
+}
+
+void SafeFile::removeStaleTemporaries(const QString& path)
+{
+    const QFileInfo info(path);
+    const QDir folder = info.dir();
+    // createTemporary's names: the file's own name, a dot, up to eight lowercase hex digits, ".tmp".
+    static const QRegularExpression suffix(QStringLiteral("^\\.[0-9a-f]{1,8}\\.tmp$"));
+    const QString name = info.fileName();
+    // Filtered here rather than by a wildcard, which the name's own brackets would change.
+    const QStringList candidates =
+        folder.entryList({QStringLiteral("*.tmp")}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& candidate : candidates) {
+        if (candidate.startsWith(name) && suffix.match(QStringView(candidate).mid(name.size())).hasMatch()) {
+            removeFile(folder.filePath(candidate));
+        }
+    }
+}
+
+std::optional<SystemError> SafeFile::restoreLength(const QString& path, qint64 oldLength)
+{
+    int fd = -1;
+    if (auto error = openDescriptor(path, OpenWrite, fd)) {
+        return fileNotFound(*error) ? std::nullopt : error;
+    }
+    qint64 length = 0;
+    auto error = lengthOf(fd, length);
+    const qint64 wanted = std::max<qint64>(oldLength, 0);
+    if (!error && length != wanted) {
+        error = truncateTo(fd, wanted);
+        if (!error) {
+            error = syncDescriptor(fd);
+        }
+    }
+    closeDescriptor(fd);
+    if (!error && oldLength < 0) {
+        // Emptied on disk first, so a file that cannot be removed holds nothing that was taken back.
+        removeFile(path);
+        error = syncFolderOf(path);
+    }
+    return error;
 }
 
 void SafeFile::abandon()

@@ -49,6 +49,12 @@ public:
                                                                 QIODevice::OpenMode mode);
     // True when path names the file that opened holds (the same file however the path is spelt).
     static bool isSameFile(const QFile& opened, const QString& path);
+    // Removes what a Replace write interrupted by a crash left beside path: "<name>.<hex>.tmp", as open() names them.
+    // No other file is touched.
+    static void removeStaleTemporaries(const QString& path);
+    // Puts an appended file back to an earlier length, on disk; oldLength < 0 means it did not exist: it is emptied,
+    // then removed. A file already at that length, or missing, is left alone.
+    [[nodiscard]] static std::optional<SystemError> restoreLength(const QString& path, qint64 oldLength);
 
 private:
     enum class State
