@@ -297,6 +297,9 @@ void TerminalSim::endCycle(const QString& answer)
               .arg(qMin(sent, int(m_options.records.size())))
               .arg(m_datagramsSent)
               .arg(m_cyclesDone));
+    if (answer == QStringLiteral("ACK") && !m_options.laterRecords.isEmpty()) {
+        m_options.records = m_options.laterRecords.takeFirst();
+    }
     if (m_options.cycles > 0 && m_cyclesDone >= m_options.cycles) {
         print(QStringLiteral("EXIT cycles=%1").arg(m_cyclesDone));
         emit finished(0);

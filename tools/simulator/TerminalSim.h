@@ -32,6 +32,8 @@ struct SimOptions
     QHostAddress bindAddress = QHostAddress::LocalHost;
     quint16 bindPort = 0;
     QStringList records;
+    // Served one after another once a cycle is answered "ACK", as a terminal that deleted what was acknowledged.
+    QList<QStringList> laterRecords;
     QString name = QStringLiteral("DATA");
     std::int16_t crcType = 0;
     std::int16_t protocol = 0;

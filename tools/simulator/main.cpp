@@ -125,6 +125,13 @@ bool parseOptions(const QCommandLineParser& parser, SimOptions& options)
         }
         options.records = generatedRecords(count);
     }
+    for (const QString& path : parser.values(QStringLiteral("then-file"))) {
+        QStringList later;
+        if (!readRecords(path, later)) {
+            return false;
+        }
+        options.laterRecords.append(later);
+    }
     if (parser.isSet(QStringLiteral("name"))) {
         options.name = parser.value(QStringLiteral("name"));
     }
@@ -185,6 +192,9 @@ int main(int argc, char* argv[])
         {QStringLiteral("file"), QStringLiteral("Serve this cp932 text file, one record per line."),
          QStringLiteral("PATH")},
         {QStringLiteral("records"), QStringLiteral("Serve N generated records (default 20)."), QStringLiteral("N")},
+        {QStringLiteral("then-file"),
+         QStringLiteral("After a cycle answered ACK, serve this file next (repeatable, in order)."),
+         QStringLiteral("PATH")},
         {QStringLiteral("name"), QStringLiteral("File name announced in the file-name frame (default DATA)."),
          QStringLiteral("NAME")},
         {QStringLiteral("crc"), QStringLiteral("Checksum type: 0 from the ^, 1 from the data (default 0)."),
