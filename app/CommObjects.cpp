@@ -5,8 +5,8 @@
 
 CommObjects::CommObjects(RunHost& host, const Settings& settings, const ProgramPaths& paths, MessageSink& messages,
                          const QString& title)
-    : m_link(host, settings), m_files(paths.BackFilePath), m_output(settings, m_files, messages, title),
-      m_control(host, m_link, m_clock, m_output, m_files, settings)
+    : m_link(host, settings), m_output(settings, paths.BackFilePath, paths.journalPath, messages, title),
+      m_control(host, m_link, m_clock, m_output, settings)
 {
 }
 

@@ -1,11 +1,10 @@
 #pragma once
 // The objects behind Start, Stop and the first tick, wired around a RunHost as the program wires them: the UDP link,
-// the clock, the upload output, the run files and CommControl. main() builds them here, and so do the benchmark and
-// the tests that drive the real program.
+// the clock, the upload output (which owns the cycle's files) and CommControl. main() builds them here, and so do the
+// benchmark and the tests that drive the real program.
 
 #include "link/CommControl.h"
 #include "link/UdpLink.h"
-#include "output/DiskRunFiles.h"
 #include "output/UploadOutput.h"
 #include "protocol/Clock.h"
 
@@ -22,6 +21,7 @@ public:
                 const QString& title);
 
     CommControl& control() { return m_control; }
+    UploadOutput& output() { return m_output; }
     // Hands the window's Start, Stop, first tick and close request to CommControl, which closes the window later when
     // a close had to wait for a stopped run to return.
     void connectWindow(MainWindow& window);
@@ -29,7 +29,6 @@ public:
 private:
     UdpLink m_link;
     SystemClock m_clock;
-    DiskRunFiles m_files;
     UploadOutput m_output;
     CommControl m_control;
 };

@@ -11,12 +11,33 @@
 #include "ui/UiFont.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QIcon>
+#include <QThread>
 
 #include <cstdio>
 #include <exception>
 
 namespace {
+
+// For the tests that kill the program mid-cycle: ZELBO_TEST_PAUSE_AT names a checkpoint of the cycle's output, where
+// the program leaves the file "PAUSED.<checkpoint>" in its folder (a Windows GUI program has no stderr to watch)
+// and then stands still long enough to be killed.
+void installTestPause(UploadOutput& output, const QString& programFolder)
+{
+    const QByteArray point = qgetenv("ZELBO_TEST_PAUSE_AT");
+    if (point.isEmpty()) {
+        return;
+    }
+    output.setCheckpoint([point, programFolder](const char* reached) {
+        if (point == reached) {
+            QFile flag(programFolder + QStringLiteral("/PAUSED.") + QString::fromLatin1(point));
+            (void)flag.open(QIODevice::WriteOnly);
+            flag.close();
+            QThread::sleep(120);
+        }
+    });
+}
 
 int run()
 {
@@ -30,6 +51,7 @@ int run()
 
     CommObjects comm(window, settings, paths, messages, QApplication::applicationName());
     comm.connectWindow(window);
+    installTestPause(comm.output(), paths.ProgramFolder);
 
     if (!window.Form_Load()) {
         return 1;

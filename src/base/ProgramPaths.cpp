@@ -13,6 +13,7 @@ ProgramPaths ProgramPaths::forExecutable(const QString& executablePath)
     const QString sep = QDir::separator();
     paths.IniPath = paths.ProgramFolder + sep + exe.completeBaseName() + QStringLiteral(".ini");
     paths.BackFilePath = paths.ProgramFolder + sep + QStringLiteral("Back.txt");
+    paths.journalPath = paths.ProgramFolder + sep + QStringLiteral("Cycle.jnl");
     paths.IsVersion6OrLater = SystemIsVersion6OrLater();
     return paths;
 }

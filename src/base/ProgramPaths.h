@@ -8,6 +8,7 @@ struct ProgramPaths
     QString ProgramFolder;          // folder of the executable, native separators, no trailing separator
     QString IniPath;                // <ProgramFolder>/zelbo_udp.ini
     QString BackFilePath;           // <ProgramFolder>/Back.txt
+    QString journalPath;            // <ProgramFolder>/Cycle.jnl: the cycle journal, present while a cycle is unanswered
     bool IsVersion6OrLater = false; // Windows: major version 6 or later; elsewhere: a documents folder exists
 
     // Paths beside the given executable; the documents-folder flag is probed from the platform.

@@ -15,9 +15,8 @@ bool isAutoStart(const Settings& settings)
 
 } // namespace
 
-CommControl::CommControl(RunHost& host, Link& link, Clock& clock, Output& output, RunFiles& files,
-                         const Settings& settings)
-    : m_host(host), m_link(link), m_clock(clock), m_output(output), m_files(files), m_settings(settings)
+CommControl::CommControl(RunHost& host, Link& link, Clock& clock, Output& output, const Settings& settings)
+    : m_host(host), m_link(link), m_clock(clock), m_output(output), m_settings(settings)
 {
 }
 
@@ -98,7 +97,7 @@ void CommControl::runUntilNoStartIsPending()
         m_startDeferred = false;
         m_host.setRunning(true);
         m_host.SetCommState(1);
-        UploadRun run(m_link, m_host, m_clock, m_output, m_files, m_settings);
+        UploadRun run(m_link, m_host, m_clock, m_output, m_settings);
         run.RunUpload();
     } while (m_startDeferred);
     m_runActive = false;

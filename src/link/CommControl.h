@@ -8,7 +8,6 @@
 class Clock;
 class Link;
 class Output;
-class RunFiles;
 class RunHost;
 struct Settings;
 
@@ -18,7 +17,7 @@ public:
     static constexpr int StartIndex = 0;
     static constexpr int StopIndex = 1;
 
-    CommControl(RunHost& host, Link& link, Clock& clock, Output& output, RunFiles& files, const Settings& settings);
+    CommControl(RunHost& host, Link& link, Clock& clock, Output& output, const Settings& settings);
 
     // 0 Start, 1 Stop. A Start returns only when its run (and any Start deferred during it) has ended.
     void cmdComm_Click(int index);
@@ -37,7 +36,6 @@ private:
     Link& m_link;
     Clock& m_clock;
     Output& m_output;
-    RunFiles& m_files;
     const Settings& m_settings;
 
     bool m_firstTickDone = false;

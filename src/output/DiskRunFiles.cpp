@@ -56,18 +56,18 @@ QByteArray lineBytes(const QString& line)
 
 DiskRunFiles::DiskRunFiles(const QString& backFilePath) : m_backFilePath(backFilePath) {}
 
-std::optional<SystemError> DiskRunFiles::OpenStaging()
+std::optional<SystemError> DiskRunFiles::openStaging()
 {
     return openTruncated(m_staging, m_backFilePath, QIODevice::Unbuffered);
 }
 
-std::optional<SystemError> DiskRunFiles::OpenLog(const QString& logPath)
+std::optional<SystemError> DiskRunFiles::openLog(const QString& logPath)
 {
-    // Buffered: the log is best-effort and flushed when the cycle closes its files, which saves a write per reply.
-    return openTruncated(m_log, logPath, QIODevice::NotOpen);
+    // Unbuffered: the log of a cycle that ended in a kill is the one a person needs.
+    return openTruncated(m_log, logPath, QIODevice::Unbuffered);
 }
 
-std::optional<SystemError> DiskRunFiles::WriteStagingLine(const QString& line)
+std::optional<SystemError> DiskRunFiles::writeStagingLine(const QString& line)
 {
     if (!m_staging.isOpen()) {
         return SystemError::fromErrno(EBADF);
@@ -82,7 +82,7 @@ std::optional<SystemError> DiskRunFiles::WriteStagingLine(const QString& line)
     return std::nullopt;
 }
 
-void DiskRunFiles::WriteLogLine(const QString& line)
+void DiskRunFiles::writeLogLine(const QString& line)
 {
     if (m_log.isOpen()) {
         const QByteArray bytes = lineBytes(line);
@@ -90,7 +90,7 @@ void DiskRunFiles::WriteLogLine(const QString& line)
     }
 }
 
-void DiskRunFiles::CloseAll()
+void DiskRunFiles::closeAll()
 {
     m_staging.close();
     m_log.close();

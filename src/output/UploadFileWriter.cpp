@@ -3,10 +3,12 @@
 #include "base/MessageSink.h"
 #include "base/SafeFile.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 
 #include <cstring>
+#include <functional>
 #include <vector>
 
 namespace {
@@ -66,44 +68,23 @@ UploadFileWriter::UploadFileWriter(MessageSink& messages, const QString& title) 
 {
 }
 
-bool UploadFileWriter::write(const QString& stagingPath, const QString& uploadPath, std::int16_t overWrite,
-                             const FieldFlags& fieldSelect, bool holdAppend)
-{
-    m_heldAppend.reset();
-    // The staging file is opened first, so that a missing one cannot empty an upload file in overwrite mode.
-    QFile staging;
-    if (const auto error = SafeFile::openRegular(staging, stagingPath, QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        return fail(error->description, stagingPath);
-    }
-    // A save folder beside the program and the name "Back" make the upload file the staging file itself: overwrite
-    // would empty it before it is read and append would read it forever, and the terminal would be told "ACK".
-    if (SafeFile::isSameFile(staging, uploadPath)) {
-        return fail(QStringLiteral("ｱｯﾌﾟﾛｰﾄﾞﾌｧｲﾙと作業ﾌｧｲﾙが同じﾌｧｲﾙです"), uploadPath);
-    }
-    auto uploadFile = std::make_unique<SafeFile>(uploadPath);
-    SafeFile& upload = *uploadFile;
-    if (const auto error = upload.open(overWrite == 1 ? SafeFile::Mode::Replace : SafeFile::Mode::Append)) {
-        return fail(error->description, uploadPath);
-    }
+namespace {
 
-    const FieldMask mask = makeMask(fieldSelect);
+// Reads the staging file from its start and hands the upload lines it makes to sink, a block at a time. False after a
+// read error (readError set) or when sink refuses a block.
+bool convertStaging(QFile& staging, const FieldMask& mask, const std::function<bool(const char*, qsizetype)>& sink,
+                    QString& readError)
+{
     std::vector<char> out(static_cast<std::size_t>(WriteBlockBytes));
     qsizetype used = 0;
-
-    const auto flush = [&]() {
-        if (const auto error = upload.write(out.data(), used)) {
-            return fail(error->description, uploadPath);
-        }
-        used = 0;
-        return true;
-    };
 
     const auto addLine = [&](const char* begin, const char* end) {
         const qsizetype need = (end - begin) + 2;
         if (used + need > qsizetype(out.size())) {
-            if (!flush()) {
+            if (!sink(out.data(), used)) {
                 return false;
             }
+            used = 0;
             if (need > qsizetype(out.size())) {
                 out.resize(std::size_t(need));
             }
@@ -115,6 +96,10 @@ bool UploadFileWriter::write(const QString& stagingPath, const QString& uploadPa
         return true;
     };
 
+    if (!staging.seek(0)) {
+        readError = staging.errorString();
+        return false;
+    }
     // Lines end at CR LF only, as the run writes them: a record holding a LF or a lone CR stays one line.
     std::vector<char> in(static_cast<std::size_t>(ReadBlockBytes));
     qsizetype held = 0;
@@ -122,9 +107,8 @@ bool UploadFileWriter::write(const QString& stagingPath, const QString& uploadPa
     for (;;) {
         const qint64 got = staging.read(in.data() + held, qint64(in.size()) - held);
         if (got < 0) {
-            // Half a file would be acknowledged as the whole one: the upload file goes back to what it was.
-            upload.rollback();
-            return fail(staging.errorString(), stagingPath);
+            readError = staging.errorString();
+            return false;
         }
         held += got;
         const char* pos = in.data();
@@ -153,8 +137,71 @@ bool UploadFileWriter::write(const QString& stagingPath, const QString& uploadPa
             in.resize(in.size() * 2);
         }
     }
-    if (!flush()) {
-        return false;
+    return sink(out.data(), used);
+}
+
+} // namespace
+
+std::optional<UploadFileWriter::Block> UploadFileWriter::measure(const QString& stagingPath,
+                                                                 const FieldFlags& fieldSelect)
+{
+    QFile staging;
+    if (const auto error = SafeFile::openRegular(staging, stagingPath, QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        fail(error->description, stagingPath);
+        return std::nullopt;
+    }
+    Block block;
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    const auto sink = [&](const char* data, qsizetype size) {
+        hash.addData(QByteArrayView(data, size));
+        block.length += size;
+        return true;
+    };
+    QString readError;
+    if (!convertStaging(staging, makeMask(fieldSelect), sink, readError)) {
+        fail(readError, stagingPath);
+        return std::nullopt;
+    }
+    block.digest = hash.result();
+    return block;
+}
+
+bool UploadFileWriter::write(const QString& stagingPath, const QString& uploadPath, std::int16_t overWrite,
+                             const FieldFlags& fieldSelect, bool holdAppend)
+{
+    m_heldAppend.reset();
+    // The staging file is opened first, so that a missing one cannot empty an upload file in overwrite mode.
+    QFile staging;
+    if (const auto error = SafeFile::openRegular(staging, stagingPath, QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        return fail(error->description, stagingPath);
+    }
+    // A save folder beside the program and the name "Back" make the upload file the staging file itself: overwrite
+    // would empty it before it is read and append would read it forever, and the terminal would be told "ACK".
+    if (SafeFile::isSameFile(staging, uploadPath)) {
+        return fail(QStringLiteral("ｱｯﾌﾟﾛｰﾄﾞﾌｧｲﾙと作業ﾌｧｲﾙが同じﾌｧｲﾙです"), uploadPath);
+    }
+    auto uploadFile = std::make_unique<SafeFile>(uploadPath);
+    SafeFile& upload = *uploadFile;
+    if (const auto error = upload.open(overWrite == 1 ? SafeFile::Mode::Replace : SafeFile::Mode::Append)) {
+        return fail(error->description, uploadPath);
+    }
+
+    bool writeFailed = false;
+    const auto sink = [&](const char* data, qsizetype size) {
+        if (const auto error = upload.write(data, size)) {
+            writeFailed = true;
+            return fail(error->description, uploadPath);
+        }
+        return true;
+    };
+    QString readError;
+    if (!convertStaging(staging, makeMask(fieldSelect), sink, readError)) {
+        if (writeFailed) {
+            return false;
+        }
+        // Half a file would be acknowledged as the whole one: the upload file goes back to what it was.
+        upload.rollback();
+        return fail(readError, stagingPath);
     }
     if (holdAppend && overWrite != 1) {
         if (const auto error = upload.prepare()) {

@@ -21,7 +21,17 @@ class UploadFileWriter
 public:
     using FieldFlags = std::array<std::int16_t, Settings::FieldCount>;
 
+    // The upload lines a staging file makes: their length in bytes and SHA-256.
+    struct Block
+    {
+        qint64 length = 0;
+        QByteArray digest;
+    };
+
     UploadFileWriter(MessageSink& messages, const QString& title);
+
+    // Reads the staging file as write() would, writing nothing; after a failure a message box has been shown.
+    std::optional<Block> measure(const QString& stagingPath, const FieldFlags& fieldSelect);
 
     // overWrite 1 replaces the upload file, any other value appends to it. The staging file's lines end at CR LF.
     // True only once every line is on stable storage, because the terminal may delete its data as soon as it is
@@ -43,9 +53,10 @@ public:
     // even when empty; fields it does not have are not, so no trailing "," is invented.
     static void appendSelectedFields(std::string_view line, const FieldFlags& fieldSelect, QByteArray& out);
 
-private:
+    // The message box of a failed write: the description, then the file it concerns. Returns false.
     bool fail(const QString& description, const QString& path);
 
+private:
     MessageSink& m_messages;
     QString m_title;
     std::unique_ptr<SafeFile> m_heldAppend;

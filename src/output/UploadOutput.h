@@ -1,32 +1,71 @@
 #pragma once
-// The run engine's Output: writes the upload file from the run's staging file and mails it, reading the live settings
-// at every call. With mailing on, an appended upload file stays undoable until the mail is accepted or UndoUploadFile
-// takes it back. Knows nothing of the run itself; message boxes go through MessageSink.
+// The run engine's Output: the cycle's staging and log files, the upload file and its mail as one transaction kept
+// or taken back by the terminal's final answer, with the cycle journal that lets a start after a kill recognise a
+// block already stored. Reads the live settings at every call; message boxes go through MessageSink.
 
+#include "output/CycleJournal.h"
+#include "output/DiskRunFiles.h"
 #include "output/MailSender.h"
 #include "output/UploadFileWriter.h"
 #include "protocol/Output.h"
 
-class DiskRunFiles;
+#include <functional>
+
 class MessageSink;
 struct Settings;
 
 class UploadOutput : public Output
 {
 public:
-    // The staging file is the one staging writes: its path is given once, to DiskRunFiles.
-    UploadOutput(const Settings& settings, const DiskRunFiles& staging, MessageSink& messages, const QString& title);
+    UploadOutput(const Settings& settings, const QString& backFilePath, const QString& journalPath,
+                 MessageSink& messages, const QString& title);
 
-    bool WriteUploadFile(const QString& uploadPath) override;
-    bool SendByMail(const QString& uploadPath, QString& mailError) override;
-    std::optional<SystemError> UndoUploadFile() override;
+    RecoveryReport recoverCycle() override;
+    std::optional<OpenFailure> beginCycle(const QString& logPath) override;
+    std::optional<SystemError> writeRecord(const QString& line) override;
+    void writeLogLine(const QString& line) override;
+    Stored WriteUploadFile(const QString& uploadPath) override;
+    Mail SendByMail(QString& mailError) override;
+    std::optional<SystemError> settleCycle(bool acknowledged) override;
+    void endCycle() override;
 
     // Tests shorten the bounds; the program keeps the defaults.
     void setMailTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds total);
+    // Tests that kill the program mid-cycle: called with "journal" (written, upload file not yet touched), "answer"
+    // (just before the final answer) and "answered" (just after it, journal not yet cleared).
+    void setCheckpoint(std::function<void(const char*)> checkpoint) { m_checkpoint = std::move(checkpoint); }
 
 private:
+    enum class Adoption
+    {
+        None,
+        // This cycle's block was already in the upload file, from a cycle whose answer was lost.
+        Adopted,
+        // This cycle wrote its block.
+        Written,
+    };
+
+    bool isAppend() const;
+    // Whether the upload file holds entry's whole block where entry says.
+    static bool holdsBlock(const JournalEntry& entry);
+    // Takes back a write found cut short at start; the cycle fails while that is not possible.
+    bool cutBackTornWrite();
+    void removeStaleUploadTemporaries() const;
+    void checkpoint(const char* point) const;
+
     const Settings& m_settings;
-    const DiskRunFiles& m_staging;
+    DiskRunFiles m_files;
     UploadFileWriter m_writer;
     MailSender m_mailer;
+    CycleJournal m_journal;
+    std::function<void(const char*)> m_checkpoint;
+
+    bool m_recovered = false;
+    // From start: an unanswered cycle's entry whose block the upload file holds whole, until a cycle reaches its end
+    // of file; or one whose write was cut short and could not be taken back yet.
+    std::optional<JournalEntry> m_pending;
+    std::optional<JournalEntry> m_tornWrite;
+    // This cycle's entry, from the journal write (or the adoption of m_pending) to the end of the cycle.
+    std::optional<JournalEntry> m_current;
+    Adoption m_adoption = Adoption::None;
 };

@@ -1,7 +1,9 @@
 #pragma once
-// The end of a cycle: writing the upload file and mailing it. Implemented with output/ by the application.
+// The files of one cycle as one transaction, owned by output/: the staging and log files, the upload file and its
+// mail, kept or taken back by the final answer the terminal is given. The run says what happened; the
+// implementation decides what that means for the files. Tests use a recording fake.
 
-#include "protocol/RunFiles.h"
+#include "base/SystemError.h"
 
 #include <QString>
 
@@ -10,12 +12,70 @@
 class Output
 {
 public:
+    enum class CycleFile
+    {
+        Staging,
+        Log,
+    };
+    struct OpenFailure
+    {
+        CycleFile file;
+        SystemError error;
+    };
+
+    // What a start found of a cycle that was stored but never answered (a kill, a power cut).
+    enum class Recovery
+    {
+        Nothing,
+        // The upload file holds that cycle's whole block: a repeat of it is answered without storing it again.
+        Pending,
+        // The journal could not be read: it is ignored.
+        Unreadable,
+        // That cycle's write was cut short and could not be taken back (error set); the next store tries again.
+        CutBackFailed,
+    };
+    struct RecoveryReport
+    {
+        Recovery recovery = Recovery::Nothing;
+        SystemError error;
+    };
+
+    enum class Stored
+    {
+        Failed,
+        Written,
+        // Identical to the block of a cycle that was stored but never answered: not stored a second time.
+        AlreadyStored,
+    };
+
+    enum class Mail
+    {
+        // Mailing is off.
+        NotMailed,
+        Sent,
+        // The server accepted this block before the answer was lost: not sent again.
+        AlreadySent,
+        Failed,
+    };
+
     virtual ~Output() = default;
-    // Builds the upload file at uploadPath from the staging file; false after an error it has already shown.
-    virtual bool WriteUploadFile(const QString& uploadPath) = 0;
-    // True when the server accepted the mail; otherwise mailError holds "number description+source".
-    virtual bool SendByMail(const QString& uploadPath, QString& mailError) = 0;
-    // After a failed SendByMail, before "CAN": takes back the lines WriteUploadFile appended, as the terminal keeps its
-    // data and sends the same records again. A replaced file stays: the repeat replaces it alike.
-    virtual std::optional<SystemError> UndoUploadFile() = 0;
+
+    // Once before the first cycle of a run; later calls find nothing new.
+    virtual RecoveryReport recoverCycle() = 0;
+    // Empties the staging file, then replaces the log file at logPath; the first failure is returned.
+    virtual std::optional<OpenFailure> beginCycle(const QString& logPath) = 0;
+    // One accepted record, byte for byte in code page 932.
+    virtual std::optional<SystemError> writeRecord(const QString& line) = 0;
+    // Best effort: a failing log never stops a transfer. Each line reaches the file when written.
+    virtual void writeLogLine(const QString& line) = 0;
+    // "END": closes the cycle's files and builds the upload file at uploadPath from the staging file. Failed after an
+    // error it has already shown.
+    virtual Stored WriteUploadFile(const QString& uploadPath) = 0;
+    // After a stored upload file; mailError holds "number description+source" when Failed.
+    virtual Mail SendByMail(QString& mailError) = 0;
+    // Just before the final answer. "CAN" takes back what this cycle stored (the terminal keeps its data and sends it
+    // again); "ACK" keeps it. Returns why a take-back failed.
+    virtual std::optional<SystemError> settleCycle(bool acknowledged) = 0;
+    // Right after the final answer (or wherever a cycle ends): closes its files; nothing of it is pending any more.
+    virtual void endCycle() = 0;
 };

@@ -109,6 +109,16 @@ QString FileErrorNumberText(const SystemError& error)
     return BlankNumber(error.number) + QStringLiteral(":") + error.description;
 }
 
+QString AlreadyStoredStatusText()
+{
+    return QStringLiteral("ﾚｺｰﾄﾞ受信 : 受信済みのﾃﾞｰﾀのため二重に保存しません");
+}
+
+QString JournalUnreadableStatusText()
+{
+    return QStringLiteral("<Journal> 前回の受信記録が読めないため無視します");
+}
+
 QString FileErrorText(const QString& tag, const SystemError& error)
 {
     return tag + FileErrorNumberText(error);

@@ -2,7 +2,7 @@
 // The texts an upload run builds: clock command, upload file name, log line, status lines.
 // Pure functions: every date and time comes in as an argument, nothing reads the clock.
 
-#include "protocol/RunFiles.h"
+#include "base/SystemError.h"
 
 #include <QDateTime>
 #include <QString>
@@ -42,6 +42,10 @@ QString LogLine(const QDateTime& when, int recordCount, const QString& reply);
 QString RecordStatusText(int recordCount, int announcedCount);
 // "ﾚｺｰﾄﾞ受信<" + announced + "> : 正常終了".
 QString CompletedStatusText(int announcedCount);
+// A repeat of a block stored by a cycle whose answer was lost: acknowledged, not stored or mailed twice.
+QString AlreadyStoredStatusText();
+// The journal of an unanswered cycle could not be read at start: it is ignored.
+QString JournalUnreadableStatusText();
 // tag + BlankNumber(number) + ":" + description, e.g. "<BackFile>  2:No such file or directory".
 QString FileErrorText(const QString& tag, const SystemError& error);
 // BlankNumber(number) + ":" + description.

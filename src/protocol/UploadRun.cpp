@@ -51,8 +51,8 @@ QString frameErrorText(const QString& stage, std::int16_t result)
 
 } // namespace
 
-UploadRun::UploadRun(Link& link, RunHost& host, Clock& clock, Output& output, RunFiles& files, const Settings& settings)
-    : m_link(link), m_host(host), m_clock(clock), m_output(output), m_files(files), m_settings(settings)
+UploadRun::UploadRun(Link& link, RunHost& host, Clock& clock, Output& output, const Settings& settings)
+    : m_link(link), m_host(host), m_clock(clock), m_output(output), m_settings(settings)
 {
 }
 
@@ -61,6 +61,7 @@ void UploadRun::RunUpload()
     m_link.OpenUDP();
     // Shown even when the link failed to open: the link's own text is replaced, Running decides.
     m_host.ShowStatus(0, QStringLiteral("UDP通信：送受信待ち"));
+    showRecovery(m_output.recoverCycle());
     m_retryCount = 0;
     m_saveFolder = m_settings.SaveFolder;
 
@@ -109,6 +110,7 @@ UploadRun::Phase UploadRun::cycleStart()
 {
     m_host.setBusyCursor(false);
     m_cycleResult = false;
+    m_alreadyStored = false;
     if (!yieldAndCheck()) {
         return Phase::EndOfCycle;
     }
@@ -188,16 +190,12 @@ UploadRun::Phase UploadRun::fileRequest()
 UploadRun::Phase UploadRun::opening()
 {
     m_host.setBusyCursor(true);
-    // The staging file first: when it fails, the previous cycle's log stays untouched.
-    if (const auto error = m_files.OpenStaging()) {
-        m_host.beep();
-        m_host.ShowStatus(1, FileErrorText(QStringLiteral("<BackFile> "), *error));
-        return Phase::EndOfCycle;
-    }
     const QString logPath = JoinFolder(m_saveFolder, QDir::separator() + QStringLiteral("LOG.TXT"));
-    if (const auto error = m_files.OpenLog(logPath)) {
+    if (const auto failure = m_output.beginCycle(logPath)) {
         m_host.beep();
-        m_host.ShowStatus(1, FileErrorText(QStringLiteral("<LogFile> "), *error));
+        const QString tag =
+            failure->file == Output::CycleFile::Staging ? QStringLiteral("<BackFile> ") : QStringLiteral("<LogFile> ");
+        m_host.ShowStatus(1, FileErrorText(tag, failure->error));
         return Phase::EndOfCycle;
     }
     writeLog(m_reply);
@@ -244,8 +242,9 @@ UploadRun::Phase UploadRun::recordPhase()
         }
         // "END" ends the file whenever it comes, whatever the announced count.
         if (m_reply == QStringLiteral("END")) {
-            m_files.CloseAll();
-            m_cycleResult = m_output.WriteUploadFile(m_uploadPath);
+            const Output::Stored stored = m_output.WriteUploadFile(m_uploadPath);
+            m_cycleResult = stored != Output::Stored::Failed;
+            m_alreadyStored = stored == Output::Stored::AlreadyStored;
             m_host.setProgressValue(m_announcedCount);
             return Phase::EndOfCycle;
         }
@@ -263,7 +262,7 @@ UploadRun::Phase UploadRun::recordPhase()
             }
         }
         // The simple protocol stores the reply as it came; the framed one stores the frame's data.
-        if (const auto error = m_files.WriteStagingLine(simple ? m_reply : FrameData(m_reply))) {
+        if (const auto error = m_output.writeRecord(simple ? m_reply : FrameData(m_reply))) {
             m_host.beep();
             m_host.ShowStatus(1, FileErrorText(QStringLiteral("<BackFile#1WR> "), *error));
             if (simple) {
@@ -289,30 +288,35 @@ UploadRun::Phase UploadRun::endOfCycle()
 {
     m_host.setProgressVisible(false);
     if (m_cycleResult) {
-        if (m_settings.SendMail == 1) {
-            if (m_output.SendByMail(m_uploadPath, m_mailError)) {
-                m_host.ShowStatus(1, m_settings.MailAddress + QStringLiteral("宛 ﾒｰﾙ登録完了"));
-                m_host.beep();
-                send(QStringLiteral("ACK"));
-                m_host.ShowStatus(1, CompletedStatusText(m_announcedCount));
-            } else {
-                m_host.ShowStatus(1, m_settings.MailAddress + QStringLiteral("宛 ﾒｰﾙ登録失敗:") + m_mailError);
-                // After "CAN" the terminal sends the same records again; left appended, they would be stored twice.
-                if (const auto error = m_output.UndoUploadFile()) {
-                    m_host.ShowStatus(1, FileErrorText(QStringLiteral("<UploadFile> "), *error));
-                }
-                send(QStringLiteral("CAN"));
-                m_host.ShowStatus(1, FailedText);
-            }
-        } else {
-            send(QStringLiteral("ACK"));
+        if (m_alreadyStored) {
+            m_host.ShowStatus(1, AlreadyStoredStatusText());
+        }
+        switch (m_output.SendByMail(m_mailError)) {
+        case Output::Mail::Sent:
+            m_host.ShowStatus(1, m_settings.MailAddress + QStringLiteral("宛 ﾒｰﾙ登録完了"));
+            m_host.beep();
+            answer(true);
             m_host.ShowStatus(1, CompletedStatusText(m_announcedCount));
+            break;
+        case Output::Mail::NotMailed:
+        case Output::Mail::AlreadySent:
+            answer(true);
+            m_host.ShowStatus(1, CompletedStatusText(m_announcedCount));
+            break;
+        case Output::Mail::Failed:
+            m_host.ShowStatus(1, m_settings.MailAddress + QStringLiteral("宛 ﾒｰﾙ登録失敗:") + m_mailError);
+            answer(false);
+            m_host.ShowStatus(1, FailedText);
+            break;
+        default:
+            internalError("endOfCycle");
+            answer(false);
+            break;
         }
     } else {
-        send(QStringLiteral("CAN"));
+        answer(false);
         m_host.ShowStatus(1, FailedText);
     }
-    m_files.CloseAll();
 
     if (m_settings.AutoStart == 1 && m_host.isRunning()) {
         // A stop during the pause is noticed at the next cycle start, which then fails at once.
@@ -354,9 +358,37 @@ bool UploadRun::send(const QString& text)
     return m_host.isRunning();
 }
 
+void UploadRun::answer(bool acknowledged)
+{
+    // After "CAN" the terminal sends the same records again; left in the upload file, they would be stored twice.
+    if (const auto error = m_output.settleCycle(acknowledged)) {
+        m_host.ShowStatus(1, FileErrorText(QStringLiteral("<UploadFile> "), *error));
+    }
+    send(acknowledged ? QStringLiteral("ACK") : QStringLiteral("CAN"));
+    m_output.endCycle();
+}
+
+void UploadRun::showRecovery(const Output::RecoveryReport& report)
+{
+    switch (report.recovery) {
+    case Output::Recovery::Nothing:
+    case Output::Recovery::Pending:
+        break;
+    case Output::Recovery::Unreadable:
+        m_host.ShowStatus(1, JournalUnreadableStatusText());
+        break;
+    case Output::Recovery::CutBackFailed:
+        m_host.ShowStatus(1, FileErrorText(QStringLiteral("<UploadFile> "), report.error));
+        break;
+    default:
+        internalError("showRecovery");
+        break;
+    }
+}
+
 void UploadRun::writeLog(const QString& reply)
 {
-    m_files.WriteLogLine(LogLine(m_clock.localNow(), m_recordCount, reply));
+    m_output.writeLogLine(LogLine(m_clock.localNow(), m_recordCount, reply));
 }
 
 void UploadRun::internalError(const char* where)

@@ -6,7 +6,6 @@
 #include "protocol/Clock.h"
 #include "protocol/Link.h"
 #include "protocol/Output.h"
-#include "protocol/RunFiles.h"
 #include "protocol/RunHost.h"
 
 #include <QString>
@@ -16,7 +15,7 @@
 class UploadRun
 {
 public:
-    UploadRun(Link& link, RunHost& host, Clock& clock, Output& output, RunFiles& files, const Settings& settings);
+    UploadRun(Link& link, RunHost& host, Clock& clock, Output& output, const Settings& settings);
 
     // Returns when the run has ended: link closed, Running false, SetCommState(0) called.
     void RunUpload();
@@ -56,6 +55,9 @@ private:
     bool rejectFrame(std::int16_t result, const QString& stage, int retryLimit, std::int16_t statusMode);
     // SendText, which yields too; false when Running was cleared meanwhile.
     bool send(const QString& text);
+    // The final answer: the output settles the cycle's files just before it ("CAN" takes back what was stored).
+    void answer(bool acknowledged);
+    void showRecovery(const Output::RecoveryReport& report);
     void writeLog(const QString& reply);
     void internalError(const char* where);
 
@@ -63,7 +65,6 @@ private:
     RunHost& m_host;
     Clock& m_clock;
     Output& m_output;
-    RunFiles& m_files;
     const Settings& m_settings;
 
     QString m_uploadPath;
@@ -75,6 +76,7 @@ private:
     QString m_saveFolder;
     int m_retryCount = 0;
     bool m_cycleResult = false;
+    bool m_alreadyStored = false;
     QString m_reply;
     QString m_fileNamePart;
     int m_announcedCount = 0;

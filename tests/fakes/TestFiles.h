@@ -34,5 +34,6 @@ inline ProgramPaths testProgramPaths(const QString& folder)
     paths.ProgramFolder = QDir::toNativeSeparators(folder);
     paths.IniPath = QDir(folder).filePath(QStringLiteral("zelbo_udp.ini"));
     paths.BackFilePath = QDir(folder).filePath(QStringLiteral("Back.txt"));
+    paths.journalPath = QDir(folder).filePath(QStringLiteral("Cycle.jnl"));
     return paths;
 }

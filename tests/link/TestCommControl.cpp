@@ -5,7 +5,6 @@
 #include "fakes/FakeOutput.h"
 #include "fakes/FakeRunHost.h"
 #include "fakes/FixedClock.h"
-#include "output/DiskRunFiles.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -45,8 +44,7 @@ private:
     FakeRunHost m_host;
     std::unique_ptr<FakeLink> m_link;
     FixedClock m_clock;
-    FakeOutput m_output;
-    std::unique_ptr<DiskRunFiles> m_files;
+    std::unique_ptr<FakeOutput> m_output;
     std::unique_ptr<CommControl> m_control;
 };
 
@@ -60,8 +58,8 @@ void TestCommControl::init()
     m_host = FakeRunHost();
     m_host.running = false;
     m_link = std::make_unique<FakeLink>(m_host);
-    m_files = std::make_unique<DiskRunFiles>(m_dir.filePath(QStringLiteral("Back.txt")));
-    m_control = std::make_unique<CommControl>(m_host, *m_link, m_clock, m_output, *m_files, m_settings);
+    m_output = std::make_unique<FakeOutput>(m_settings, m_dir.filePath(QStringLiteral("Back.txt")));
+    m_control = std::make_unique<CommControl>(m_host, *m_link, m_clock, *m_output, m_settings);
 }
 
 void TestCommControl::scriptOneRun(std::function<void()> duringWait)

@@ -33,22 +33,22 @@ private slots:
         old.close();
 
         DiskRunFiles files(back);
-        QVERIFY(!files.OpenStaging());
-        QVERIFY(!files.OpenLog(log));
-        QVERIFY(!files.WriteStagingLine(QStringLiteral("A,売上,ｱ")));
+        QVERIFY(!files.openStaging());
+        QVERIFY(!files.openLog(log));
+        QVERIFY(!files.writeStagingLine(QStringLiteral("A,売上,ｱ")));
         // Visible to a reader before the files are closed: the writer reopens by path.
         QCOMPARE(readAll(back), QByteArray("A,\x94\x84\x8F\xE3,\xB1\r\n"));
-        QVERIFY(!files.WriteStagingLine(QString()));
-        files.WriteLogLine(QStringLiteral("\"x\""));
-        files.CloseAll();
-        files.CloseAll();
+        QVERIFY(!files.writeStagingLine(QString()));
+        files.writeLogLine(QStringLiteral("\"x\""));
+        files.closeAll();
+        files.closeAll();
         QCOMPARE(readAll(back), QByteArray("A,\x94\x84\x8F\xE3,\xB1\r\n\r\n"));
         QCOMPARE(readAll(log), QByteArray("\"x\"\r\n"));
 
         // A new cycle empties both.
-        QVERIFY(!files.OpenStaging());
-        QVERIFY(!files.OpenLog(log));
-        files.CloseAll();
+        QVERIFY(!files.openStaging());
+        QVERIFY(!files.openLog(log));
+        files.closeAll();
         QCOMPARE(readAll(back), QByteArray());
         QCOMPARE(readAll(log), QByteArray());
     }
@@ -58,17 +58,17 @@ private slots:
         QTemporaryDir dir;
         const QString missing = dir.filePath(QStringLiteral("gone/LOG.TXT"));
         DiskRunFiles files(dir.filePath(QStringLiteral("gone/Back.txt")));
-        const auto staging = files.OpenStaging();
+        const auto staging = files.openStaging();
         QVERIFY(staging);
         QCOMPARE(staging->number, MissingFolderError);
         QCOMPARE(staging->description, systemErrorText(MissingFolderError));
-        const auto log = files.OpenLog(missing);
+        const auto log = files.openLog(missing);
         QVERIFY(log);
         QCOMPARE(log->number, MissingFolderError);
         // Not open: a write must fail, not vanish.
-        QVERIFY(files.WriteStagingLine(QStringLiteral("x")));
-        files.WriteLogLine(QStringLiteral("x"));
-        files.CloseAll();
+        QVERIFY(files.writeStagingLine(QStringLiteral("x")));
+        files.writeLogLine(QStringLiteral("x"));
+        files.closeAll();
     }
 
 #ifndef Q_OS_WIN // POSIX file-system faults (size limit, FIFOs, devices, permission bits)
@@ -76,17 +76,17 @@ private slots:
     {
         QTemporaryDir dir;
         DiskRunFiles files(dir.filePath(QStringLiteral("Back.txt")));
-        QVERIFY(!files.OpenStaging());
+        QVERIFY(!files.openStaging());
         std::optional<SystemError> error;
         {
             const FileSizeLimit limit(4);
             QVERIFY(limit.active());
-            error = files.WriteStagingLine(QStringLiteral("A,1"));
+            error = files.writeStagingLine(QStringLiteral("A,1"));
         }
         QVERIFY(error);
         QCOMPARE(error->number, EFBIG);
         QCOMPARE(error->description, QStringLiteral("File too large"));
-        files.CloseAll();
+        files.closeAll();
     }
 
     // A FIFO or device in place of either file would block the window in open(); it must be refused at once.
@@ -98,22 +98,22 @@ private slots:
         QCOMPARE(::mkfifo(QFile::encodeName(back).constData(), 0644), 0);
         QCOMPARE(::mkfifo(QFile::encodeName(log).constData(), 0644), 0);
         DiskRunFiles files(back);
-        const auto staging = files.OpenStaging();
+        const auto staging = files.openStaging();
         QVERIFY(staging);
         QCOMPARE(staging->number, ENXIO);
-        QVERIFY(files.OpenLog(log));
-        QVERIFY(files.WriteStagingLine(QStringLiteral("x")));
+        QVERIFY(files.openLog(log));
+        QVERIFY(files.writeStagingLine(QStringLiteral("x")));
 
         // Held open for reading, a FIFO lets a writer in; the type test still refuses it.
         QFile reader;
         QVERIFY(reader.open(::open(QFile::encodeName(back).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC),
                             QIODevice::ReadOnly, QFileDevice::AutoCloseHandle));
-        const auto heldOpen = files.OpenStaging();
+        const auto heldOpen = files.openStaging();
         QVERIFY(heldOpen);
         QCOMPARE(heldOpen->number, EINVAL);
-        QVERIFY(files.OpenLog(QStringLiteral("/dev/null")));
-        QVERIFY(files.OpenLog(dir.path()));
-        files.CloseAll();
+        QVERIFY(files.openLog(QStringLiteral("/dev/null")));
+        QVERIFY(files.openLog(dir.path()));
+        files.closeAll();
     }
 #endif
 };

@@ -5,9 +5,11 @@
 #include "config/SettingsFile.h"
 #include "fakes/RecordingMessageSink.h"
 #include "fakes/TestFiles.h"
-#include "output/DiskRunFiles.h"
+#include "output/CycleJournal.h"
 #include "output/SmtpServer.h"
 
+#include <QCryptographicHash>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QTemporaryDir>
 #include <QTest>
@@ -21,56 +23,75 @@ class TestUploadOutput : public QObject
 private:
     QTemporaryDir m_dir;
 
+    // One cycle up to its end of file: the records staged, then the upload file stored at upload.
+    static Output::Stored storeCycle(UploadOutput& output, const QString& upload, const QStringList& records)
+    {
+        if (output.beginCycle(QFileInfo(upload).dir().filePath(QStringLiteral("LOG.TXT")))) {
+            return Output::Stored::Failed;
+        }
+        for (const QString& record : records) {
+            if (output.writeRecord(record)) {
+                return Output::Stored::Failed;
+            }
+        }
+        return output.WriteUploadFile(upload);
+    }
+    static void answer(UploadOutput& output, bool acknowledged)
+    {
+        QVERIFY(!output.settleCycle(acknowledged));
+        output.endCycle();
+    }
+
 private slots:
     void readsLiveSettingsAtEachCall()
     {
-        const DiskRunFiles files(m_dir.filePath(QStringLiteral("Back.txt")));
-        QFile staging(files.stagingPath());
-        QVERIFY(staging.open(QIODevice::WriteOnly));
-        QVERIFY(staging.write("a,b,c\r\n") == 7);
-        staging.close();
-
         Settings settings;
         settings.RemoteHost = QStringLiteral("127.0.0.1");
         settings.OverWrite = 1;
+        settings.SaveFolder = m_dir.path();
+        const ProgramPaths paths = testProgramPaths(m_dir.path());
         RecordingMessageSink messages;
-        UploadOutput output(settings, files, messages, QStringLiteral("ZELBO_UDP"));
+        UploadOutput output(settings, paths.BackFilePath, paths.journalPath, messages, QStringLiteral("ZELBO_UDP"));
         const QString upload = m_dir.filePath(QStringLiteral("UP.txt"));
 
-        QVERIFY(output.WriteUploadFile(upload));
+        QCOMPARE(storeCycle(output, upload, {QStringLiteral("a,b,c")}), Output::Stored::Written);
+        answer(output, true);
         QCOMPARE(readTestFile(upload), QByteArray("a,b,c\r\n"));
         settings.OverWrite = 0;
         settings.FieldSelect.fill(0);
         settings.FieldSelect[2] = 1;
-        QVERIFY(output.WriteUploadFile(upload));
+        QCOMPARE(storeCycle(output, upload, {QStringLiteral("a,b,c")}), Output::Stored::Written);
+        answer(output, true);
         QCOMPARE(readTestFile(upload), QByteArray("a,b,c\r\nc\r\n"));
         QVERIFY(messages.boxes.isEmpty());
 
-        QVERIFY(QFile::remove(files.stagingPath()));
-        QVERIFY(!output.WriteUploadFile(upload));
+        QVERIFY(output.beginCycle(m_dir.filePath(QStringLiteral("LOG.TXT"))) == std::nullopt);
+        QVERIFY(QFile::remove(paths.BackFilePath));
+        QCOMPARE(output.WriteUploadFile(upload), Output::Stored::Failed);
+        answer(output, false);
         QCOMPARE(messages.boxes.size(), 1);
         QCOMPARE(messages.boxes[0].title, QStringLiteral("ZELBO_UDP"));
 
         // The mail carries the recipient, sender, subject and server of the settings as they are now, and the lines
         // just appended; once it is accepted they stay.
-        QVERIFY(!writeTestFile(m_dir.path(), QStringLiteral("Back.txt"), "a,b,c\r\n").isEmpty());
         SmtpServer server(QStringLiteral("accept"));
         QVERIFY(server.port() != 0);
+        QString mailError;
+        QCOMPARE(output.SendByMail(mailError), Output::Mail::NotMailed);
         settings.SendMail = 1;
         settings.MailAddress = QStringLiteral("to@example.com");
         settings.FromMailAddress = QStringLiteral("from@example.com");
         settings.MailSub = QStringLiteral("棚卸");
         settings.MailServer = server.address();
         output.setMailTimeouts(2s, 10s);
-        QVERIFY(output.WriteUploadFile(upload));
-        QString mailError;
-        QVERIFY2(output.SendByMail(upload, mailError), qPrintable(mailError));
+        QCOMPARE(storeCycle(output, upload, {QStringLiteral("a,b,c")}), Output::Stored::Written);
+        QCOMPARE(output.SendByMail(mailError), Output::Mail::Sent);
         const QJsonObject got = server.message(1);
         QCOMPARE(got.value(QLatin1String("rcpt_tos")).toArray(), QJsonArray({QStringLiteral("to@example.com")}));
         QCOMPARE(got.value(QLatin1String("mail_from")).toString(), QStringLiteral("from@example.com"));
         QCOMPARE(got.value(QLatin1String("subject")).toString(), QStringLiteral("棚卸"));
         QCOMPARE(server.read(1, QStringLiteral("attachment-0")), QByteArray("a,b,c\r\nc\r\nc\r\n"));
-        QVERIFY(!output.UndoUploadFile());
+        answer(output, true);
         QCOMPARE(readTestFile(upload), QByteArray("a,b,c\r\nc\r\nc\r\n"));
         // A subject another tool wrote into the settings file as 0xEEE0 (the NEC-selected code of 髙) is mailed as 髙.
         Settings fromFile;
@@ -78,10 +99,115 @@ private slots:
         file.replace(Cp932::encode(settings.MailSub), QByteArray("\xEE\xE0"));
         QCOMPARE(SettingsFile::parse(file, fromFile), ReadResult::Ok);
         QCOMPARE(fromFile.MailSub, QStringLiteral("髙"));
-        UploadOutput fromFileOutput(fromFile, files, messages, QStringLiteral("ZELBO_UDP"));
+        UploadOutput fromFileOutput(fromFile, paths.BackFilePath, paths.journalPath, messages,
+                                    QStringLiteral("ZELBO_UDP"));
         fromFileOutput.setMailTimeouts(2s, 10s);
-        QVERIFY2(fromFileOutput.SendByMail(upload, mailError), qPrintable(mailError));
+        QCOMPARE(storeCycle(fromFileOutput, upload, {QStringLiteral("x")}), Output::Stored::Written);
+        QCOMPARE(fromFileOutput.SendByMail(mailError), Output::Mail::Sent);
         QCOMPARE(server.message(2).value(QLatin1String("subject")).toString(), QStringLiteral("髙"));
+        answer(fromFileOutput, true);
+    }
+
+    // What a start finds of a cycle killed between its journal and its final answer, in append mode.
+    void journalAfterAKill()
+    {
+        QTemporaryDir dir;
+        Settings settings;
+        settings.SaveFolder = dir.path();
+        settings.OverWrite = 0;
+        const ProgramPaths paths = testProgramPaths(dir.path());
+        RecordingMessageSink messages;
+        const QString upload = dir.filePath(QStringLiteral("UP.txt"));
+        const QByteArray old = "old\r\n";
+        const QStringList block = {QStringLiteral("r1,ｱ"), QStringLiteral("r2,売")};
+        const QByteArray blockBytes = Cp932::encode(block.join(QStringLiteral("\r\n"))) + "\r\n";
+        CycleJournal journal(paths.journalPath);
+        JournalEntry entry;
+        entry.uploadPath = upload;
+        entry.oldLength = old.size();
+        entry.blockLength = blockBytes.size();
+        entry.digest = QCryptographicHash::hash(blockBytes, QCryptographicHash::Sha256);
+        entry.mailAccepted = true;
+
+        // Each case: the upload file and journal as a kill left them, what the start finds, what the repeated block
+        // does, and the file after its answer.
+        const auto startWith = [&](const QByteArray& file, const QByteArray& journalBytes) {
+            writeTestFile(dir.path(), QStringLiteral("UP.txt"), file);
+            QFile::remove(paths.journalPath);
+            if (!journalBytes.isNull()) {
+                writeTestFile(dir.path(), QStringLiteral("Cycle.jnl"), journalBytes);
+            }
+            return std::make_unique<UploadOutput>(settings, paths.BackFilePath, paths.journalPath, messages,
+                                                  QStringLiteral("ZELBO_UDP"));
+        };
+        const QByteArray written = CycleJournal::encode(entry);
+        QCOMPARE(CycleJournal::decode(written), entry);
+
+        // The whole block is in the file: the repeat is acknowledged, not stored or mailed again.
+        auto output = startWith(old + blockBytes, written);
+        QCOMPARE(output->recoverCycle().recovery, Output::Recovery::Pending);
+        QCOMPARE(output->recoverCycle().recovery, Output::Recovery::Nothing);
+        QCOMPARE(storeCycle(*output, upload, block), Output::Stored::AlreadyStored);
+        settings.SendMail = 1;
+        QString mailError;
+        QCOMPARE(output->SendByMail(mailError), Output::Mail::AlreadySent);
+        settings.SendMail = 0;
+        QVERIFY(QFile::exists(paths.journalPath));
+        answer(*output, true);
+        QCOMPARE(readTestFile(upload), old + blockBytes);
+        QVERIFY(!QFile::exists(paths.journalPath));
+
+        // ...but a different block means the answer was "ACK": both stay.
+        output = startWith(old + blockBytes, written);
+        QCOMPARE(output->recoverCycle().recovery, Output::Recovery::Pending);
+        QCOMPARE(storeCycle(*output, upload, {QStringLiteral("new")}), Output::Stored::Written);
+        answer(*output, true);
+        QCOMPARE(readTestFile(upload), old + blockBytes + "new\r\n");
+
+        // Killed before or during the write: the file goes back to its old length and the repeat is stored once.
+        for (const QByteArray& torn : {old, old + blockBytes.left(5), old + QByteArray(blockBytes.size(), '\0')}) {
+            output = startWith(torn, written);
+            QCOMPARE(output->recoverCycle().recovery, Output::Recovery::Nothing);
+            QCOMPARE(readTestFile(upload), old);
+            QVERIFY(!QFile::exists(paths.journalPath));
+            QCOMPARE(storeCycle(*output, upload, block), Output::Stored::Written);
+            answer(*output, true);
+            QCOMPARE(readTestFile(upload), old + blockBytes);
+        }
+        // A file the write created is removed again.
+        entry.oldLength = -1;
+        output = startWith(blockBytes.left(3), CycleJournal::encode(entry));
+        QCOMPARE(output->recoverCycle().recovery, Output::Recovery::Nothing);
+        QVERIFY(!QFile::exists(upload));
+
+        // A torn journal is ignored and removed; the file is left as it is.
+        output = startWith(old + blockBytes.left(5), written.left(written.size() - 3));
+        QCOMPARE(output->recoverCycle().recovery, Output::Recovery::Unreadable);
+        QCOMPARE(readTestFile(upload), old + blockBytes.left(5));
+        QVERIFY(!QFile::exists(paths.journalPath));
+
+        // A stale temporary of a replacement is removed; other files are not.
+        writeTestFile(dir.path(), QStringLiteral("UP.txt.1f2e3d.tmp"), "x");
+        writeTestFile(dir.path(), QStringLiteral("UP.txt.notours.tmp"), "x");
+        output = startWith(old, QByteArray());
+        QCOMPARE(output->recoverCycle().recovery, Output::Recovery::Nothing);
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("UP.txt.1f2e3d.tmp"))));
+        QVERIFY(QFile::exists(dir.filePath(QStringLiteral("UP.txt.notours.tmp"))));
+
+        // A refused mail after an adopted block takes it back: no "ACK" went out for it, so the terminal sends it
+        // again after "CAN".
+        entry.oldLength = old.size();
+        entry.mailAccepted = false;
+        output = startWith(old + blockBytes, CycleJournal::encode(entry));
+        QCOMPARE(output->recoverCycle().recovery, Output::Recovery::Pending);
+        QCOMPARE(storeCycle(*output, upload, block), Output::Stored::AlreadyStored);
+        settings.SendMail = 1;
+        settings.MailServer = QStringLiteral("127.0.0.1:1");
+        output->setMailTimeouts(2s, 4s);
+        QCOMPARE(output->SendByMail(mailError), Output::Mail::Failed);
+        answer(*output, false);
+        QCOMPARE(readTestFile(upload), old);
+        QVERIFY(!QFile::exists(paths.journalPath));
     }
 };
 

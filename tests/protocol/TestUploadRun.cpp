@@ -76,10 +76,10 @@ class FailingFiles : public DiskRunFiles
 {
 public:
     FailingFiles(const QString& path, int goodLines) : DiskRunFiles(path), m_goodLines(goodLines) {}
-    std::optional<SystemError> WriteStagingLine(const QString& line) override
+    std::optional<SystemError> writeStagingLine(const QString& line) override
     {
         if (m_goodLines-- > 0) {
-            return DiskRunFiles::WriteStagingLine(line);
+            return DiskRunFiles::writeStagingLine(line);
         }
         return SystemError{28, QStringLiteral("No space left on device")};
     }
@@ -96,11 +96,10 @@ struct Rig
     FakeRunHost host;
     FakeLink link{host};
     FixedClock clock;
-    FakeOutput output;
     Settings settings;
-    QString backPath;
+    QString backPath = QDir::toNativeSeparators(dir.filePath(QStringLiteral("Back.txt")));
+    FakeOutput output{settings, backPath};
     QString saveFolder;
-    std::unique_ptr<RunFiles> files;
     QString uploadPath;
     QString mailError;
     QString stagedAtWrite;
@@ -109,7 +108,6 @@ struct Rig
     {
         saveFolder = QDir::toNativeSeparators(dir.filePath(QStringLiteral("save")));
         QDir().mkpath(saveFolder);
-        backPath = QDir::toNativeSeparators(dir.filePath(QStringLiteral("Back.txt")));
         settings.SaveFolder = saveFolder;
         settings.TimeAdjust = QStringLiteral("0");
         settings.RemoteHost = QStringLiteral("127.0.0.1");
@@ -132,7 +130,6 @@ struct Rig
             QFile::remove(path);
             return QFile::copy(backPath, path);
         };
-        files = std::make_unique<DiskRunFiles>(backPath);
     }
 
     // "> X" expected send, "< X" reply, "<" one time-out, "<5" a whole record attempt of five time-outs,
@@ -163,7 +160,7 @@ struct Rig
     void run()
     {
         host.running = true;
-        UploadRun upload(link, host, clock, output, *files, settings);
+        UploadRun upload(link, host, clock, output, settings);
         upload.RunUpload();
         uploadPath = upload.UploadPath();
         mailError = upload.MailError();
@@ -502,7 +499,7 @@ private slots:
         const QString mail = QStringLiteral("SendByMail ");
         const QString refused =
             QStringLiteral("status1 office@example.com宛 ﾒｰﾙ登録失敗:10061 接続できません。ZelboMail");
-        const QString undo = QStringLiteral("UndoUploadFile");
+        const QString undo = QStringLiteral("settleCycle CAN");
         QTest::newRow("stored") << 0 << true << true << false
                                 << QStringList{write, QStringLiteral("> ACK"), QStringLiteral("status1 ") + done(1)};
         QTest::newRow("stored and mailed") << 1 << true << true << false
@@ -527,7 +524,7 @@ private slots:
                            QStringLiteral("status1 ") + Failed};
         QTest::newRow("writer failed, no mail")
             << 1 << false << true << false
-            << QStringList{write, QStringLiteral("> CAN"), QStringLiteral("status1 ") + Failed};
+            << QStringList{write, undo, QStringLiteral("> CAN"), QStringLiteral("status1 ") + Failed};
         QTest::newRow("mail flag not exactly 1")
             << -1 << true << true << false
             << QStringList{write, QStringLiteral("> ACK"), QStringLiteral("status1 ") + done(1)};
@@ -562,6 +559,27 @@ private slots:
         QCOMPARE(rig.mailError, mailed ? QString() : QStringLiteral("10061 接続できません。ZelboMail"));
         // The run itself removes no upload file, not even when the mail fails.
         QCOMPARE(QFile::exists(rig.uploadPath), written);
+    }
+
+    // After a kill: an unreadable journal is reported once at the start; a block the output already holds is
+    // acknowledged with its own line and without a second mail.
+    void repeatOfUnansweredCycle()
+    {
+        Rig rig;
+        rig.settings.SendMail = 1;
+        rig.output.recovery = {Output::Recovery::Unreadable, {}};
+        rig.output.alreadyStored = true;
+        rig.output.mailAlreadySent = true;
+        rig.play(opening(1) + records(0, 0) + EndOk);
+        rig.run();
+        QVERIFY2(rig.link.ok(), qPrintable(rig.failures()));
+        const qsizetype journalLine =
+            rig.journal.indexOf(QStringLiteral("status1 <Journal> 前回の受信記録が読めないため無視します"));
+        QVERIFY(journalLine >= 0 && journalLine < rig.journal.indexOf(QStringLiteral("> VOL")));
+        QCOMPARE(rig.host.statusLines(),
+                 (QStringList{progress(1, 1), QStringLiteral("ﾚｺｰﾄﾞ受信 : 受信済みのﾃﾞｰﾀのため二重に保存しません"),
+                              done(1)}));
+        QVERIFY(rig.output.mailCalls.isEmpty());
     }
 
     void autoStartCycles()
@@ -678,7 +696,7 @@ private slots:
         } link(rig.host);
         link.hostRef = &rig.host;
         link.expect(QStringLiteral("CAN"));
-        UploadRun upload(link, rig.host, rig.clock, rig.output, *rig.files, rig.settings);
+        UploadRun upload(link, rig.host, rig.clock, rig.output, rig.settings);
         upload.RunUpload();
         QVERIFY2(link.ok(), qPrintable(link.failures.join(u'\n')));
         QCOMPARE(rig.host.status, crlf({Waiting, Failed}));
@@ -715,11 +733,11 @@ private slots:
         rig.settings.Protocol = static_cast<std::int16_t>(protocol);
         QStringList script = opening(3);
         if (fault == QStringLiteral("back")) {
-            rig.files = std::make_unique<DiskRunFiles>(rig.dir.filePath(QStringLiteral("missing/Back.txt")));
+            rig.output.files = std::make_unique<DiskRunFiles>(rig.dir.filePath(QStringLiteral("missing/Back.txt")));
         } else if (fault == QStringLiteral("save")) {
             rig.settings.SaveFolder = rig.dir.filePath(QStringLiteral("missing"));
         } else {
-            rig.files = std::make_unique<FailingFiles>(rig.backPath, 1);
+            rig.output.files = std::make_unique<FailingFiles>(rig.backPath, 1);
             script += protocol == 1 ? QStringList{QStringLiteral("< A"), QStringLiteral("> ACK")} : records(0, 0);
             script += recv(protocol == 1 ? QStringLiteral("B") : rec(1, QStringLiteral("R2")));
         }
