@@ -1,0 +1,148 @@
+// The real zelbo_udp, killed between the end of a file and the terminal's answer and started again, against
+// terminal_sim repeating the unanswered cycle as a terminal must: nothing stored twice, nothing lost, no second mail.
+
+#include "base/Cp932.h"
+#include "config/Settings.h"
+#include "config/SettingsFile.h"
+#include "fakes/TestFiles.h"
+#include "link/LinkTestSupport.h"
+#include "output/SmtpServer.h"
+#include "simulator/SimProcess.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+QByteArray linesOf(const QStringList& records)
+{
+    QByteArray bytes;
+    for (const QString& record : records) {
+        bytes += Cp932::encode(record) + "\r\n";
+    }
+    return bytes;
+}
+
+} // namespace
+
+class TestKillMidCycle : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void repeatAfterKillIsStoredOnce_data();
+    void repeatAfterKillIsStoredOnce();
+
+private:
+    // Starts the copy of the program in the temporary folder; pauseAt names the checkpoint to stand still at.
+    void startProgram(QProcess& program, const QString& pauseAt);
+};
+
+void TestKillMidCycle::startProgram(QProcess& program, const QString& pauseAt)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    if (pauseAt.isEmpty()) {
+        environment.remove(QStringLiteral("ZELBO_TEST_PAUSE_AT"));
+    } else {
+        environment.insert(QStringLiteral("ZELBO_TEST_PAUSE_AT"), pauseAt);
+    }
+    program.setProcessEnvironment(environment);
+    program.setProcessChannelMode(QProcess::ForwardedChannels);
+    program.start();
+    QVERIFY(program.waitForStarted(10000));
+}
+
+void TestKillMidCycle::repeatAfterKillIsStoredOnce_data()
+{
+    QTest::addColumn<QString>("pauseAt");
+    QTest::addColumn<int>("mailsBeforeKill");
+
+    // Mail accepted, "ACK" not yet sent: the repeat is acknowledged without a second copy or a second mail.
+    QTest::newRow("before the answer") << QStringLiteral("answer") << 1;
+    // Journal written, upload file not yet touched: the repeat is stored, once.
+    QTest::newRow("before the write") << QStringLiteral("journal") << 0;
+    // "ACK" sent, journal not yet cleared: the terminal brings its next block, which is kept beside the first.
+    QTest::newRow("after the answer") << QStringLiteral("answered") << 1;
+}
+
+void TestKillMidCycle::repeatAfterKillIsStoredOnce()
+{
+    QFETCH(QString, pauseAt);
+    QFETCH(int, mailsBeforeKill);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QDir folder(dir.path());
+    QVERIFY(folder.mkdir(QStringLiteral("save")));
+    const QString saveFolder = folder.filePath(QStringLiteral("save"));
+    const QString exe = folder.filePath(QFileInfo(QStringLiteral(ZELBO_UDP_PATH)).fileName());
+    QVERIFY(QFile::copy(QStringLiteral(ZELBO_UDP_PATH), exe));
+
+    const QStringList first = {QStringLiteral("001,ｱｲｳ,売上"), QStringLiteral("002,ｴｵ,仕入"),
+                               QStringLiteral("003,表,12")};
+    const QStringList second = {QStringLiteral("101,次,1"), QStringLiteral("102,次,2")};
+    const QString firstFile = writeTestFile(folder, QStringLiteral("first.txt"), linesOf(first));
+    const QString secondFile = writeTestFile(folder, QStringLiteral("second.txt"), linesOf(second));
+
+    SmtpServer smtp(QStringLiteral("accept"));
+    QVERIFY(smtp.port() != 0);
+    SimProcess sim(QStringLiteral(TERMINAL_SIM_PATH));
+    const quint16 simPort =
+        sim.start({QStringLiteral("--file"), firstFile, QStringLiteral("--then-file"), secondFile,
+                   QStringLiteral("--name"), QStringLiteral("UP"), QStringLiteral("--cycles"), QStringLiteral("2"),
+                   QStringLiteral("--exit-after-idle"), QStringLiteral("120"), QStringLiteral("--quiet")});
+    QVERIFY(simPort != 0);
+
+    // Append mode, mailing on, polling all day; loopback only.
+    Settings settings;
+    settings.SaveFolder = QDir::toNativeSeparators(saveFolder);
+    settings.RemoteHost = QStringLiteral("127.0.0.1");
+    settings.RemotePort = QString::number(simPort);
+    settings.LocalPort = QString::number(freeUdpPort());
+    settings.TimeAdjust = QStringLiteral("0");
+    settings.OverWrite = 0;
+    settings.AutoStart = 1;
+    settings.SendMail = 1;
+    settings.MailAddress = QStringLiteral("to@example.com");
+    settings.FromMailAddress = QStringLiteral("from@example.com");
+    settings.MailServer = smtp.address();
+    QVERIFY(!writeTestFile(folder, QStringLiteral("zelbo_udp.ini"), SettingsFile::formatFile(settings)).isEmpty());
+
+    const QString upload = QDir(saveFolder).filePath(QStringLiteral("UP.txt"));
+    QProcess program;
+    program.setProgram(exe);
+    startProgram(program, pauseAt);
+    QVERIFY(QTest::qWaitFor([&] { return QFileInfo::exists(folder.filePath(QStringLiteral("PAUSED.") + pauseAt)); },
+                            60000));
+    program.kill();
+    QVERIFY(program.waitForFinished(10000));
+    QCOMPARE(smtp.messageCount(), mailsBeforeKill);
+
+    startProgram(program, QString());
+    QVERIFY2(QTest::qWaitFor([&] { return sim.linesStartingWith(QStringLiteral("EXIT")).size() == 1; }, 90000),
+             qPrintable(sim.lines().join(u'\n')));
+    // Cleared right after the answer: nothing is pending once the terminal has it.
+    QVERIFY(QTest::qWaitFor([&] { return !QFileInfo::exists(folder.filePath(QStringLiteral("Cycle.jnl"))); }, 10000));
+    program.kill();
+    QVERIFY(program.waitForFinished(10000));
+
+    QCOMPARE(readTestFile(upload), linesOf(first) + linesOf(second));
+    QCOMPARE(smtp.messageCount(), 2);
+    QCOMPARE(smtp.read(1, QStringLiteral("attachment-0")), linesOf(first));
+    QCOMPARE(smtp.read(2, QStringLiteral("attachment-0")), linesOf(first) + linesOf(second));
+    const QStringList results = sim.linesStartingWith(QStringLiteral("RESULT"));
+    QCOMPARE(results.size(), 2);
+    QVERIFY2(results.at(0).startsWith(QStringLiteral("RESULT ACK records=3")) &&
+                 results.at(1).startsWith(QStringLiteral("RESULT ACK records=2")),
+             qPrintable(results.join(u'\n')));
+}
+
+QTEST_GUILESS_MAIN(TestKillMidCycle)
+#include "TestKillMidCycle.moc"
