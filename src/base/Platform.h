@@ -38,3 +38,11 @@ bool SystemIsVersion6OrLater();
 // failed read or send on this bound UDP socket, as Windows does once Qt has asked for it; a no-op elsewhere, where an
 // unconnected socket never sees such reports. Best effort: a read that reports one anyway is taken as no reply.
 void IgnoreUdpPortUnreachable(qintptr socket);
+
+// The system's code for the last failed socket call of this thread (errno; WSAGetLastError on Windows), read right
+// after the call, before anything else can change it.
+int LastSocketErrorCode();
+
+// Whether a socket call's system code says the network itself is away for now (unreachable network or host, network
+// down, no buffer space): a cable pulled out, a roam, a resume from sleep, a logon before the network is up.
+bool IsTransientNetworkError(int code);

@@ -64,3 +64,13 @@ bool SystemIsVersion6OrLater()
 }
 
 void IgnoreUdpPortUnreachable(qintptr) {}
+
+int LastSocketErrorCode()
+{
+    return errno;
+}
+
+bool IsTransientNetworkError(int code)
+{
+    return code == ENETUNREACH || code == EHOSTUNREACH || code == ENETDOWN || code == ENOBUFS;
+}

@@ -127,3 +127,13 @@ void IgnoreUdpPortUnreachable(qintptr socket)
         WSAIoctl(SOCKET(socket), option, &report, sizeof(report), nullptr, 0, &returned, nullptr, nullptr);
     }
 }
+
+int LastSocketErrorCode()
+{
+    return WSAGetLastError();
+}
+
+bool IsTransientNetworkError(int code)
+{
+    return code == WSAENETUNREACH || code == WSAEHOSTUNREACH || code == WSAENETDOWN || code == WSAENOBUFS;
+}

@@ -13,6 +13,7 @@
 
 #include <cerrno>
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -90,6 +91,7 @@ void UdpLink::CloseUDP()
     m_remoteAddresses.clear();
     m_remotePort.reset();
     m_openError.reset();
+    m_error.reset();
     m_lookupAbandoned = false;
 }
 
@@ -103,26 +105,28 @@ void UdpLink::SendText(const QString& text)
 
     if (m_remoteAddresses.isEmpty() || !m_remotePort) {
         if (!m_lookupAbandoned) {
-            ReportLinkError(m_openError ? *m_openError : SystemError::fromErrno(EDESTADDRREQ));
+            recordError(m_openError ? *m_openError : SystemError::fromErrno(EDESTADDRREQ), false);
         }
         return;
     }
     QByteArray datagram = Cp932::encode(text);
     datagram.append(Terminator);
     qint64 sent = 0;
+    int code = 0;
     {
         const QSignalBlocker ownReport(Winsock1);
         sent = Winsock1.writeDatagram(datagram, m_remoteAddresses.constFirst(), *m_remotePort);
+        code = LastSocketErrorCode();
     }
     if (sent != datagram.size()) {
-        ReportLinkError(socketError());
+        recordSocketError(code);
     }
 }
 
 QString UdpLink::WaitReply()
 {
     startTicking(ReplyTimeoutTicks);
-    while (ReceiveBuffer.isEmpty() && TickCount < ReplyTimeoutTicks) {
+    while (ReceiveBuffer.isEmpty() && TickCount < ReplyTimeoutTicks && !m_error) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         m_sinceEvents.start();
         countTicks();
@@ -202,7 +206,7 @@ void UdpLink::Winsock1_Error(QAbstractSocket::SocketError error)
     if (error == QAbstractSocket::ConnectionRefusedError) {
         return;
     }
-    ReportLinkError({static_cast<int>(error), Winsock1.errorString()});
+    recordSocketError(LastSocketErrorCode());
 }
 
 void UdpLink::Timer2_Timer()
@@ -242,14 +246,32 @@ void UdpLink::armTimer2()
 void UdpLink::failOpen(const SystemError& error)
 {
     m_openError = error;
-    ReportLinkError(error);
+    recordError(error, false);
 }
 
-void UdpLink::ReportLinkError(const SystemError& error)
+void UdpLink::recordSocketError(int systemCode)
 {
-    m_host.setStatusText(QString::number(error.number) + QStringLiteral(" UDP設定に問題がないか確認してください。 ") +
-                         error.description);
-    m_host.setRunning(false);
+    // Qt gives one code ("Unable to send a datagram") for every failed send; the system's own code tells whether the
+    // network is only away for now, and its text says so better.
+    if (IsTransientNetworkError(systemCode)) {
+        recordError(SystemError::fromSystemCode(systemCode), true);
+    } else {
+        recordError(socketError(), false);
+    }
+}
+
+void UdpLink::recordError(const SystemError& error, bool transient)
+{
+    if (!m_error) {
+        m_error = LinkError{error, transient};
+    }
+    // A wait ends at an error; one woken only by a posted event would sleep on.
+    wakeEventLoop();
+}
+
+std::optional<LinkError> UdpLink::takeError()
+{
+    return std::exchange(m_error, std::nullopt);
 }
 
 SystemError UdpLink::socketError() const

@@ -43,6 +43,7 @@ public:
     QString WaitReply() override;
     void WaitTicks(int count) override;
     void pump() override;
+    std::optional<LinkError> takeError() override;
 
     // For tests, which cannot see these otherwise: the reply a wait would take, read without waiting, and whether
     // Timer2 is still armed after a wait (it would wake an idle program).
@@ -57,7 +58,9 @@ private:
     void startTicking(int limit);
     void countTicks();
     void armTimer2();
-    void ReportLinkError(const SystemError& error);
+    // Keeps the first error for the run (transient: the network is away for now) and ends a wait in progress.
+    void recordError(const SystemError& error, bool transient);
+    void recordSocketError(int systemCode);
     void failOpen(const SystemError& error);
     SystemError socketError() const;
     std::optional<SystemError> resolveRemoteHost(const QString& hostText);
@@ -82,6 +85,7 @@ private:
     std::optional<quint16> m_remotePort;
     // Why the destination is incomplete, repeated by a send that cannot go out.
     std::optional<SystemError> m_openError;
+    std::optional<LinkError> m_error;
     // A Stop during the host lookup: the run is ending, so the missing destination is no error of its own.
     bool m_lookupAbandoned = false;
 };

@@ -209,9 +209,12 @@ std::optional<SystemError> UploadOutput::settleCycle(bool acknowledged)
     return error;
 }
 
-void UploadOutput::endCycle()
+void UploadOutput::endCycle(bool answerSent)
 {
     m_files.closeAll();
+    if (m_current && !answerSent && !m_pending && holdsBlock(*m_current)) {
+        m_pending = m_current;
+    }
     if (m_current) {
         checkpoint("answered");
         if (!m_pending) {

@@ -27,7 +27,7 @@ public:
     Stored WriteUploadFile(const QString& uploadPath) override;
     Mail SendByMail(QString& mailError) override;
     std::optional<SystemError> settleCycle(bool acknowledged) override;
-    void endCycle() override;
+    void endCycle(bool answerSent) override;
 
     // Tests shorten the bounds; the program keeps the defaults.
     void setMailTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds total);

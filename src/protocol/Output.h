@@ -76,6 +76,7 @@ public:
     // Just before the final answer. "CAN" takes back what this cycle stored (the terminal keeps its data and sends it
     // again); "ACK" keeps it. Returns why a take-back failed.
     virtual std::optional<SystemError> settleCycle(bool acknowledged) = 0;
-    // Right after the final answer (or wherever a cycle ends): closes its files; nothing of it is pending any more.
-    virtual void endCycle() = 0;
+    // Right after the final answer: closes the cycle's files. Once the answer is out nothing of the cycle is pending
+    // any more; an answer that could not be sent leaves a stored block to be recognised when the terminal repeats it.
+    virtual void endCycle(bool answerSent) = 0;
 };

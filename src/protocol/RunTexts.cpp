@@ -109,6 +109,17 @@ QString FileErrorNumberText(const SystemError& error)
     return BlankNumber(error.number) + QStringLiteral(":") + error.description;
 }
 
+QString LinkErrorStatusText(const SystemError& error)
+{
+    return QString::number(error.number) + QStringLiteral(" UDP設定に問題がないか確認してください。 ") +
+           error.description;
+}
+
+QString NetworkRetryStatusText(const SystemError& error)
+{
+    return QStringLiteral("UDP通信 : ﾈｯﾄﾜｰｸに接続できません。再試行します") + FileErrorNumberText(error);
+}
+
 QString AlreadyStoredStatusText()
 {
     return QStringLiteral("ﾚｺｰﾄﾞ受信 : 受信済みのﾃﾞｰﾀのため二重に保存しません");

@@ -42,6 +42,10 @@ QString LogLine(const QDateTime& when, int recordCount, const QString& reply);
 QString RecordStatusText(int recordCount, int announcedCount);
 // "ﾚｺｰﾄﾞ受信<" + announced + "> : 正常終了".
 QString CompletedStatusText(int announcedCount);
+// number + " UDP設定に問題がないか確認してください。 " + description: a link error that ends the run.
+QString LinkErrorStatusText(const SystemError& error);
+// The network is away for now; polling goes on.
+QString NetworkRetryStatusText(const SystemError& error);
 // A repeat of a block stored by a cycle whose answer was lost: acknowledged, not stored or mailed twice.
 QString AlreadyStoredStatusText();
 // The journal of an unanswered cycle could not be read at start: it is ignored.

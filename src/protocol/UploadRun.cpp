@@ -21,6 +21,8 @@ constexpr int BadFrameRetryLimit = 5;
 constexpr int ReceiveAttempts = 5;
 // Pause between automatic cycles.
 constexpr int AutoRestartPauseTicks = 300;
+// While the network stays away the pause doubles up to this (30 s), and is back to the usual one once it returns.
+constexpr int NetworkDownMaxPauseTicks = 3000;
 
 constexpr char16_t FileNameTypeChar = u'#';
 
@@ -59,8 +61,11 @@ UploadRun::UploadRun(Link& link, RunHost& host, Clock& clock, Output& output, co
 void UploadRun::RunUpload()
 {
     m_link.OpenUDP();
-    // Shown even when the link failed to open: the link's own text is replaced, Running decides.
     m_host.ShowStatus(0, QStringLiteral("UDP通信：送受信待ち"));
+    m_networkFailures = 0;
+    m_linkFailed = false;
+    // A link that failed to open replaces that text with its error and ends the run; the first cycle then fails.
+    linkOk();
     showRecovery(m_output.recoverCycle());
     m_retryCount = 0;
     m_saveFolder = m_settings.SaveFolder;
@@ -103,6 +108,7 @@ UploadRun::Phase UploadRun::newCycle()
     // A restarted cycle behaves like the first: its file request and first log line start from 0.
     m_retryCount = 0;
     m_recordCount = 0;
+    m_linkFailed = false;
     return Phase::CycleStart;
 }
 
@@ -127,8 +133,8 @@ UploadRun::Phase UploadRun::clockSetting()
         if (!send(ClockCommand(m_clock.localNow()))) {
             return Phase::EndOfCycle;
         }
-        const QString reply = m_link.WaitReply();
-        if (!m_host.isRunning()) {
+        QString reply;
+        if (!receive(reply)) {
             return Phase::EndOfCycle;
         }
         if (reply == QStringLiteral("OK")) {
@@ -142,8 +148,7 @@ UploadRun::Phase UploadRun::fileRequest()
     if (!send(QStringLiteral("VOL"))) {
         return Phase::EndOfCycle;
     }
-    m_reply = m_link.WaitReply();
-    if (!m_host.isRunning()) {
+    if (!receive(m_reply)) {
         return Phase::EndOfCycle;
     }
     if (m_reply.isEmpty()) {
@@ -215,8 +220,7 @@ UploadRun::Phase UploadRun::recordPhase()
         }
         m_reply.clear();
         for (int attempt = 0; attempt < ReceiveAttempts && m_reply.isEmpty(); ++attempt) {
-            m_reply = m_link.WaitReply();
-            if (!m_host.isRunning()) {
+            if (!receive(m_reply)) {
                 return Phase::EndOfCycle;
             }
         }
@@ -315,12 +319,18 @@ UploadRun::Phase UploadRun::endOfCycle()
         }
     } else {
         answer(false);
-        m_host.ShowStatus(1, FailedText);
+        // An outage that goes on fails cycle after cycle: its first one is reported, the rest quietly.
+        if (m_networkFailures <= 1 || !m_linkFailed) {
+            m_host.ShowStatus(1, FailedText);
+        }
+    }
+    if (!m_linkFailed) {
+        m_networkFailures = 0;
     }
 
     if (m_settings.AutoStart == 1 && m_host.isRunning()) {
         // A stop during the pause is noticed at the next cycle start, which then fails at once.
-        m_link.WaitTicks(AutoRestartPauseTicks);
+        m_link.WaitTicks(restartPauseTicks());
         return Phase::NewCycle;
     }
     return Phase::RunEnded;
@@ -337,7 +347,7 @@ void UploadRun::runEnded()
 bool UploadRun::yieldAndCheck()
 {
     m_link.pump();
-    return m_host.isRunning();
+    return m_host.isRunning() && !m_linkFailed;
 }
 
 bool UploadRun::rejectFrame(std::int16_t result, const QString& stage, int retryLimit, std::int16_t statusMode)
@@ -355,7 +365,53 @@ bool UploadRun::rejectFrame(std::int16_t result, const QString& stage, int retry
 bool UploadRun::send(const QString& text)
 {
     m_link.SendText(text);
-    return m_host.isRunning();
+    return linkOk();
+}
+
+bool UploadRun::receive(QString& reply)
+{
+    reply = m_link.WaitReply();
+    if (!reply.isEmpty()) {
+        // The network is there: a later outage is reported afresh and paused for from the start.
+        m_networkFailures = 0;
+    }
+    return linkOk();
+}
+
+bool UploadRun::linkOk()
+{
+    return judgeLinkError(m_link.takeError());
+}
+
+bool UploadRun::judgeLinkError(const std::optional<LinkError>& error)
+{
+    if (!error) {
+        return m_host.isRunning() && !m_linkFailed;
+    }
+    // The cycle is failing already: its "CAN" cannot go out either.
+    if (m_linkFailed) {
+        return false;
+    }
+    m_linkFailed = true;
+    if (error->transient && m_settings.AutoStart == 1) {
+        // Polling goes on: the network comes back by itself (a cable, a roam, a resume, a late logon).
+        if (++m_networkFailures == 1) {
+            m_host.ShowStatus(1, NetworkRetryStatusText(error->error));
+        }
+        return false;
+    }
+    m_host.setStatusText(LinkErrorStatusText(error->error));
+    m_host.setRunning(false);
+    return false;
+}
+
+int UploadRun::restartPauseTicks() const
+{
+    int ticks = AutoRestartPauseTicks;
+    for (int failure = 1; failure < m_networkFailures && ticks < NetworkDownMaxPauseTicks; ++failure) {
+        ticks *= 2;
+    }
+    return std::min(ticks, NetworkDownMaxPauseTicks);
 }
 
 void UploadRun::answer(bool acknowledged)
@@ -364,8 +420,11 @@ void UploadRun::answer(bool acknowledged)
     if (const auto error = m_output.settleCycle(acknowledged)) {
         m_host.ShowStatus(1, FileErrorText(QStringLiteral("<UploadFile> "), *error));
     }
-    send(acknowledged ? QStringLiteral("ACK") : QStringLiteral("CAN"));
-    m_output.endCycle();
+    m_link.SendText(acknowledged ? QStringLiteral("ACK") : QStringLiteral("CAN"));
+    const std::optional<LinkError> error = m_link.takeError();
+    // Unanswered, the terminal sends its file again; a block already stored is then recognised.
+    m_output.endCycle(!error);
+    judgeLinkError(error);
 }
 
 void UploadRun::showRecovery(const Output::RecoveryReport& report)

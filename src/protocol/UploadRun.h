@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 
 class UploadRun
 {
@@ -53,8 +54,15 @@ private:
     // the terminal sends again. Beyond it answers "BEL", beeps, shows the reason and the frame with
     // ShowStatus(statusMode) and returns false: the cycle has failed.
     bool rejectFrame(std::int16_t result, const QString& stage, int retryLimit, std::int16_t statusMode);
-    // SendText, which yields too; false when Running was cleared meanwhile.
+    // SendText, which yields too; false when Running was cleared meanwhile or the link failed.
     bool send(const QString& text);
+    // WaitReply; false when Running was cleared meanwhile or the link failed.
+    bool receive(QString& reply);
+    // Takes the link's error, if any, and decides: a network that is away for now fails the cycle and polling goes
+    // on (AutoStart 1); any other error ends the run with the link error text. False when the cycle cannot go on.
+    bool linkOk();
+    bool judgeLinkError(const std::optional<LinkError>& error);
+    int restartPauseTicks() const;
     // The final answer: the output settles the cycle's files just before it ("CAN" takes back what was stored).
     void answer(bool acknowledged);
     void showRecovery(const Output::RecoveryReport& report);
@@ -77,6 +85,10 @@ private:
     int m_retryCount = 0;
     bool m_cycleResult = false;
     bool m_alreadyStored = false;
+    // This cycle met a link error; later ones of the same cycle are its echo.
+    bool m_linkFailed = false;
+    // Cycles in a row that failed for a network away for now.
+    int m_networkFailures = 0;
     QString m_reply;
     QString m_fileNamePart;
     int m_announcedCount = 0;

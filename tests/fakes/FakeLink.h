@@ -12,6 +12,8 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
+#include <utility>
 
 class FakeLink : public Link
 {
@@ -41,6 +43,16 @@ public:
     FakeLink& stop()
     {
         return then([this] { stopAction ? stopAction() : m_host.setRunning(false); });
+    }
+
+    // The last added step fails with this link error (a send that could not go out, a read error in a wait).
+    FakeLink& failWith(const LinkError& linkError)
+    {
+        return then([this, linkError] {
+            if (!error) {
+                error = linkError;
+            }
+        });
     }
 
     bool scriptDone() const { return m_next >= m_script.size(); }
@@ -100,6 +112,7 @@ public:
             fail(QStringLiteral("unexpected WaitTicks(%1)").arg(count));
         }
     }
+    std::optional<LinkError> takeError() override { return std::exchange(error, std::nullopt); }
     void pump() override
     {
         ++pumps;
@@ -117,6 +130,9 @@ public:
     std::function<void(int)> onPump;
     // Optional shared journal (with FakeRunHost) to assert the order across fakes.
     QStringList* journal = nullptr;
+
+    // The error takeError() hands over next.
+    std::optional<LinkError> error;
 
     // --- record ---
     QStringList transcript; // "OpenUDP", "> VOL", "< ^#...", "< (time-out)", "WaitTicks 300", "CloseUDP"

@@ -71,7 +71,7 @@ public:
         record(QStringLiteral("settleCycle CAN"));
         return undoError;
     }
-    void endCycle() override { files->closeAll(); }
+    void endCycle(bool) override { files->closeAll(); }
 
     std::unique_ptr<DiskRunFiles> files;
     RecoveryReport recovery;

@@ -39,7 +39,7 @@ private:
     static void answer(UploadOutput& output, bool acknowledged)
     {
         QVERIFY(!output.settleCycle(acknowledged));
-        output.endCycle();
+        output.endCycle(true);
     }
 
 private slots:

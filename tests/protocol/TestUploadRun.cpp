@@ -680,28 +680,56 @@ private slots:
     void linkFailsToOpen()
     {
         Rig rig;
-        // The link reports its own error and clears Running; the run then ends at its first check.
-        rig.link.strict = false;
-        rig.host.running = true;
-        struct FailingOpen : FakeLink
-        {
-            using FakeLink::FakeLink;
-            void OpenUDP() override
-            {
-                FakeLink::OpenUDP();
-                hostRef->setStatusText(QStringLiteral("10048 UDP設定に問題がないか確認してください。 in use"));
-                hostRef->setRunning(false);
-            }
-            RunHost* hostRef = nullptr;
-        } link(rig.host);
-        link.hostRef = &rig.host;
-        link.expect(QStringLiteral("CAN"));
-        UploadRun upload(link, rig.host, rig.clock, rig.output, rig.settings);
-        upload.RunUpload();
-        QVERIFY2(link.ok(), qPrintable(link.failures.join(u'\n')));
-        QCOMPARE(rig.host.status, crlf({Waiting, Failed}));
-        QCOMPARE(link.transcript,
+        // A bind error ends the run with the link error text, also with AutoStart 1; the first cycle fails at once.
+        rig.settings.AutoStart = 1;
+        rig.link.error = LinkError{{10048, QStringLiteral("in use")}, false};
+        rig.play({QStringLiteral("> CAN")});
+        rig.run();
+        QVERIFY2(rig.link.ok(), qPrintable(rig.failures()));
+        QCOMPARE(rig.host.status,
+                 crlf({QStringLiteral("10048 UDP設定に問題がないか確認してください。 in use"), Failed}));
+        QCOMPARE(rig.link.transcript,
                  (QStringList{QStringLiteral("OpenUDP"), QStringLiteral("> CAN"), QStringLiteral("CloseUDP")}));
+    }
+
+    // A network away for now fails the cycle, once reported; polling goes on with a growing pause and stores again
+    // when it is back. A manual run, or any other link error, ends the run.
+    void networkAwayForNow()
+    {
+        const LinkError unreachable{{101, QStringLiteral("Network is unreachable")}, true};
+        Rig rig;
+        rig.settings.AutoStart = 1;
+        rig.link.expect(QStringLiteral("VOL"))
+            .failWith(unreachable)
+            .expect(QStringLiteral("CAN"))
+            .failWith(unreachable);
+        rig.play({QStringLiteral("~300")});
+        rig.link.expect(QStringLiteral("VOL"))
+            .failWith(unreachable)
+            .expect(QStringLiteral("CAN"))
+            .failWith(unreachable);
+        rig.play({QStringLiteral("~600")});
+        // Back mid-way through a file: the next one is stored.
+        rig.play(opening(2) + records(0, 0));
+        rig.link.reply(rec(1, QStringLiteral("R2"))).expect(QStringLiteral("ACK")).failWith(unreachable);
+        rig.play({QStringLiteral("> CAN"), QStringLiteral("~300")});
+        rig.play(opening(1) + records(0, 0) + EndOk +
+                 QStringList{QStringLiteral("~300"), QStringLiteral("stop"), QStringLiteral("> CAN")});
+        rig.run();
+        QVERIFY2(rig.link.ok(), qPrintable(rig.failures()));
+        const QString retry =
+            QStringLiteral("UDP通信 : ﾈｯﾄﾜｰｸに接続できません。再試行します 101:Network is unreachable");
+        QCOMPARE(rig.journal.count(QStringLiteral("status1 ") + retry), 2);
+        QCOMPARE(rig.output.writeCalls.size(), 1);
+        QVERIFY(rig.host.status.endsWith(crlf({done(1), Stopped, Failed})));
+
+        Rig manual;
+        manual.link.expect(QStringLiteral("VOL")).failWith(unreachable).expect(QStringLiteral("CAN"));
+        manual.run();
+        QVERIFY2(manual.link.ok(), qPrintable(manual.failures()));
+        QCOMPARE(manual.host.status,
+                 crlf({QStringLiteral("101 UDP設定に問題がないか確認してください。 Network is unreachable"), Failed}));
+        QVERIFY(!manual.host.running);
     }
 
     void fileErrors_data()
