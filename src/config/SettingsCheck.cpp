@@ -73,12 +73,13 @@ CheckResult CheckSettings(Settings& settings, const SettingsFile& file, MessageS
         }
     }
 
-    // The save folder becomes the current directory, which the folder picker falls back to.
+    // The save folder becomes the current directory, which the folder picker falls back to. A missing one is kept:
+    // the terminal is told "CAN" until it is back (a mapped drive reconnected late), rather than having its data
+    // stored where nobody looks for it.
     if (settings.SaveFolder.isEmpty() || !SetCurrentFolder(settings.SaveFolder)) {
         const QString text = QStringLiteral("保存ﾌｫﾙﾀﾞが存在しません\r\n再設定を行ってください！！");
         messages.showMessage(text, QStringLiteral("エラー！！"), MessageIcon::Critical);
         result.statusText = text;
-        settings.SaveFolder = QDir::toNativeSeparators(QDir::currentPath());
     }
     return result;
 }

@@ -1,5 +1,6 @@
 #include "output/UploadOutput.h"
 
+#include "base/Platform.h"
 #include "base/SafeFile.h"
 #include "config/Settings.h"
 
@@ -103,6 +104,10 @@ Output::RecoveryReport UploadOutput::recoverCycle()
 std::optional<Output::OpenFailure> UploadOutput::beginCycle(const QString& logPath)
 {
     m_files.closeAll();
+    // Never another folder in its place: the terminal is told "CAN" until this one is back.
+    if (auto error = CheckFolder(QFileInfo(logPath).path())) {
+        return OpenFailure{CycleFile::SaveFolder, *error};
+    }
     if (auto error = m_files.openStaging()) {
         return OpenFailure{CycleFile::Staging, *error};
     }

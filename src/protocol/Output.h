@@ -14,6 +14,8 @@ class Output
 public:
     enum class CycleFile
     {
+        // The save folder itself is missing (a mapped drive not yet back, a USB drive taken out).
+        SaveFolder,
         Staging,
         Log,
     };
@@ -62,7 +64,8 @@ public:
 
     // Once before the first cycle of a run; later calls find nothing new.
     virtual RecoveryReport recoverCycle() = 0;
-    // Empties the staging file, then replaces the log file at logPath; the first failure is returned.
+    // Checks that the save folder (logPath's folder) is there, empties the staging file, then replaces the log file at
+    // logPath; the first failure is returned.
     virtual std::optional<OpenFailure> beginCycle(const QString& logPath) = 0;
     // One accepted record, byte for byte in code page 932.
     virtual std::optional<SystemError> writeRecord(const QString& line) = 0;

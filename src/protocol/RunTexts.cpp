@@ -120,6 +120,11 @@ QString NetworkRetryStatusText(const SystemError& error)
     return QStringLiteral("UDP通信 : ﾈｯﾄﾜｰｸに接続できません。再試行します") + FileErrorNumberText(error);
 }
 
+QString SaveFolderMissingStatusText(const QString& folder, const SystemError& error)
+{
+    return QStringLiteral("保存ﾌｫﾙﾀﾞが存在しません : ") + QDir::toNativeSeparators(folder) + FileErrorNumberText(error);
+}
+
 QString AlreadyStoredStatusText()
 {
     return QStringLiteral("ﾚｺｰﾄﾞ受信 : 受信済みのﾃﾞｰﾀのため二重に保存しません");

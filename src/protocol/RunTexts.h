@@ -46,6 +46,9 @@ QString CompletedStatusText(int announcedCount);
 QString LinkErrorStatusText(const SystemError& error);
 // The network is away for now; polling goes on.
 QString NetworkRetryStatusText(const SystemError& error);
+// "保存ﾌｫﾙﾀﾞが存在しません : " + folder + BlankNumber(number) + ":" + description: the cycle is refused until it is
+// back.
+QString SaveFolderMissingStatusText(const QString& folder, const SystemError& error);
 // A repeat of a block stored by a cycle whose answer was lost: acknowledged, not stored or mailed twice.
 QString AlreadyStoredStatusText();
 // The journal of an unanswered cycle could not be read at start: it is ignored.

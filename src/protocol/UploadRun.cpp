@@ -198,9 +198,18 @@ UploadRun::Phase UploadRun::opening()
     const QString logPath = JoinFolder(m_saveFolder, QDir::separator() + QStringLiteral("LOG.TXT"));
     if (const auto failure = m_output.beginCycle(logPath)) {
         m_host.beep();
-        const QString tag =
-            failure->file == Output::CycleFile::Staging ? QStringLiteral("<BackFile> ") : QStringLiteral("<LogFile> ");
-        m_host.ShowStatus(1, FileErrorText(tag, failure->error));
+        switch (failure->file) {
+        case Output::CycleFile::SaveFolder:
+            m_host.ShowStatus(1, SaveFolderMissingStatusText(m_saveFolder, failure->error));
+            break;
+        case Output::CycleFile::Staging:
+            m_host.ShowStatus(1, FileErrorText(QStringLiteral("<BackFile> "), failure->error));
+            break;
+        case Output::CycleFile::Log:
+        default:
+            m_host.ShowStatus(1, FileErrorText(QStringLiteral("<LogFile> "), failure->error));
+            break;
+        }
         return Phase::EndOfCycle;
     }
     writeLog(m_reply);

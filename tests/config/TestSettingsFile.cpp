@@ -279,8 +279,9 @@ private slots:
             QCOMPARE(sink.boxes[box].icon, MessageIcon::Critical);
             QCOMPARE(sink.boxes[box].text, QStringLiteral("保存ﾌｫﾙﾀﾞが存在しません\r\n再設定を行ってください！！"));
             QCOMPARE(result.statusText, sink.boxes[box].text);
-            // Replaced in memory by the working directory; the file keeps the deleted folder.
-            QCOMPARE(settings.SaveFolder, QDir::toNativeSeparators(m_startDir));
+            // Kept, in memory and in the file: the day's data is never stored anywhere else.
+            QCOMPARE(readTestFile(m_paths.IniPath), before);
+            QVERIFY(settings.SaveFolder.endsWith(QStringLiteral("deleted")));
             ++box;
         } else if (!reason.isEmpty()) {
             // The default folder (the program's folder here) exists, so no folder box follows a reset.

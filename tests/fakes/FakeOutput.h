@@ -7,6 +7,8 @@
 #include "output/DiskRunFiles.h"
 #include "protocol/Output.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QString>
 #include <QStringList>
 
@@ -25,6 +27,9 @@ public:
     RecoveryReport recoverCycle() override { return recovery; }
     std::optional<OpenFailure> beginCycle(const QString& logPath) override
     {
+        if (!QFileInfo(logPath).dir().exists()) {
+            return OpenFailure{CycleFile::SaveFolder, {2, QStringLiteral("No such file or directory")}};
+        }
         if (auto error = files->openStaging()) {
             return OpenFailure{CycleFile::Staging, *error};
         }

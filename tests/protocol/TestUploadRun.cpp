@@ -742,8 +742,7 @@ private slots:
             << QStringLiteral("back") << 0 << crlf({Waiting, QStringLiteral("<BackFile>  %1:").arg(MissingFolderError)})
             << Failed;
         QTest::newRow("save folder missing")
-            << QStringLiteral("save") << 0 << crlf({Waiting, QStringLiteral("<LogFile>  %1:").arg(MissingFolderError)})
-            << Failed;
+            << QStringLiteral("save") << 0 << crlf({Waiting, QStringLiteral("保存ﾌｫﾙﾀﾞが存在しません : ")}) << Failed;
         QTest::newRow("staging write fails")
             << QStringLiteral("write") << 0
             << crlf({progress(1, 3), QStringLiteral("<BackFile#1WR>  28:No space left on device"), Failed}) << Failed;
@@ -782,6 +781,8 @@ private slots:
         }
     }
 
+    // A save folder that goes away is never swapped for another: "CAN" naming it while it is missing, stored there
+    // again once it is back.
     void saveFolderVanishesBetweenCycles()
     {
         Rig rig;
@@ -789,14 +790,19 @@ private slots:
         const QString folder = rig.saveFolder;
         rig.play(opening(1) + records(0, 0) + EndOk + QStringList{QStringLiteral("~300")});
         rig.link.then([folder] { QDir(folder).removeRecursively(); });
-        rig.play(opening(1) + Can +
+        rig.play(opening(1) + Can + QStringList{QStringLiteral("~300")});
+        rig.link.then([folder] { QDir().mkpath(folder); });
+        rig.play(opening(1) + records(0, 0) + EndOk +
                  QStringList{QStringLiteral("~300"), QStringLiteral("stop"), QStringLiteral("> CAN")});
         rig.run();
         QVERIFY2(rig.link.ok(), qPrintable(rig.failures()));
-        const QStringList status = rig.host.statusLines();
-        QCOMPARE(status.mid(0, 2), (QStringList{progress(1, 1), done(1)}));
-        QVERIFY(status.at(2).startsWith(QStringLiteral("<LogFile>  %1:").arg(MissingFolderError)));
-        QCOMPARE(status.mid(3), (QStringList{Failed, Stopped, Failed}));
+        QVERIFY(rig.journal.contains(QStringLiteral("status1 保存ﾌｫﾙﾀﾞが存在しません : ") + folder +
+                                     QStringLiteral(" 2:No such file or directory")));
+        QCOMPARE(rig.output.writeCalls,
+                 (QStringList{rig.savePath(QStringLiteral("DATA1.txt")), rig.savePath(QStringLiteral("DATA1.txt"))}));
+        QCOMPARE(rig.settings.SaveFolder, folder);
+        QCOMPARE(QDir(rig.dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+                 (QStringList{QStringLiteral("Back.txt"), QStringLiteral("save")}));
     }
 
     void naming_data()

@@ -120,7 +120,8 @@ private slots:
         QCOMPARE(m_sink.boxes.size(), 1);
         QCOMPARE(m_sink.boxes[0].title, QStringLiteral("エラー！！"));
         QCOMPARE(status(), QStringLiteral("保存ﾌｫﾙﾀﾞが存在しません\r\n再設定を行ってください！！"));
-        QCOMPARE(child<QLabel>("lblFolder")->text(), QDir::toNativeSeparators(m_startDir));
+        // The configured folder stays, shown as it is: no other folder takes its place.
+        QCOMPARE(child<QLabel>("lblFolder")->text(), s.SaveFolder);
     }
 
     void startUpSizeOneComesUpMinimised()
