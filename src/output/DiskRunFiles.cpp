@@ -58,6 +58,7 @@ DiskRunFiles::DiskRunFiles(const QString& backFilePath) : m_backFilePath(backFil
 
 std::optional<SystemError> DiskRunFiles::openStaging()
 {
+    m_held.clear();
     return openTruncated(m_staging, m_backFilePath, QIODevice::Unbuffered);
 }
 
@@ -72,14 +73,27 @@ std::optional<SystemError> DiskRunFiles::writeStagingLine(const QString& line)
     if (!m_staging.isOpen()) {
         return SystemError::fromErrno(EBADF);
     }
-    const QByteArray bytes = lineBytes(line);
-    errno = 0;
-    // Unbuffered: the bytes are in the file when write returns, so the writer sees every record.
-    if (m_staging.write(bytes) != bytes.size()) {
-        const int saved = errno;
-        return lastError(m_staging, saved);
-    }
+    // Held until the end of the file or of the cycle: one write then rather than one per record. A crash meanwhile
+    // loses nothing, as the terminal keeps every record until the cycle's final "ACK".
+    m_held += Cp932::encode(line);
+    m_held.append("\r\n", 2);
     return std::nullopt;
+}
+
+std::optional<SystemError> DiskRunFiles::flushStaging()
+{
+    if (m_held.isEmpty()) {
+        return std::nullopt;
+    }
+    if (!m_staging.isOpen()) {
+        return SystemError::fromErrno(EBADF);
+    }
+    errno = 0;
+    const qint64 written = m_staging.write(m_held);
+    const int saved = errno;
+    const bool complete = written == m_held.size();
+    m_held.clear();
+    return complete ? std::nullopt : std::optional<SystemError>(lastError(m_staging, saved));
 }
 
 void DiskRunFiles::writeLogLine(const QString& line)
@@ -92,6 +106,8 @@ void DiskRunFiles::writeLogLine(const QString& line)
 
 void DiskRunFiles::closeAll()
 {
+    // A failed cycle's records stay in the staging file, as far as the disk takes them.
+    (void)flushStaging();
     m_staging.close();
     m_log.close();
 }

@@ -122,6 +122,11 @@ std::optional<SystemError> UploadOutput::writeRecord(const QString& line)
     return m_files.writeStagingLine(line);
 }
 
+std::optional<SystemError> UploadOutput::closeRecords()
+{
+    return m_files.flushStaging();
+}
+
 void UploadOutput::writeLogLine(const QString& line)
 {
     m_files.writeLogLine(line);

@@ -23,6 +23,7 @@ public:
     RecoveryReport recoverCycle() override;
     std::optional<OpenFailure> beginCycle(const QString& logPath) override;
     std::optional<SystemError> writeRecord(const QString& line) override;
+    std::optional<SystemError> closeRecords() override;
     void writeLogLine(const QString& line) override;
     Stored WriteUploadFile(const QString& uploadPath) override;
     Mail SendByMail(QString& mailError) override;

@@ -67,8 +67,10 @@ public:
     // Checks that the save folder (logPath's folder) is there, empties the staging file, then replaces the log file at
     // logPath; the first failure is returned.
     virtual std::optional<OpenFailure> beginCycle(const QString& logPath) = 0;
-    // One accepted record, byte for byte in code page 932.
+    // One accepted record, byte for byte in code page 932; it may be held until closeRecords().
     virtual std::optional<SystemError> writeRecord(const QString& line) = 0;
+    // "END": every record of the cycle is in the staging file.
+    virtual std::optional<SystemError> closeRecords() = 0;
     // Best effort: a failing log never stops a transfer. Each line reaches the file when written.
     virtual void writeLogLine(const QString& line) = 0;
     // "END": closes the cycle's files and builds the upload file at uploadPath from the staging file. Failed after an

@@ -255,6 +255,9 @@ UploadRun::Phase UploadRun::recordPhase()
         }
         // "END" ends the file whenever it comes, whatever the announced count.
         if (m_reply == QStringLiteral("END")) {
+            if (const auto error = m_output.closeRecords()) {
+                return stagingWriteFailed(*error, simple);
+            }
             const Output::Stored stored = m_output.WriteUploadFile(m_uploadPath);
             m_cycleResult = stored != Output::Stored::Failed;
             m_alreadyStored = stored == Output::Stored::AlreadyStored;
@@ -276,13 +279,7 @@ UploadRun::Phase UploadRun::recordPhase()
         }
         // The simple protocol stores the reply as it came; the framed one stores the frame's data.
         if (const auto error = m_output.writeRecord(simple ? m_reply : FrameData(m_reply))) {
-            m_host.beep();
-            m_host.ShowStatus(1, FileErrorText(QStringLiteral("<BackFile#1WR> "), *error));
-            if (simple) {
-                // Intended: the simple protocol's status then holds only the error itself.
-                m_host.setStatusText(FileErrorNumberText(*error));
-            }
-            return Phase::EndOfCycle;
+            return stagingWriteFailed(*error, simple);
         }
         if (!simple) {
             m_seqChar = nextSeqChar(m_seqChar);
@@ -295,6 +292,17 @@ UploadRun::Phase UploadRun::recordPhase()
         send(QStringLiteral("ACK"));
         m_retryCount = 0;
     }
+}
+
+UploadRun::Phase UploadRun::stagingWriteFailed(const SystemError& error, bool simple)
+{
+    m_host.beep();
+    m_host.ShowStatus(1, FileErrorText(QStringLiteral("<BackFile#1WR> "), error));
+    if (simple) {
+        // Intended: the simple protocol's status then holds only the error itself.
+        m_host.setStatusText(FileErrorNumberText(error));
+    }
+    return Phase::EndOfCycle;
 }
 
 UploadRun::Phase UploadRun::endOfCycle()

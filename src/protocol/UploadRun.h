@@ -45,6 +45,8 @@ private:
     Phase fileRequest();
     Phase opening();
     Phase recordPhase();
+    // A record that cannot reach the staging file fails the cycle.
+    Phase stagingWriteFailed(const SystemError& error, bool simple);
     Phase endOfCycle();
     void runEnded();
 

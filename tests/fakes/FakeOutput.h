@@ -39,6 +39,7 @@ public:
         return std::nullopt;
     }
     std::optional<SystemError> writeRecord(const QString& line) override { return files->writeStagingLine(line); }
+    std::optional<SystemError> closeRecords() override { return files->flushStaging(); }
     void writeLogLine(const QString& line) override { files->writeLogLine(line); }
     Stored WriteUploadFile(const QString& uploadPath) override
     {

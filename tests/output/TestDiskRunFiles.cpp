@@ -36,7 +36,9 @@ private slots:
         QVERIFY(!files.openStaging());
         QVERIFY(!files.openLog(log));
         QVERIFY(!files.writeStagingLine(QStringLiteral("A,売上,ｱ")));
-        // Visible to a reader before the files are closed: the writer reopens by path.
+        // Held until flushed; then visible to a reader before the files are closed: the writer reopens by path.
+        QCOMPARE(readAll(back), QByteArray());
+        QVERIFY(!files.flushStaging());
         QCOMPARE(readAll(back), QByteArray("A,\x94\x84\x8F\xE3,\xB1\r\n"));
         QVERIFY(!files.writeStagingLine(QString()));
         files.writeLogLine(QStringLiteral("\"x\""));
@@ -81,7 +83,8 @@ private slots:
         {
             const FileSizeLimit limit(4);
             QVERIFY(limit.active());
-            error = files.writeStagingLine(QStringLiteral("A,1"));
+            QVERIFY(!files.writeStagingLine(QStringLiteral("A,1")));
+            error = files.flushStaging();
         }
         QVERIFY(error);
         QCOMPARE(error->number, EFBIG);
