@@ -5,13 +5,13 @@
 #include "base/ProgramPaths.h"
 #include "config/Settings.h"
 #include "config/SettingsFile.h"
+#include "ui/AppIcon.h"
 #include "ui/FatalErrorBox.h"
 #include "ui/MainWindow.h"
 #include "ui/QtMessageSink.h"
 #include "ui/UiFont.h"
 
 #include <QApplication>
-#include <QIcon>
 
 #include <cstdio>
 #include <exception>
@@ -47,7 +47,7 @@ int main(int argc, char* argv[])
         QApplication::setApplicationName(QStringLiteral(ZELBO_TITLE));
         QApplication::setApplicationVersion(QStringLiteral(ZELBO_VERSION));
         QApplication::setOrganizationName(QStringLiteral(ZELBO_COMPANY));
-        QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/zelbo_udp.png")));
+        QApplication::setWindowIcon(applicationIcon());
         // Before any window or message box exists, so every one of them uses the windows' face.
         ApplyJapaneseUiFont();
 
