@@ -20,8 +20,8 @@ constexpr char Terminator = '\r';
 
 // A coarse timer may fire up to 5% of its interval late, on Windows a system tick (15.6 ms) later still.
 constexpr qint64 CoarseLateMs = 16;
-// The shortest remainder for which a coarse timer is worth arming: below it the coarse interval would be 20 ms or
-// less, which Qt arms precisely anyway.
+// The shortest remainder for which a coarse timer is armed: from 37 ms down its interval would be 20 ms or less,
+// which Qt arms precisely anyway.
 constexpr qint64 CoarseFromMs = 40;
 // Qt makes a coarse timer of 20 s or more a very coarse one, which may fire whole seconds late; a longer wait takes
 // several coarse timers.
