@@ -5,6 +5,7 @@
 #include "base/ProgramPaths.h"
 #include "config/Settings.h"
 #include "config/SettingsFile.h"
+#include "ui/AppIcon.h"
 #include "ui/FatalErrorBox.h"
 #include "ui/MainWindow.h"
 #include "ui/QtMessageSink.h"
@@ -12,7 +13,6 @@
 
 #include <QApplication>
 #include <QFile>
-#include <QIcon>
 #include <QThread>
 
 #include <cstdio>
@@ -69,7 +69,7 @@ int main(int argc, char* argv[])
         QApplication::setApplicationName(QStringLiteral(ZELBO_TITLE));
         QApplication::setApplicationVersion(QStringLiteral(ZELBO_VERSION));
         QApplication::setOrganizationName(QStringLiteral(ZELBO_COMPANY));
-        QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/zelbo_udp.png")));
+        QApplication::setWindowIcon(applicationIcon());
         // Before any window or message box exists, so every one of them uses the windows' face.
         ApplyJapaneseUiFont();
 

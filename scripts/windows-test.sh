@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds the Windows programs (scripts/windows.sh), reads the exe's manifest back, and runs, under Wine in a new
-# prefix of its own: every cross-built test through CTest, then the real zelbo_udp.exe against the Linux terminal_sim,
-# from the zip folder and installed by the MSI (with upgrade and uninstall).
+# Builds the Windows programs (scripts/windows.sh), reads the exe's manifest and the installer's tables back, and
+# runs, under Wine in a new prefix of its own: every cross-built test through CTest, then the real zelbo_udp.exe
+# against the Linux terminal_sim, from the zip folder and installed by the MSI (with upgrade and uninstall).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -10,6 +10,13 @@ linux_build="${BUILD_DIR:-build}"
 jobs="${JOBS:-$(nproc)}"
 bash scripts/windows.sh
 bash scripts/check-manifest.sh "$build/zelbo_udp-win64/zelbo_udp.exe"
+# Explorer, the task bar and the Start menu each take the size they need from the exe's icon.
+wrestool -x -t 14 "$build/zelbo_udp-win64/zelbo_udp.exe" >"$build/exe-icon.ico"
+icon_sizes="$(icotool -l "$build/exe-icon.ico" | sed -n 's/.*--width=\([0-9]*\).*/\1/p' | sort -n | tr '\n' ' ')"
+[ "$icon_sizes" = "16 24 32 48 256 " ] ||
+    { echo "windows-test: the exe's icon holds the sizes ${icon_sizes:-none}, not 16 24 32 48 256" >&2; exit 1; }
+version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")"
+bash scripts/check-msi.sh "$build/zelbo_udp-$version-win64.msi"
 
 work="$(mktemp -d /tmp/zelbo-wine.XXXXXX)"
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="

@@ -3,9 +3,9 @@
 # The installer under Wine, run per user and quietly: msiexec /qn installs the program and its shortcuts, the
 # installed exe creates its settings file beside itself and fetches records from the Linux terminal_sim, a higher
 # version upgrades in place keeping the settings file, Back.txt and the save folder byte for byte, the same version
-# or an older one is refused, and an uninstall leaves only the files the program wrote. Back.txt is one of them: it
-# holds the last records received, which the installer never owned. Wine asks for no elevation anyway, so the
-# package's own flag for that is checked instead.
+# or an older one is refused, so is any version on a Windows build below 17763, and an uninstall leaves only the
+# files the program wrote. Back.txt is one of them: it holds the last records received, which the installer never
+# owned. Wine asks for no elevation anyway, so the package's own flag for that is checked instead.
 # Needs WINEPREFIX (a prefix nothing else has installed into) and a display (xvfb-run).
 set -euo pipefail
 
@@ -13,7 +13,11 @@ here="$(cd "$(dirname "$0")" && pwd)"
 build="$(cd "$1" && pwd)"
 sim="$2"
 work="$(mktemp -d /tmp/zelbo-msi-test.XXXXXX)"
+current_version='HKLM\Software\Microsoft\Windows NT\CurrentVersion'
 cleanup() {
+    if [ -n "${windows_build:-}" ]; then
+        wine reg add "$current_version" /v CurrentBuildNumber /d "$windows_build" /f >/dev/null 2>&1 || true
+    fi
     wineserver -k 2>/dev/null || true
     rm -rf "$work"
 }
@@ -79,6 +83,17 @@ words="$(msiinfo suminfo "$first" | sed -n 's/^Source: \([0-9]*\).*/\1/p')"
 [ $((words & 8)) -ne 0 ] || fail "the package asks for elevation (word count ${words:-missing})"
 
 start=$(date +%s)
+# The package reads the Windows build where Windows keeps it, and Wine keeps there the build of the version it plays
+# (7601 by default): the boundary is set there instead, 17762 refused and 17763 kept for the rest of the test.
+echo "wine-msi-test: refused on Windows build 17762"
+windows_build="$(wine reg query "$current_version" /v CurrentBuildNumber | sed -n 's/.*REG_SZ *//p' | tr -d '\r')"
+[ -n "$windows_build" ] || fail "Wine keeps no CurrentBuildNumber"
+set_build() { wine reg add "$current_version" /v CurrentBuildNumber /d "$1" /f >/dev/null 2>&1; }
+set_build 17762
+msiexec 67 /i "$(winpath "$first")"
+[ ! -e "$app" ] || fail "the refused install created $app"
+set_build 17763
+
 echo "wine-msi-test: installing $(basename "$first")"
 msiexec 0 /i "$(winpath "$first")"
 installed_files_match || fail "installed files differ from the zip folder: $(cat "$work/diff.out")"

@@ -2,3 +2,8 @@
 -- say. The package codepage is 932 by then, so the Japanese text is stored as Windows reads it.
 UPDATE `LaunchCondition` SET `Description` = '同じか新しいバージョンがすでにインストールされています。古いバージョンに戻すときは、先にアンインストールしてください。' WHERE `Condition` = 'NOT SAMEORNEWERVERSIONFOUND'
 UPDATE `Component` SET `Condition` = 'STARTATLOGON = "1"' WHERE `Component` = 'StartupShortcut'
+UPDATE `LaunchCondition` SET `Description` = 'このプログラムには Windows 10 バージョン 1809 (ビルド 17763) 以降が必要です。' WHERE `Condition` = 'Installed OR CURRENTBUILDNUMBER >= 17763'
+-- The upgrade properties wixl lists, and the Startup choice, which must reach the installing side as typed.
+UPDATE `Property` SET `Value` = 'OLDERVERSIONFOUND;SAMEORNEWERVERSIONFOUND;STARTATLOGON' WHERE `Property` = 'SecureCustomProperties'
+-- Programs under the local application data: created when missing, so removed when it is left empty.
+INSERT INTO `RemoveFile` (`FileKey`, `Component_`, `DirProperty`, `InstallMode`) VALUES ('RemoveUserProgramsFolder', 'MainExecutable', 'UserProgramsFolder', 2)

@@ -31,6 +31,10 @@ EditorStart StartSystemTextEditor(const QString& path);
 // or not; elsewhere the mounted volumes IsSaveVolume accepts.
 QStringList SystemVolumeRoots();
 
+// Windows: true, because Qt arms a precise event-loop timer as a 1 ms multimedia timer, which raises the whole
+// system's timer resolution while it runs. Elsewhere false: a precise timer is only the timeout of the loop's poll.
+bool PreciseTimersRaiseTimerResolution();
+
 // Windows: the system's major version is 6 or later; elsewhere: a documents folder exists.
 bool SystemIsVersion6OrLater();
 

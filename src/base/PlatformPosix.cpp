@@ -58,6 +58,11 @@ QStringList SystemVolumeRoots()
     return roots;
 }
 
+bool PreciseTimersRaiseTimerResolution()
+{
+    return false;
+}
+
 bool SystemIsVersion6OrLater()
 {
     return !GetSpecialFolderPath(PersonalFolderId).isEmpty();

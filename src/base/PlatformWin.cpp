@@ -111,6 +111,11 @@ QStringList SystemVolumeRoots()
     return roots;
 }
 
+bool PreciseTimersRaiseTimerResolution()
+{
+    return true;
+}
+
 bool SystemIsVersion6OrLater()
 {
     // The system's own version (Qt asks RtlGetVersion, which no compatibility manifest can lower below 6).

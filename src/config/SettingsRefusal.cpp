@@ -1,6 +1,7 @@
 #include "config/SettingsRefusal.h"
 
 #include "base/CrLf.h"
+#include "base/SafeFileName.h"
 #include "config/SettingsCheck.h"
 
 #include <QStringList>
@@ -48,5 +49,14 @@ QString SettingsRefusal(const Settings& editSettings)
     if (!quoted.isEmpty()) {
         return quoted;
     }
-    return refusal(Cp932RoundTrips, QStringLiteral("に使用できない文字が含まれています！！"));
+    const QString unstorable = refusal(Cp932RoundTrips, QStringLiteral("に使用できない文字が含まれています！！"));
+    if (!unstorable.isEmpty()) {
+        return unstorable;
+    }
+    // The run would store under another name than the one typed, and the user would look for the wrong file.
+    if (SafeFileName(editSettings.FixFname) != editSettings.FixFname) {
+        return QStringLiteral("保存ﾌｧｲﾙ名") + CrLf + QStringLiteral("に \\ / : * ? < > | と .. 、末尾の . と空白、") +
+               CrLf + QStringLiteral("CON PRN AUX NUL COM1～COM9 LPT1～LPT9 という名前は使用できません！！");
+    }
+    return QString();
 }

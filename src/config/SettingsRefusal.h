@@ -7,6 +7,7 @@
 #include <QString>
 
 // Empty when editSettings may be written. Otherwise the first rule that fails: with mail on (SendMail exactly 1) the
-// recipient, sender and server are required; no text may hold a double quote; every text must survive code page 932.
-// The last two name each failing field, one a line, before the reason.
+// recipient, sender and server are required; no text may hold a double quote; every text must survive code page 932;
+// FixFname must name a file as it stands (SafeFileName keeps it). The second and third name each failing field, one
+// a line, before the reason.
 QString SettingsRefusal(const Settings& editSettings);

@@ -19,6 +19,15 @@ namespace {
 
 constexpr char Terminator = '\r';
 
+// A coarse timer may fire up to 5% of its interval late, on Windows a system tick (15.6 ms) later still.
+constexpr qint64 CoarseLateMs = 16;
+// The shortest remainder for which a coarse timer is armed: from 37 ms down its interval would be 20 ms or less,
+// which Qt arms precisely anyway.
+constexpr qint64 CoarseFromMs = 40;
+// Qt makes a coarse timer of 20 s or more a very coarse one, which may fire whole seconds late; a longer wait takes
+// several coarse timers.
+constexpr qint64 CoarseLongestMs = 19999;
+
 // Windows' dispatcher delivers posted events (precise timers, queued results) before it blocks, and such a delivery
 // does not end its wait: whatever ends one of the waits below from a posted event must wake the loop, or the wait
 // sleeps on with nothing left to wake it.
@@ -36,7 +45,6 @@ UdpLink::UdpLink(RunHost& host, const Settings& settings, QObject* parent)
 {
     Winsock1.setObjectName(QStringLiteral("Winsock1"));
     Timer2.setSingleShot(true);
-    Timer2.setTimerType(Qt::PreciseTimer);
     connect(&Timer2, &QTimer::timeout, this, &UdpLink::Timer2_Timer);
     connect(&Winsock1, &QUdpSocket::readyRead, this, &UdpLink::Winsock1_DataArrival);
     connect(&Winsock1, &QAbstractSocket::errorOccurred, this, &UdpLink::Winsock1_Error);
@@ -240,7 +248,19 @@ void UdpLink::countTicks()
 void UdpLink::armTimer2()
 {
     const qint64 dueNs = qint64(m_tickLimit) * TickIntervalMs * 1000 * 1000 - m_waitClock.nsecsElapsed();
-    Timer2.start(static_cast<int>(qMax<qint64>((dueNs + 999999) / 1000000, 1)));
+    const qint64 dueMs = qMax<qint64>((dueNs + 999999) / 1000000, 1);
+    // Polling spends nearly all day in these waits. Where a precise timer raises the system's timer resolution (on
+    // Windows every precise Qt timer, and a coarse one of 20 ms or less, is a 1 ms multimedia timer) only their last
+    // stretch runs on one: a coarse timer wakes early enough that even at its latest the deadline has not passed, and
+    // Timer2_Timer arms the rest. Elsewhere one precise timer is cheaper: the coarse one adds wake-ups.
+    if (!PreciseTimersRaiseTimerResolution() || dueMs < CoarseFromMs) {
+        Timer2.setTimerType(Qt::PreciseTimer);
+        Timer2.start(static_cast<int>(dueMs));
+        return;
+    }
+    // At its latest a coarse timer fires after interval * 21 / 20 + CoarseLateMs.
+    Timer2.setTimerType(Qt::CoarseTimer);
+    Timer2.start(static_cast<int>(qMin((dueMs - CoarseLateMs) * 20 / 21, CoarseLongestMs)));
 }
 
 void UdpLink::failOpen(const SystemError& error)

@@ -2,7 +2,8 @@
 // The Qt UDP link to the cradle: one socket (Winsock1), the 10 ms tick (Timer2) and the two timed waits.
 // Depends on Qt Core/Network and the protocol interfaces only; it never touches widgets.
 // TickCount counts 10 ms periods of a monotonic clock since the wait began; Timer2 wakes the wait only when its
-// limit falls due, because a periodic 10 ms wake-up alone costs more CPU than idle polling may use.
+// limit falls due, because a periodic 10 ms wake-up alone costs more CPU than idle polling may use. On Windows it is
+// a coarse timer for most of a wait and a precise one only for the last few tens of milliseconds.
 
 #include "base/SystemError.h"
 #include "protocol/Link.h"

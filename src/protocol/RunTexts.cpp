@@ -29,19 +29,6 @@ QString BlankNumber(int value)
     return value >= 0 ? QStringLiteral(" ") + QString::number(value) : QString::number(value);
 }
 
-QString SafeFileName(QStringView name)
-{
-    QString safe;
-    safe.reserve(name.size());
-    for (const QChar c : name) {
-        const char16_t u = c.unicode();
-        const bool unsafe = u == u'/' || u == u'\\' || u == u':' || u < 0x20 || u == 0x7F;
-        safe.append(unsafe ? QChar(u'_') : c);
-    }
-    safe.replace(QStringLiteral(".."), QStringLiteral("__"));
-    return safe;
-}
-
 QString UploadFileNamePart(const QString& name, std::int16_t addDate, const QDateTime& when)
 {
     const QString datePart = when.toString(QStringLiteral("yyyyMMdd"));

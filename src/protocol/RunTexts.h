@@ -1,7 +1,9 @@
 #pragma once
 // The texts an upload run builds: clock command, upload file name, log line, status lines.
-// Pure functions: every date and time comes in as an argument, nothing reads the clock.
+// Pure functions: every date and time comes in as an argument, nothing reads the clock. The name rule, SafeFileName,
+// is base/'s, since the settings' refusal rules apply it too.
 
+#include "base/SafeFileName.h"
 #include "base/SystemError.h"
 
 #include <QDateTime>
@@ -22,10 +24,6 @@ bool IsClockAdjustOn(QStringView timeAdjust);
 
 // A number as the log and status lines render it: one leading blank for 0 and above, "-" below.
 QString BlankNumber(int value);
-
-// A terminal or fixed name made safe as one path component: separators, drive colons and control characters
-// become "_", every ".." becomes "__", so no name can reach outside the save folder.
-QString SafeFileName(QStringView name);
 
 // separator + name by addDate (0 name, 1 date, 2 date-time, 3 name-date, 4 name-date-time; others as 0) + ".txt".
 QString UploadFileNamePart(const QString& name, std::int16_t addDate, const QDateTime& when);

@@ -1,5 +1,6 @@
 #include "ui/frmAbout.h"
 
+#include "ui/AppIcon.h"
 #include "ui/WindowPlacement.h"
 
 #include <QApplication>
@@ -16,7 +17,6 @@ namespace {
 constexpr int IconSize = 32;
 constexpr int TitlePointSizeStep = 2;
 
-const QString IconResource = QStringLiteral(":/icons/zelbo_udp.png");
 const QString PictureResource = QStringLiteral(":/images/about.png");
 
 // "Ver." and major.minor.revision of a version text, each in plain decimal; missing parts count as 0.
@@ -58,7 +58,7 @@ void frmAbout::buildControls()
     picIcon->setObjectName(QStringLiteral("picIcon"));
     QIcon icon = QApplication::windowIcon();
     if (icon.isNull()) {
-        icon = QIcon(IconResource);
+        icon = applicationIcon();
     }
     picIcon->setPixmap(icon.pixmap(IconSize, IconSize));
     picIcon->setFixedSize(IconSize, IconSize);

@@ -39,6 +39,18 @@ private slots:
         s.SaveFolder = QStringLiteral("D:\\测试");
         QCOMPARE(SettingsRefusal(s),
                  QStringLiteral("保存ﾌｫﾙﾀﾞ\r\n保存ﾌｧｲﾙ名\r\nに使用できない文字が含まれています！！"));
+
+        // Last, a fixed name the run would store under another name.
+        const QString nameMessage =
+            QStringLiteral("保存ﾌｧｲﾙ名\r\nに \\ / : * ? < > | と .. 、末尾の . と空白、\r\n"
+                           "CON PRN AUX NUL COM1～COM9 LPT1～LPT9 という名前は使用できません！！");
+        s.SaveFolder = QStringLiteral("D:\\受信");
+        for (const QString& name : {QStringLiteral("売上*"), QStringLiteral("lpt3.dat"), QStringLiteral("ORDERS ")}) {
+            s.FixFname = name;
+            QCOMPARE(SettingsRefusal(s), nameMessage);
+        }
+        s.FixFname = QStringLiteral("棚卸.CON");
+        QCOMPARE(SettingsRefusal(s), QString());
     }
 };
 

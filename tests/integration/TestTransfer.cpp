@@ -65,6 +65,8 @@ private slots:
     void remotePortOfLettersIsLinkError();
     void emptyFileOverwritesWithNothing();
     void terminalNameAsWindowsShowsIt();
+    void namesWindowsRefusesStillStore_data();
+    void namesWindowsRefusesStillStore();
     void saveFolderPastMaxPath();
 
 private:
@@ -417,6 +419,31 @@ void TestTransfer::terminalNameAsWindowsShowsIt()
     QVERIFY(m_host.fileCaption.endsWith(QStringLiteral("髙≒表.txt")));
     QCOMPARE(readTestFile(m_saveFolder + QStringLiteral("/髙≒表.txt")), fileBytes(m_records));
     QCOMPARE(m_host.statusLines().last(), QStringLiteral("ﾚｺｰﾄﾞ受信<15> : 正常終了"));
+}
+
+void TestTransfer::namesWindowsRefusesStillStore_data()
+{
+    QTest::addColumn<QString>("terminalName");
+    QTest::addColumn<QString>("fileName");
+    QTest::newRow("characters a share refuses") << QStringLiteral("在庫*?\"<>|.") << QStringLiteral("在庫______.txt");
+    QTest::newRow("device name") << QStringLiteral("con") << QStringLiteral("con_.txt");
+}
+
+void TestTransfer::namesWindowsRefusesStillStore()
+{
+    QFETCH(QString, terminalName);
+    QFETCH(QString, fileName);
+    QVERIFY(startSim({QStringLiteral("--name"), terminalName}));
+    buildObjects();
+
+    m_control->cmdComm_Click(0);
+
+    QCOMPARE(readTestFile(m_saveFolder + u'/' + fileName), fileBytes(m_records));
+    QCOMPARE(QDir(m_saveFolder).entryList(QDir::Files).size(), 2);
+    QCOMPARE(m_host.statusLines().last(), QStringLiteral("ﾚｺｰﾄﾞ受信<14> : 正常終了"));
+    QVERIFY(m_sim->waitForExit());
+    QCOMPARE(m_sim->linesStartingWith(QStringLiteral("RESULT")),
+             QStringList{QStringLiteral("RESULT ACK records=14 datagrams=16 cycle=1")});
 }
 
 QTEST_GUILESS_MAIN(TestTransfer)

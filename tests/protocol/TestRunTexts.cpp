@@ -52,6 +52,19 @@ private slots:
         QTest::newRow("drive") << QStringLiteral("C:x") << QStringLiteral("C_x");
         QTest::newRow("control characters") << QStringLiteral("a\tb\x7F") << QStringLiteral("a_b_");
         QTest::newRow("bare dot-dot") << QStringLiteral("..") << QStringLiteral("__");
+        // What Windows or a share refuses, or reads as another name, never reaches the file system on any platform.
+        QTest::newRow("share characters") << QStringLiteral("a*b?c\"d<e>f|g") << QStringLiteral("a_b_c_d_e_f_g");
+        QTest::newRow("trailing dots and blanks") << QStringLiteral(" DATA. . ") << QStringLiteral(" DATA");
+        QTest::newRow("dots after dot-dot") << QStringLiteral("a...") << QStringLiteral("a__");
+        QTest::newRow("nothing but dots and blanks") << QStringLiteral(". .") << QString();
+        QTest::newRow("device") << QStringLiteral("CON") << QStringLiteral("CON_");
+        QTest::newRow("device in lower case, extension") << QStringLiteral("lpt1.csv") << QStringLiteral("lpt1_.csv");
+        QTest::newRow("device, blank before the dot") << QStringLiteral("Aux .x") << QStringLiteral("Aux_ .x");
+        QTest::newRow("device once trimmed") << QStringLiteral("nul. ") << QStringLiteral("nul_");
+        QTest::newRow("port with superscript") << QStringLiteral("COM\u00B2") << QStringLiteral("COM\u00B2_");
+        QTest::newRow("names that only start like one")
+            << QStringLiteral("CONSOLE COM10 LPT0.PRN") << QStringLiteral("CONSOLE COM10 LPT0.PRN");
+        QTest::newRow("device later in the name") << QStringLiteral("A.CON") << QStringLiteral("A.CON");
     }
     void safeFileName()
     {

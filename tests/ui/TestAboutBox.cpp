@@ -1,7 +1,10 @@
 #include "ui/frmAbout.h"
 
+#include "ui/AppIcon.h"
+
 #include <QApplication>
 #include <QFrame>
+#include <QImage>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
@@ -38,6 +41,19 @@ private slots:
     {
         delete m_box.data();
         m_main.reset();
+    }
+
+    // Every size a window asks for is a drawing of its own, not another size scaled.
+    void applicationIconHasEveryDrawnSize()
+    {
+        const QIcon icon = applicationIcon();
+        for (const int size : {16, 24, 32, 48, 64, 256}) {
+            const QString file = size == 64 ? QStringLiteral(":/icons/zelbo_udp.png")
+                                            : QStringLiteral(":/icons/zelbo_udp-%1.png").arg(size);
+            const QImage drawn(file);
+            QCOMPARE(drawn.size(), QSize(size, size));
+            QCOMPARE(icon.pixmap(QSize(size, size)).toImage().convertToFormat(drawn.format()), drawn);
+        }
     }
 
     void showsTheApplicationsOwnInformation()
