@@ -38,3 +38,8 @@ bool SystemIsVersion6OrLater();
 // failed read or send on this bound UDP socket, as Windows does once Qt has asked for it; a no-op elsewhere, where an
 // unconnected socket never sees such reports. Best effort: a read that reports one anyway is taken as no reply.
 void IgnoreUdpPortUnreachable(qintptr socket);
+
+// While on, the system does not go to sleep on its idle timer (Windows: SetThreadExecutionState for this thread, so
+// it is to be switched on and off on the same thread); the screen may still turn off. Elsewhere a no-op: the
+// desktops' sleep inhibitors sit behind their session bus, which this Qt Core library does not reach.
+void keepSystemAwake(bool on);

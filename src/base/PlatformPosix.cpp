@@ -64,3 +64,5 @@ bool SystemIsVersion6OrLater()
 }
 
 void IgnoreUdpPortUnreachable(qintptr) {}
+
+void keepSystemAwake(bool) {}

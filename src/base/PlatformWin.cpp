@@ -127,3 +127,9 @@ void IgnoreUdpPortUnreachable(qintptr socket)
         WSAIoctl(SOCKET(socket), option, &report, sizeof(report), nullptr, 0, &returned, nullptr, nullptr);
     }
 }
+
+void keepSystemAwake(bool on)
+{
+    // Best effort: a refusal only means the PC may sleep as it would have without us.
+    SetThreadExecutionState(on ? ES_CONTINUOUS | ES_SYSTEM_REQUIRED : ES_CONTINUOUS);
+}

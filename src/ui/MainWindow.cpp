@@ -1,5 +1,6 @@
 #include "ui/MainWindow.h"
 
+#include "base/Platform.h"
 #include "config/SettingsCheck.h"
 #include "ui/FileViewer.h"
 #include "ui/SunkenBox.h"
@@ -73,6 +74,7 @@ MainWindow::MainWindow(Settings& settings, ProgramPaths& paths, const SettingsFi
 MainWindow::~MainWindow()
 {
     setBusyCursor(false);
+    setKeepAwake(false);
 }
 
 void MainWindow::buildControls()
@@ -322,6 +324,17 @@ void MainWindow::SetCommState(std::int16_t mode)
     Status[static_cast<std::size_t>(mode)]->setVisible(true);
     cmdSetting->setEnabled(mode == 0);
     cmdInfo->setEnabled(mode == 0);
+    if (mode == 0) {
+        setKeepAwake(false);
+    }
+}
+
+void MainWindow::setKeepAwake(bool on)
+{
+    if (on != m_keepAwake) {
+        m_keepAwake = on;
+        keepSystemAwake(on);
+    }
 }
 
 void MainWindow::setProgressMax(int max)
