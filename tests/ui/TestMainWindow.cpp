@@ -5,6 +5,7 @@
 #include "fakes/RecordingMessageSink.h"
 #include "fakes/TestFiles.h"
 #include "ui/MainWindow.h"
+#include "ui/QtMessageSink.h"
 #include "ui/UiFont.h"
 
 #include <QApplication>
@@ -402,6 +403,30 @@ private slots:
         QCOMPARE(QFontInfo(QToolTip::font()).family(), face);
         QMessageBox box(QMessageBox::NoIcon, QStringLiteral("File Read"), QStringLiteral("MM"), QMessageBox::Ok);
         QCOMPARE(QFontInfo(box.font()).family(), face);
+    }
+
+    void boxesOfARunLeaveItGoingAndReplaceTheirKind()
+    {
+        makeWindow(SettingsFile::formatFile(SettingsFile::defaults(m_paths.ProgramFolder)));
+        m_window->show();
+        QtMessageSink sink(m_window.get());
+        auto openBoxes = [this] {
+            QStringList texts;
+            for (const QMessageBox* box : m_window->findChildren<QMessageBox*>()) {
+                if (box->isVisible() && !box->isModal() && box->standardButtons() == QMessageBox::Ok) {
+                    texts << box->windowTitle() + u' ' + box->text();
+                }
+            }
+            texts.sort();
+            return texts;
+        };
+        // Each returns with its box up, which lets the run answer the terminal; a day of failures leaves one box of a
+        // kind, the latest.
+        for (const char* text : {"first", "second"}) {
+            sink.showMessageNoWait(QString::fromLatin1(text), QStringLiteral("ZELBO_UDP"), MessageIcon::None);
+        }
+        sink.showMessageNoWait(QStringLiteral("other"), QStringLiteral("ZELBO_UDP"), MessageIcon::Critical);
+        QCOMPARE(openBoxes(), (QStringList{QStringLiteral("ZELBO_UDP other"), QStringLiteral("ZELBO_UDP second")}));
     }
 };
 
