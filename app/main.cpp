@@ -8,6 +8,7 @@
 #include "ui/FatalErrorBox.h"
 #include "ui/MainWindow.h"
 #include "ui/QtMessageSink.h"
+#include "ui/SessionWatcher.h"
 #include "ui/UiFont.h"
 
 #include <QApplication>
@@ -30,6 +31,10 @@ int run()
 
     CommObjects comm(window, settings, paths, messages, QApplication::applicationName());
     comm.connectWindow(window);
+    SessionWatcher session({
+        [&comm] { comm.control().sessionEnding(); },
+        [&comm] { return comm.control().quitRequested(); },
+    });
 
     if (!window.Form_Load()) {
         return 1;

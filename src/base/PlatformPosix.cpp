@@ -66,3 +66,8 @@ bool SystemIsVersion6OrLater()
 void IgnoreUdpPortUnreachable(qintptr) {}
 
 void keepSystemAwake(bool) {}
+
+bool commitDataMeansSessionEnd()
+{
+    return false;
+}

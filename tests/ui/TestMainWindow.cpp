@@ -4,8 +4,10 @@
 #include "config/SettingsFile.h"
 #include "fakes/RecordingMessageSink.h"
 #include "fakes/TestFiles.h"
+#include "link/LinkTestSupport.h"
 #include "ui/MainWindow.h"
 #include "ui/QtMessageSink.h"
+#include "ui/SessionWatcher.h"
 #include "ui/UiFont.h"
 
 #include <QApplication>
@@ -13,12 +15,15 @@
 #include <QFrame>
 #include <QLabel>
 #include <QMessageBox>
+#include <QNetworkDatagram>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolTip>
+#include <QUdpSocket>
 
 class TestMainWindow : public QObject
 {
@@ -427,6 +432,69 @@ private slots:
         }
         sink.showMessageNoWait(QStringLiteral("other"), QStringLiteral("ZELBO_UDP"), MessageIcon::Critical);
         QCOMPARE(openBoxes(), (QStringList{QStringLiteral("ZELBO_UDP other"), QStringLiteral("ZELBO_UDP second")}));
+    }
+
+    // Last: it runs the application's event loop, which the session's end leaves.
+    void sessionEndStopsTheRunWithCanAndEndsTheProgram()
+    {
+        QUdpSocket terminal;
+        QVERIFY(terminal.bind(QHostAddress::LocalHost, 0));
+        Settings s = SettingsFile::defaults(m_paths.ProgramFolder);
+        s.SaveFolder = QDir::toNativeSeparators(m_dir.path());
+        s.RemoteHost = QStringLiteral("127.0.0.1");
+        s.RemotePort = QString::number(terminal.localPort());
+        s.LocalPort = QString::number(freeUdpPort());
+        s.TimeAdjust = QStringLiteral("0");
+        s.AutoStart = 1;
+        makeWindow(SettingsFile::formatFile(s));
+        connectComm();
+        SessionWatcher session({
+            [this] { m_comm->control().sessionEnding(); },
+            [this] { return m_comm->control().quitRequested(); },
+        });
+
+        // What the terminal receives, and whether a run is going at the moments that matter.
+        QStringList seen;
+        auto state = [this] { return m_window->isRunning() ? QStringLiteral("running") : QStringLiteral("stopped"); };
+        int datagrams = 0;
+        connect(&terminal, &QUdpSocket::readyRead, this, [&] {
+            while (terminal.hasPendingDatagrams()) {
+                seen << Cp932::decode(terminal.receiveDatagram().data()).chopped(1);
+                if (++datagrams == 1) {
+                    // Windows asks whether the session may end (WM_QUERYENDSESSION; the Restart Manager alike).
+                    session.sessionEnding();
+                    seen << state();
+                } else if (datagrams == 2) {
+                    QTimer::singleShot(0, this, [&] {
+                        seen << state() << status().section(QStringLiteral("\r\n"), -2);
+                        QVERIFY(m_window->isVisible());
+                        QTest::mouseClick(child<QPushButton>("cmdComm0"), Qt::LeftButton);
+                    });
+                } else if (datagrams == 3) {
+                    // The session ends during a run (WM_ENDSESSION, an X session manager's Die).
+                    QEvent quit(QEvent::Quit);
+                    QCoreApplication::sendEvent(QCoreApplication::instance(), &quit);
+                    seen << state();
+                    QTest::mouseClick(child<QPushButton>("cmdComm0"), Qt::LeftButton);
+                }
+            }
+        });
+        QTimer::singleShot(20000, &terminal, [this] {
+            m_comm->control().cmdComm_Click(1);
+            QCoreApplication::exit(2);
+        });
+
+        m_window->showAfterLoad();
+        QCOMPARE(QCoreApplication::exec(), 0);
+        // The program ended right after its last send, which may still wait in the socket.
+        while (seen.size() < 8 && terminal.waitForReadyRead(2000)) {
+        }
+        // Stopped as by Stop, with "CAN"; the query leaves the program open, the end closes it and takes no Start.
+        QCOMPARE(seen,
+                 (QStringList{QStringLiteral("VOL"), QStringLiteral("stopped"), QStringLiteral("CAN"),
+                              QStringLiteral("stopped"), QStringLiteral("通信ｽﾄｯﾌﾟﾎﾞﾀﾝが押されました\r\n異常終了"),
+                              QStringLiteral("VOL"), QStringLiteral("stopped"), QStringLiteral("CAN")}));
+        QVERIFY(!m_window->isVisible());
     }
 };
 
