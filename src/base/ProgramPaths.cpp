@@ -14,5 +14,6 @@ ProgramPaths ProgramPaths::forExecutable(const QString& executablePath)
     paths.IniPath = paths.ProgramFolder + sep + exe.completeBaseName() + QStringLiteral(".ini");
     paths.BackFilePath = paths.ProgramFolder + sep + QStringLiteral("Back.txt");
     paths.IsVersion6OrLater = SystemIsVersion6OrLater();
+    paths.historyPath = paths.ProgramFolder + sep + QStringLiteral("History.csv");
     return paths;
 }

@@ -9,6 +9,7 @@ struct ProgramPaths
     QString IniPath;                // <ProgramFolder>/zelbo_udp.ini
     QString BackFilePath;           // <ProgramFolder>/Back.txt
     bool IsVersion6OrLater = false; // Windows: major version 6 or later; elsewhere: a documents folder exists
+    QString historyPath;            // <ProgramFolder>/History.csv: one line per cycle, for people to read
 
     // Paths beside the given executable; the documents-folder flag is probed from the platform.
     static ProgramPaths forExecutable(const QString& executablePath);

@@ -11,8 +11,10 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -113,7 +115,9 @@ void MainWindow::buildControls()
     lblStatus->setGeometry(twips(1440, 840, 4815, 1815));
     lblStatus->setReadOnly(true);
     lblStatus->setFocusPolicy(Qt::NoFocus);
-    lblStatus->setContextMenuPolicy(Qt::NoContextMenu);
+    // Its only menu entry opens the day's history.
+    lblStatus->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(lblStatus, &QWidget::customContextMenuRequested, this, &MainWindow::showStatusMenu);
     lblStatus->viewport()->setCursor(Qt::ArrowCursor);
     lblStatus->setFrameShape(QFrame::Panel);
     lblStatus->setFrameShadow(QFrame::Sunken);
@@ -453,7 +457,28 @@ void MainWindow::lblFile_DblClick()
     if (lblFile->text().isEmpty()) {
         return;
     }
-    const QString path = FileViewerPath(m_saveFolder, lblFile->text());
+    openInEditor(FileViewerPath(m_saveFolder, lblFile->text()));
+}
+
+void MainWindow::showStatusMenu(const QPoint& pos)
+{
+    auto* menu = new QMenu(lblStatus);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    QAction* history = menu->addAction(QStringLiteral("履歴ﾌｧｲﾙを開く"));
+    connect(history, &QAction::triggered, this, &MainWindow::openHistory);
+    // Before the first cycle there is nothing to open.
+    history->setEnabled(QFileInfo::exists(m_paths.historyPath));
+    // Not exec(): a run underneath would stand still while the menu is open.
+    menu->popup(lblStatus->viewport()->mapToGlobal(pos));
+}
+
+void MainWindow::openHistory()
+{
+    openInEditor(m_paths.historyPath);
+}
+
+void MainWindow::openInEditor(const QString& path)
+{
     if (m_openFile && !m_openFile(path)) {
         // The box keeps the last run's result above this line.
         ShowStatus(1, QStringLiteral("ﾌｧｲﾙを開けません : ") + path);

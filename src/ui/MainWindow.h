@@ -83,6 +83,9 @@ private:
     void cmdInfo_Click();
     void Timer1_Timer();
     void lblFile_DblClick();
+    void showStatusMenu(const QPoint& pos);
+    void openHistory();
+    void openInEditor(const QString& path);
     void Form_DblClick();
     void scheduleDisplays();
     void showStatusText();

@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFrame>
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
 #include <QNetworkDatagram>
 #include <QPlainTextEdit>
@@ -432,6 +433,36 @@ private slots:
         }
         sink.showMessageNoWait(QStringLiteral("other"), QStringLiteral("ZELBO_UDP"), MessageIcon::Critical);
         QCOMPARE(openBoxes(), (QStringList{QStringLiteral("ZELBO_UDP other"), QStringLiteral("ZELBO_UDP second")}));
+    }
+
+    void statusMenuOpensTheHistory()
+    {
+        m_paths.historyPath = m_dir.filePath(QStringLiteral("History.csv"));
+        QFile::remove(m_paths.historyPath);
+        makeWindow(SettingsFile::formatFile(SettingsFile::defaults(m_paths.ProgramFolder)));
+        m_window->show();
+        QStringList opened;
+        m_window->setFileOpener([&](const QString& path) {
+            opened << path;
+            return true;
+        });
+        auto* box = child<QPlainTextEdit>("lblStatus");
+        // The menu's one entry, with the menu still up: popping it up returns, so a run underneath goes on.
+        auto openMenu = [&]() -> QAction* {
+            qDeleteAll(box->findChildren<QMenu*>());
+            QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(9, 9), box->viewport()->mapToGlobal(QPoint(9, 9)));
+            QApplication::sendEvent(box->viewport(), &event);
+            const auto menus = box->findChildren<QMenu*>();
+            const bool one = menus.size() == 1 && menus[0]->isVisible() && menus[0]->actions().size() == 1;
+            return one && menus[0]->actions()[0]->text() == QStringLiteral("履歴ﾌｧｲﾙを開く") ? menus[0]->actions()[0]
+                                                                                             : nullptr;
+        };
+        QVERIFY(openMenu() != nullptr && !openMenu()->isEnabled()); // no cycle yet, no history
+        QVERIFY(!writeTestFile(m_dir.path(), QStringLiteral("History.csv"), "x\r\n").isEmpty());
+        QAction* entry = openMenu();
+        QVERIFY(entry != nullptr && entry->isEnabled());
+        entry->trigger();
+        QCOMPARE(opened, QStringList{m_paths.historyPath});
     }
 
     // Last: it runs the application's event loop, which the session's end leaves.
