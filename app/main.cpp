@@ -9,6 +9,7 @@
 #include "ui/FatalErrorBox.h"
 #include "ui/MainWindow.h"
 #include "ui/QtMessageSink.h"
+#include "ui/SessionWatcher.h"
 #include "ui/UiFont.h"
 
 #include <QApplication>
@@ -52,6 +53,10 @@ int run()
     CommObjects comm(window, settings, paths, messages, QApplication::applicationName());
     comm.connectWindow(window);
     installTestPause(comm.output(), paths.ProgramFolder);
+    SessionWatcher session({
+        [&comm] { comm.control().sessionEnding(); },
+        [&comm] { return comm.control().quitRequested(); },
+    });
 
     if (!window.Form_Load()) {
         return 1;

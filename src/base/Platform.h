@@ -50,3 +50,13 @@ int LastSocketErrorCode();
 // Whether a socket call's system code says the network itself is away for now (unreachable network or host, network
 // down, no buffer space): a cable pulled out, a roam, a resume from sleep, a logon before the network is up.
 bool IsTransientNetworkError(int code);
+
+// While on, the system does not go to sleep on its idle timer (Windows: SetThreadExecutionState for this thread, so
+// it is to be switched on and off on the same thread); the screen may still turn off. Elsewhere a no-op: the
+// desktops' sleep inhibitors sit behind their session bus, which this Qt Core library does not reach.
+void keepSystemAwake(bool on);
+
+// Whether the session manager's request to save data (Qt's commitDataRequest) always means that the session is ending:
+// on Windows it comes only from WM_QUERYENDSESSION (logoff, shutdown, an installer's Restart Manager); an X session
+// manager also sends it for a mere checkpoint, and there only its Die (Qt's Quit) ends the session.
+bool commitDataMeansSessionEnd();

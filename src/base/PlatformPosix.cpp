@@ -79,3 +79,10 @@ bool IsTransientNetworkError(int code)
 {
     return code == ENETUNREACH || code == EHOSTUNREACH || code == ENETDOWN || code == ENOBUFS;
 }
+
+void keepSystemAwake(bool) {}
+
+bool commitDataMeansSessionEnd()
+{
+    return false;
+}

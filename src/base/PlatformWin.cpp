@@ -142,3 +142,14 @@ bool IsTransientNetworkError(int code)
 {
     return code == WSAENETUNREACH || code == WSAEHOSTUNREACH || code == WSAENETDOWN || code == WSAENOBUFS;
 }
+
+void keepSystemAwake(bool on)
+{
+    // Best effort: a refusal only means the PC may sleep as it would have without us.
+    SetThreadExecutionState(on ? ES_CONTINUOUS | ES_SYSTEM_REQUIRED : ES_CONTINUOUS);
+}
+
+bool commitDataMeansSessionEnd()
+{
+    return true;
+}

@@ -15,5 +15,6 @@ ProgramPaths ProgramPaths::forExecutable(const QString& executablePath)
     paths.BackFilePath = paths.ProgramFolder + sep + QStringLiteral("Back.txt");
     paths.journalPath = paths.ProgramFolder + sep + QStringLiteral("Cycle.jnl");
     paths.IsVersion6OrLater = SystemIsVersion6OrLater();
+    paths.historyPath = paths.ProgramFolder + sep + QStringLiteral("History.csv");
     return paths;
 }

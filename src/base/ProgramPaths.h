@@ -10,6 +10,7 @@ struct ProgramPaths
     QString BackFilePath;           // <ProgramFolder>/Back.txt
     QString journalPath;            // <ProgramFolder>/Cycle.jnl: the cycle journal, present while a cycle is unanswered
     bool IsVersion6OrLater = false; // Windows: major version 6 or later; elsewhere: a documents folder exists
+    QString historyPath;            // <ProgramFolder>/History.csv: one line per cycle, for people to read
 
     // Paths beside the given executable; the documents-folder flag is probed from the platform.
     static ProgramPaths forExecutable(const QString& executablePath);

@@ -29,8 +29,9 @@ void CommControl::cmdComm_Click(int index)
     if (index != StartIndex) {
         return;
     }
-    // Before the first tick the tick itself decides; a click then would be overtaken by it.
-    if (!m_firstTickDone) {
+    // Before the first tick the tick itself decides; a click then would be overtaken by it. Once the session ends,
+    // the run that is still returning is the last.
+    if (!m_firstTickDone || m_quitPending) {
         return;
     }
     if (m_runActive) {
@@ -82,6 +83,24 @@ bool CommControl::Form_Unload()
     return false;
 }
 
+void CommControl::sessionEnding()
+{
+    if (m_host.isRunning() || m_startDeferred) {
+        Stop();
+    }
+}
+
+bool CommControl::quitRequested()
+{
+    sessionEnding();
+    if (!m_runActive) {
+        return false;
+    }
+    m_quitPending = true;
+    m_closePending = true;
+    return true;
+}
+
 void CommControl::Stop()
 {
     m_startDeferred = false;
@@ -103,6 +122,7 @@ void CommControl::runUntilNoStartIsPending()
     m_runActive = false;
     if (m_closePending) {
         m_closePending = false;
+        m_quitPending = false;
         if (m_closeWindow) {
             m_closeWindow();
         }

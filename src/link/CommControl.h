@@ -27,6 +27,12 @@ public:
     // stopped run is still returning the close is kept until it has returned, then closeWindow is called.
     bool Form_Unload();
     void setCloseWindow(std::function<void()> closeWindow) { m_closeWindow = std::move(closeWindow); }
+    // The session is about to end (logoff, shutdown, an installer): a run stops as by Stop, without waiting for it.
+    void sessionEnding();
+    // The application is told to quit as the session ends: a run stops as by Stop. True while a run is still on the
+    // stack: closeWindow is called once it has returned, and no Start is taken meanwhile. False: nothing holds the
+    // program.
+    bool quitRequested();
 
 private:
     void Stop();
@@ -43,5 +49,6 @@ private:
     bool m_runActive = false;
     bool m_startDeferred = false;
     bool m_closePending = false;
+    bool m_quitPending = false;
     std::function<void()> m_closeWindow;
 };

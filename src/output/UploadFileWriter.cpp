@@ -248,6 +248,6 @@ bool UploadFileWriter::fail(const QString& description, const QString& path)
 {
     // The source name is the file, quoted the Japanese way, so that no separator is needed after the description.
     const QString source = QStringLiteral("「") + QDir::toNativeSeparators(path) + QStringLiteral("」");
-    m_messages.showMessage(description + source, m_title, MessageIcon::None);
+    m_messages.showMessageNoWait(description + source, m_title, MessageIcon::None);
     return false;
 }

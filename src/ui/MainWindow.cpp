@@ -1,5 +1,6 @@
 #include "ui/MainWindow.h"
 
+#include "base/Platform.h"
 #include "config/SettingsCheck.h"
 #include "ui/FileViewer.h"
 #include "ui/SunkenBox.h"
@@ -10,8 +11,10 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -73,6 +76,7 @@ MainWindow::MainWindow(Settings& settings, ProgramPaths& paths, const SettingsFi
 MainWindow::~MainWindow()
 {
     setBusyCursor(false);
+    setKeepAwake(false);
 }
 
 void MainWindow::buildControls()
@@ -111,7 +115,9 @@ void MainWindow::buildControls()
     lblStatus->setGeometry(twips(1440, 840, 4815, 1815));
     lblStatus->setReadOnly(true);
     lblStatus->setFocusPolicy(Qt::NoFocus);
-    lblStatus->setContextMenuPolicy(Qt::NoContextMenu);
+    // Its only menu entry opens the day's history.
+    lblStatus->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(lblStatus, &QWidget::customContextMenuRequested, this, &MainWindow::showStatusMenu);
     lblStatus->viewport()->setCursor(Qt::ArrowCursor);
     lblStatus->setFrameShape(QFrame::Panel);
     lblStatus->setFrameShadow(QFrame::Sunken);
@@ -322,6 +328,17 @@ void MainWindow::SetCommState(std::int16_t mode)
     Status[static_cast<std::size_t>(mode)]->setVisible(true);
     cmdSetting->setEnabled(mode == 0);
     cmdInfo->setEnabled(mode == 0);
+    if (mode == 0) {
+        setKeepAwake(false);
+    }
+}
+
+void MainWindow::setKeepAwake(bool on)
+{
+    if (on != m_keepAwake) {
+        m_keepAwake = on;
+        keepSystemAwake(on);
+    }
 }
 
 void MainWindow::setProgressMax(int max)
@@ -440,7 +457,28 @@ void MainWindow::lblFile_DblClick()
     if (lblFile->text().isEmpty()) {
         return;
     }
-    const QString path = FileViewerPath(m_saveFolder, lblFile->text());
+    openInEditor(FileViewerPath(m_saveFolder, lblFile->text()));
+}
+
+void MainWindow::showStatusMenu(const QPoint& pos)
+{
+    auto* menu = new QMenu(lblStatus);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    QAction* history = menu->addAction(QStringLiteral("履歴ﾌｧｲﾙを開く"));
+    connect(history, &QAction::triggered, this, &MainWindow::openHistory);
+    // Before the first cycle there is nothing to open.
+    history->setEnabled(QFileInfo::exists(m_paths.historyPath));
+    // Not exec(): a run underneath would stand still while the menu is open.
+    menu->popup(lblStatus->viewport()->mapToGlobal(pos));
+}
+
+void MainWindow::openHistory()
+{
+    openInEditor(m_paths.historyPath);
+}
+
+void MainWindow::openInEditor(const QString& path)
+{
     if (m_openFile && !m_openFile(path)) {
         // The box keeps the last run's result above this line.
         ShowStatus(1, QStringLiteral("ﾌｧｲﾙを開けません : ") + path);

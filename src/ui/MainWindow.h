@@ -52,6 +52,9 @@ public:
     void setCommHandlers(CommHandlers handlers) { m_comm = std::move(handlers); }
     void setFileOpener(FileOpener opener) { m_openFile = std::move(opener); }
     void setSaveFolderCaption(const QString& folder);
+    // Keeps the PC from sleeping while on: for a transfer between the terminal's file name and the final answer.
+    // Idle polling never keeps it awake; an ended or stopped run (SetCommState(0)) switches it off.
+    void setKeepAwake(bool on);
 
     // RunHost
     bool isRunning() const override { return m_running; }
@@ -80,6 +83,9 @@ private:
     void cmdInfo_Click();
     void Timer1_Timer();
     void lblFile_DblClick();
+    void showStatusMenu(const QPoint& pos);
+    void openHistory();
+    void openInEditor(const QString& path);
     void Form_DblClick();
     void scheduleDisplays();
     void showStatusText();
@@ -94,6 +100,7 @@ private:
     bool m_running = false;
     bool m_busyCursor = false;
     bool m_startMinimised = false;
+    bool m_keepAwake = false;
     CommHandlers m_comm;
     FileOpener m_openFile;
     QString m_saveFolder;

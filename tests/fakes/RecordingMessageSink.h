@@ -14,11 +14,16 @@ public:
         QString text;
         QString title;
         MessageIcon icon;
+        bool waited; // shown by showMessage, which waits for OK; false for showMessageNoWait
     };
 
     void showMessage(const QString& text, const QString& title, MessageIcon icon) override
     {
-        boxes.append({text, title, icon});
+        boxes.append({text, title, icon, true});
+    }
+    void showMessageNoWait(const QString& text, const QString& title, MessageIcon icon) override
+    {
+        boxes.append({text, title, icon, false});
     }
 
     QList<Box> boxes;

@@ -245,6 +245,7 @@ private slots:
         QCOMPARE(messages.boxes[0].text, message);
         QCOMPARE(messages.boxes[0].title, Title);
         QCOMPARE(messages.boxes[0].icon, MessageIcon::None);
+        QVERIFY(!messages.boxes[0].waited); // the run answers "CAN" and polls on with the box open
         // Nothing the writer could not produce replaces what the folder already held.
         QCOMPARE(readTestFile(m_dir.filePath(QStringLiteral("UP.txt"))), QByteArray("old\r\n"));
         QCOMPARE(readTestFile(m_dir.filePath(QStringLiteral("Back.txt"))), QByteArray("a,b\r\n"));

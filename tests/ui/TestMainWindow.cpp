@@ -4,20 +4,27 @@
 #include "config/SettingsFile.h"
 #include "fakes/RecordingMessageSink.h"
 #include "fakes/TestFiles.h"
+#include "link/LinkTestSupport.h"
 #include "ui/MainWindow.h"
+#include "ui/QtMessageSink.h"
+#include "ui/SessionWatcher.h"
 #include "ui/UiFont.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFrame>
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
+#include <QNetworkDatagram>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolTip>
+#include <QUdpSocket>
 
 class TestMainWindow : public QObject
 {
@@ -403,6 +410,123 @@ private slots:
         QCOMPARE(QFontInfo(QToolTip::font()).family(), face);
         QMessageBox box(QMessageBox::NoIcon, QStringLiteral("File Read"), QStringLiteral("MM"), QMessageBox::Ok);
         QCOMPARE(QFontInfo(box.font()).family(), face);
+    }
+
+    void boxesOfARunLeaveItGoingAndReplaceTheirKind()
+    {
+        makeWindow(SettingsFile::formatFile(SettingsFile::defaults(m_paths.ProgramFolder)));
+        m_window->show();
+        QtMessageSink sink(m_window.get());
+        auto openBoxes = [this] {
+            QStringList texts;
+            for (const QMessageBox* box : m_window->findChildren<QMessageBox*>()) {
+                if (box->isVisible() && !box->isModal() && box->standardButtons() == QMessageBox::Ok) {
+                    texts << box->windowTitle() + u' ' + box->text();
+                }
+            }
+            texts.sort();
+            return texts;
+        };
+        // Each returns with its box up, which lets the run answer the terminal; a day of failures leaves one box of a
+        // kind, the latest.
+        for (const char* text : {"first", "second"}) {
+            sink.showMessageNoWait(QString::fromLatin1(text), QStringLiteral("ZELBO_UDP"), MessageIcon::None);
+        }
+        sink.showMessageNoWait(QStringLiteral("other"), QStringLiteral("ZELBO_UDP"), MessageIcon::Critical);
+        QCOMPARE(openBoxes(), (QStringList{QStringLiteral("ZELBO_UDP other"), QStringLiteral("ZELBO_UDP second")}));
+    }
+
+    void statusMenuOpensTheHistory()
+    {
+        m_paths.historyPath = m_dir.filePath(QStringLiteral("History.csv"));
+        QFile::remove(m_paths.historyPath);
+        makeWindow(SettingsFile::formatFile(SettingsFile::defaults(m_paths.ProgramFolder)));
+        m_window->show();
+        QStringList opened;
+        m_window->setFileOpener([&](const QString& path) {
+            opened << path;
+            return true;
+        });
+        auto* box = child<QPlainTextEdit>("lblStatus");
+        // The menu's one entry, with the menu still up: popping it up returns, so a run underneath goes on.
+        auto openMenu = [&]() -> QAction* {
+            qDeleteAll(box->findChildren<QMenu*>());
+            QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(9, 9), box->viewport()->mapToGlobal(QPoint(9, 9)));
+            QApplication::sendEvent(box->viewport(), &event);
+            const auto menus = box->findChildren<QMenu*>();
+            const bool one = menus.size() == 1 && menus[0]->isVisible() && menus[0]->actions().size() == 1;
+            return one && menus[0]->actions()[0]->text() == QStringLiteral("履歴ﾌｧｲﾙを開く") ? menus[0]->actions()[0]
+                                                                                             : nullptr;
+        };
+        QVERIFY(openMenu() != nullptr && !openMenu()->isEnabled()); // no cycle yet, no history
+        QVERIFY(!writeTestFile(m_dir.path(), QStringLiteral("History.csv"), "x\r\n").isEmpty());
+        QAction* entry = openMenu();
+        QVERIFY(entry != nullptr && entry->isEnabled());
+        entry->trigger();
+        QCOMPARE(opened, QStringList{m_paths.historyPath});
+    }
+
+    // Last: it runs the application's event loop, which the session's end leaves.
+    void sessionEndStopsTheRunWithCanAndEndsTheProgram()
+    {
+        QUdpSocket terminal;
+        QVERIFY(terminal.bind(QHostAddress::LocalHost, 0));
+        Settings s = SettingsFile::defaults(m_paths.ProgramFolder);
+        s.SaveFolder = QDir::toNativeSeparators(m_dir.path());
+        s.RemoteHost = QStringLiteral("127.0.0.1");
+        s.RemotePort = QString::number(terminal.localPort());
+        s.LocalPort = QString::number(freeUdpPort());
+        s.TimeAdjust = QStringLiteral("0");
+        s.AutoStart = 1;
+        makeWindow(SettingsFile::formatFile(s));
+        connectComm();
+        SessionWatcher session({
+            [this] { m_comm->control().sessionEnding(); },
+            [this] { return m_comm->control().quitRequested(); },
+        });
+
+        // What the terminal receives, and whether a run is going at the moments that matter.
+        QStringList seen;
+        auto state = [this] { return m_window->isRunning() ? QStringLiteral("running") : QStringLiteral("stopped"); };
+        int datagrams = 0;
+        connect(&terminal, &QUdpSocket::readyRead, this, [&] {
+            while (terminal.hasPendingDatagrams()) {
+                seen << Cp932::decode(terminal.receiveDatagram().data()).chopped(1);
+                if (++datagrams == 1) {
+                    // Windows asks whether the session may end (WM_QUERYENDSESSION; the Restart Manager alike).
+                    session.sessionEnding();
+                    seen << state();
+                } else if (datagrams == 2) {
+                    QTimer::singleShot(0, this, [&] {
+                        seen << state() << status().section(QStringLiteral("\r\n"), -2);
+                        QVERIFY(m_window->isVisible());
+                        QTest::mouseClick(child<QPushButton>("cmdComm0"), Qt::LeftButton);
+                    });
+                } else if (datagrams == 3) {
+                    // The session ends during a run (WM_ENDSESSION, an X session manager's Die).
+                    QEvent quit(QEvent::Quit);
+                    QCoreApplication::sendEvent(QCoreApplication::instance(), &quit);
+                    seen << state();
+                    QTest::mouseClick(child<QPushButton>("cmdComm0"), Qt::LeftButton);
+                }
+            }
+        });
+        QTimer::singleShot(20000, &terminal, [this] {
+            m_comm->control().cmdComm_Click(1);
+            QCoreApplication::exit(2);
+        });
+
+        m_window->showAfterLoad();
+        QCOMPARE(QCoreApplication::exec(), 0);
+        // The program ended right after its last send, which may still wait in the socket.
+        while (seen.size() < 8 && terminal.waitForReadyRead(2000)) {
+        }
+        // Stopped as by Stop, with "CAN"; the query leaves the program open, the end closes it and takes no Start.
+        QCOMPARE(seen,
+                 (QStringList{QStringLiteral("VOL"), QStringLiteral("stopped"), QStringLiteral("CAN"),
+                              QStringLiteral("stopped"), QStringLiteral("通信ｽﾄｯﾌﾟﾎﾞﾀﾝが押されました\r\n異常終了"),
+                              QStringLiteral("VOL"), QStringLiteral("stopped"), QStringLiteral("CAN")}));
+        QVERIFY(!m_window->isVisible());
     }
 };
 

@@ -1,0 +1,102 @@
+#include "output/CycleHistory.h"
+
+#include "base/Cp932.h"
+#include "base/CrLf.h"
+#include "base/SafeFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QStringList>
+
+#include <cerrno>
+
+namespace {
+
+// Excel reads this date and time as one value on a Japanese system.
+const QString TimeFormat = QStringLiteral("yyyy/MM/dd HH:mm:ss");
+
+QString csvField(const QString& text)
+{
+    if (!text.contains(u',') && !text.contains(u'"') && !text.contains(u'\r') && !text.contains(u'\n')) {
+        return text;
+    }
+    QString quoted = text;
+    quoted.replace(QStringLiteral("\""), QStringLiteral("\"\""));
+    return u'"' + quoted + u'"';
+}
+
+QByteArray csvLine(const QStringList& fields)
+{
+    QStringList quoted;
+    quoted.reserve(fields.size());
+    for (const QString& field : fields) {
+        quoted << csvField(field);
+    }
+    return Cp932::encode(quoted.join(u',') + CrLf);
+}
+
+} // namespace
+
+CycleHistory::CycleHistory(const QString& path, qint64 rollOverBytes) : m_path(path), m_rollOverBytes(rollOverBytes) {}
+
+QString CycleHistory::olderPath(const QString& path)
+{
+    const QFileInfo info(path);
+    const QString suffix = info.suffix();
+    const QString base = suffix.isEmpty() ? path : path.left(path.size() - suffix.size() - 1);
+    return base + QStringLiteral(".old") + (suffix.isEmpty() ? QString() : u'.' + suffix);
+}
+
+QByteArray CycleHistory::headerLine()
+{
+    return csvLine({QStringLiteral("日時"), QStringLiteral("端末ﾌｧｲﾙ名"), QStringLiteral("ﾚｺｰﾄﾞ件数"),
+                    QStringLiteral("受信件数"), QStringLiteral("応答"), QStringLiteral("ｱｯﾌﾟﾛｰﾄﾞﾌｧｲﾙ"),
+                    QStringLiteral("ﾒｰﾙ結果"), QStringLiteral("異常内容")});
+}
+
+QByteArray CycleHistory::entryLine(const CycleHistoryEntry& entry)
+{
+    return csvLine({entry.time.toString(TimeFormat), entry.terminalFile, QString::number(entry.announcedCount),
+                    QString::number(entry.receivedCount), entry.answer, entry.uploadFile, entry.mailResult,
+                    entry.failure});
+}
+
+std::optional<SystemError> CycleHistory::append(const CycleHistoryEntry& entry) noexcept
+{
+    try {
+        return appendLine(entryLine(entry));
+    } catch (...) {
+        // Out of memory at worst: the cycle goes on without its history line.
+        return SystemError::fromErrno(ENOMEM);
+    }
+}
+
+std::optional<SystemError> CycleHistory::appendLine(const QByteArray& line)
+{
+    qint64 size = QFileInfo(m_path).size();
+    if (size > 0 && size + line.size() > m_rollOverBytes) {
+        rollOver();
+        size = QFileInfo(m_path).size();
+    }
+    // A new or emptied file starts with the column names.
+    const QByteArray bytes = size > 0 ? line : headerLine() + line;
+    SafeFile file(m_path);
+    if (auto error = file.open(SafeFile::Mode::Append)) {
+        return error;
+    }
+    if (auto error = file.write(bytes.constData(), bytes.size())) {
+        return error;
+    }
+    return file.commit();
+}
+
+void CycleHistory::rollOver()
+{
+    // Best effort: where the older file cannot go (open in Excel, say), the history grows past the bound for now and
+    // the next line tries again.
+    const QString older = olderPath(m_path);
+    if (QFile::exists(older) && !QFile::remove(older)) {
+        return;
+    }
+    QFile::rename(m_path, older);
+}

@@ -1,0 +1,34 @@
+#pragma once
+// The end of the desktop session (logoff, shutdown, an installer's Restart Manager, an X session manager) turned into
+// the program's own actions. It never cancels the end and never asks the user: nobody may be at the PC.
+
+#include <QObject>
+
+#include <functional>
+
+class SessionWatcher : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Handlers
+    {
+        // The session is about to end: a run stops as by Stop; the window stays until the application is told to quit.
+        std::function<void()> sessionEnding;
+        // The application is told to quit: true while a stopped run is still on the stack, which then ends the
+        // program once it has returned; false when it may end at once.
+        std::function<bool()> quitRequested;
+    };
+
+    explicit SessionWatcher(Handlers handlers, QObject* parent = nullptr);
+
+    // What the session manager's request to save data leads to where it means the end of the session. Public for
+    // tests, which have no session manager to send it.
+    void sessionEnding();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    Handlers m_handlers;
+};
