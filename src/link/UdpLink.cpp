@@ -18,8 +18,6 @@
 namespace {
 
 constexpr char Terminator = '\r';
-// The largest payload a UDP datagram can carry.
-constexpr qsizetype MaxDatagramBytes = 65536;
 
 // A coarse timer may fire up to 5% of its interval late, on Windows a system tick (15.6 ms) later still.
 constexpr qint64 CoarseLateMs = 16;
@@ -177,23 +175,22 @@ bool UdpLink::pumpEvents()
 
 void UdpLink::Winsock1_DataArrival()
 {
-    // Every queued datagram is taken and the last one wins, so a stale retransmission ahead of the fresh reply cannot
-    // pass for it. Each read takes its size from the read itself (the buffer holds the largest UDP datagram, so
-    // nothing is cut); the first read that finds nothing ends the loop, with no separate probe per datagram.
+    // Qt signals again only once the queue has been read, so take everything; the last datagram wins.
+    // pendingDatagramSize() is -1 when the queue is empty, so one peek per datagram serves as size and loop test.
     if (Winsock1.state() != QAbstractSocket::BoundState) {
         return;
     }
     bool taken = false;
     qint64 takenSize = 0;
-    for (;;) {
-        if (m_datagram.size() < MaxDatagramBytes) {
-            m_datagram.resize(MaxDatagramBytes);
+    for (qint64 size = Winsock1.pendingDatagramSize(); size >= 0; size = Winsock1.pendingDatagramSize()) {
+        if (m_datagram.size() < size) {
+            m_datagram.resize(size);
         }
         QHostAddress sender;
-        const qint64 read = Winsock1.readDatagram(m_datagram.data(), m_datagram.size(), &sender);
-        // Nothing left, or a failed read Winsock1_Error has judged; a refused send's report is used up by this read,
-        // so the loop cannot spin on it, and a datagram behind it raises readyRead again.
+        const qint64 read = Winsock1.readDatagram(m_datagram.data(), size, &sender);
         if (read < 0) {
+            // Winsock1_Error has judged it. A refused send's report is used up by this read, so the loop cannot spin
+            // on it, and a datagram behind it raises readyRead again.
             break;
         }
         // Anything not from the cradle (another device, a stray broadcast) must not pose as its reply.
@@ -214,8 +211,7 @@ void UdpLink::Winsock1_Error(QAbstractSocket::SocketError error)
     // Windows answers a datagram to a port where nothing listens (no terminal in the cradle, the cradle restarting, a
     // wrong RemotePort) with a failed read. That is neither a reply nor a broken link: the wait runs into its time-out
     // and the retry rules apply, as on systems that never pass the report on.
-    // A read that finds nothing queued ends the drain; it is no error either.
-    if (error == QAbstractSocket::ConnectionRefusedError || error == QAbstractSocket::TemporaryError) {
+    if (error == QAbstractSocket::ConnectionRefusedError) {
         return;
     }
     recordSocketError(LastSocketErrorCode());
