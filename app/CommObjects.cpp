@@ -5,7 +5,7 @@
 
 CommObjects::CommObjects(RunHost& host, const Settings& settings, const ProgramPaths& paths, MessageSink& messages,
                          const QString& title)
-    : m_link(host, settings), m_output(settings, paths.BackFilePath, paths.journalPath, messages, title),
+    : m_link(host, settings), m_output(settings, paths, messages, title),
       m_control(host, m_link, m_clock, m_output, settings)
 {
 }

@@ -88,6 +88,11 @@ void CommControl::sessionEnding()
     if (m_host.isRunning() || m_startDeferred) {
         Stop();
     }
+    // Windows ends the process as soon as the session's end has been answered, before the run gets back from its
+    // wait: the cycle's "CAN" and its files cannot wait for that.
+    if (m_activeRun != nullptr) {
+        m_activeRun->endNow();
+    }
 }
 
 bool CommControl::quitRequested()
@@ -117,7 +122,9 @@ void CommControl::runUntilNoStartIsPending()
         m_host.setRunning(true);
         m_host.SetCommState(1);
         UploadRun run(m_link, m_host, m_clock, m_output, m_settings);
+        m_activeRun = &run;
         run.RunUpload();
+        m_activeRun = nullptr;
     } while (m_startDeferred);
     m_runActive = false;
     if (m_closePending) {

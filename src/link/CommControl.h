@@ -9,6 +9,7 @@ class Clock;
 class Link;
 class Output;
 class RunHost;
+class UploadRun;
 struct Settings;
 
 class CommControl
@@ -50,5 +51,7 @@ private:
     bool m_startDeferred = false;
     bool m_closePending = false;
     bool m_quitPending = false;
+    // The run on the stack, for the end of the session.
+    UploadRun* m_activeRun = nullptr;
     std::function<void()> m_closeWindow;
 };

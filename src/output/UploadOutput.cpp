@@ -1,6 +1,7 @@
 #include "output/UploadOutput.h"
 
 #include "base/Platform.h"
+#include "base/ProgramPaths.h"
 #include "base/SafeFile.h"
 #include "config/Settings.h"
 
@@ -53,9 +54,10 @@ bool sameBlock(const JournalEntry& entry, bool append, const UploadFileWriter::B
 
 } // namespace
 
-UploadOutput::UploadOutput(const Settings& settings, const QString& backFilePath, const QString& journalPath,
-                           MessageSink& messages, const QString& title)
-    : m_settings(settings), m_files(backFilePath), m_writer(messages, title), m_journal(journalPath)
+UploadOutput::UploadOutput(const Settings& settings, const ProgramPaths& paths, MessageSink& messages,
+                           const QString& title)
+    : m_settings(settings), m_files(paths.BackFilePath), m_writer(messages, title), m_journal(paths.journalPath),
+      m_history(paths.historyPath)
 {
 }
 
@@ -233,6 +235,20 @@ void UploadOutput::endCycle(bool answerSent)
         m_current.reset();
     }
     m_adoption = Adoption::None;
+}
+
+void UploadOutput::recordCycle(const CycleSummary& summary)
+{
+    CycleHistoryEntry entry;
+    entry.time = summary.time;
+    entry.terminalFile = summary.terminalFile;
+    entry.announcedCount = summary.announcedCount;
+    entry.receivedCount = summary.receivedCount;
+    entry.answer = summary.acknowledged ? QStringLiteral("ACK") : QStringLiteral("CAN");
+    entry.uploadFile = QDir::toNativeSeparators(summary.uploadPath);
+    entry.mailResult = summary.mailResult;
+    entry.failure = summary.failure;
+    (void)m_history.append(entry);
 }
 
 void UploadOutput::setMailTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds total)

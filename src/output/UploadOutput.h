@@ -3,6 +3,7 @@
 // or taken back by the terminal's final answer, with the cycle journal that lets a start after a kill recognise a
 // block already stored. Reads the live settings at every call; message boxes go through MessageSink.
 
+#include "output/CycleHistory.h"
 #include "output/CycleJournal.h"
 #include "output/DiskRunFiles.h"
 #include "output/MailSender.h"
@@ -12,13 +13,14 @@
 #include <functional>
 
 class MessageSink;
+struct ProgramPaths;
 struct Settings;
 
 class UploadOutput : public Output
 {
 public:
-    UploadOutput(const Settings& settings, const QString& backFilePath, const QString& journalPath,
-                 MessageSink& messages, const QString& title);
+    // The staging file, the journal and the history lie beside the program (paths).
+    UploadOutput(const Settings& settings, const ProgramPaths& paths, MessageSink& messages, const QString& title);
 
     RecoveryReport recoverCycle() override;
     std::optional<OpenFailure> beginCycle(const QString& logPath) override;
@@ -29,6 +31,7 @@ public:
     Mail SendByMail(QString& mailError) override;
     std::optional<SystemError> settleCycle(bool acknowledged) override;
     void endCycle(bool answerSent) override;
+    void recordCycle(const CycleSummary& summary) override;
 
     // Tests shorten the bounds; the program keeps the defaults.
     void setMailTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds total);
@@ -59,6 +62,7 @@ private:
     UploadFileWriter m_writer;
     MailSender m_mailer;
     CycleJournal m_journal;
+    CycleHistory m_history;
     std::function<void(const char*)> m_checkpoint;
 
     bool m_recovered = false;

@@ -5,6 +5,7 @@
 
 #include "base/SystemError.h"
 
+#include <QDateTime>
 #include <QString>
 
 #include <optional>
@@ -60,6 +61,19 @@ public:
         Failed,
     };
 
+    // One cycle's line in the day's history.
+    struct CycleSummary
+    {
+        QDateTime time;
+        QString terminalFile; // as its frame had it; empty when no file was announced
+        int announcedCount = 0;
+        int receivedCount = 0;
+        bool acknowledged = false;
+        QString uploadPath;
+        QString mailResult;
+        QString failure;
+    };
+
     virtual ~Output() = default;
 
     // Once before the first cycle of a run; later calls find nothing new.
@@ -84,4 +98,6 @@ public:
     // Right after the final answer: closes the cycle's files. Once the answer is out nothing of the cycle is pending
     // any more; an answer that could not be sent leaves a stored block to be recognised when the terminal repeats it.
     virtual void endCycle(bool answerSent) = 0;
+    // Best effort: a history that cannot be written never fails a cycle.
+    virtual void recordCycle(const CycleSummary& summary) = 0;
 };

@@ -26,6 +26,8 @@ public:
 
     virtual void setFileCaption(const QString& caption) = 0;
     virtual void setBusyCursor(bool busy) = 0;
+    // From an accepted file-name frame to the final answer the PC must not go to sleep; idle polling never holds it.
+    virtual void setKeepAwake(bool on) = 0;
     virtual void beep() = 0;
 
     // The displays may follow the calls above at screen rate rather than call by call; this brings them up to

@@ -108,6 +108,7 @@ UploadRun::Phase UploadRun::newCycle()
     // A restarted cycle behaves like the first: its file request and first log line start from 0.
     m_retryCount = 0;
     m_recordCount = 0;
+    m_announcedCount = 0;
     m_linkFailed = false;
     return Phase::CycleStart;
 }
@@ -117,6 +118,10 @@ UploadRun::Phase UploadRun::cycleStart()
     m_host.setBusyCursor(false);
     m_cycleResult = false;
     m_alreadyStored = false;
+    m_answered = false;
+    m_terminalName.clear();
+    m_failure.clear();
+    m_mailResult.clear();
     if (!yieldAndCheck()) {
         return Phase::EndOfCycle;
     }
@@ -173,6 +178,9 @@ UploadRun::Phase UploadRun::fileRequest()
         return retry ? Phase::CycleStart : Phase::EndOfCycle;
     }
 
+    // Until the final answer the PC must stay awake: a sleep now would leave the terminal without one.
+    m_host.setKeepAwake(true);
+    m_terminalName = parsed.name;
     if (!send(QStringLiteral("ACK"))) {
         return Phase::EndOfCycle;
     }
@@ -200,14 +208,14 @@ UploadRun::Phase UploadRun::opening()
         m_host.beep();
         switch (failure->file) {
         case Output::CycleFile::SaveFolder:
-            m_host.ShowStatus(1, SaveFolderMissingStatusText(m_saveFolder, failure->error));
+            showFailure(1, SaveFolderMissingStatusText(m_saveFolder, failure->error));
             break;
         case Output::CycleFile::Staging:
-            m_host.ShowStatus(1, FileErrorText(QStringLiteral("<BackFile> "), failure->error));
+            showFailure(1, FileErrorText(QStringLiteral("<BackFile> "), failure->error));
             break;
         case Output::CycleFile::Log:
         default:
-            m_host.ShowStatus(1, FileErrorText(QStringLiteral("<LogFile> "), failure->error));
+            showFailure(1, FileErrorText(QStringLiteral("<LogFile> "), failure->error));
             break;
         }
         return Phase::EndOfCycle;
@@ -250,7 +258,7 @@ UploadRun::Phase UploadRun::recordPhase()
         }
         if (m_reply.isEmpty()) {
             m_host.beep();
-            m_host.ShowStatus(1, QStringLiteral("ﾚｺｰﾄﾞ受信 : ﾀｲﾑｱｳﾄ ｴﾗｰ"));
+            showFailure(1, QStringLiteral("ﾚｺｰﾄﾞ受信 : ﾀｲﾑｱｳﾄ ｴﾗｰ"));
             return Phase::EndOfCycle;
         }
         // "END" ends the file whenever it comes, whatever the announced count.
@@ -260,6 +268,10 @@ UploadRun::Phase UploadRun::recordPhase()
             }
             const Output::Stored stored = m_output.WriteUploadFile(m_uploadPath);
             m_cycleResult = stored != Output::Stored::Failed;
+            if (!m_cycleResult) {
+                // Its box has said why; the history keeps what failed.
+                m_failure = QStringLiteral("ｱｯﾌﾟﾛｰﾄﾞﾌｧｲﾙに書き込めません");
+            }
             m_alreadyStored = stored == Output::Stored::AlreadyStored;
             m_host.setProgressValue(m_announcedCount);
             return Phase::EndOfCycle;
@@ -297,7 +309,7 @@ UploadRun::Phase UploadRun::recordPhase()
 UploadRun::Phase UploadRun::stagingWriteFailed(const SystemError& error, bool simple)
 {
     m_host.beep();
-    m_host.ShowStatus(1, FileErrorText(QStringLiteral("<BackFile#1WR> "), error));
+    showFailure(1, FileErrorText(QStringLiteral("<BackFile#1WR> "), error));
     if (simple) {
         // Intended: the simple protocol's status then holds only the error itself.
         m_host.setStatusText(FileErrorNumberText(error));
@@ -314,18 +326,22 @@ UploadRun::Phase UploadRun::endOfCycle()
         }
         switch (m_output.SendByMail(m_mailError)) {
         case Output::Mail::Sent:
-            m_host.ShowStatus(1, m_settings.MailAddress + QStringLiteral("宛 ﾒｰﾙ登録完了"));
+            m_mailResult = m_settings.MailAddress + QStringLiteral("宛 ﾒｰﾙ登録完了");
+            m_host.ShowStatus(1, m_mailResult);
             m_host.beep();
             answer(true);
             m_host.ShowStatus(1, CompletedStatusText(m_announcedCount));
             break;
-        case Output::Mail::NotMailed:
         case Output::Mail::AlreadySent:
+            m_mailResult = AlreadyStoredStatusText();
+            [[fallthrough]];
+        case Output::Mail::NotMailed:
             answer(true);
             m_host.ShowStatus(1, CompletedStatusText(m_announcedCount));
             break;
         case Output::Mail::Failed:
-            m_host.ShowStatus(1, m_settings.MailAddress + QStringLiteral("宛 ﾒｰﾙ登録失敗:") + m_mailError);
+            showFailure(1, m_settings.MailAddress + QStringLiteral("宛 ﾒｰﾙ登録失敗:") + m_mailError);
+            m_mailResult = m_failure;
             answer(false);
             m_host.ShowStatus(1, FailedText);
             break;
@@ -344,6 +360,10 @@ UploadRun::Phase UploadRun::endOfCycle()
     if (!m_linkFailed) {
         m_networkFailures = 0;
     }
+    // A network outage that goes on is one line too, like its status.
+    if (m_networkFailures <= 1 || !m_linkFailed) {
+        recordCycle();
+    }
 
     if (m_settings.AutoStart == 1 && m_host.isRunning()) {
         // A stop during the pause is noticed at the next cycle start, which then fails at once.
@@ -353,9 +373,39 @@ UploadRun::Phase UploadRun::endOfCycle()
     return Phase::RunEnded;
 }
 
+void UploadRun::endNow()
+{
+    answer(false);
+}
+
+void UploadRun::showFailure(std::int16_t mode, const QString& text)
+{
+    m_failure = text;
+    m_host.ShowStatus(mode, text);
+}
+
+void UploadRun::recordCycle()
+{
+    Output::CycleSummary summary;
+    summary.time = m_clock.localNow();
+    summary.terminalFile = m_terminalName;
+    summary.announcedCount = m_announcedCount;
+    summary.receivedCount = m_recordCount;
+    summary.acknowledged = m_acknowledged;
+    summary.uploadPath = m_terminalName.isEmpty() ? QString() : m_uploadPath;
+    summary.mailResult = m_mailResult;
+    if (!m_acknowledged) {
+        summary.failure = !m_failure.isEmpty() ? m_failure
+                          : m_host.isRunning() ? FailedText
+                                               : QStringLiteral("通信ｽﾄｯﾌﾟﾎﾞﾀﾝが押されました");
+    }
+    m_output.recordCycle(summary);
+}
+
 void UploadRun::runEnded()
 {
     m_host.setBusyCursor(false);
+    m_host.setKeepAwake(false);
     m_host.setRunning(false);
     m_link.CloseUDP();
     m_host.SetCommState(0);
@@ -375,7 +425,8 @@ bool UploadRun::rejectFrame(std::int16_t result, const QString& stage, int retry
     }
     send(QStringLiteral("BEL"));
     m_host.beep();
-    m_host.ShowStatus(statusMode, frameErrorText(stage, result) + CrLf + Cp932::shown(m_reply));
+    m_failure = frameErrorText(stage, result);
+    m_host.ShowStatus(statusMode, m_failure + CrLf + Cp932::shown(m_reply));
     return false;
 }
 
@@ -413,11 +464,12 @@ bool UploadRun::judgeLinkError(const std::optional<LinkError>& error)
     if (error->transient && m_settings.AutoStart == 1) {
         // Polling goes on: the network comes back by itself (a cable, a roam, a resume, a late logon).
         if (++m_networkFailures == 1) {
-            m_host.ShowStatus(1, NetworkRetryStatusText(error->error));
+            showFailure(1, NetworkRetryStatusText(error->error));
         }
         return false;
     }
-    m_host.setStatusText(LinkErrorStatusText(error->error));
+    m_failure = LinkErrorStatusText(error->error);
+    m_host.setStatusText(m_failure);
     m_host.setRunning(false);
     return false;
 }
@@ -433,6 +485,12 @@ int UploadRun::restartPauseTicks() const
 
 void UploadRun::answer(bool acknowledged)
 {
+    // A session that ended mid-cycle has had its "CAN" already.
+    if (m_answered) {
+        return;
+    }
+    m_answered = true;
+    m_acknowledged = acknowledged;
     // After "CAN" the terminal sends the same records again; left in the upload file, they would be stored twice.
     if (const auto error = m_output.settleCycle(acknowledged)) {
         m_host.ShowStatus(1, FileErrorText(QStringLiteral("<UploadFile> "), *error));
@@ -441,6 +499,7 @@ void UploadRun::answer(bool acknowledged)
     const std::optional<LinkError> error = m_link.takeError();
     // Unanswered, the terminal sends its file again; a block already stored is then recognised.
     m_output.endCycle(!error);
+    m_host.setKeepAwake(false);
     judgeLinkError(error);
 }
 

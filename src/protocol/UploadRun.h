@@ -20,6 +20,9 @@ public:
 
     // Returns when the run has ended: link closed, Running false, SetCommState(0) called.
     void RunUpload();
+    // The session is ending and the process may not outlive this call: the cycle in progress is answered "CAN" and
+    // its files settled now rather than when the run gets back from its wait.
+    void endNow();
 
     // Full path of the current cycle's upload file ("" before the first accepted file-name frame).
     QString UploadPath() const { return m_uploadPath; }
@@ -64,6 +67,9 @@ private:
     // on (AutoStart 1); any other error ends the run with the link error text. False when the cycle cannot go on.
     bool linkOk();
     bool judgeLinkError(const std::optional<LinkError>& error);
+    // A cycle's error: shown, and kept for its line in the history.
+    void showFailure(std::int16_t mode, const QString& text);
+    void recordCycle();
     int restartPauseTicks() const;
     // The final answer: the output settles the cycle's files just before it ("CAN" takes back what was stored).
     void answer(bool acknowledged);
@@ -87,6 +93,13 @@ private:
     int m_retryCount = 0;
     bool m_cycleResult = false;
     bool m_alreadyStored = false;
+    // The cycle's final answer has gone out (or was tried).
+    bool m_answered = false;
+    bool m_acknowledged = false;
+    // For the history: the terminal's name as its frame had it, the mail's line and the cycle's error.
+    QString m_terminalName;
+    QString m_mailResult;
+    QString m_failure;
     // This cycle met a link error; later ones of the same cycle are its echo.
     bool m_linkFailed = false;
     // Cycles in a row that failed for a network away for now.

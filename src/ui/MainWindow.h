@@ -54,7 +54,6 @@ public:
     void setSaveFolderCaption(const QString& folder);
     // Keeps the PC from sleeping while on: for a transfer between the terminal's file name and the final answer.
     // Idle polling never keeps it awake; an ended or stopped run (SetCommState(0)) switches it off.
-    void setKeepAwake(bool on);
 
     // RunHost
     bool isRunning() const override { return m_running; }
@@ -62,6 +61,7 @@ public:
     void ShowStatus(std::int16_t mode, const QString& text) override;
     void setStatusText(const QString& text) override;
     void SetCommState(std::int16_t mode) override;
+    void setKeepAwake(bool on) override;
     void setProgressMax(int max) override;
     void setProgressValue(int value) override;
     void setProgressVisible(bool visible) override;

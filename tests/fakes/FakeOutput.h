@@ -78,6 +78,7 @@ public:
         return undoError;
     }
     void endCycle(bool) override { files->closeAll(); }
+    void recordCycle(const CycleSummary& summary) override { cycles.append(summary); }
 
     std::unique_ptr<DiskRunFiles> files;
     RecoveryReport recovery;
@@ -89,6 +90,7 @@ public:
     QString mailErrorText = QStringLiteral("10061 接続できません。ZelboMail");
     std::optional<SystemError> undoError;
 
+    QList<CycleSummary> cycles;
     QStringList writeCalls;
     QStringList mailCalls;
     QStringList* journal = nullptr;

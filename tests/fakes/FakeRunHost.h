@@ -34,6 +34,13 @@ public:
         status = text;
         record(QStringLiteral("statusText ") + text);
     }
+    void setKeepAwake(bool on) override
+    {
+        if (on != keepAwake) {
+            keepAwake = on;
+            record(QStringLiteral("keepAwake %1").arg(on ? 1 : 0));
+        }
+    }
     void SetCommState(std::int16_t mode) override
     {
         commStates.append(mode);
@@ -72,6 +79,7 @@ public:
     bool running = true;
     QList<bool> runningChanges;
     QString status;
+    bool keepAwake = false;
     QStringList statusCalls; // "status0 text", "status1 text", "statusText text", "SetCommState 0", "beep"
     QList<std::int16_t> commStates;
     int progressMaxValue = 0;

@@ -35,5 +35,6 @@ inline ProgramPaths testProgramPaths(const QString& folder)
     paths.IniPath = QDir(folder).filePath(QStringLiteral("zelbo_udp.ini"));
     paths.BackFilePath = QDir(folder).filePath(QStringLiteral("Back.txt"));
     paths.journalPath = QDir(folder).filePath(QStringLiteral("Cycle.jnl"));
+    paths.historyPath = QDir(folder).filePath(QStringLiteral("History.csv"));
     return paths;
 }

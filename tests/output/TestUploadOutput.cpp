@@ -51,7 +51,7 @@ private slots:
         settings.SaveFolder = m_dir.path();
         const ProgramPaths paths = testProgramPaths(m_dir.path());
         RecordingMessageSink messages;
-        UploadOutput output(settings, paths.BackFilePath, paths.journalPath, messages, QStringLiteral("ZELBO_UDP"));
+        UploadOutput output(settings, paths, messages, QStringLiteral("ZELBO_UDP"));
         const QString upload = m_dir.filePath(QStringLiteral("UP.txt"));
 
         QCOMPARE(storeCycle(output, upload, {QStringLiteral("a,b,c")}), Output::Stored::Written);
@@ -65,9 +65,10 @@ private slots:
         QCOMPARE(readTestFile(upload), QByteArray("a,b,c\r\nc\r\n"));
         QVERIFY(messages.boxes.isEmpty());
 
-        QVERIFY(output.beginCycle(m_dir.filePath(QStringLiteral("LOG.TXT"))) == std::nullopt);
-        QVERIFY(QFile::remove(paths.BackFilePath));
-        QCOMPARE(output.WriteUploadFile(upload), Output::Stored::Failed);
+        // A folder where the upload file should be: the writer's box, and the cycle fails.
+        QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("UPDIR.txt")));
+        QCOMPARE(storeCycle(output, m_dir.filePath(QStringLiteral("UPDIR.txt")), {QStringLiteral("x")}),
+                 Output::Stored::Failed);
         answer(output, false);
         QCOMPARE(messages.boxes.size(), 1);
         QCOMPARE(messages.boxes[0].title, QStringLiteral("ZELBO_UDP"));
@@ -99,8 +100,7 @@ private slots:
         file.replace(Cp932::encode(settings.MailSub), QByteArray("\xEE\xE0"));
         QCOMPARE(SettingsFile::parse(file, fromFile), ReadResult::Ok);
         QCOMPARE(fromFile.MailSub, QStringLiteral("髙"));
-        UploadOutput fromFileOutput(fromFile, paths.BackFilePath, paths.journalPath, messages,
-                                    QStringLiteral("ZELBO_UDP"));
+        UploadOutput fromFileOutput(fromFile, paths, messages, QStringLiteral("ZELBO_UDP"));
         fromFileOutput.setMailTimeouts(2s, 10s);
         QCOMPARE(storeCycle(fromFileOutput, upload, {QStringLiteral("x")}), Output::Stored::Written);
         QCOMPARE(fromFileOutput.SendByMail(mailError), Output::Mail::Sent);
@@ -137,8 +137,7 @@ private slots:
             if (!journalBytes.isNull()) {
                 writeTestFile(dir.path(), QStringLiteral("Cycle.jnl"), journalBytes);
             }
-            return std::make_unique<UploadOutput>(settings, paths.BackFilePath, paths.journalPath, messages,
-                                                  QStringLiteral("ZELBO_UDP"));
+            return std::make_unique<UploadOutput>(settings, paths, messages, QStringLiteral("ZELBO_UDP"));
         };
         const QByteArray written = CycleJournal::encode(entry);
         QCOMPARE(CycleJournal::decode(written), entry);

@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -552,6 +553,10 @@ private slots:
                 entry += rig.savePath(QStringLiteral("DATA1.txt"));
             }
         }
+        // Awake from the accepted file name until the final answer has gone out.
+        tail.insert(tail.indexOf(QRegularExpression(QStringLiteral("^> (ACK|CAN)$"))) + 1,
+                    QStringLiteral("keepAwake 0"));
+        QVERIFY(rig.journal.indexOf(QStringLiteral("keepAwake 1")) > rig.journal.indexOf(QStringLiteral("> VOL")));
         const qsizetype from = rig.journal.indexOf(tail.first());
         QVERIFY(from > 0);
         const QStringList runEnd = {QStringLiteral("CloseUDP"), QStringLiteral("SetCommState 0")};
@@ -608,6 +613,18 @@ private slots:
         QCOMPARE(rig.link.tickCount, 4 + 300 + 8 + 300);
         QCOMPARE(rig.host.commStates, (QList<std::int16_t>{0, 0}));
         QVERIFY(!rig.host.running);
+
+        // The day's history: a line per cycle that ended, the stop's included.
+        QCOMPARE(rig.output.cycles.size(), 3);
+        const Output::CycleSummary& first = rig.output.cycles[0];
+        QCOMPARE(first.terminalFile, QStringLiteral("DATA1"));
+        QVERIFY(first.acknowledged && first.announcedCount == 2 && first.receivedCount == 2);
+        QCOMPARE(first.uploadPath, rig.savePath(QStringLiteral("DATA1.txt")));
+        QVERIFY(first.failure.isEmpty());
+        QCOMPARE(rig.output.cycles[1].terminalFile, QStringLiteral("NEXT"));
+        const Output::CycleSummary& stopped = rig.output.cycles[2];
+        QVERIFY(!stopped.acknowledged && stopped.terminalFile.isEmpty() && stopped.uploadPath.isEmpty());
+        QCOMPARE(stopped.failure, Stopped);
     }
 
     void stop_data()
