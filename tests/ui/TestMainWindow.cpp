@@ -492,10 +492,14 @@ private slots:
         connect(&terminal, &QUdpSocket::readyRead, this, [&] {
             while (terminal.hasPendingDatagrams()) {
                 seen << Cp932::decode(terminal.receiveDatagram().data()).chopped(1);
+                // The session's messages come from the event loop, never from inside this handler: the run's own
+                // sends pump events and would read the next datagram in the middle of it.
                 if (++datagrams == 1) {
                     // Windows asks whether the session may end (WM_QUERYENDSESSION; the Restart Manager alike).
-                    session.sessionEnding();
-                    seen << state();
+                    QTimer::singleShot(0, this, [&] {
+                        session.sessionEnding();
+                        seen << state();
+                    });
                 } else if (datagrams == 2) {
                     // The "CAN" went out at once; the run itself returns when its wait (1 s) is over.
                     QTimer::singleShot(1500, this, [&] {
@@ -505,10 +509,12 @@ private slots:
                     });
                 } else if (datagrams == 3) {
                     // The session ends during a run (WM_ENDSESSION, an X session manager's Die).
-                    QEvent quit(QEvent::Quit);
-                    QCoreApplication::sendEvent(QCoreApplication::instance(), &quit);
-                    seen << state();
-                    QTest::mouseClick(child<QPushButton>("cmdComm0"), Qt::LeftButton);
+                    QTimer::singleShot(0, this, [&] {
+                        QEvent quit(QEvent::Quit);
+                        QCoreApplication::sendEvent(QCoreApplication::instance(), &quit);
+                        seen << state();
+                        QTest::mouseClick(child<QPushButton>("cmdComm0"), Qt::LeftButton);
+                    });
                 }
             }
         });
