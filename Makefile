@@ -39,11 +39,13 @@ test-sanitize: deps
 # libFuzzer targets (clang), each run for FUZZ_SECONDS on its seeds in fuzz/corpus/; any finding fails the target.
 FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 60
-FUZZ_CXX ?= clang++-14
+# Empty: the clang that install-deps.sh installs for fuzzing (the newest installed, else Debian's default).
+FUZZ_CXX ?=
 
 fuzz:
 	bash scripts/install-deps.sh fuzz
-	cmake -S . -B $(FUZZ_DIR) -G Ninja $(CMAKE_FLAGS) -DZELBO_FUZZ=ON -DCMAKE_CXX_COMPILER=$(FUZZ_CXX)
+	cxx="$(FUZZ_CXX)"; cxx="$${cxx:-$$(bash scripts/install-deps.sh fuzz-cxx)}" && \
+		cmake -S . -B $(FUZZ_DIR) -G Ninja $(CMAKE_FLAGS) -DZELBO_FUZZ=ON -DCMAKE_CXX_COMPILER="$$cxx"
 	cmake --build $(FUZZ_DIR) -j $(JOBS)
 	bash fuzz/run.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
 

@@ -25,55 +25,7 @@ trap 'rm -rf "$work"' EXIT
 
 # One component per file of the zip folder but the exe, which the main source names for its shortcuts, each with an
 # HKCU value named after the file as its key path. Every folder is removed at uninstall once empty.
-/usr/bin/python3 - "$build/$stage" >"$work/files.wxs" <<'PY'
-import os, re, sys
-from xml.sax.saxutils import quoteattr
-
-root = sys.argv[1]
-ids, refs = set(), []
-
-def ident(prefix, path):
-    name = prefix + re.sub(r"[^A-Za-z0-9_.]", "_", path)
-    if name in ids or len(name) > 72:
-        sys.exit(f"windows-msi: no unique installer id for {path}")
-    ids.add(name)
-    return name
-
-def folder(rel, indent):
-    entries = sorted(os.listdir(os.path.join(root, rel)))
-    files = [e for e in entries if os.path.isfile(os.path.join(root, rel, e)) and (rel or e != "zelbo_udp.exe")]
-    for i, name in enumerate(files):
-        path = f"{rel}/{name}" if rel else name
-        cid = ident("c_", path)
-        refs.append(cid)
-        print(f'{indent}<Component Id="{cid}" Guid="*" Win64="yes">')
-        print(f'{indent}  <File Id="{ident("f_", path)}" Source={quoteattr("$(var.StageDir)/" + path)} KeyPath="no"/>')
-        print(f'{indent}  <RegistryValue Root="HKCU" Key="Software\\$(var.Manufacturer)\\$(var.ProductName)"'
-              f' Name={quoteattr(path.replace("/", chr(92)))} Type="integer" Value="1" KeyPath="yes"/>')
-        if rel and i == 0:
-            print(f'{indent}  <RemoveFolder Id="{ident("r_", path)}" On="uninstall"/>')
-        print(f"{indent}</Component>")
-    for name in entries:
-        path = f"{rel}/{name}" if rel else name
-        if os.path.isdir(os.path.join(root, path)) and os.listdir(os.path.join(root, path)):
-            print(f'{indent}<Directory Id="{ident("d_", path)}" Name={quoteattr(name)}>')
-            folder(path, indent + "  ")
-            print(f"{indent}</Directory>")
-
-print('<?xml version="1.0" encoding="utf-8"?>')
-print('<?include product.wxi ?>')
-print('<Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">')
-print('  <Fragment>')
-print('    <DirectoryRef Id="INSTALLFOLDER">')
-folder("", "      ")
-print('    </DirectoryRef>')
-print('    <ComponentGroup Id="StagedFiles">')
-for cid in refs:
-    print(f'      <ComponentRef Id="{cid}"/>')
-print('    </ComponentGroup>')
-print('  </Fragment>')
-print('</Wix>')
-PY
+/usr/bin/python3 "$here/scripts/msi_files.py" "$build/$stage" >"$work/files.wxs"
 
 msi="$out/zelbo_udp-$version-win64.msi"
 rm -f "$msi"
@@ -102,50 +54,7 @@ msibuild "$work/package.msi" -s "$(summary Subject)" "$(summary Author)" "x64;$l
 
 # wixl has no short names; a file, folder or shortcut name that is no 8.3 name gets one, unique in its folder, as
 # SHORT|long (an install where the volume wants short names uses them; validation requires them).
-/usr/bin/python3 - "$work/package.msi" >"$work/shortnames.sql" <<'PY'
-import subprocess, sys
-
-package = sys.argv[1]
-legal = set("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789!#$%&()-@^_`{}~")
-
-def rows(table):
-    text = subprocess.run(["msiinfo", "export", package, table], check=True, capture_output=True,
-                          text=True).stdout
-    return [line.split("\t") for line in text.replace("\r", "").split("\n")[3:] if line]
-
-def is_short(name):
-    base, _, ext = name.partition(".")
-    return 1 <= len(base) <= 8 and len(ext) <= 3 and all(c in legal for c in (base + ext).upper())
-
-def shorten(name, used):
-    stem, _, ext = name.rpartition(".") if "." in name else (name, "", "")
-    stem = "".join(c for c in stem.upper() if c in legal)
-    ext = "".join(c for c in ext.upper() if c in legal)[:3]
-    for n in range(1, 10000):
-        short = f"{stem[:8 - len(str(n)) - 1]}~{n}" + (f".{ext}" if ext else "")
-        if short not in used:
-            return short
-    sys.exit(f"windows-msi: no short name for {name}")
-
-directories = {row[0]: row for row in rows("Directory")}
-component_dirs = {row[0]: row[2] for row in rows("Component")}
-# (table, key, column, folder the name lives in, name); the root's SourceDir is no name on disk.
-names = [("Directory", d, "DefaultDir", parent, default) for d, parent, default in directories.values()
-         if parent and default != "."]
-names += [("File", row[0], "FileName", component_dirs[row[1]], row[2]) for row in rows("File")]
-names += [("Shortcut", row[0], "Name", row[1], row[2]) for row in rows("Shortcut")]
-used = {}
-for _, _, _, folder, name in names:
-    used.setdefault(folder, set()).add(name.split("|")[0].upper())
-for table, key, column, folder, name in names:
-    if "|" in name or is_short(name):
-        continue
-    if "'" in name + key:
-        sys.exit(f"windows-msi: a quote in {name}")
-    short = shorten(name, used[folder])
-    used[folder].add(short)
-    print(f"UPDATE `{table}` SET `{column}` = '{short}|{name}' WHERE `{table}` = '{key}'")
-PY
+/usr/bin/python3 "$here/scripts/msi_short_names.py" "$work/package.msi" >"$work/shortnames.sql"
 while IFS= read -r statement; do
     msibuild "$work/package.msi" -q "$statement" || die "msibuild failed on: $statement"
 done <"$work/shortnames.sql"

@@ -10,9 +10,15 @@ jobs="${JOBS:-$(nproc)}"
 cache="$(bash scripts/win-deps.sh | tail -n1)"
 qt="$cache/qt"
 curl="$cache/curl"
-gcc_runtime=/usr/lib/gcc/x86_64-w64-mingw32/12-posix
+die() { echo "windows: $*" >&2; exit 1; }
+# The MinGW runtime DLLs: libstdc++ and libgcc_s beside the compiler's libgcc (its folder names the GCC version),
+# winpthread in the target's own lib folder.
+gcc_runtime="$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name 2>/dev/null || true)")"
 mingw_lib=/usr/x86_64-w64-mingw32/lib
-[ -d "$gcc_runtime" ] || { echo "windows: $gcc_runtime is missing: install g++-mingw-w64-x86-64-posix" >&2; exit 1; }
+[ -f "$gcc_runtime/libstdc++-6.dll" ] ||
+    die "the MinGW C++ runtime is missing: install the Debian package g++-mingw-w64-x86-64-posix"
+[ -f "$mingw_lib/libwinpthread-1.dll" ] ||
+    die "$mingw_lib/libwinpthread-1.dll is missing: install the Debian package mingw-w64-x86-64-dev"
 
 "$qt/bin/qt-cmake" -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DZELBO_CURL_PREFIX="$curl" \
@@ -24,10 +30,16 @@ cmake --build "$build" -j "$jobs"
 
 stage="$build/zelbo_udp-win64"
 rm -rf "$stage" "$build/zelbo_udp-win64.zip"
-mkdir -p "$stage/platforms" "$stage/styles"
+mkdir -p "$stage/platforms"
 cp "$build/app/zelbo_udp.exe" "$stage/"
 cp "$qt/plugins/platforms/qwindows.dll" "$stage/platforms/"
-[ -f "$qt/plugins/styles/qwindowsvistastyle.dll" ] && cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$stage/styles/"
+plugins=("$stage/platforms/qwindows.dll")
+# The native look is optional: without its plugin Qt draws its own Windows style, and the folder holds no styles/.
+if [ -f "$qt/plugins/styles/qwindowsvistastyle.dll" ]; then
+    mkdir -p "$stage/styles"
+    cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$stage/styles/"
+    plugins+=("$stage/styles/qwindowsvistastyle.dll")
+fi
 
 # Copies every DLL the given PE files import that one of our folders provides, recursively; system DLLs stay.
 dll_dirs=("$qt/bin" "$curl/bin" "$gcc_runtime" "$mingw_lib")
@@ -47,8 +59,8 @@ copy_deps() {
         done
     done
 }
-copy_deps "$stage/zelbo_udp.exe" "$stage"/platforms/*.dll "$stage"/styles/*.dll
-x86_64-w64-mingw32-strip --strip-unneeded "$stage"/*.dll "$stage"/*/*.dll "$stage/zelbo_udp.exe"
+copy_deps "$stage/zelbo_udp.exe" "${plugins[@]}"
+x86_64-w64-mingw32-strip --strip-unneeded "$stage"/*.dll "${plugins[@]}" "$stage/zelbo_udp.exe"
 
 (cd "$build" && zip -qr zelbo_udp-win64.zip zelbo_udp-win64)
 echo "windows: $build/zelbo_udp-win64.zip ($(du -h "$build/zelbo_udp-win64.zip" | cut -f1))"

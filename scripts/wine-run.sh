@@ -9,7 +9,15 @@ winpath() { printf 'Z:%s' "${1//\//\\}"; }
 export WINEDEBUG="${WINEDEBUG:--all}"
 # No Mono or Gecko installer prompts in a fresh prefix.
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
-export WINEPATH="$(winpath "$cache/qt/bin");$(winpath "$cache/curl/bin");$(winpath /usr/lib/gcc/x86_64-w64-mingw32/12-posix);$(winpath /usr/x86_64-w64-mingw32/lib)"
+# The MinGW runtime DLLs beside the compiler's libgcc, as scripts/windows.sh finds them.
+gcc_runtime="$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name 2>/dev/null || true)")"
+if [ ! -f "$gcc_runtime/libstdc++-6.dll" ]; then
+    echo "wine-run: the MinGW C++ runtime is missing: install the Debian package g++-mingw-w64-x86-64-posix" >&2
+    exit 1
+fi
+WINEPATH="$(winpath "$cache/qt/bin");$(winpath "$cache/curl/bin")"
+WINEPATH="$WINEPATH;$(winpath "$gcc_runtime");$(winpath /usr/x86_64-w64-mingw32/lib)"
+export WINEPATH
 case "$(basename "$1")" in
 Test*.exe)
     # QtTest's report to stdout does not come through Wine's console here; it goes to a file shown afterwards.

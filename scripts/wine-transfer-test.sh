@@ -38,14 +38,7 @@ fi
 
 # Records with half-width katakana, kanji, NEC and IBM extensions and their duplicate codes, and the single bytes
 # 0x80/0xA0/0xFD: every one must reach the upload file unchanged.
-/usr/bin/python3 - "$work/records.txt" "$records" <<'PY'
-import sys
-path, count = sys.argv[1], int(sys.argv[2])
-extras = [b"\xb1\xb2\xb3", "商品".encode("cp932"), b"\x87\x40", b"\xed\x40", b"\xfa\x5c", b"\x87\x90", b"\x80\xa0\xfd"]
-with open(path, "wb") as f:
-    for i in range(1, count + 1):
-        f.write(b"%05d," % i + extras[i % len(extras)] + b",%d\r\n" % (i * 7))
-PY
+/usr/bin/python3 "$(dirname "$0")/make_records.py" "$work/records.txt" "$records"
 
 free_port() {
     /usr/bin/python3 -c 'import socket; s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'

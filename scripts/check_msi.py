@@ -1,0 +1,88 @@
+# Reads an installer's tables back with msiinfo and checks what package validation (ICE) and Windows act on; the
+# list is in check-msi.sh, which calls this.
+#   python3 scripts/check_msi.py MSI
+import re, subprocess, sys
+
+msi = sys.argv[1]
+problems = []
+
+def run(command, *args):
+    return subprocess.run(["msiinfo", command, msi, *args], check=True, capture_output=True, text=True).stdout
+
+def rows(table):
+    return [line.split("\t") for line in run("export", table).replace("\r", "").split("\n")[3:] if line]
+
+properties = {row[0]: row[1] for row in rows("Property")}
+summary = dict(line.split(": ", 1) for line in run("suminfo").splitlines() if ": " in line)
+
+language = properties.get("ProductLanguage")
+if language != "1041":
+    problems.append(f"ProductLanguage is {language}, not 1041")
+if summary.get("Template") != f"x64;{language}":
+    problems.append(f"summary template {summary.get('Template')} does not name x64 and the product language")
+
+# The user's profile: its standard folders and everything below them.
+profile_roots = {"LocalAppDataFolder", "AppDataFolder", "ProgramMenuFolder", "StartMenuFolder", "StartupFolder",
+                 "DesktopFolder", "PersonalFolder"}
+directories = {row[0]: row for row in rows("Directory")}
+
+def in_profile(directory):
+    while directory:
+        if directory in profile_roots:
+            return True
+        directory = directories[directory][1]
+    return False
+
+registry = {row[0]: row for row in rows("Registry")}
+for component, _, directory, attributes, _, key in rows("Component"):
+    if not in_profile(directory):
+        continue
+    if not int(attributes) & 4 or key not in registry or registry[key][1] != "1":
+        problems.append(f"component {component} in the user's profile has no HKCU value as its key path (ICE38)")
+
+removed = {row[3] for row in rows("RemoveFile") if not row[2]}
+for directory, parent, default in directories.values():
+    if default != "." and parent and in_profile(directory) and directory not in removed:
+        problems.append(f"folder {directory} in the user's profile is not removed at uninstall (ICE64)")
+
+legal = set("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789!#$%&'()-@^_`{}~")
+
+def valid_short(name):
+    base, _, ext = name.partition(".")
+    return 1 <= len(base) <= 8 and len(ext) <= 3 and all(c in legal for c in (base + ext).upper())
+
+component_dirs = {row[0]: row[2] for row in rows("Component")}
+names = [(f"folder {d}", parent, default) for d, parent, default in directories.values() if parent and default != "."]
+names += [(f"file {row[0]}", component_dirs[row[1]], row[2]) for row in rows("File")]
+names += [(f"shortcut {row[0]}", row[1], row[2]) for row in rows("Shortcut")]
+shorts = {}
+for what, folder, name in names:
+    short = name.split("|")[0]
+    if not valid_short(short):
+        problems.append(f"{what}: '{name}' has no valid short name (ICE03)")
+    key = (folder, short.upper(), what.split()[0] == "shortcut")
+    if key in shorts:
+        problems.append(f"{what}: short name {short} also names {shorts[key]}")
+    shorts[key] = what
+
+locators = {row[0]: row for row in rows("RegLocator")}
+searches = {row[0]: row[1] for row in rows("AppSearch")}
+build = searches.get("CURRENTBUILDNUMBER")
+locator = locators.get(build)
+if not locator or locator[1:4] != ["2", r"SOFTWARE\Microsoft\Windows NT\CurrentVersion", "CurrentBuildNumber"] \
+        or not int(locator[4]) & 16:
+    problems.append("CURRENTBUILDNUMBER is not read from HKLM's 64-bit CurrentBuildNumber")
+conditions = {row[0]: row[1] for row in rows("LaunchCondition")}
+text = conditions.get("Installed OR CURRENTBUILDNUMBER >= 17763", "")
+if not re.search(r"[\u3040-\u30ff]", text) or "17763" not in text:
+    problems.append(f"no launch condition refusing builds below 17763 with a Japanese text (found: {conditions})")
+
+secure = set(properties.get("SecureCustomProperties", "").split(";"))
+wanted = {"STARTATLOGON"} | {row[6] for row in rows("Upgrade")}
+if not wanted <= secure:
+    problems.append(f"SecureCustomProperties lacks {sorted(wanted - secure)}")
+
+if problems:
+    sys.exit("check-msi: " + msi + ":\n  " + "\n  ".join(problems))
+print(f"check-msi: {msi}: language, per-user key paths, folder removal, short names, build condition, "
+      f"secure properties: ok")
