@@ -43,6 +43,11 @@ bool Cp932RoundTrips(const QString& text)
     return Cp932::decode(Cp932::encode(text)) == text;
 }
 
+QString SaveFolderMissingText()
+{
+    return QStringLiteral("保存ﾌｫﾙﾀﾞが存在しません\r\n再設定を行ってください！！");
+}
+
 CheckResult CheckSettings(Settings& settings, const SettingsFile& file, MessageSink& messages)
 {
     CheckResult result;
@@ -77,9 +82,13 @@ CheckResult CheckSettings(Settings& settings, const SettingsFile& file, MessageS
     // the terminal is told "CAN" until it is back (a mapped drive reconnected late), rather than having its data
     // stored where nobody looks for it.
     if (settings.SaveFolder.isEmpty() || !SetCurrentFolder(settings.SaveFolder)) {
-        const QString text = QStringLiteral("保存ﾌｫﾙﾀﾞが存在しません\r\n再設定を行ってください！！");
-        messages.showMessage(text, QStringLiteral("エラー！！"), MessageIcon::Critical);
-        result.statusText = text;
+        if (settings.AutoStart == 1 && !settings.SaveFolder.isEmpty()) {
+            result.awaitSaveFolder = true;
+            result.statusText = QStringLiteral("保存ﾌｫﾙﾀﾞを待っています : ") + settings.SaveFolder;
+            return result;
+        }
+        messages.showMessage(SaveFolderMissingText(), QStringLiteral("エラー！！"), MessageIcon::Critical);
+        result.statusText = SaveFolderMissingText();
     }
     return result;
 }

@@ -13,7 +13,13 @@ struct CheckResult
 {
     bool settingsWritable = true; // false: the settings file could not be re-initialised, the program must end
     QString statusText;           // text for lblStatus, empty when the save folder is fine
+    // AutoStart 1 and the save folder missing: its box is left to the caller, which waits for the folder first (a
+    // mapped drive reconnected late at logon) and shows the box without holding the automatic start.
+    bool awaitSaveFolder = false;
 };
+
+// The start-up box and status text of a missing save folder.
+QString SaveFolderMissingText();
 
 // Range test of the start-up check (FieldSelect excluded): the values the dialog's controls can show.
 bool SettingsInRange(const Settings& settings);

@@ -199,6 +199,7 @@ bool MainWindow::Form_Load()
     if (!check.statusText.isEmpty()) {
         setStatusText(check.statusText);
     }
+    m_awaitSaveFolder = check.awaitSaveFolder;
     ApplyWindowSettings();
     lblNote->setText(QStringLiteral("ZELBO_UDPはUDPｸﾗｲｱﾝﾄとして動作します。\r\n"
                                     "ｲｰｻﾈｯﾄｸﾚｰﾄﾞﾙをUDPｻｰﾊﾞｰに設定してくだい。\r\n"
@@ -405,12 +406,34 @@ void MainWindow::Timer1_Timer()
 {
     setEnabled(true);
     Timer1.stop();
+    if (m_awaitSaveFolder) {
+        awaitSaveFolder();
+        return;
+    }
     if (m_comm.Timer1_Timer) {
         m_comm.Timer1_Timer();
         return;
     }
     m_running = false;
     SetCommState(0);
+}
+
+void MainWindow::awaitSaveFolder()
+{
+    // The automatic start waits for the folder a while; then its box comes up without holding the polling, whose
+    // cycles answer "CAN" until the folder is back.
+    if (SetCurrentFolder(m_settings.SaveFolder)) {
+        setStatusText(QString());
+    } else if (m_saveFolderChecks < m_saveFolderWaitChecks) {
+        ++m_saveFolderChecks;
+        QTimer::singleShot(SaveFolderCheckMs, this, [this] { awaitSaveFolder(); });
+        return;
+    } else {
+        setStatusText(SaveFolderMissingText());
+        m_messages.showMessageNoWait(SaveFolderMissingText(), QStringLiteral("エラー！！"), MessageIcon::Critical);
+    }
+    m_awaitSaveFolder = false;
+    Timer1_Timer();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

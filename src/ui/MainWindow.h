@@ -62,6 +62,13 @@ public:
     void setStatusText(const QString& text) override;
     void SetCommState(std::int16_t mode) override;
     void setKeepAwake(bool on) override;
+
+    // At logon a mapped drive may come back late: with AutoStart 1 a missing save folder is checked once a second,
+    // this many times, before its box appears.
+    static constexpr int SaveFolderCheckMs = 1000;
+    static constexpr int SaveFolderWaitChecks = 30;
+    // Tests shorten the wait; the program keeps the default.
+    void setSaveFolderWaitChecks(int checks) { m_saveFolderWaitChecks = checks; }
     void setProgressMax(int max) override;
     void setProgressValue(int value) override;
     void setProgressVisible(bool visible) override;
@@ -76,6 +83,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void awaitSaveFolder();
     void buildControls();
     void ApplyWindowSettings();
     void cmdComm_Click(int index);
@@ -101,6 +109,10 @@ private:
     bool m_busyCursor = false;
     bool m_startMinimised = false;
     bool m_keepAwake = false;
+    // The first tick waits for a missing save folder before the automatic start.
+    bool m_awaitSaveFolder = false;
+    int m_saveFolderChecks = 0;
+    int m_saveFolderWaitChecks = SaveFolderWaitChecks;
     CommHandlers m_comm;
     FileOpener m_openFile;
     QString m_saveFolder;

@@ -145,9 +145,10 @@ void TestUdpLink::lateReplyStaysUntilNextSend()
     QElapsedTimer elapsed;
     elapsed.start();
     QCOMPARE(m_link->WaitReply(), QString());
-    // A hundred ticks, not more: the coarse timer that waits out most of them must not carry the wait past them.
+    // A hundred ticks, not more: the coarse timer that waits out most of them must not carry the wait a whole
+    // interval past them. The bound leaves room for a busy machine; the exact figure is the benchmark's.
     QVERIFY(elapsed.elapsed() >= 1000);
-    QVERIFY2(elapsed.elapsed() < 1040, qPrintable(QString::number(elapsed.elapsed())));
+    QVERIFY2(elapsed.elapsed() < 1250, qPrintable(QString::number(elapsed.elapsed())));
     QVERIFY(!m_link->isTicking());
 
     peerSend("LATE\r");

@@ -131,6 +131,40 @@ private slots:
         QCOMPARE(child<QLabel>("lblFolder")->text(), s.SaveFolder);
     }
 
+    // AutoStart 1 at logon: a save folder that is not there yet holds the automatic start a while, without a box;
+    // once it gives up, the box comes up without holding the start, and the folder is kept either way.
+    void lateSaveFolderHoldsTheAutomaticStartAWhile()
+    {
+        const QString late = QDir::toNativeSeparators(m_dir.filePath(QStringLiteral("late")));
+        Settings s = SettingsFile::defaults(late);
+        s.AutoStart = 1;
+        makeWindow(SettingsFile::formatFile(s));
+        int started = 0;
+        m_window->setCommHandlers({[](int) {}, [&started] { ++started; }, [] { return false; }});
+        QVERIFY(m_sink.boxes.isEmpty());
+        QCOMPARE(status(), QStringLiteral("保存ﾌｫﾙﾀﾞを待っています : ") + late);
+        m_window->showAfterLoad();
+        QTest::qWait(MainWindow::SaveFolderCheckMs);
+        QCOMPARE(started, 0);
+        QVERIFY(QDir().mkpath(late));
+        QTRY_COMPARE_WITH_TIMEOUT(started, 1, 3 * MainWindow::SaveFolderCheckMs);
+        QVERIFY(m_sink.boxes.isEmpty());
+        QTRY_COMPARE(status(), QString());
+
+        QVERIFY(QDir(late).removeRecursively());
+        makeWindow(SettingsFile::formatFile(s));
+        m_window->setSaveFolderWaitChecks(0);
+        started = 0;
+        m_window->setCommHandlers({[](int) {}, [&started] { ++started; }, [] { return false; }});
+        m_window->showAfterLoad();
+        QTRY_COMPARE(started, 1);
+        QCOMPARE(m_sink.boxes.size(), 1);
+        QVERIFY(!m_sink.boxes[0].waited);
+        QCOMPARE(m_sink.boxes[0].title, QStringLiteral("エラー！！"));
+        QTRY_COMPARE(status(), QStringLiteral("保存ﾌｫﾙﾀﾞが存在しません\r\n再設定を行ってください！！"));
+        QCOMPARE(m_settings.SaveFolder, late);
+    }
+
     void startUpSizeOneComesUpMinimised()
     {
         Settings s = SettingsFile::defaults(m_paths.ProgramFolder);
