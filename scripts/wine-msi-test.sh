@@ -4,8 +4,8 @@
 # installed exe creates its settings file beside itself and fetches records from the Linux terminal_sim, a higher
 # version upgrades in place keeping the settings file, Back.txt and the save folder byte for byte, the same version
 # or an older one is refused, so is any version on a Windows build below 17763, and an uninstall leaves only the
-# files the program wrote. Back.txt is one of them: it holds the last records received, which the installer never
-# owned. Wine asks for no elevation anyway, so the package's own flag for that is checked instead.
+# files the program wrote. Back.txt and History.csv are among them: the last records received and the history of the
+# cycles, which the installer never owned. Wine asks for no elevation anyway, so the package's own flag for that is checked instead.
 # Needs WINEPREFIX (a prefix nothing else has installed into) and a display (xvfb-run).
 set -euo pipefail
 
@@ -74,7 +74,8 @@ check_entry() { # msi, version: name, version, publisher in "Apps & features", a
 }
 installed_files_match() { # every file of the zip folder installed unchanged, and no other beside the program's own
     diff <(cd "$build/zelbo_udp-win64" && find . -type f -exec sha256sum {} + | sort -k2) \
-        <(cd "$app" && find . -type f ! -path ./zelbo_udp.ini ! -path ./Back.txt -exec sha256sum {} + | sort -k2) \
+        <(cd "$app" && find . -type f ! -path ./zelbo_udp.ini ! -path ./Back.txt ! -path './History*.csv' \
+            -exec sha256sum {} + | sort -k2) \
         >"$work/diff.out" 2>&1
 }
 
@@ -114,7 +115,7 @@ done
 wineserver -k
 RECORDS=300 bash "$here/wine-transfer-test.sh" --in-place "$save" "$app" "$sim"
 [ -f "$app/Back.txt" ] || fail "no Back.txt beside the installed exe after a transfer"
-keep() { (cd "$app" && sha256sum zelbo_udp.ini Back.txt) && (cd "$save" && sha256sum -- *); }
+keep() { (cd "$app" && sha256sum zelbo_udp.ini Back.txt History.csv) && (cd "$save" && sha256sum -- *); }
 keep >"$work/kept"
 
 echo "wine-msi-test: upgrading to $higher with STARTATLOGON=1"
@@ -143,7 +144,7 @@ check_entry "$last" "$highest"
 echo "wine-msi-test: uninstalling"
 msiexec 0 /x "$(winpath "$last")"
 left="$(cd "$app" && find . -mindepth 1 | sort | tr '\n' ' ')"
-[ "$left" = "./Back.txt ./zelbo_udp.ini " ] || fail "after the uninstall the program folder holds: $left"
+[ "$left" = "./Back.txt ./History.csv ./zelbo_udp.ini " ] || fail "after the uninstall the program folder holds: $left"
 [ -e "$menu/ZELBO_UDP.lnk" ] || [ -e "$startup" ] && fail "the uninstall left a shortcut"
 keep | cmp -s - "$work/kept" || fail "the uninstall changed the settings file, Back.txt or the save folder"
 wine reg query 'HKCU\Software\ZELBO' >/dev/null 2>&1 && fail "the uninstall left HKCU\\Software\\ZELBO"
