@@ -2,12 +2,14 @@
 // Files for the tests, all in a test's own temporary folder: whole files written and read back, and the program's
 // paths with its settings and staging files in that folder.
 
+#include "base/Cp932.h"
 #include "base/ProgramPaths.h"
 
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
 #include <QString>
+#include <QStringList>
 
 // Writes bytes as the whole file name in folder and returns its path; empty when that failed.
 inline QString writeTestFile(const QDir& folder, const QString& name, const QByteArray& bytes)
@@ -18,6 +20,16 @@ inline QString writeTestFile(const QDir& folder, const QString& name, const QByt
         return QString();
     }
     return path;
+}
+
+// Lines as the terminal's files and the upload file hold them: cp932, each ended by CR LF.
+inline QByteArray cp932Lines(const QStringList& lines)
+{
+    QByteArray bytes;
+    for (const QString& line : lines) {
+        bytes += Cp932::encode(line) + "\r\n";
+    }
+    return bytes;
 }
 
 // The file's bytes; "<missing>" when it cannot be read.

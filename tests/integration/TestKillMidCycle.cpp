@@ -18,19 +18,6 @@
 
 #include <memory>
 
-namespace {
-
-QByteArray linesOf(const QStringList& records)
-{
-    QByteArray bytes;
-    for (const QString& record : records) {
-        bytes += Cp932::encode(record) + "\r\n";
-    }
-    return bytes;
-}
-
-} // namespace
-
 class TestKillMidCycle : public QObject
 {
     Q_OBJECT
@@ -88,8 +75,8 @@ void TestKillMidCycle::repeatAfterKillIsStoredOnce()
     const QStringList first = {QStringLiteral("001,ｱｲｳ,売上"), QStringLiteral("002,ｴｵ,仕入"),
                                QStringLiteral("003,表,12")};
     const QStringList second = {QStringLiteral("101,次,1"), QStringLiteral("102,次,2")};
-    const QString firstFile = writeTestFile(folder, QStringLiteral("first.txt"), linesOf(first));
-    const QString secondFile = writeTestFile(folder, QStringLiteral("second.txt"), linesOf(second));
+    const QString firstFile = writeTestFile(folder, QStringLiteral("first.txt"), cp932Lines(first));
+    const QString secondFile = writeTestFile(folder, QStringLiteral("second.txt"), cp932Lines(second));
 
     SmtpServer smtp(QStringLiteral("accept"));
     QVERIFY(smtp.port() != 0);
@@ -133,10 +120,10 @@ void TestKillMidCycle::repeatAfterKillIsStoredOnce()
     program.kill();
     QVERIFY(program.waitForFinished(10000));
 
-    QCOMPARE(readTestFile(upload), linesOf(first) + linesOf(second));
+    QCOMPARE(readTestFile(upload), cp932Lines(first) + cp932Lines(second));
     QCOMPARE(smtp.messageCount(), 2);
-    QCOMPARE(smtp.read(1, QStringLiteral("attachment-0")), linesOf(first));
-    QCOMPARE(smtp.read(2, QStringLiteral("attachment-0")), linesOf(first) + linesOf(second));
+    QCOMPARE(smtp.read(1, QStringLiteral("attachment-0")), cp932Lines(first));
+    QCOMPARE(smtp.read(2, QStringLiteral("attachment-0")), cp932Lines(first) + cp932Lines(second));
     const QStringList results = sim.linesStartingWith(QStringLiteral("RESULT"));
     QCOMPARE(results.size(), 2);
     QVERIFY2(results.at(0).startsWith(QStringLiteral("RESULT ACK records=3")) &&

@@ -23,15 +23,6 @@ namespace {
 
 const char* const InsideVariable = "ZELBO_IN_NETNS";
 
-QByteArray linesOf(const QStringList& records)
-{
-    QByteArray bytes;
-    for (const QString& record : records) {
-        bytes += Cp932::encode(record) + "\r\n";
-    }
-    return bytes;
-}
-
 bool runQuietly(const QString& program, const QStringList& arguments)
 {
     QProcess process;
@@ -85,8 +76,8 @@ void TestNetworkBlip::pollingDeliversAgainAfterOutage()
     QVERIFY(folder.mkdir(QStringLiteral("save")));
     const QStringList first = {QStringLiteral("001,ｱ,1"), QStringLiteral("002,売,2")};
     const QStringList second = {QStringLiteral("101,後,1")};
-    const QString firstFile = writeTestFile(folder, QStringLiteral("first.txt"), linesOf(first));
-    const QString secondFile = writeTestFile(folder, QStringLiteral("second.txt"), linesOf(second));
+    const QString firstFile = writeTestFile(folder, QStringLiteral("first.txt"), cp932Lines(first));
+    const QString secondFile = writeTestFile(folder, QStringLiteral("second.txt"), cp932Lines(second));
 
     SimProcess sim(QStringLiteral(TERMINAL_SIM_PATH));
     const quint16 port =
@@ -125,7 +116,7 @@ void TestNetworkBlip::pollingDeliversAgainAfterOutage()
     comm.control().Timer1_Timer();
 
     QVERIFY(removed && restored);
-    QCOMPARE(readTestFile(folder.filePath(QStringLiteral("save/UP.txt"))), linesOf(first) + linesOf(second));
+    QCOMPARE(readTestFile(folder.filePath(QStringLiteral("save/UP.txt"))), cp932Lines(first) + cp932Lines(second));
     const QString retry = QStringLiteral("status1 UDP通信 : ﾈｯﾄﾜｰｸに接続できません。再試行します 101:");
     QVERIFY2(shown.filter(retry).size() == 1, qPrintable(shown.join(u'\n')));
     QVERIFY(messages.boxes.isEmpty());

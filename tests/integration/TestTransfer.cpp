@@ -35,15 +35,6 @@ QStringList sampleRecords()
     return records;
 }
 
-QByteArray fileBytes(const QStringList& lines)
-{
-    QByteArray bytes;
-    for (const QString& line : lines) {
-        bytes += Cp932::encode(line) + "\r\n";
-    }
-    return bytes;
-}
-
 } // namespace
 
 class TestTransfer : public QObject
@@ -100,7 +91,7 @@ void TestTransfer::init()
     m_recordsPath = m_dir->filePath(QStringLiteral("records.txt"));
     QFile records(m_recordsPath);
     QVERIFY(records.open(QIODevice::WriteOnly));
-    QVERIFY(records.write(fileBytes(m_records)) > 0);
+    QVERIFY(records.write(cp932Lines(m_records)) > 0);
     records.close();
 
     // Loopback only: every run of this suite talks to the simulator on 127.0.0.1.
@@ -166,7 +157,7 @@ void TestTransfer::cleanTransfer()
 
     m_control->cmdComm_Click(0);
 
-    QCOMPARE(readTestFile(uploadPath()), fileBytes(m_records));
+    QCOMPARE(readTestFile(uploadPath()), cp932Lines(m_records));
     QCOMPARE(m_host.statusLines().last(), QStringLiteral("ﾚｺｰﾄﾞ受信<14> : 正常終了"));
     QVERIFY(!m_host.running);
     QCOMPARE(m_host.commStates.last(), std::int16_t(0));
@@ -221,7 +212,7 @@ void TestTransfer::faultsStillGiveExactFile()
 
     m_control->cmdComm_Click(0);
 
-    QCOMPARE(readTestFile(uploadPath()), fileBytes(m_records));
+    QCOMPARE(readTestFile(uploadPath()), cp932Lines(m_records));
     QCOMPARE(m_host.statusLines().last(), QStringLiteral("ﾚｺｰﾄﾞ受信<14> : 正常終了"));
     QVERIFY(m_sim->waitForExit());
     QCOMPARE(m_sim->linesStartingWith(QStringLiteral("RESULT")).size(), 1);
@@ -254,7 +245,7 @@ void TestTransfer::appendsAcrossAutoStartCyclesUntilStop()
     buildObjects(); // the first tick starts the run: AutoStart is 1
 
     QCOMPARE(results, 2);
-    QCOMPARE(readTestFile(uploadPath()), QByteArray("OLD\r\n") + fileBytes(m_records) + fileBytes(m_records));
+    QCOMPARE(readTestFile(uploadPath()), QByteArray("OLD\r\n") + cp932Lines(m_records) + cp932Lines(m_records));
     QCOMPARE(m_sim->linesStartingWith(QStringLiteral("RESULT ACK")).size(), 2);
     const QStringList lines = m_host.statusLines();
     QCOMPARE(lines.mid(lines.size() - 3),
@@ -297,7 +288,7 @@ void TestTransfer::refusedMailStoresNothingTwice()
 
     QByteArray expected;
     if (overWrite == 1) {
-        expected = fileBytes(m_records);
+        expected = cp932Lines(m_records);
     } else {
         expected = fileBefore ? old : QByteArrayLiteral("<missing>");
     }
@@ -396,7 +387,7 @@ void TestTransfer::saveFolderPastMaxPath()
 
     m_control->cmdComm_Click(0);
 
-    QCOMPARE(readTestFile(folder + QStringLiteral("/ORDERS.txt")), fileBytes(m_records));
+    QCOMPARE(readTestFile(folder + QStringLiteral("/ORDERS.txt")), cp932Lines(m_records));
     QCOMPARE(m_host.statusLines().last(), QStringLiteral("ﾚｺｰﾄﾞ受信<14> : 正常終了"));
     QVERIFY(m_messages.boxes.isEmpty());
     QCOMPARE(readTestFile(folder + QStringLiteral("/LOG.TXT")).count("\r\n"), 16);
@@ -408,7 +399,7 @@ void TestTransfer::terminalNameAsWindowsShowsIt()
     // characters Windows shows for them, and the records keep their bytes.
     const QString name = Cp932::decode(QByteArray("\xEE\xE0\x87\x90\x95\x5C"));
     m_records.append(name + QStringLiteral(",") + Cp932::decode(QByteArray("\xFB\xFC\x81\xE0")));
-    QVERIFY(writeTestFile(m_dir->path(), QStringLiteral("records.txt"), fileBytes(m_records)) == m_recordsPath);
+    QVERIFY(writeTestFile(m_dir->path(), QStringLiteral("records.txt"), cp932Lines(m_records)) == m_recordsPath);
     QVERIFY(startSim({QStringLiteral("--name"), name}));
     buildObjects();
 
@@ -417,7 +408,7 @@ void TestTransfer::terminalNameAsWindowsShowsIt()
     QCOMPARE(QDir(m_saveFolder).entryList(QDir::Files),
              (QStringList{QStringLiteral("LOG.TXT"), QStringLiteral("髙≒表.txt")}));
     QVERIFY(m_host.fileCaption.endsWith(QStringLiteral("髙≒表.txt")));
-    QCOMPARE(readTestFile(m_saveFolder + QStringLiteral("/髙≒表.txt")), fileBytes(m_records));
+    QCOMPARE(readTestFile(m_saveFolder + QStringLiteral("/髙≒表.txt")), cp932Lines(m_records));
     QCOMPARE(m_host.statusLines().last(), QStringLiteral("ﾚｺｰﾄﾞ受信<15> : 正常終了"));
 }
 
@@ -438,7 +429,7 @@ void TestTransfer::namesWindowsRefusesStillStore()
 
     m_control->cmdComm_Click(0);
 
-    QCOMPARE(readTestFile(m_saveFolder + u'/' + fileName), fileBytes(m_records));
+    QCOMPARE(readTestFile(m_saveFolder + u'/' + fileName), cp932Lines(m_records));
     QCOMPARE(QDir(m_saveFolder).entryList(QDir::Files).size(), 2);
     QCOMPARE(m_host.statusLines().last(), QStringLiteral("ﾚｺｰﾄﾞ受信<14> : 正常終了"));
     QVERIFY(m_sim->waitForExit());
