@@ -151,6 +151,8 @@ private slots:
         QVERIFY(m_sink.boxes.isEmpty());
         QTRY_COMPARE(status(), QString());
 
+        // The folder found became the current directory, which Windows does not let go.
+        QDir::setCurrent(m_startDir);
         QVERIFY(QDir(late).removeRecursively());
         makeWindow(SettingsFile::formatFile(s));
         m_window->setSaveFolderWaitChecks(0);
