@@ -14,7 +14,7 @@ bool isZeroOrOne(std::int16_t value)
 
 } // namespace
 
-bool SettingsInRange(const Settings& s)
+bool settingsInRange(const Settings& s)
 {
     bool ok = false;
     const double timeAdjust = s.TimeAdjust.trimmed().toDouble(&ok);
@@ -28,7 +28,7 @@ bool SettingsInRange(const Settings& s)
            isZeroOrOne(s.AutoStart) && isZeroOrOne(s.Protocol);
 }
 
-int FirstBadFieldSelect(const Settings& settings)
+int firstBadFieldSelect(const Settings& settings)
 {
     for (int i = 0; i < Settings::FieldCount; ++i) {
         if (!isZeroOrOne(settings.FieldSelect[static_cast<std::size_t>(i)])) {
@@ -38,7 +38,7 @@ int FirstBadFieldSelect(const Settings& settings)
     return -1;
 }
 
-bool Cp932RoundTrips(const QString& text)
+bool cp932RoundTrips(const QString& text)
 {
     return Cp932::decode(Cp932::encode(text)) == text;
 }
@@ -61,12 +61,12 @@ CheckResult CheckSettings(Settings& settings, const SettingsFile& file, MessageS
         break;
     }
 
-    if (!SettingsInRange(settings)) {
+    if (!settingsInRange(settings)) {
         if (!file.ResetSettingsFile(settings, QStringLiteral("ﾊﾟﾗﾒｰﾀ不正"))) {
             result.settingsWritable = false;
             return result;
         }
-    } else if (FirstBadFieldSelect(settings) >= 0) {
+    } else if (firstBadFieldSelect(settings) >= 0) {
         if (!file.ResetSettingsFile(settings, QStringLiteral("ﾊﾟﾗﾒｰﾀ不正(ﾌｨｰﾙﾄﾞ)"))) {
             result.settingsWritable = false;
             return result;
@@ -76,7 +76,7 @@ CheckResult CheckSettings(Settings& settings, const SettingsFile& file, MessageS
     // The save folder becomes the current directory, which the folder picker falls back to. A missing one is kept:
     // the terminal is told "CAN" until it is back (a mapped drive reconnected late), rather than having its data
     // stored where nobody looks for it.
-    if (settings.SaveFolder.isEmpty() || !SetCurrentFolder(settings.SaveFolder)) {
+    if (settings.SaveFolder.isEmpty() || !setCurrentFolder(settings.SaveFolder)) {
         const QString text = QStringLiteral("保存ﾌｫﾙﾀﾞが存在しません\r\n再設定を行ってください！！");
         messages.showMessage(text, QStringLiteral("エラー！！"), MessageIcon::Critical);
         result.statusText = text;

@@ -53,7 +53,7 @@ QString CheckSumText(QStringView text)
     return QString::number(sum, 16).toUpper().rightJustified(2, u'0');
 }
 
-int CodePageCode(QChar c)
+int codePageCode(QChar c)
 {
     if (c.unicode() < 0x80) {
         return c.unicode();
@@ -75,7 +75,7 @@ std::int16_t CheckFrame(QStringView text, int typeCode, std::int16_t crcType)
     if (length < 3) {
         return FrameFormatError;
     }
-    if (text[0] != u'^' || CodePageCode(text[1]) != typeCode || text[length - 3] != u'*') {
+    if (text[0] != u'^' || codePageCode(text[1]) != typeCode || text[length - 3] != u'*') {
         return FrameFormatError;
     }
     const QStringView received = text.right(2);
@@ -83,7 +83,7 @@ std::int16_t CheckFrame(QStringView text, int typeCode, std::int16_t crcType)
     return CheckSumText(covered) == received ? FrameValid : FrameChecksumError;
 }
 
-QString FrameData(QStringView frame)
+QString frameData(QStringView frame)
 {
     if (frame.size() < 5) {
         return {};
@@ -91,7 +91,7 @@ QString FrameData(QStringView frame)
     return frame.mid(2, frame.size() - 5).toString();
 }
 
-double LeadingNumber(QStringView text)
+double leadingNumber(QStringView text)
 {
     qsizetype i = 0;
     while (i < text.size() && (text[i] == u' ' || text[i] == u'\t')) {
@@ -129,7 +129,7 @@ double LeadingNumber(QStringView text)
     return ok ? value : 0.0;
 }
 
-FileNameFrame ParseFileNameFrame(QStringView frame)
+FileNameFrame parseFileNameFrame(QStringView frame)
 {
     FileNameFrame result;
     const qsizetype at = frame.size() > 2 ? frame.indexOf(u'@', 2) : -1;
@@ -140,7 +140,7 @@ FileNameFrame ParseFileNameFrame(QStringView frame)
     }
     result.hasAt = true;
     result.name = frame.mid(2, at - 2).toString();
-    const double rounded = roundHalfEven(LeadingNumber(frame.mid(at + 1)));
+    const double rounded = roundHalfEven(leadingNumber(frame.mid(at + 1)));
     result.countFits = rounded >= 0.0 && rounded <= MaxAnnouncedCount;
     result.count = result.countFits ? static_cast<int>(rounded) : 0;
     return result;

@@ -329,7 +329,7 @@ void frmSetting::LoadDialogSettings()
     selectOption(optAddDate, m_settings.AddDate);
     txtFixFname->setText(m_settings.FixFname);
     // Ticked exactly when the run will set the clock, however the file writes the 1 ("1.0", " 1").
-    chkTimeAdjust->setChecked(IsClockAdjustOn(m_settings.TimeAdjust));
+    chkTimeAdjust->setChecked(isClockAdjustOn(m_settings.TimeAdjust));
     for (std::size_t i = 0; i < chkField.size(); ++i) {
         chkField[i]->setChecked(isTicked(m_settings.FieldSelect[i]));
     }
@@ -352,7 +352,7 @@ void frmSetting::cmdOK_Click(int index)
     if (index != 0) {
         return;
     }
-    const QString refusal = SettingsRefusal(EditSettings);
+    const QString refusal = settingsRefusal(EditSettings);
     if (!refusal.isEmpty()) {
         m_messages.showMessage(refusal, QCoreApplication::applicationName(), MessageIcon::None);
         return;
