@@ -357,7 +357,13 @@ void frmSetting::cmdOK_Click(int index)
         m_messages.showMessage(refusal, QCoreApplication::applicationName(), MessageIcon::None);
         return;
     }
-    m_file.WriteSettingsFile(m_settings, EditSettings, m_showSaveFolder);
+    m_file.WriteSettingsFile(EditSettings);
+    // Applied even after a failed write, the folder caption first, then the rest of the record.
+    m_settings.SaveFolder = EditSettings.SaveFolder;
+    if (m_showSaveFolder) {
+        m_showSaveFolder(m_settings.SaveFolder);
+    }
+    m_settings = EditSettings;
     close();
 }
 
