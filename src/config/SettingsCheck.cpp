@@ -1,6 +1,5 @@
 #include "config/SettingsCheck.h"
 
-#include "base/Cp932.h"
 #include "base/Platform.h"
 
 #include <QDir>
@@ -36,11 +35,6 @@ int firstBadFieldSelect(const Settings& settings)
         }
     }
     return -1;
-}
-
-bool cp932RoundTrips(const QString& text)
-{
-    return Cp932::decode(Cp932::encode(text)) == text;
 }
 
 CheckResult CheckSettings(Settings& settings, const SettingsFile& file, MessageSink& messages)

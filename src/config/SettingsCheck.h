@@ -19,8 +19,5 @@ struct CheckResult
 bool settingsInRange(const Settings& settings);
 // Index of the first FieldSelect entry that is neither 0 nor 1, or -1.
 int firstBadFieldSelect(const Settings& settings);
-// True when code page 932, the settings file's encoding, gives text back unchanged. Any other text would be stored
-// as different characters (or "?") and read back at the next start as another folder, host or address.
-bool cp932RoundTrips(const QString& text);
 
 CheckResult CheckSettings(Settings& settings, const SettingsFile& file, MessageSink& messages);

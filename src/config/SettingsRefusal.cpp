@@ -2,7 +2,7 @@
 
 #include "base/CrLf.h"
 #include "base/SafeFileName.h"
-#include "config/SettingsCheck.h"
+#include "base/Cp932.h"
 
 #include <QStringList>
 
@@ -49,7 +49,7 @@ QString settingsRefusal(const Settings& editSettings)
     if (!quoted.isEmpty()) {
         return quoted;
     }
-    const QString unstorable = refusal(cp932RoundTrips, QStringLiteral("に使用できない文字が含まれています！！"));
+    const QString unstorable = refusal(Cp932::roundTrips, QStringLiteral("に使用できない文字が含まれています！！"));
     if (!unstorable.isEmpty()) {
         return unstorable;
     }

@@ -40,7 +40,3 @@ struct FileNameFrame
 
 // Name and announced count of an accepted file-name frame ("^#" name "@" count "*" checksum).
 FileNameFrame parseFileNameFrame(QStringView frame);
-
-// Leading number of a text, read as the terminal's counts and the TimeAdjust flag are read: leading blanks skipped,
-// optional sign, digits, optional fraction; reading stops at the first character that cannot continue it. 0 if none.
-double leadingNumber(QStringView text);

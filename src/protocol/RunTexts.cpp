@@ -1,7 +1,5 @@
 #include "protocol/RunTexts.h"
 
-#include "protocol/Frame.h"
-
 #include <QDir>
 
 QString dateText(const QDateTime& when)
@@ -17,11 +15,6 @@ QString timeText(const QDateTime& when)
 QString clockCommand(const QDateTime& when)
 {
     return QStringLiteral("TW") + when.toString(QStringLiteral("yyyyMMddHHmmss"));
-}
-
-bool isClockAdjustOn(QStringView timeAdjust)
-{
-    return leadingNumber(timeAdjust) == 1.0;
 }
 
 QString blankNumber(int value)

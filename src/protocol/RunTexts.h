@@ -19,9 +19,6 @@ QString timeText(const QDateTime& when);
 // "TW" + yyyymmddhhmmss.
 QString clockCommand(const QDateTime& when);
 
-// True when the TimeAdjust text reads as the number 1.
-bool isClockAdjustOn(QStringView timeAdjust);
-
 // A number as the log and status lines render it: one leading blank for 0 and above, "-" below.
 QString blankNumber(int value);
 

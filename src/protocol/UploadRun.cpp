@@ -2,6 +2,7 @@
 
 #include "base/Cp932.h"
 #include "base/CrLf.h"
+#include "config/TimeAdjust.h"
 #include "protocol/Frame.h"
 #include "protocol/RunTexts.h"
 

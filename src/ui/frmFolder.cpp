@@ -3,7 +3,7 @@
 #include "base/CrLf.h"
 #include "base/Platform.h"
 #include "base/SaveVolumes.h"
-#include "config/SettingsCheck.h"
+#include "base/Cp932.h"
 #include "ui/OkButtons.h"
 #include "ui/WindowPlacement.h"
 
@@ -236,7 +236,7 @@ void frmFolder::cmdOK_Click(int index)
     if (index == 0) {
         const QString folder = path();
         // The settings file would store another folder's name; the picker stays open for another choice.
-        if (!cp932RoundTrips(folder)) {
+        if (!Cp932::roundTrips(folder)) {
             m_messages.showMessage(QStringLiteral("保存ﾌｫﾙﾀﾞ") + CrLf +
                                        QStringLiteral("に使用できない文字が含まれています！！"),
                                    QCoreApplication::applicationName(), MessageIcon::None);

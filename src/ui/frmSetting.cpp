@@ -2,7 +2,7 @@
 
 #include "base/CrLf.h"
 #include "config/SettingsRefusal.h"
-#include "protocol/RunTexts.h"
+#include "config/TimeAdjust.h"
 #include "ui/OkButtons.h"
 #include "ui/SingleLineValidator.h"
 #include "ui/SunkenBox.h"

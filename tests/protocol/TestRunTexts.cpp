@@ -1,3 +1,4 @@
+#include "config/TimeAdjust.h"
 #include "protocol/RunTexts.h"
 
 #include <QDir>
