@@ -1,4 +1,3 @@
-#include "config/TimeAdjust.h"
 #include "protocol/RunTexts.h"
 
 #include <QDir>
@@ -95,26 +94,6 @@ private slots:
         QFETCH(QString, path);
         QCOMPARE(trimSaveFolder(folder), trimmed);
         QCOMPARE(joinFolder(trimSaveFolder(folder), QDir::separator() + QStringLiteral("DAT.txt")), path);
-    }
-
-    void clockAdjust_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("on");
-        QTest::newRow("1") << QStringLiteral("1") << true;
-        QTest::newRow("0") << QStringLiteral("0") << false;
-        QTest::newRow("blank 1") << QStringLiteral(" 1") << true;
-        QTest::newRow("1.0") << QStringLiteral("1.0") << true;
-        QTest::newRow("01") << QStringLiteral("01") << true;
-        QTest::newRow("empty") << QString() << false;
-        QTest::newRow("2") << QStringLiteral("2") << false;
-        QTest::newRow("letters") << QStringLiteral("yes") << false;
-    }
-    void clockAdjust()
-    {
-        QFETCH(QString, text);
-        QFETCH(bool, on);
-        QCOMPARE(isClockAdjustOn(text), on);
     }
 
     void texts()
