@@ -1,6 +1,6 @@
 #include "config/TimeAdjust.h"
 
-#include "base/LeadingNumber.h"
+#include "base/TextNumber.h"
 
 bool isClockAdjustOn(QStringView timeAdjust)
 {

@@ -1,7 +1,7 @@
 #include "protocol/Frame.h"
 
 #include "base/Cp932.h"
-#include "base/LeadingNumber.h"
+#include "base/TextNumber.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "base/LeadingNumber.h"
+#include "base/TextNumber.h"
 
 #include <QString>
 
