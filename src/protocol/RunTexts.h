@@ -3,7 +3,7 @@
 // Pure functions: every date and time comes in as an argument, nothing reads the clock. The name rule, safeFileName,
 // is base/'s, since the settings' refusal rules apply it too.
 
-#include "base/SafeFileName.h"
+#include "base/FileNameRule.h"
 #include "base/SystemError.h"
 
 #include <QDateTime>

@@ -1,7 +1,7 @@
 #include "ui/frmSetting.h"
 
 #include "base/CrLf.h"
-#include "config/SettingsRefusal.h"
+#include "config/RefusalRules.h"
 #include "config/TimeAdjust.h"
 #include "ui/OkButtons.h"
 #include "ui/SingleLineValidator.h"

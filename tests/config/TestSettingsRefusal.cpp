@@ -1,4 +1,4 @@
-#include "config/SettingsRefusal.h"
+#include "config/RefusalRules.h"
 
 #include <QTest>
 

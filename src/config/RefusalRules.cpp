@@ -1,7 +1,7 @@
-#include "config/SettingsRefusal.h"
+#include "config/RefusalRules.h"
 
 #include "base/CrLf.h"
-#include "base/SafeFileName.h"
+#include "base/FileNameRule.h"
 #include "base/Cp932.h"
 
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "base/SafeFileName.h"
+#include "base/FileNameRule.h"
 
 #include <array>
 #include <string_view>
