@@ -6,7 +6,7 @@
 #include "link/CommControl.h"
 #include "link/UdpLink.h"
 #include "output/UploadOutput.h"
-#include "protocol/Clock.h"
+#include "link/SystemClock.h"
 
 class MainWindow;
 class MessageSink;

@@ -76,7 +76,7 @@ int main(int argc, char* argv[])
         QApplication::setOrganizationName(QStringLiteral(ZELBO_COMPANY));
         QApplication::setWindowIcon(applicationIcon());
         // Before any window or message box exists, so every one of them uses the windows' face.
-        ApplyJapaneseUiFont();
+        applyJapaneseUiFont();
 
         // Caught while the application still exists, so the error can be shown in a box. Its sink has no owner
         // window, which may be gone by then.

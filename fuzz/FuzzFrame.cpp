@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(Cp932::byteCount(text) < qsizetype(size) || text.isEmpty());
 
     for (const std::int16_t crcType : {std::int16_t(0), std::int16_t(1)}) {
-        for (const int typeCode : {int('#'), int('0'), text.size() > 1 ? CodePageCode(text[1]) : 0}) {
+        for (const int typeCode : {int('#'), int('0'), text.size() > 1 ? codePageCode(text[1]) : 0}) {
             const std::int16_t result = CheckFrame(text, typeCode, crcType);
             FUZZ_CHECK(result == FrameValid || result == FrameFormatError || result == FrameChecksumError);
         }
@@ -50,23 +50,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // The received text as the data of a record frame.
         const QString sequence = QString(QChar(char16_t(u'0' + size % 10)));
         const QString record = withChecksum(QStringLiteral("^") + sequence + text + QStringLiteral("*"), crcType);
-        FUZZ_CHECK(CheckFrame(record, CodePageCode(sequence[0]), crcType) == FrameValid);
-        FUZZ_CHECK(FrameData(record) == text);
+        FUZZ_CHECK(CheckFrame(record, codePageCode(sequence[0]), crcType) == FrameValid);
+        FUZZ_CHECK(frameData(record) == text);
         QString tampered = record;
         tampered[tampered.size() - 1] = tampered.back() == u'0' ? u'1' : u'0';
-        FUZZ_CHECK(CheckFrame(tampered, CodePageCode(sequence[0]), crcType) == FrameChecksumError);
+        FUZZ_CHECK(CheckFrame(tampered, codePageCode(sequence[0]), crcType) == FrameChecksumError);
 
         // The received text, up to its first "@", as the name of a file-name frame.
         const QString name = text.left(text.indexOf(u'@'));
         const int count = int(size * 131 % (MaxAnnouncedCount + 1));
         const QString fileFrame = withChecksum(
             QStringLiteral("^#") + name + QStringLiteral("@") + QString::number(count) + QStringLiteral("*"), crcType);
-        FUZZ_CHECK(CheckFrame(fileFrame, CodePageCode(u'#'), crcType) == FrameValid);
-        const FileNameFrame parsed = ParseFileNameFrame(fileFrame);
+        FUZZ_CHECK(CheckFrame(fileFrame, codePageCode(u'#'), crcType) == FrameValid);
+        const FileNameFrame parsed = parseFileNameFrame(fileFrame);
         FUZZ_CHECK(parsed.hasAt && parsed.name == name && parsed.countFits && parsed.count == count);
     }
 
-    const FileNameFrame parsed = ParseFileNameFrame(text);
+    const FileNameFrame parsed = parseFileNameFrame(text);
     FUZZ_CHECK(!parsed.countFits || (parsed.count >= 0 && parsed.count <= MaxAnnouncedCount));
     FUZZ_CHECK(parsed.hasAt || parsed.name.isEmpty());
     return 0;

@@ -281,7 +281,7 @@ int main(int argc, char* argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication app(argc, argv);
-    ApplyJapaneseUiFont();
+    applyJapaneseUiFont();
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Transfer rate and idle polling cost of the UDP link."));
     parser.addHelpOption();

@@ -84,6 +84,11 @@ QByteArray Cp932::encode(QStringView text)
     return out;
 }
 
+bool Cp932::roundTrips(const QString& text)
+{
+    return decode(encode(text)) == text;
+}
+
 QString Cp932::decode(const QByteArray& bytes)
 {
     return decode(bytes.constData(), bytes.size());

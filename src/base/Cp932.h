@@ -18,6 +18,9 @@ public:
     // lead byte without a trail byte decode to private-use characters (U+E758 up), so no byte is lost or replaced.
     static QString decode(const QByteArray& bytes);
     static QString decode(const char* data, qsizetype size);
+    // True when text comes back unchanged from its bytes. Any other text would be stored as different characters
+    // (or "?") and read back as another folder, host or address.
+    static bool roundTrips(const QString& text);
     // What Windows shows for the bytes: a duplicate code reads as its character (0xEEE0 and 0xFBFC are both 髙), and
     // bytes that are no character (undefined codes, a lone lead byte, 0x80, 0xA0, 0xFD-0xFF) as "・", Windows' own
     // stand-in. For people and the file system only: encode() of it may give other bytes.

@@ -21,7 +21,7 @@ bool isSeparator(QChar c)
 
 } // namespace
 
-QString Win32LongPath(const QString& absolutePath)
+QString win32LongPath(const QString& absolutePath)
 {
     const QString path = QString(absolutePath).replace(u'/', u'\\');
     if (path.startsWith(QLatin1String("\\\\?\\")) || path.startsWith(QLatin1String("\\\\.\\"))) {

@@ -7,4 +7,4 @@
 // "\\?\C:\dir\file" for a drive path and "\\?\UNC\server\share\file" for a network path, with '/' or '\' in the
 // input, "." and ".." resolved (the prefix turns off the system's own clean-up) and native separators. A path that
 // is not absolute, or already is a "\\?\" or "\\.\" device path, comes back unchanged.
-QString Win32LongPath(const QString& absolutePath);
+QString win32LongPath(const QString& absolutePath);

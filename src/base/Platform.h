@@ -11,11 +11,11 @@
 #include <optional>
 
 // Whether folder can be opened as a folder; if not, the system's own error number and text for it.
-std::optional<SystemError> CheckFolder(const QString& folder);
+std::optional<SystemError> checkFolder(const QString& folder);
 
 // Makes folder the current directory. Also true for a folder that exists but is longer than Windows lets a current
 // directory be (without its long-path support); the current directory then stays as it was.
-bool SetCurrentFolder(const QString& folder);
+bool setCurrentFolder(const QString& folder);
 
 enum class EditorStart
 {
@@ -25,31 +25,31 @@ enum class EditorStart
 };
 
 // Starts the platform's own text editor on path without waiting for it: on Windows notepad from the system folder.
-EditorStart StartSystemTextEditor(const QString& path);
+EditorStart startSystemTextEditor(const QString& path);
 
 // The root paths ('/' separators) the folder picker offers as drives, unsorted: on Windows every drive letter, ready
-// or not; elsewhere the mounted volumes IsSaveVolume accepts.
-QStringList SystemVolumeRoots();
+// or not; elsewhere the mounted volumes isSaveVolume accepts.
+QStringList systemVolumeRoots();
 
 // Windows: true, because Qt arms a precise event-loop timer as a 1 ms multimedia timer, which raises the whole
 // system's timer resolution while it runs. Elsewhere false: a precise timer is only the timeout of the loop's poll.
-bool PreciseTimersRaiseTimerResolution();
+bool preciseTimersRaiseTimerResolution();
 
 // Windows: the system's major version is 6 or later; elsewhere: a documents folder exists.
-bool SystemIsVersion6OrLater();
+bool systemIsVersion6OrLater();
 
 // Stops the system from reporting an ICMP "port unreachable" (or "TTL expired") answer to an earlier send as a
 // failed read or send on this bound UDP socket, as Windows does once Qt has asked for it; a no-op elsewhere, where an
 // unconnected socket never sees such reports. Best effort: a read that reports one anyway is taken as no reply.
-void IgnoreUdpPortUnreachable(qintptr socket);
+void ignoreUdpPortUnreachable(qintptr socket);
 
 // The system's code for the last failed socket call of this thread (errno; WSAGetLastError on Windows), read right
 // after the call, before anything else can change it.
-int LastSocketErrorCode();
+int lastSocketErrorCode();
 
 // Whether a socket call's system code says the network itself is away for now (unreachable network or host, network
 // down, no buffer space): a cable pulled out, a roam, a resume from sleep, a logon before the network is up.
-bool IsTransientNetworkError(int code);
+bool isTransientNetworkError(int code);
 
 // While on, the system does not go to sleep on its idle timer (Windows: SetThreadExecutionState for this thread, so
 // it is to be switched on and off on the same thread); the screen may still turn off. Elsewhere a no-op: the

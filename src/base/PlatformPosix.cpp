@@ -23,7 +23,7 @@ SystemError SystemError::fromSystemCode(int code)
     return fromErrno(code);
 }
 
-std::optional<SystemError> CheckFolder(const QString& folder)
+std::optional<SystemError> checkFolder(const QString& folder)
 {
     // Opening the folder is the test: it gives the platform's own error number and text for an unreadable place.
     DIR* handle = ::opendir(QFile::encodeName(folder).constData());
@@ -35,47 +35,47 @@ std::optional<SystemError> CheckFolder(const QString& folder)
     return std::nullopt;
 }
 
-bool SetCurrentFolder(const QString& folder)
+bool setCurrentFolder(const QString& folder)
 {
     return QDir::setCurrent(folder);
 }
 
-EditorStart StartSystemTextEditor(const QString&)
+EditorStart startSystemTextEditor(const QString&)
 {
     return EditorStart::NoSystemEditor;
 }
 
-QStringList SystemVolumeRoots()
+QStringList systemVolumeRoots()
 {
     QStringList roots;
     for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
         // Mounted files (bind mounts of single files) are not drives.
         if (volume.isValid() && volume.isReady() && QFileInfo(volume.rootPath()).isDir() &&
-            IsSaveVolume(volume.fileSystemType(), volume.rootPath(), volume.isReadOnly())) {
+            isSaveVolume(volume.fileSystemType(), volume.rootPath(), volume.isReadOnly())) {
             roots << volume.rootPath();
         }
     }
     return roots;
 }
 
-bool PreciseTimersRaiseTimerResolution()
+bool preciseTimersRaiseTimerResolution()
 {
     return false;
 }
 
-bool SystemIsVersion6OrLater()
+bool systemIsVersion6OrLater()
 {
     return !GetSpecialFolderPath(PersonalFolderId).isEmpty();
 }
 
-void IgnoreUdpPortUnreachable(qintptr) {}
+void ignoreUdpPortUnreachable(qintptr) {}
 
-int LastSocketErrorCode()
+int lastSocketErrorCode()
 {
     return errno;
 }
 
-bool IsTransientNetworkError(int code)
+bool isTransientNetworkError(int code)
 {
     return code == ENETUNREACH || code == EHOSTUNREACH || code == ENETDOWN || code == ENOBUFS;
 }

@@ -24,7 +24,7 @@
 #define SIO_UDP_NETRESET _WSAIOW(IOC_VENDOR, 15)
 #endif
 
-std::wstring Win32FilePath(const QString& path)
+std::wstring win32FilePath(const QString& path)
 {
     const std::wstring native = QDir::toNativeSeparators(path).toStdWString();
     std::wstring full(native.size() + MAX_PATH, L'\0');
@@ -37,7 +37,7 @@ std::wstring Win32FilePath(const QString& path)
         return native;
     }
     full.resize(length);
-    return Win32LongPath(QString::fromStdWString(full)).toStdWString();
+    return win32LongPath(QString::fromStdWString(full)).toStdWString();
 }
 
 // Qt's texts are for GetLastError codes; errno values have the C runtime's own.
@@ -66,9 +66,9 @@ SystemError SystemError::fromSystemCode(int code)
     return {code, text};
 }
 
-std::optional<SystemError> CheckFolder(const QString& folder)
+std::optional<SystemError> checkFolder(const QString& folder)
 {
-    const DWORD attributes = GetFileAttributesW(Win32FilePath(folder).c_str());
+    const DWORD attributes = GetFileAttributesW(win32FilePath(folder).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
         const int code = attributes == INVALID_FILE_ATTRIBUTES ? static_cast<int>(GetLastError()) : ERROR_DIRECTORY;
         return SystemError::fromSystemCode(code);
@@ -76,7 +76,7 @@ std::optional<SystemError> CheckFolder(const QString& folder)
     return std::nullopt;
 }
 
-bool SetCurrentFolder(const QString& folder)
+bool setCurrentFolder(const QString& folder)
 {
     if (QDir::setCurrent(folder)) {
         return true;
@@ -84,10 +84,10 @@ bool SetCurrentFolder(const QString& folder)
     // SetCurrentDirectoryW takes no extended-length path: past MAX_PATH - 2 characters only the system's long-path
     // support (manifest and registry) lets it, and a folder every other call reaches is still a good save folder.
     const QString absolute = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
-    return absolute.size() >= MAX_PATH - 2 && !CheckFolder(folder);
+    return absolute.size() >= MAX_PATH - 2 && !checkFolder(folder);
 }
 
-EditorStart StartSystemTextEditor(const QString& path)
+EditorStart startSystemTextEditor(const QString& path)
 {
     // By full path: a bare name is looked up in the program's folder and the current folder (the save folder)
     // before the system folder. Started detached, as the user may close the editor at any time.
@@ -102,7 +102,7 @@ EditorStart StartSystemTextEditor(const QString& path)
                                                                               : EditorStart::Failed;
 }
 
-QStringList SystemVolumeRoots()
+QStringList systemVolumeRoots()
 {
     QStringList roots;
     for (const QFileInfo& drive : QDir::drives()) {
@@ -111,18 +111,18 @@ QStringList SystemVolumeRoots()
     return roots;
 }
 
-bool PreciseTimersRaiseTimerResolution()
+bool preciseTimersRaiseTimerResolution()
 {
     return true;
 }
 
-bool SystemIsVersion6OrLater()
+bool systemIsVersion6OrLater()
 {
     // The system's own version (Qt asks RtlGetVersion, which no compatibility manifest can lower below 6).
     return QOperatingSystemVersion::current().majorVersion() >= 6;
 }
 
-void IgnoreUdpPortUnreachable(qintptr socket)
+void ignoreUdpPortUnreachable(qintptr socket)
 {
     // Qt turns SIO_UDP_CONNRESET on for every UDP socket it creates; a failure here leaves it on, which the link
     // copes with as well.
@@ -133,12 +133,12 @@ void IgnoreUdpPortUnreachable(qintptr socket)
     }
 }
 
-int LastSocketErrorCode()
+int lastSocketErrorCode()
 {
     return WSAGetLastError();
 }
 
-bool IsTransientNetworkError(int code)
+bool isTransientNetworkError(int code)
 {
     return code == WSAENETUNREACH || code == WSAEHOSTUNREACH || code == WSAENETDOWN || code == WSAENOBUFS;
 }

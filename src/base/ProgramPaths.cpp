@@ -14,7 +14,7 @@ ProgramPaths ProgramPaths::forExecutable(const QString& executablePath)
     paths.IniPath = paths.ProgramFolder + sep + exe.completeBaseName() + QStringLiteral(".ini");
     paths.BackFilePath = paths.ProgramFolder + sep + QStringLiteral("Back.txt");
     paths.journalPath = paths.ProgramFolder + sep + QStringLiteral("Cycle.jnl");
-    paths.IsVersion6OrLater = SystemIsVersion6OrLater();
+    paths.IsVersion6OrLater = systemIsVersion6OrLater();
     paths.historyPath = paths.ProgramFolder + sep + QStringLiteral("History.csv");
     return paths;
 }

@@ -116,7 +116,7 @@ bool fileExists(const SystemError& error)
 std::optional<SystemError> openDescriptor(const QString& path, unsigned flags, int& fd)
 {
     fd = -1;
-    const std::wstring name = Win32FilePath(path);
+    const std::wstring name = win32FilePath(path);
     DWORD access = GENERIC_READ;
     if ((flags & OpenWrite) != 0) {
         access = (flags & OpenRead) != 0 ? GENERIC_READ | GENERIC_WRITE : GENERIC_WRITE;
@@ -219,14 +219,14 @@ std::optional<SystemError> closeDescriptor(int fd)
 
 void removeFile(const QString& path)
 {
-    const std::wstring name = Win32FilePath(path);
+    const std::wstring name = win32FilePath(path);
     retried({&name}, [&] { return DeleteFileW(name.c_str()) != 0; });
 }
 
 std::optional<SystemError> renameOver(const QString& from, const QString& to)
 {
-    const std::wstring source = Win32FilePath(from);
-    const std::wstring target = Win32FilePath(to);
+    const std::wstring source = win32FilePath(from);
+    const std::wstring target = win32FilePath(to);
     const bool renamed = retried({&target, &source}, [&] {
         return MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
     });
@@ -248,7 +248,7 @@ void copyPermissions(int, int) {}
 bool sameFile(int fd, const QString& path)
 {
     const HANDLE other =
-        CreateFileW(Win32FilePath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        CreateFileW(win32FilePath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (other == INVALID_HANDLE_VALUE) {
         return false;

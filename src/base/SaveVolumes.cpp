@@ -14,7 +14,7 @@ bool isUnder(const QString& path, const QString& folder)
 
 } // namespace
 
-bool IsSaveVolume(const QByteArray& fileSystemType, const QString& rootPath, bool readOnly)
+bool isSaveVolume(const QByteArray& fileSystemType, const QString& rootPath, bool readOnly)
 {
     static constexpr std::array<const char*, 21> systemTypes = {
         "proc",       "sysfs",  "cgroup",      "cgroup2",  "devtmpfs",   "devpts",   "mqueue",
@@ -38,9 +38,9 @@ bool IsSaveVolume(const QByteArray& fileSystemType, const QString& rootPath, boo
     return true;
 }
 
-QStringList SaveVolumeRoots()
+QStringList saveVolumeRoots()
 {
-    QStringList roots = SystemVolumeRoots();
+    QStringList roots = systemVolumeRoots();
     roots.removeDuplicates();
     std::sort(roots.begin(), roots.end());
     return roots;

@@ -8,8 +8,8 @@
 
 // Root paths ('/' separators), sorted. On Windows every drive letter, ready or not: picking one without a medium
 // is reported when it is picked.
-QStringList SaveVolumeRoots();
+QStringList saveVolumeRoots();
 
 // False for kernel and system file systems, for the tmpfs mounts of /run, /dev and /sys and for read-only volumes
 // (squashfs images among them).
-bool IsSaveVolume(const QByteArray& fileSystemType, const QString& rootPath, bool readOnly);
+bool isSaveVolume(const QByteArray& fileSystemType, const QString& rootPath, bool readOnly);

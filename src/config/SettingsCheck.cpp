@@ -1,6 +1,5 @@
 #include "config/SettingsCheck.h"
 
-#include "base/Cp932.h"
 #include "base/Platform.h"
 
 #include <QDir>
@@ -14,7 +13,7 @@ bool isZeroOrOne(std::int16_t value)
 
 } // namespace
 
-bool SettingsInRange(const Settings& s)
+bool settingsInRange(const Settings& s)
 {
     bool ok = false;
     const double timeAdjust = s.TimeAdjust.trimmed().toDouble(&ok);
@@ -28,7 +27,7 @@ bool SettingsInRange(const Settings& s)
            isZeroOrOne(s.AutoStart) && isZeroOrOne(s.Protocol);
 }
 
-int FirstBadFieldSelect(const Settings& settings)
+int firstBadFieldSelect(const Settings& settings)
 {
     for (int i = 0; i < Settings::FieldCount; ++i) {
         if (!isZeroOrOne(settings.FieldSelect[static_cast<std::size_t>(i)])) {
@@ -38,12 +37,7 @@ int FirstBadFieldSelect(const Settings& settings)
     return -1;
 }
 
-bool Cp932RoundTrips(const QString& text)
-{
-    return Cp932::decode(Cp932::encode(text)) == text;
-}
-
-QString SaveFolderMissingText()
+QString saveFolderMissingText()
 {
     return QStringLiteral("保存ﾌｫﾙﾀﾞが存在しません\r\n再設定を行ってください！！");
 }
@@ -66,12 +60,12 @@ CheckResult CheckSettings(Settings& settings, const SettingsFile& file, MessageS
         break;
     }
 
-    if (!SettingsInRange(settings)) {
+    if (!settingsInRange(settings)) {
         if (!file.ResetSettingsFile(settings, QStringLiteral("ﾊﾟﾗﾒｰﾀ不正"))) {
             result.settingsWritable = false;
             return result;
         }
-    } else if (FirstBadFieldSelect(settings) >= 0) {
+    } else if (firstBadFieldSelect(settings) >= 0) {
         if (!file.ResetSettingsFile(settings, QStringLiteral("ﾊﾟﾗﾒｰﾀ不正(ﾌｨｰﾙﾄﾞ)"))) {
             result.settingsWritable = false;
             return result;
@@ -81,14 +75,14 @@ CheckResult CheckSettings(Settings& settings, const SettingsFile& file, MessageS
     // The save folder becomes the current directory, which the folder picker falls back to. A missing one is kept:
     // the terminal is told "CAN" until it is back (a mapped drive reconnected late), rather than having its data
     // stored where nobody looks for it.
-    if (settings.SaveFolder.isEmpty() || !SetCurrentFolder(settings.SaveFolder)) {
+    if (settings.SaveFolder.isEmpty() || !setCurrentFolder(settings.SaveFolder)) {
         if (settings.AutoStart == 1 && !settings.SaveFolder.isEmpty()) {
             result.awaitSaveFolder = true;
             result.statusText = QStringLiteral("保存ﾌｫﾙﾀﾞを待っています : ") + settings.SaveFolder;
             return result;
         }
-        messages.showMessage(SaveFolderMissingText(), QStringLiteral("エラー！！"), MessageIcon::Critical);
-        result.statusText = SaveFolderMissingText();
+        messages.showMessage(saveFolderMissingText(), QStringLiteral("エラー！！"), MessageIcon::Critical);
+        result.statusText = saveFolderMissingText();
     }
     return result;
 }

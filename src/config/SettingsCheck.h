@@ -19,14 +19,11 @@ struct CheckResult
 };
 
 // The start-up box and status text of a missing save folder.
-QString SaveFolderMissingText();
+QString saveFolderMissingText();
 
 // Range test of the start-up check (FieldSelect excluded): the values the dialog's controls can show.
-bool SettingsInRange(const Settings& settings);
+bool settingsInRange(const Settings& settings);
 // Index of the first FieldSelect entry that is neither 0 nor 1, or -1.
-int FirstBadFieldSelect(const Settings& settings);
-// True when code page 932, the settings file's encoding, gives text back unchanged. Any other text would be stored
-// as different characters (or "?") and read back at the next start as another folder, host or address.
-bool Cp932RoundTrips(const QString& text);
+int firstBadFieldSelect(const Settings& settings);
 
 CheckResult CheckSettings(Settings& settings, const SettingsFile& file, MessageSink& messages);

@@ -294,8 +294,7 @@ bool SettingsFile::ResetSettingsFile(Settings& settings, const QString& reason) 
     return false;
 }
 
-void SettingsFile::WriteSettingsFile(Settings& live, const Settings& newSettings,
-                                     const std::function<void(const QString&)>& showSaveFolder) const
+void SettingsFile::WriteSettingsFile(const Settings& newSettings) const
 {
     QString error;
     switch (writeFile(m_paths.IniPath, formatFile(newSettings), error)) {
@@ -310,9 +309,4 @@ void SettingsFile::WriteSettingsFile(Settings& live, const Settings& newSettings
         m_messages.showMessage(WriteErrorLabel + error, WriteErrorTitle, MessageIcon::None);
         break;
     }
-    live.SaveFolder = newSettings.SaveFolder;
-    if (showSaveFolder) {
-        showSaveFolder(live.SaveFolder);
-    }
-    live = newSettings;
 }

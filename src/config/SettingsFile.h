@@ -9,7 +9,6 @@
 #include <QByteArray>
 #include <QString>
 
-#include <functional>
 #include <optional>
 
 enum class ReadResult
@@ -28,10 +27,8 @@ public:
     // Shows the "File Read" box, applies the defaults and writes them. False when the file could not be written:
     // the caller must then end the program at once.
     [[nodiscard]] bool ResetSettingsFile(Settings& settings, const QString& reason) const;
-    // Writes newSettings (reporting its own failures), then copies it into live whether or not the write worked;
-    // showSaveFolder is told the new folder right after SaveFolder is copied.
-    void WriteSettingsFile(Settings& live, const Settings& newSettings,
-                           const std::function<void(const QString&)>& showSaveFolder) const;
+    // Writes newSettings and reports its own failures; the caller applies the settings whether or not it worked.
+    void WriteSettingsFile(const Settings& newSettings) const;
 
     static Settings defaults(const QString& saveFolder);
     static QByteArray formatFile(const Settings& settings);

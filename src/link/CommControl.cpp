@@ -23,7 +23,7 @@ CommControl::CommControl(RunHost& host, Link& link, Clock& clock, Output& output
 void CommControl::cmdComm_Click(int index)
 {
     if (index == StopIndex) {
-        Stop();
+        stop();
         return;
     }
     if (index != StartIndex) {
@@ -67,13 +67,13 @@ void CommControl::Timer1_Timer()
 bool CommControl::Form_Unload()
 {
     if (m_host.isRunning()) {
-        Stop();
+        stop();
         return true;
     }
     if (m_runActive) {
         // A deferred start counts as a run: the close stops it, as during a run.
         if (m_startDeferred) {
-            Stop();
+            stop();
             return true;
         }
         // Stopping: the run is still on the stack and uses the window, so the close waits until it has returned.
@@ -86,7 +86,7 @@ bool CommControl::Form_Unload()
 void CommControl::sessionEnding()
 {
     if (m_host.isRunning() || m_startDeferred) {
-        Stop();
+        stop();
     }
     // Windows ends the process as soon as the session's end has been answered, before the run gets back from its
     // wait: the cycle's "CAN" and its files cannot wait for that.
@@ -106,7 +106,7 @@ bool CommControl::quitRequested()
     return true;
 }
 
-void CommControl::Stop()
+void CommControl::stop()
 {
     m_startDeferred = false;
     m_host.setRunning(false);

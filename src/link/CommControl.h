@@ -36,7 +36,7 @@ public:
     bool quitRequested();
 
 private:
-    void Stop();
+    void stop();
     void runUntilNoStartIsPending();
 
     RunHost& m_host;

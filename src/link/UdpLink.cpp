@@ -73,7 +73,7 @@ void UdpLink::OpenUDP()
         failOpen(socketError());
         return;
     }
-    IgnoreUdpPortUnreachable(Winsock1.socketDescriptor());
+    ignoreUdpPortUnreachable(Winsock1.socketDescriptor());
 
     if (const std::optional<SystemError> error = resolveRemoteHost(m_settings.RemoteHost.trimmed())) {
         failOpen(*error);
@@ -124,7 +124,7 @@ void UdpLink::SendText(const QString& text)
     {
         const QSignalBlocker ownReport(Winsock1);
         sent = Winsock1.writeDatagram(datagram, m_remoteAddresses.constFirst(), *m_remotePort);
-        code = LastSocketErrorCode();
+        code = lastSocketErrorCode();
     }
     if (sent != datagram.size()) {
         recordSocketError(code);
@@ -214,7 +214,7 @@ void UdpLink::Winsock1_Error(QAbstractSocket::SocketError error)
     if (error == QAbstractSocket::ConnectionRefusedError) {
         return;
     }
-    recordSocketError(LastSocketErrorCode());
+    recordSocketError(lastSocketErrorCode());
 }
 
 void UdpLink::Timer2_Timer()
@@ -253,7 +253,7 @@ void UdpLink::armTimer2()
     // Windows every precise Qt timer, and a coarse one of 20 ms or less, is a 1 ms multimedia timer) only their last
     // stretch runs on one: a coarse timer wakes early enough that even at its latest the deadline has not passed, and
     // Timer2_Timer arms the rest. Elsewhere one precise timer is cheaper: the coarse one adds wake-ups.
-    if (!PreciseTimersRaiseTimerResolution() || dueMs < CoarseFromMs) {
+    if (!preciseTimersRaiseTimerResolution() || dueMs < CoarseFromMs) {
         Timer2.setTimerType(Qt::PreciseTimer);
         Timer2.start(static_cast<int>(dueMs));
         return;
@@ -273,7 +273,7 @@ void UdpLink::recordSocketError(int systemCode)
 {
     // Qt gives one code ("Unable to send a datagram") for every failed send; the system's own code tells whether the
     // network is only away for now, and its text says so better.
-    if (IsTransientNetworkError(systemCode)) {
+    if (isTransientNetworkError(systemCode)) {
         recordError(SystemError::fromSystemCode(systemCode), true);
     } else {
         recordError(socketError(), false);

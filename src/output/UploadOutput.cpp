@@ -107,7 +107,7 @@ std::optional<Output::OpenFailure> UploadOutput::beginCycle(const QString& logPa
 {
     m_files.closeAll();
     // Never another folder in its place: the terminal is told "CAN" until this one is back.
-    if (auto error = CheckFolder(QFileInfo(logPath).path())) {
+    if (auto error = checkFolder(QFileInfo(logPath).path())) {
         return OpenFailure{CycleFile::SaveFolder, *error};
     }
     if (auto error = m_files.openStaging()) {

@@ -9,15 +9,3 @@ public:
     virtual ~Clock() = default;
     virtual QDateTime localNow() const = 0;
 };
-
-// The PC's local time. The UTC offset is looked up once a minute: offsets change only on minute boundaries, and a
-// time-zone lookup per record (a file check each time) is a large share of a record's cost.
-class SystemClock : public Clock
-{
-public:
-    QDateTime localNow() const override;
-
-private:
-    mutable qint64 m_offsetMinute = -1;
-    mutable int m_offsetSeconds = 0;
-};

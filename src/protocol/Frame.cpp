@@ -1,6 +1,7 @@
 #include "protocol/Frame.h"
 
 #include "base/Cp932.h"
+#include "base/TextNumber.h"
 
 #include <cmath>
 
@@ -53,7 +54,7 @@ QString CheckSumText(QStringView text)
     return QString::number(sum, 16).toUpper().rightJustified(2, u'0');
 }
 
-int CodePageCode(QChar c)
+int codePageCode(QChar c)
 {
     if (c.unicode() < 0x80) {
         return c.unicode();
@@ -75,7 +76,7 @@ std::int16_t CheckFrame(QStringView text, int typeCode, std::int16_t crcType)
     if (length < 3) {
         return FrameFormatError;
     }
-    if (text[0] != u'^' || CodePageCode(text[1]) != typeCode || text[length - 3] != u'*') {
+    if (text[0] != u'^' || codePageCode(text[1]) != typeCode || text[length - 3] != u'*') {
         return FrameFormatError;
     }
     const QStringView received = text.right(2);
@@ -83,7 +84,7 @@ std::int16_t CheckFrame(QStringView text, int typeCode, std::int16_t crcType)
     return CheckSumText(covered) == received ? FrameValid : FrameChecksumError;
 }
 
-QString FrameData(QStringView frame)
+QString frameData(QStringView frame)
 {
     if (frame.size() < 5) {
         return {};
@@ -91,45 +92,7 @@ QString FrameData(QStringView frame)
     return frame.mid(2, frame.size() - 5).toString();
 }
 
-double LeadingNumber(QStringView text)
-{
-    qsizetype i = 0;
-    while (i < text.size() && (text[i] == u' ' || text[i] == u'\t')) {
-        ++i;
-    }
-    QString number;
-    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
-        number.append(text[i]);
-        ++i;
-    }
-    bool digits = false;
-    while (i < text.size() && text[i] >= u'0' && text[i] <= u'9') {
-        number.append(text[i]);
-        digits = true;
-        ++i;
-    }
-    if (i < text.size() && text[i] == u'.') {
-        number.append(u'.');
-        ++i;
-        while (i < text.size() && text[i] >= u'0' && text[i] <= u'9') {
-            number.append(text[i]);
-            digits = true;
-            ++i;
-        }
-    }
-    if (!digits) {
-        return 0.0;
-    }
-    bool ok = false;
-    const double value = number.toDouble(&ok);
-    // Too many digits overflow to infinity with ok false: the number is too large, not absent.
-    if (!ok && std::isinf(value)) {
-        return value;
-    }
-    return ok ? value : 0.0;
-}
-
-FileNameFrame ParseFileNameFrame(QStringView frame)
+FileNameFrame parseFileNameFrame(QStringView frame)
 {
     FileNameFrame result;
     const qsizetype at = frame.size() > 2 ? frame.indexOf(u'@', 2) : -1;
@@ -140,7 +103,7 @@ FileNameFrame ParseFileNameFrame(QStringView frame)
     }
     result.hasAt = true;
     result.name = frame.mid(2, at - 2).toString();
-    const double rounded = roundHalfEven(LeadingNumber(frame.mid(at + 1)));
+    const double rounded = roundHalfEven(leadingNumber(frame.mid(at + 1)));
     result.countFits = rounded >= 0.0 && rounded <= MaxAnnouncedCount;
     result.count = result.countFits ? static_cast<int>(rounded) : 0;
     return result;

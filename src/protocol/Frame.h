@@ -25,10 +25,10 @@ QString CheckSumText(QStringView text);
 std::int16_t CheckFrame(QStringView text, int typeCode, std::int16_t crcType);
 
 // Code page 932 code of one character: the byte, or lead * 256 + trail for a double-byte character.
-int CodePageCode(QChar c);
+int codePageCode(QChar c);
 
 // The data of a record frame: the frame less its first two and last three characters.
-QString FrameData(QStringView frame);
+QString frameData(QStringView frame);
 
 struct FileNameFrame
 {
@@ -39,8 +39,4 @@ struct FileNameFrame
 };
 
 // Name and announced count of an accepted file-name frame ("^#" name "@" count "*" checksum).
-FileNameFrame ParseFileNameFrame(QStringView frame);
-
-// Leading number of a text, read as the terminal's counts and the TimeAdjust flag are read: leading blanks skipped,
-// optional sign, digits, optional fraction; reading stops at the first character that cannot continue it. 0 if none.
-double LeadingNumber(QStringView text);
+FileNameFrame parseFileNameFrame(QStringView frame);

@@ -1,35 +1,28 @@
 #include "protocol/RunTexts.h"
 
-#include "protocol/Frame.h"
-
 #include <QDir>
 
-QString DateText(const QDateTime& when)
+QString dateText(const QDateTime& when)
 {
     return when.toString(QStringLiteral("yyyy/MM/dd"));
 }
 
-QString TimeText(const QDateTime& when)
+QString timeText(const QDateTime& when)
 {
     return when.toString(QStringLiteral("HH:mm:ss"));
 }
 
-QString ClockCommand(const QDateTime& when)
+QString clockCommand(const QDateTime& when)
 {
     return QStringLiteral("TW") + when.toString(QStringLiteral("yyyyMMddHHmmss"));
 }
 
-bool IsClockAdjustOn(QStringView timeAdjust)
-{
-    return LeadingNumber(timeAdjust) == 1.0;
-}
-
-QString BlankNumber(int value)
+QString blankNumber(int value)
 {
     return value >= 0 ? QStringLiteral(" ") + QString::number(value) : QString::number(value);
 }
 
-QString UploadFileNamePart(const QString& name, std::int16_t addDate, const QDateTime& when)
+QString uploadFileNamePart(const QString& name, std::int16_t addDate, const QDateTime& when)
 {
     const QString datePart = when.toString(QStringLiteral("yyyyMMdd"));
     const QString timePart = when.toString(QStringLiteral("HHmm"));
@@ -55,7 +48,7 @@ QString UploadFileNamePart(const QString& name, std::int16_t addDate, const QDat
     return QDir::separator() + base + QStringLiteral(".txt");
 }
 
-QString TrimSaveFolder(const QString& saveFolder)
+QString trimSaveFolder(const QString& saveFolder)
 {
     const bool trailing = saveFolder.endsWith(QDir::separator()) || saveFolder.endsWith(u'/');
     if (trailing && saveFolder.size() > 1) {
@@ -64,7 +57,7 @@ QString TrimSaveFolder(const QString& saveFolder)
     return saveFolder;
 }
 
-QString JoinFolder(const QString& folder, const QString& namePart)
+QString joinFolder(const QString& folder, const QString& namePart)
 {
     if (folder == QDir::separator() || folder == QStringLiteral("/")) {
         return namePart;
@@ -72,57 +65,57 @@ QString JoinFolder(const QString& folder, const QString& namePart)
     return folder + namePart;
 }
 
-QString LogLine(const QDateTime& when, int recordCount, const QString& reply)
+QString logLine(const QDateTime& when, int recordCount, const QString& reply)
 {
     const QString quote = QStringLiteral("\"");
     const QString between = QStringLiteral("\",\"");
-    return quote + DateText(when) + between + TimeText(when) + between + BlankNumber(recordCount) + between + reply +
+    return quote + dateText(when) + between + timeText(when) + between + blankNumber(recordCount) + between + reply +
            quote;
 }
 
-QString RecordStatusText(int recordCount, int announcedCount)
+QString recordStatusText(int recordCount, int announcedCount)
 {
-    return QStringLiteral("ﾚｺｰﾄﾞ受信 : ") + BlankNumber(recordCount) + QStringLiteral("/") +
+    return QStringLiteral("ﾚｺｰﾄﾞ受信 : ") + blankNumber(recordCount) + QStringLiteral("/") +
            QString::number(announcedCount);
 }
 
-QString CompletedStatusText(int announcedCount)
+QString completedStatusText(int announcedCount)
 {
     return QStringLiteral("ﾚｺｰﾄﾞ受信<") + QString::number(announcedCount) + QStringLiteral("> : 正常終了");
 }
 
-QString FileErrorNumberText(const SystemError& error)
+QString fileErrorNumberText(const SystemError& error)
 {
-    return BlankNumber(error.number) + QStringLiteral(":") + error.description;
+    return blankNumber(error.number) + QStringLiteral(":") + error.description;
 }
 
-QString LinkErrorStatusText(const SystemError& error)
+QString linkErrorStatusText(const SystemError& error)
 {
     return QString::number(error.number) + QStringLiteral(" UDP設定に問題がないか確認してください。 ") +
            error.description;
 }
 
-QString NetworkRetryStatusText(const SystemError& error)
+QString networkRetryStatusText(const SystemError& error)
 {
-    return QStringLiteral("UDP通信 : ﾈｯﾄﾜｰｸに接続できません。再試行します") + FileErrorNumberText(error);
+    return QStringLiteral("UDP通信 : ﾈｯﾄﾜｰｸに接続できません。再試行します") + fileErrorNumberText(error);
 }
 
-QString SaveFolderMissingStatusText(const QString& folder, const SystemError& error)
+QString saveFolderMissingStatusText(const QString& folder, const SystemError& error)
 {
-    return QStringLiteral("保存ﾌｫﾙﾀﾞが存在しません : ") + QDir::toNativeSeparators(folder) + FileErrorNumberText(error);
+    return QStringLiteral("保存ﾌｫﾙﾀﾞが存在しません : ") + QDir::toNativeSeparators(folder) + fileErrorNumberText(error);
 }
 
-QString AlreadyStoredStatusText()
+QString alreadyStoredStatusText()
 {
     return QStringLiteral("ﾚｺｰﾄﾞ受信 : 受信済みのﾃﾞｰﾀのため二重に保存しません");
 }
 
-QString JournalUnreadableStatusText()
+QString journalUnreadableStatusText()
 {
     return QStringLiteral("<Journal> 前回の受信記録が読めないため無視します");
 }
 
-QString FileErrorText(const QString& tag, const SystemError& error)
+QString fileErrorText(const QString& tag, const SystemError& error)
 {
-    return tag + FileErrorNumberText(error);
+    return tag + fileErrorNumberText(error);
 }

@@ -1,9 +1,9 @@
 #pragma once
 // The texts an upload run builds: clock command, upload file name, log line, status lines.
-// Pure functions: every date and time comes in as an argument, nothing reads the clock. The name rule, SafeFileName,
+// Pure functions: every date and time comes in as an argument, nothing reads the clock. The name rule, safeFileName,
 // is base/'s, since the settings' refusal rules apply it too.
 
-#include "base/SafeFileName.h"
+#include "base/FileNameRule.h"
 #include "base/SystemError.h"
 
 #include <QDateTime>
@@ -13,45 +13,42 @@
 #include <cstdint>
 
 // "yyyy/mm/dd" and "hh:mm:ss" (24-hour), the date and time texts of the log and the names.
-QString DateText(const QDateTime& when);
-QString TimeText(const QDateTime& when);
+QString dateText(const QDateTime& when);
+QString timeText(const QDateTime& when);
 
 // "TW" + yyyymmddhhmmss.
-QString ClockCommand(const QDateTime& when);
-
-// True when the TimeAdjust text reads as the number 1.
-bool IsClockAdjustOn(QStringView timeAdjust);
+QString clockCommand(const QDateTime& when);
 
 // A number as the log and status lines render it: one leading blank for 0 and above, "-" below.
-QString BlankNumber(int value);
+QString blankNumber(int value);
 
 // separator + name by addDate (0 name, 1 date, 2 date-time, 3 name-date, 4 name-date-time; others as 0) + ".txt".
-QString UploadFileNamePart(const QString& name, std::int16_t addDate, const QDateTime& when);
+QString uploadFileNamePart(const QString& name, std::int16_t addDate, const QDateTime& when);
 
 // SaveFolder without one trailing separator; a bare root keeps its separator.
-QString TrimSaveFolder(const QString& saveFolder);
+QString trimSaveFolder(const QString& saveFolder);
 // The folder joined with a file-name part that starts with a separator; a root folder adds none of its own.
-QString JoinFolder(const QString& folder, const QString& namePart);
+QString joinFolder(const QString& folder, const QString& namePart);
 
-// Four quoted fields: date, time, BlankNumber(recordCount), reply (quotes inside are not escaped). No line end.
-QString LogLine(const QDateTime& when, int recordCount, const QString& reply);
+// Four quoted fields: date, time, blankNumber(recordCount), reply (quotes inside are not escaped). No line end.
+QString logLine(const QDateTime& when, int recordCount, const QString& reply);
 
-// "ﾚｺｰﾄﾞ受信 : " + BlankNumber(recordCount) + "/" + announced.
-QString RecordStatusText(int recordCount, int announcedCount);
+// "ﾚｺｰﾄﾞ受信 : " + blankNumber(recordCount) + "/" + announced.
+QString recordStatusText(int recordCount, int announcedCount);
 // "ﾚｺｰﾄﾞ受信<" + announced + "> : 正常終了".
-QString CompletedStatusText(int announcedCount);
+QString completedStatusText(int announcedCount);
 // number + " UDP設定に問題がないか確認してください。 " + description: a link error that ends the run.
-QString LinkErrorStatusText(const SystemError& error);
+QString linkErrorStatusText(const SystemError& error);
 // The network is away for now; polling goes on.
-QString NetworkRetryStatusText(const SystemError& error);
-// "保存ﾌｫﾙﾀﾞが存在しません : " + folder + BlankNumber(number) + ":" + description: the cycle is refused until it is
+QString networkRetryStatusText(const SystemError& error);
+// "保存ﾌｫﾙﾀﾞが存在しません : " + folder + blankNumber(number) + ":" + description: the cycle is refused until it is
 // back.
-QString SaveFolderMissingStatusText(const QString& folder, const SystemError& error);
+QString saveFolderMissingStatusText(const QString& folder, const SystemError& error);
 // A repeat of a block stored by a cycle whose answer was lost: acknowledged, not stored or mailed twice.
-QString AlreadyStoredStatusText();
+QString alreadyStoredStatusText();
 // The journal of an unanswered cycle could not be read at start: it is ignored.
-QString JournalUnreadableStatusText();
-// tag + BlankNumber(number) + ":" + description, e.g. "<BackFile>  2:No such file or directory".
-QString FileErrorText(const QString& tag, const SystemError& error);
-// BlankNumber(number) + ":" + description.
-QString FileErrorNumberText(const SystemError& error);
+QString journalUnreadableStatusText();
+// tag + blankNumber(number) + ":" + description, e.g. "<BackFile>  2:No such file or directory".
+QString fileErrorText(const QString& tag, const SystemError& error);
+// blankNumber(number) + ":" + description.
+QString fileErrorNumberText(const SystemError& error);

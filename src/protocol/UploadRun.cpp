@@ -2,6 +2,7 @@
 
 #include "base/Cp932.h"
 #include "base/CrLf.h"
+#include "config/TimeAdjust.h"
 #include "protocol/Frame.h"
 #include "protocol/RunTexts.h"
 
@@ -125,7 +126,7 @@ UploadRun::Phase UploadRun::cycleStart()
     if (!yieldAndCheck()) {
         return Phase::EndOfCycle;
     }
-    return IsClockAdjustOn(m_settings.TimeAdjust) ? Phase::ClockSetting : Phase::FileRequest;
+    return isClockAdjustOn(m_settings.TimeAdjust) ? Phase::ClockSetting : Phase::FileRequest;
 }
 
 UploadRun::Phase UploadRun::clockSetting()
@@ -135,7 +136,7 @@ UploadRun::Phase UploadRun::clockSetting()
         if (!m_host.isRunning()) {
             return Phase::EndOfCycle;
         }
-        if (!send(ClockCommand(m_clock.localNow()))) {
+        if (!send(clockCommand(m_clock.localNow()))) {
             return Phase::EndOfCycle;
         }
         QString reply;
@@ -167,7 +168,7 @@ UploadRun::Phase UploadRun::fileRequest()
     std::int16_t result = CheckFrame(m_reply, FileNameTypeChar, m_settings.CrcType);
     FileNameFrame parsed;
     if (result == FrameValid) {
-        parsed = ParseFileNameFrame(m_reply);
+        parsed = parseFileNameFrame(m_reply);
         // A count beyond 16 bits, or no name to cut out and no fixed name, cannot be used: a format error.
         if (!parsed.countFits || (!parsed.hasAt && m_settings.FixFname.isEmpty())) {
             result = FrameFormatError;
@@ -185,8 +186,8 @@ UploadRun::Phase UploadRun::fileRequest()
         return Phase::EndOfCycle;
     }
     // The terminal's name is read as Windows shows it, so duplicate codes give real characters in the file name.
-    const QString name = SafeFileName(m_settings.FixFname.isEmpty() ? Cp932::shown(parsed.name) : m_settings.FixFname);
-    m_fileNamePart = UploadFileNamePart(name, m_settings.AddDate, m_clock.localNow());
+    const QString name = safeFileName(m_settings.FixFname.isEmpty() ? Cp932::shown(parsed.name) : m_settings.FixFname);
+    m_fileNamePart = uploadFileNamePart(name, m_settings.AddDate, m_clock.localNow());
     m_announcedCount = parsed.count;
 
     // A count of 0 would give the bar no range: it stays hidden.
@@ -194,8 +195,8 @@ UploadRun::Phase UploadRun::fileRequest()
     m_host.setProgressValue(0);
     m_host.setProgressVisible(m_announcedCount > 0);
 
-    m_saveFolder = TrimSaveFolder(m_saveFolder);
-    m_uploadPath = JoinFolder(m_saveFolder, m_fileNamePart);
+    m_saveFolder = trimSaveFolder(m_saveFolder);
+    m_uploadPath = joinFolder(m_saveFolder, m_fileNamePart);
     m_host.setFileCaption(m_fileNamePart);
     return Phase::Opening;
 }
@@ -203,19 +204,19 @@ UploadRun::Phase UploadRun::fileRequest()
 UploadRun::Phase UploadRun::opening()
 {
     m_host.setBusyCursor(true);
-    const QString logPath = JoinFolder(m_saveFolder, QDir::separator() + QStringLiteral("LOG.TXT"));
+    const QString logPath = joinFolder(m_saveFolder, QDir::separator() + QStringLiteral("LOG.TXT"));
     if (const auto failure = m_output.beginCycle(logPath)) {
         m_host.beep();
         switch (failure->file) {
         case Output::CycleFile::SaveFolder:
-            showFailure(1, SaveFolderMissingStatusText(m_saveFolder, failure->error));
+            showFailure(1, saveFolderMissingStatusText(m_saveFolder, failure->error));
             break;
         case Output::CycleFile::Staging:
-            showFailure(1, FileErrorText(QStringLiteral("<BackFile> "), failure->error));
+            showFailure(1, fileErrorText(QStringLiteral("<BackFile> "), failure->error));
             break;
         case Output::CycleFile::Log:
         default:
-            showFailure(1, FileErrorText(QStringLiteral("<LogFile> "), failure->error));
+            showFailure(1, fileErrorText(QStringLiteral("<LogFile> "), failure->error));
             break;
         }
         return Phase::EndOfCycle;
@@ -290,7 +291,7 @@ UploadRun::Phase UploadRun::recordPhase()
             }
         }
         // The simple protocol stores the reply as it came; the framed one stores the frame's data.
-        if (const auto error = m_output.writeRecord(simple ? m_reply : FrameData(m_reply))) {
+        if (const auto error = m_output.writeRecord(simple ? m_reply : frameData(m_reply))) {
             return stagingWriteFailed(*error, simple);
         }
         if (!simple) {
@@ -299,7 +300,7 @@ UploadRun::Phase UploadRun::recordPhase()
 
         // Beyond the announced count the status keeps counting while the bar stays full.
         ++m_recordCount;
-        m_host.ShowStatus(0, RecordStatusText(m_recordCount, m_announcedCount));
+        m_host.ShowStatus(0, recordStatusText(m_recordCount, m_announcedCount));
         m_host.setProgressValue(std::min(m_recordCount, m_announcedCount));
         send(QStringLiteral("ACK"));
         m_retryCount = 0;
@@ -309,10 +310,10 @@ UploadRun::Phase UploadRun::recordPhase()
 UploadRun::Phase UploadRun::stagingWriteFailed(const SystemError& error, bool simple)
 {
     m_host.beep();
-    showFailure(1, FileErrorText(QStringLiteral("<BackFile#1WR> "), error));
+    showFailure(1, fileErrorText(QStringLiteral("<BackFile#1WR> "), error));
     if (simple) {
         // Intended: the simple protocol's status then holds only the error itself.
-        m_host.setStatusText(FileErrorNumberText(error));
+        m_host.setStatusText(fileErrorNumberText(error));
     }
     return Phase::EndOfCycle;
 }
@@ -322,7 +323,7 @@ UploadRun::Phase UploadRun::endOfCycle()
     m_host.setProgressVisible(false);
     if (m_cycleResult) {
         if (m_alreadyStored) {
-            m_host.ShowStatus(1, AlreadyStoredStatusText());
+            m_host.ShowStatus(1, alreadyStoredStatusText());
         }
         switch (m_output.SendByMail(m_mailError)) {
         case Output::Mail::Sent:
@@ -330,14 +331,14 @@ UploadRun::Phase UploadRun::endOfCycle()
             m_host.ShowStatus(1, m_mailResult);
             m_host.beep();
             answer(true);
-            m_host.ShowStatus(1, CompletedStatusText(m_announcedCount));
+            m_host.ShowStatus(1, completedStatusText(m_announcedCount));
             break;
         case Output::Mail::AlreadySent:
-            m_mailResult = AlreadyStoredStatusText();
+            m_mailResult = alreadyStoredStatusText();
             [[fallthrough]];
         case Output::Mail::NotMailed:
             answer(true);
-            m_host.ShowStatus(1, CompletedStatusText(m_announcedCount));
+            m_host.ShowStatus(1, completedStatusText(m_announcedCount));
             break;
         case Output::Mail::Failed:
             showFailure(1, m_settings.MailAddress + QStringLiteral("宛 ﾒｰﾙ登録失敗:") + m_mailError);
@@ -464,11 +465,11 @@ bool UploadRun::judgeLinkError(const std::optional<LinkError>& error)
     if (error->transient && m_settings.AutoStart == 1) {
         // Polling goes on: the network comes back by itself (a cable, a roam, a resume, a late logon).
         if (++m_networkFailures == 1) {
-            showFailure(1, NetworkRetryStatusText(error->error));
+            showFailure(1, networkRetryStatusText(error->error));
         }
         return false;
     }
-    m_failure = LinkErrorStatusText(error->error);
+    m_failure = linkErrorStatusText(error->error);
     m_host.setStatusText(m_failure);
     m_host.setRunning(false);
     return false;
@@ -493,7 +494,7 @@ void UploadRun::answer(bool acknowledged)
     m_acknowledged = acknowledged;
     // After "CAN" the terminal sends the same records again; left in the upload file, they would be stored twice.
     if (const auto error = m_output.settleCycle(acknowledged)) {
-        m_host.ShowStatus(1, FileErrorText(QStringLiteral("<UploadFile> "), *error));
+        m_host.ShowStatus(1, fileErrorText(QStringLiteral("<UploadFile> "), *error));
     }
     m_link.SendText(acknowledged ? QStringLiteral("ACK") : QStringLiteral("CAN"));
     const std::optional<LinkError> error = m_link.takeError();
@@ -510,10 +511,10 @@ void UploadRun::showRecovery(const Output::RecoveryReport& report)
     case Output::Recovery::Pending:
         break;
     case Output::Recovery::Unreadable:
-        m_host.ShowStatus(1, JournalUnreadableStatusText());
+        m_host.ShowStatus(1, journalUnreadableStatusText());
         break;
     case Output::Recovery::CutBackFailed:
-        m_host.ShowStatus(1, FileErrorText(QStringLiteral("<UploadFile> "), report.error));
+        m_host.ShowStatus(1, fileErrorText(QStringLiteral("<UploadFile> "), report.error));
         break;
     default:
         internalError("showRecovery");
@@ -523,7 +524,7 @@ void UploadRun::showRecovery(const Output::RecoveryReport& report)
 
 void UploadRun::writeLog(const QString& reply)
 {
-    m_output.writeLogLine(LogLine(m_clock.localNow(), m_recordCount, reply));
+    m_output.writeLogLine(logLine(m_clock.localNow(), m_recordCount, reply));
 }
 
 void UploadRun::internalError(const char* where)

@@ -6,9 +6,9 @@
 #include <QDir>
 #include <QUrl>
 
-bool OpenInTextEditor(const QString& path)
+bool openInTextEditor(const QString& path)
 {
-    switch (StartSystemTextEditor(path)) {
+    switch (startSystemTextEditor(path)) {
     case EditorStart::Started:
         return true;
     case EditorStart::Failed:

@@ -5,4 +5,4 @@
 #include <QString>
 
 // False when the editor could not be started.
-bool OpenInTextEditor(const QString& path);
+bool openInTextEditor(const QString& path);

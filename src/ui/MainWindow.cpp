@@ -41,7 +41,7 @@ QRect twips(int left, int top, int width, int height)
 
 } // namespace
 
-QString FileViewerPath(const QString& folderCaption, const QString& fileCaption)
+QString fileViewerPath(const QString& folderCaption, const QString& fileCaption)
 {
     QString folder = folderCaption;
     if (folder.endsWith(QDir::separator()) || folder.endsWith(u'/')) {
@@ -53,7 +53,7 @@ QString FileViewerPath(const QString& folderCaption, const QString& fileCaption)
 MainWindow::MainWindow(Settings& settings, ProgramPaths& paths, const SettingsFile& settingsFile, MessageSink& messages,
                        QWidget* parent)
     : QWidget(parent), m_settings(settings), m_paths(paths), m_settingsFile(settingsFile), m_messages(messages),
-      m_openFile(OpenInTextEditor)
+      m_openFile(openInTextEditor)
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("ZELBO_UDP for Windows(MAIL対応)"));
@@ -81,7 +81,7 @@ MainWindow::~MainWindow()
 
 void MainWindow::buildControls()
 {
-    const QFont font = JapaneseUiFont(this->font());
+    const QFont font = japaneseUiFont(this->font());
     setFont(font);
 
     auto makeLabel = [this](const char* name, const QString& caption, const QRect& rect) {
@@ -422,15 +422,15 @@ void MainWindow::awaitSaveFolder()
 {
     // The automatic start waits for the folder a while; then its box comes up without holding the polling, whose
     // cycles answer "CAN" until the folder is back.
-    if (SetCurrentFolder(m_settings.SaveFolder)) {
+    if (setCurrentFolder(m_settings.SaveFolder)) {
         setStatusText(QString());
     } else if (m_saveFolderChecks < m_saveFolderWaitChecks) {
         ++m_saveFolderChecks;
         QTimer::singleShot(SaveFolderCheckMs, this, [this] { awaitSaveFolder(); });
         return;
     } else {
-        setStatusText(SaveFolderMissingText());
-        m_messages.showMessageNoWait(SaveFolderMissingText(), QStringLiteral("エラー！！"), MessageIcon::Critical);
+        setStatusText(saveFolderMissingText());
+        m_messages.showMessageNoWait(saveFolderMissingText(), QStringLiteral("エラー！！"), MessageIcon::Critical);
     }
     m_awaitSaveFolder = false;
     Timer1_Timer();
@@ -480,7 +480,7 @@ void MainWindow::lblFile_DblClick()
     if (lblFile->text().isEmpty()) {
         return;
     }
-    openInEditor(FileViewerPath(m_saveFolder, lblFile->text()));
+    openInEditor(fileViewerPath(m_saveFolder, lblFile->text()));
 }
 
 void MainWindow::showStatusMenu(const QPoint& pos)

@@ -22,7 +22,7 @@ class QPushButton;
 
 // The path the file viewer opens: the folder caption without a trailing separator, then the file caption
 // (which begins with a separator).
-QString FileViewerPath(const QString& folderCaption, const QString& fileCaption);
+QString fileViewerPath(const QString& folderCaption, const QString& fileCaption);
 
 class MainWindow : public QWidget, public RunHost
 {

@@ -12,7 +12,7 @@ constexpr int UiPointSize = 9;
 
 } // namespace
 
-QFont JapaneseUiFont(const QFont& base)
+QFont japaneseUiFont(const QFont& base)
 {
     // The design face first, then the Japanese UI faces Windows installs where it is missing, then Linux faces of
     // nearly its metrics. Proportional faces only: a fixed-pitch Japanese face squeezes Latin letters to half width.
@@ -25,9 +25,9 @@ QFont JapaneseUiFont(const QFont& base)
     return font;
 }
 
-void ApplyJapaneseUiFont()
+void applyJapaneseUiFont()
 {
-    const QFont font = JapaneseUiFont(QApplication::font());
+    const QFont font = japaneseUiFont(QApplication::font());
     // Without a class name this also drops the platform's per-class faces (message boxes among them).
     QApplication::setFont(font);
     QToolTip::setFont(font);

@@ -5,6 +5,6 @@
 class QFont;
 
 // base with the Japanese UI families in order of preference, at the 9 pt the windows were laid out for.
-QFont JapaneseUiFont(const QFont& base);
+QFont japaneseUiFont(const QFont& base);
 // Makes that face the application's default, tooltips included. Needs the QApplication object.
-void ApplyJapaneseUiFont();
+void applyJapaneseUiFont();

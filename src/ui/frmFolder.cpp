@@ -3,7 +3,7 @@
 #include "base/CrLf.h"
 #include "base/Platform.h"
 #include "base/SaveVolumes.h"
-#include "config/SettingsCheck.h"
+#include "base/Cp932.h"
 #include "ui/OkButtons.h"
 #include "ui/WindowPlacement.h"
 
@@ -84,7 +84,7 @@ void frmFolder::buildControls()
 {
     Drive1 = new QComboBox(this);
     Drive1->setObjectName(QStringLiteral("Drive1"));
-    for (const QString& root : SaveVolumeRoots()) {
+    for (const QString& root : saveVolumeRoots()) {
         Drive1->addItem(QDir::toNativeSeparators(root), root);
     }
     connect(Drive1, &QComboBox::currentIndexChanged, this, &frmFolder::Drive1_Change);
@@ -185,7 +185,7 @@ void frmFolder::Dir1_DblClick(QTreeWidgetItem* item)
 
 std::optional<SystemError> frmFolder::setDirPath(const QString& folder)
 {
-    if (auto error = CheckFolder(folder)) {
+    if (auto error = checkFolder(folder)) {
         return error;
     }
 
@@ -236,7 +236,7 @@ void frmFolder::cmdOK_Click(int index)
     if (index == 0) {
         const QString folder = path();
         // The settings file would store another folder's name; the picker stays open for another choice.
-        if (!Cp932RoundTrips(folder)) {
+        if (!Cp932::roundTrips(folder)) {
             m_messages.showMessage(QStringLiteral("保存ﾌｫﾙﾀﾞ") + CrLf +
                                        QStringLiteral("に使用できない文字が含まれています！！"),
                                    QCoreApplication::applicationName(), MessageIcon::None);

@@ -1,8 +1,8 @@
 #include "ui/frmSetting.h"
 
 #include "base/CrLf.h"
-#include "config/SettingsRefusal.h"
-#include "protocol/RunTexts.h"
+#include "config/RefusalRules.h"
+#include "config/TimeAdjust.h"
 #include "ui/OkButtons.h"
 #include "ui/SingleLineValidator.h"
 #include "ui/SunkenBox.h"
@@ -329,7 +329,7 @@ void frmSetting::LoadDialogSettings()
     selectOption(optAddDate, m_settings.AddDate);
     txtFixFname->setText(m_settings.FixFname);
     // Ticked exactly when the run will set the clock, however the file writes the 1 ("1.0", " 1").
-    chkTimeAdjust->setChecked(IsClockAdjustOn(m_settings.TimeAdjust));
+    chkTimeAdjust->setChecked(isClockAdjustOn(m_settings.TimeAdjust));
     for (std::size_t i = 0; i < chkField.size(); ++i) {
         chkField[i]->setChecked(isTicked(m_settings.FieldSelect[i]));
     }
@@ -352,12 +352,18 @@ void frmSetting::cmdOK_Click(int index)
     if (index != 0) {
         return;
     }
-    const QString refusal = SettingsRefusal(EditSettings);
+    const QString refusal = settingsRefusal(EditSettings);
     if (!refusal.isEmpty()) {
         m_messages.showMessage(refusal, QCoreApplication::applicationName(), MessageIcon::None);
         return;
     }
-    m_file.WriteSettingsFile(m_settings, EditSettings, m_showSaveFolder);
+    m_file.WriteSettingsFile(EditSettings);
+    // Applied even after a failed write, the folder caption first, then the rest of the record.
+    m_settings.SaveFolder = EditSettings.SaveFolder;
+    if (m_showSaveFolder) {
+        m_showSaveFolder(m_settings.SaveFolder);
+    }
+    m_settings = EditSettings;
     close();
 }
 

@@ -130,6 +130,15 @@ private slots:
         QCOMPARE(Cp932::decode(Cp932::encode(QStringLiteral("①ｶﾅ"))), QStringLiteral("①ｶﾅ"));
         QCOMPARE(Cp932::decode(Cp932::encode(QStringLiteral("1\u301C2"))), QStringLiteral("1?2"));
     }
+
+    void roundTrips()
+    {
+        QVERIFY(Cp932::roundTrips(QStringLiteral("C:\\棚卸\\①ｶﾅ")));
+        QVERIFY(Cp932::roundTrips(QString()));
+        QVERIFY(!Cp932::roundTrips(QStringLiteral("1\u301C2")));
+        QVERIFY(!Cp932::roundTrips(QString::fromUcs4(U"x\U0001F600y")));
+        QVERIFY(!Cp932::roundTrips(QStringLiteral("caf\u00E9")));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCp932)

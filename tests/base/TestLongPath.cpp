@@ -33,7 +33,7 @@ private slots:
     {
         QFETCH(QString, path);
         QFETCH(QString, expected);
-        QCOMPARE(Win32LongPath(path), expected);
+        QCOMPARE(::win32LongPath(path), expected);
     }
 };
 

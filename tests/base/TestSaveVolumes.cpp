@@ -31,7 +31,7 @@ private slots:
         QFETCH(QString, root);
         QFETCH(bool, readOnly);
         QFETCH(bool, listed);
-        QCOMPARE(IsSaveVolume(type, root, readOnly), listed);
+        QCOMPARE(isSaveVolume(type, root, readOnly), listed);
     }
 };
 

@@ -1,4 +1,4 @@
-#include "config/SettingsRefusal.h"
+#include "config/RefusalRules.h"
 
 #include <QTest>
 
@@ -14,30 +14,30 @@ private slots:
                                                    "のいずれかが入力されていません！！");
         Settings s;
         s.SaveFolder = QStringLiteral("D:\\受信");
-        QCOMPARE(SettingsRefusal(s), QString());
+        QCOMPARE(settingsRefusal(s), QString());
 
         // Mail on (exactly 1) needs recipient, sender and server; the subject may stay empty.
         s.MailAddress = QStringLiteral("to@example.com");
         s.FromMailAddress = QStringLiteral("from@example.com");
         s.SendMail = -1;
-        QCOMPARE(SettingsRefusal(s), QString());
+        QCOMPARE(settingsRefusal(s), QString());
         s.SendMail = 1;
-        QCOMPARE(SettingsRefusal(s), mailMessage);
+        QCOMPARE(settingsRefusal(s), mailMessage);
         s.MailServer = QStringLiteral("127.0.0.1");
-        QCOMPARE(SettingsRefusal(s), QString());
+        QCOMPARE(settingsRefusal(s), QString());
 
         // The mail rule first; then every field holding a quote, one a line; only then text cp932 cannot hold.
         s.RemoteHost = QStringLiteral("a\"b");
         s.MailSub = QStringLiteral("\"");
         s.FixFname = QStringLiteral("4月\u301C6月");
         s.MailServer.clear();
-        QCOMPARE(SettingsRefusal(s), mailMessage);
+        QCOMPARE(settingsRefusal(s), mailMessage);
         s.MailServer = QStringLiteral("127.0.0.1");
-        QCOMPARE(SettingsRefusal(s), QStringLiteral("ﾘﾓｰﾄﾎｽﾄ\r\n件名\r\nに \" (ﾀﾞﾌﾞﾙｸｫｰﾃｰｼｮﾝ) は使用できません！！"));
+        QCOMPARE(settingsRefusal(s), QStringLiteral("ﾘﾓｰﾄﾎｽﾄ\r\n件名\r\nに \" (ﾀﾞﾌﾞﾙｸｫｰﾃｰｼｮﾝ) は使用できません！！"));
         s.RemoteHost = QStringLiteral("127.0.0.1");
         s.MailSub = QStringLiteral("棚卸①ｳﾘｱｹﾞ");
         s.SaveFolder = QStringLiteral("D:\\测试");
-        QCOMPARE(SettingsRefusal(s),
+        QCOMPARE(settingsRefusal(s),
                  QStringLiteral("保存ﾌｫﾙﾀﾞ\r\n保存ﾌｧｲﾙ名\r\nに使用できない文字が含まれています！！"));
 
         // Last, a fixed name the run would store under another name.
@@ -47,10 +47,10 @@ private slots:
         s.SaveFolder = QStringLiteral("D:\\受信");
         for (const QString& name : {QStringLiteral("売上*"), QStringLiteral("lpt3.dat"), QStringLiteral("ORDERS ")}) {
             s.FixFname = name;
-            QCOMPARE(SettingsRefusal(s), nameMessage);
+            QCOMPARE(settingsRefusal(s), nameMessage);
         }
         s.FixFname = QStringLiteral("棚卸.CON");
-        QCOMPARE(SettingsRefusal(s), QString());
+        QCOMPARE(settingsRefusal(s), QString());
     }
 };
 

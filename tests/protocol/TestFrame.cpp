@@ -143,7 +143,7 @@ private slots:
         QFETCH(QString, name);
         QFETCH(bool, countFits);
         QFETCH(int, count);
-        const FileNameFrame parsed = ParseFileNameFrame(frame);
+        const FileNameFrame parsed = ::parseFileNameFrame(frame);
         QCOMPARE(parsed.hasAt, hasAt);
         QCOMPARE(parsed.name, name);
         QCOMPARE(parsed.countFits, countFits);
@@ -152,9 +152,9 @@ private slots:
 
     void frameData()
     {
-        QCOMPARE(FrameData(u"^0A,1*00"), QStringLiteral("A,1"));
-        QCOMPARE(FrameData(u"^0*B8"), QString());
-        QCOMPARE(FrameData(u"^0"), QString());
+        QCOMPARE(::frameData(u"^0A,1*00"), QStringLiteral("A,1"));
+        QCOMPARE(::frameData(u"^0*B8"), QString());
+        QCOMPARE(::frameData(u"^0"), QString());
     }
 };
 

@@ -36,7 +36,7 @@ private slots:
         QFETCH(QString, name);
         QFETCH(int, addDate);
         QFETCH(QString, part);
-        QCOMPARE(UploadFileNamePart(name, static_cast<std::int16_t>(addDate), at(9, 5, 59)), part);
+        QCOMPARE(::uploadFileNamePart(name, static_cast<std::int16_t>(addDate), at(9, 5, 59)), part);
     }
 
     void safeFileName_data()
@@ -70,7 +70,7 @@ private slots:
     {
         QFETCH(QString, name);
         QFETCH(QString, safe);
-        QCOMPARE(SafeFileName(name), safe);
+        QCOMPARE(::safeFileName(name), safe);
     }
 
     void saveFolderPaths_data()
@@ -92,53 +92,33 @@ private slots:
         QFETCH(QString, folder);
         QFETCH(QString, trimmed);
         QFETCH(QString, path);
-        QCOMPARE(TrimSaveFolder(folder), trimmed);
-        QCOMPARE(JoinFolder(TrimSaveFolder(folder), QDir::separator() + QStringLiteral("DAT.txt")), path);
-    }
-
-    void clockAdjust_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("on");
-        QTest::newRow("1") << QStringLiteral("1") << true;
-        QTest::newRow("0") << QStringLiteral("0") << false;
-        QTest::newRow("blank 1") << QStringLiteral(" 1") << true;
-        QTest::newRow("1.0") << QStringLiteral("1.0") << true;
-        QTest::newRow("01") << QStringLiteral("01") << true;
-        QTest::newRow("empty") << QString() << false;
-        QTest::newRow("2") << QStringLiteral("2") << false;
-        QTest::newRow("letters") << QStringLiteral("yes") << false;
-    }
-    void clockAdjust()
-    {
-        QFETCH(QString, text);
-        QFETCH(bool, on);
-        QCOMPARE(IsClockAdjustOn(text), on);
+        QCOMPARE(trimSaveFolder(folder), trimmed);
+        QCOMPARE(joinFolder(trimSaveFolder(folder), QDir::separator() + QStringLiteral("DAT.txt")), path);
     }
 
     void texts()
     {
-        QCOMPARE(ClockCommand(at(9, 5, 7)), QStringLiteral("TW20261206090507"));
-        QCOMPARE(ClockCommand(at(23, 59, 58)), QStringLiteral("TW20261206235958"));
+        QCOMPARE(clockCommand(at(9, 5, 7)), QStringLiteral("TW20261206090507"));
+        QCOMPARE(clockCommand(at(23, 59, 58)), QStringLiteral("TW20261206235958"));
 
-        QCOMPARE(BlankNumber(0), QStringLiteral(" 0"));
-        QCOMPARE(BlankNumber(12), QStringLiteral(" 12"));
-        QCOMPARE(BlankNumber(40000), QStringLiteral(" 40000"));
-        QCOMPARE(BlankNumber(-3), QStringLiteral("-3"));
+        QCOMPARE(blankNumber(0), QStringLiteral(" 0"));
+        QCOMPARE(blankNumber(12), QStringLiteral(" 12"));
+        QCOMPARE(blankNumber(40000), QStringLiteral(" 40000"));
+        QCOMPARE(blankNumber(-3), QStringLiteral("-3"));
 
-        QCOMPARE(LogLine(at(9, 5, 7), 0, QStringLiteral("^#DATA1@2*68")),
+        QCOMPARE(logLine(at(9, 5, 7), 0, QStringLiteral("^#DATA1@2*68")),
                  QStringLiteral("\"2026/12/06\",\"09:05:07\",\" 0\",\"^#DATA1@2*68\""));
         // Quotes in a reply are written as they came; a time-out leaves the last field empty.
-        QCOMPARE(LogLine(at(14, 0, 1), 3, QStringLiteral("^3a\"b*00")),
+        QCOMPARE(logLine(at(14, 0, 1), 3, QStringLiteral("^3a\"b*00")),
                  QStringLiteral("\"2026/12/06\",\"14:00:01\",\" 3\",\"^3a\"b*00\""));
-        QCOMPARE(LogLine(at(14, 0, 1), 3, QString()), QStringLiteral("\"2026/12/06\",\"14:00:01\",\" 3\",\"\""));
+        QCOMPARE(logLine(at(14, 0, 1), 3, QString()), QStringLiteral("\"2026/12/06\",\"14:00:01\",\" 3\",\"\""));
 
-        QCOMPARE(RecordStatusText(12, 12), QStringLiteral("ﾚｺｰﾄﾞ受信 :  12/12"));
-        QCOMPARE(RecordStatusText(40000, 100), QStringLiteral("ﾚｺｰﾄﾞ受信 :  40000/100"));
-        QCOMPARE(CompletedStatusText(2), QStringLiteral("ﾚｺｰﾄﾞ受信<2> : 正常終了"));
-        QCOMPARE(FileErrorText(QStringLiteral("<BackFile> "), SystemError{2, QStringLiteral("No such file")}),
+        QCOMPARE(recordStatusText(12, 12), QStringLiteral("ﾚｺｰﾄﾞ受信 :  12/12"));
+        QCOMPARE(recordStatusText(40000, 100), QStringLiteral("ﾚｺｰﾄﾞ受信 :  40000/100"));
+        QCOMPARE(completedStatusText(2), QStringLiteral("ﾚｺｰﾄﾞ受信<2> : 正常終了"));
+        QCOMPARE(fileErrorText(QStringLiteral("<BackFile> "), SystemError{2, QStringLiteral("No such file")}),
                  QStringLiteral("<BackFile>  2:No such file"));
-        QCOMPARE(FileErrorNumberText(SystemError{28, QStringLiteral("No space")}), QStringLiteral(" 28:No space"));
+        QCOMPARE(fileErrorNumberText(SystemError{28, QStringLiteral("No space")}), QStringLiteral(" 28:No space"));
     }
 };
 

@@ -372,7 +372,7 @@ private slots:
         QFETCH(QString, folder);
         QFETCH(QString, file);
         QFETCH(QString, path);
-        QCOMPARE(FileViewerPath(folder, file), path);
+        QCOMPARE(::fileViewerPath(folder, file), path);
     }
 
     void doubleClickOnTheFileNameOpensTheFile()
@@ -440,7 +440,7 @@ private slots:
         // The platform may give them faces of their own, a fixed-pitch one for instance.
         QApplication::setFont(QFont(QStringLiteral("DejaVu Sans Mono")), "QTipLabel");
         QApplication::setFont(QFont(QStringLiteral("DejaVu Sans Mono")), "QMessageBox");
-        ApplyJapaneseUiFont();
+        applyJapaneseUiFont();
         makeWindow(SettingsFile::formatFile(SettingsFile::defaults(m_paths.ProgramFolder)));
         const QString face = QFontInfo(m_window->font()).family();
         QCOMPARE(QFontInfo(QToolTip::font()).family(), face);

@@ -131,8 +131,7 @@ private slots:
         m_settings.FixFname = QStringLiteral("ORDERS");
         m_settings.MailSub = QStringLiteral("棚卸ﾃﾞｰﾀ");
         m_settings.FieldSelect[3] = 0;
-        Settings written;
-        m_file->WriteSettingsFile(written, m_settings, {});
+        m_file->WriteSettingsFile(m_settings);
         m_initialFile = iniBytes();
         QVERIFY(!m_initialFile.isEmpty());
 
@@ -401,6 +400,28 @@ private slots:
         QCOMPARE(m_settings.CrcType, 1);
         QCOMPARE(m_settings.TimeAdjust, QStringLiteral("0"));
         QCOMPARE(m_settings.FixFname, QStringLiteral("ﾃﾞｰﾀ,1"));
+        QCOMPARE(m_shownFolders, QStringList{folder});
+    }
+
+    // A failed write is reported, and OK still applies the edit: the main window's folder caption, then the record.
+    void okAppliesTheSettingsWhenTheWriteFails()
+    {
+        openDialog();
+        const QString folder = QDir::toNativeSeparators(m_dir->filePath(QStringLiteral("新")));
+        m_dialog->setFolderText(folder);
+        clickButton(child<QRadioButton>("optAutoStart1"));
+        QFile blocker(m_dir->filePath(QStringLiteral("blocker")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        m_paths.IniPath = m_dir->filePath(QStringLiteral("blocker/zelbo_udp.ini"));
+        QTest::mouseClick(ok(), Qt::LeftButton);
+
+        QTRY_VERIFY(m_dialog.isNull());
+        QCOMPARE(m_sink.boxes.size(), 2);
+        QCOMPARE(m_sink.boxes[0].title, QStringLiteral("File Open Error"));
+        QCOMPARE(m_sink.boxes[1].title, QStringLiteral("File Write Error"));
+        QCOMPARE(m_settings.SaveFolder, folder);
+        QCOMPARE(m_settings.AutoStart, 1);
         QCOMPARE(m_shownFolders, QStringList{folder});
     }
 

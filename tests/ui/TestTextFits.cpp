@@ -120,7 +120,7 @@ private slots:
         QCoreApplication::setApplicationName(QStringLiteral("ZELBO_UDP"));
         QCoreApplication::setApplicationVersion(QStringLiteral("1.2.5"));
         QCoreApplication::setOrganizationName(QStringLiteral("ZELBO"));
-        ApplyJapaneseUiFont();
+        applyJapaneseUiFont();
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
         ProgramPaths paths = testProgramPaths(dir.path());

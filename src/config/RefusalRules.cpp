@@ -1,15 +1,15 @@
-#include "config/SettingsRefusal.h"
+#include "config/RefusalRules.h"
 
 #include "base/CrLf.h"
-#include "base/SafeFileName.h"
-#include "config/SettingsCheck.h"
+#include "base/FileNameRule.h"
+#include "base/Cp932.h"
 
 #include <QStringList>
 
 #include <array>
 #include <utility>
 
-QString SettingsRefusal(const Settings& editSettings)
+QString settingsRefusal(const Settings& editSettings)
 {
     if (editSettings.SendMail == 1 && (editSettings.MailAddress.isEmpty() || editSettings.FromMailAddress.isEmpty() ||
                                        editSettings.MailServer.isEmpty())) {
@@ -49,12 +49,12 @@ QString SettingsRefusal(const Settings& editSettings)
     if (!quoted.isEmpty()) {
         return quoted;
     }
-    const QString unstorable = refusal(Cp932RoundTrips, QStringLiteral("に使用できない文字が含まれています！！"));
+    const QString unstorable = refusal(Cp932::roundTrips, QStringLiteral("に使用できない文字が含まれています！！"));
     if (!unstorable.isEmpty()) {
         return unstorable;
     }
     // The run would store under another name than the one typed, and the user would look for the wrong file.
-    if (SafeFileName(editSettings.FixFname) != editSettings.FixFname) {
+    if (safeFileName(editSettings.FixFname) != editSettings.FixFname) {
         return QStringLiteral("保存ﾌｧｲﾙ名") + CrLf + QStringLiteral("に \\ / : * ? < > | と .. 、末尾の . と空白、") +
                CrLf + QStringLiteral("CON PRN AUX NUL COM1～COM9 LPT1～LPT9 という名前は使用できません！！");
     }

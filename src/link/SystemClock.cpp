@@ -1,4 +1,4 @@
-#include "protocol/Clock.h"
+#include "link/SystemClock.h"
 
 namespace {
 constexpr qint64 MsPerMinute = 60 * 1000;

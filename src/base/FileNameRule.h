@@ -9,4 +9,4 @@
 // Separators, drive colons, * ? " < > |, and control characters become "_"; every ".." becomes "__", so no name can
 // reach outside the save folder; trailing dots and blanks go (Windows drops them and a share refuses them); a device
 // name (CON, PRN, AUX, NUL, COM1-9, LPT1-9 in any case, before any dot) gets "_" after it so it names a file.
-QString SafeFileName(QStringView name);
+QString safeFileName(QStringView name);

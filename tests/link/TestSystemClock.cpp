@@ -1,4 +1,4 @@
-#include "protocol/Clock.h"
+#include "link/SystemClock.h"
 
 #include <QTest>
 

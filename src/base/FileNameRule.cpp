@@ -1,4 +1,4 @@
-#include "base/SafeFileName.h"
+#include "base/FileNameRule.h"
 
 #include <array>
 #include <string_view>
@@ -38,7 +38,7 @@ qsizetype deviceNameLength(QStringView name)
 
 } // namespace
 
-QString SafeFileName(QStringView name)
+QString safeFileName(QStringView name)
 {
     QString safe;
     safe.reserve(name.size() + 1);

@@ -8,6 +8,6 @@
 
 // Empty when editSettings may be written. Otherwise the first rule that fails: with mail on (SendMail exactly 1) the
 // recipient, sender and server are required; no text may hold a double quote; every text must survive code page 932;
-// FixFname must name a file as it stands (SafeFileName keeps it). The second and third name each failing field, one
+// FixFname must name a file as it stands (safeFileName keeps it). The second and third name each failing field, one
 // a line, before the reason.
-QString SettingsRefusal(const Settings& editSettings);
+QString settingsRefusal(const Settings& editSettings);
