@@ -196,6 +196,10 @@ Output::Mail UploadOutput::SendByMail(QString& mailError)
     if (!m_mailer.send(mail, mailError)) {
         return Mail::Failed;
     }
+    // The send pumps events: the end of the session may have answered and closed the cycle meanwhile.
+    if (!m_current) {
+        return Mail::Failed;
+    }
     m_current->mailAccepted = true;
     // Best effort: without it a kill before the answer only costs a second mail.
     (void)m_journal.write(*m_current);
