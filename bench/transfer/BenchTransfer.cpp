@@ -1,10 +1,12 @@
-// bench_transfer: the record rate of the real link and engine against terminal_sim, with a headless host and with
-// the real main window (offscreen unless QT_QPA_PLATFORM says otherwise), beside a raw Qt UDP ping-pong of the same
-// datagrams; then the CPU cost of polling a silent cradle. Loopback only. The rounds interleave the kinds, so a
-// busy machine slows them alike.
+// bench_transfer: the record rate of the real link and engine against terminal_sim, with the real main window
+// (offscreen unless QT_QPA_PLATFORM says otherwise) and with a headless host, beside an ideal client (plain blocking
+// system calls) and a raw Qt ping-pong of the same datagrams; once on bare loopback and once with the simulator
+// holding every record back 1 ms, as a terminal on a LAN does; then the CPU cost of polling a silent cradle.
+// Loopback only. The rounds alternate the kinds, so a busy machine slows them alike.
 
 #include "CommObjects.h"
 #include "CpuTimes.h"
+#include "IdealClient.h"
 
 #include "base/ProgramPaths.h"
 #include "config/Settings.h"
@@ -37,11 +39,23 @@
 
 namespace {
 
-// terminal_sim on a port of its own, quiet, gone by itself once idle.
-quint16 startSim(SimProcess& sim, int records)
+// How the simulator serves: the records, and with a per-record delay the pace of a terminal on a LAN.
+struct Pace
 {
-    return sim.start({QStringLiteral("--quiet"), QStringLiteral("--exit-after-idle"), QStringLiteral("30"),
-                      QStringLiteral("--records"), QString::number(records)});
+    int records = 0;
+    int delayMs = 0;
+};
+
+// terminal_sim on a port of its own, quiet, gone by itself once idle.
+quint16 startSim(SimProcess& sim, const Pace& pace)
+{
+    QStringList arguments{QStringLiteral("--quiet"), QStringLiteral("--exit-after-idle"), QStringLiteral("30"),
+                          QStringLiteral("--records"), QString::number(pace.records)};
+    if (pace.delayMs > 0) {
+        arguments << QStringLiteral("--delay") << QStringLiteral("1") << QStringLiteral("--delay-ms")
+                  << QString::number(pace.delayMs);
+    }
+    return sim.start(arguments);
 }
 
 // The program's objects, wired as the application wires them, around a given host.
@@ -110,11 +124,12 @@ struct ShownWindow
     MainWindow window;
 };
 
-std::optional<double> transferRate(const QString& simPath, Host kind, int records, long& maxRssKb)
+std::optional<double> transferRate(const QString& simPath, Host kind, const Pace& pace, long& maxRssKb)
 {
+    const int records = pace.records;
     QTemporaryDir folder;
     SimProcess sim(simPath);
-    const quint16 simPort = startSim(sim, records);
+    const quint16 simPort = startSim(sim, pace);
     if (simPort == 0 || !folder.isValid()) {
         std::fprintf(stderr, "bench_transfer: terminal_sim did not start\n");
         return std::nullopt;
@@ -157,13 +172,13 @@ std::optional<double> transferRate(const QString& simPath, Host kind, int record
     return records / seconds;
 }
 
-// The same exchanges with the same peer, without engine, files or checks: "VOL", then "ACK" for every reply.
-// Blocking: the client sleeps in waitForReadyRead, the floor the loopback and the peer allow.
-// Event-driven: the client answers from a readyRead slot in an event loop, as a program with a window must.
-std::optional<double> rawPingPongRate(const QString& simPath, int records, bool eventDriven)
+// The same exchanges with the same peer, without engine, files or checks, answered from a readyRead slot in a Qt
+// event loop: the floor for a program that must keep a window alive.
+std::optional<double> rawPingPongRate(const QString& simPath, const Pace& pace)
 {
+    const int records = pace.records;
     SimProcess sim(simPath);
-    const quint16 simPort = startSim(sim, records);
+    const quint16 simPort = startSim(sim, pace);
     QUdpSocket socket;
     if (simPort == 0 || !socket.bind(QHostAddress::LocalHost, 0)) {
         std::fprintf(stderr, "bench_transfer: raw ping-pong could not start\n");
@@ -173,45 +188,43 @@ std::optional<double> rawPingPongRate(const QString& simPath, int records, bool 
     const int exchanges = records + 2;
     QByteArray buffer(70000, Qt::Uninitialized);
     int replies = 0;
-    const CpuTimes before = cpuNow();
     QElapsedTimer elapsed;
     elapsed.start();
     socket.writeDatagram(QByteArray("VOL\r"), QHostAddress::LocalHost, simPort);
-    if (eventDriven) {
-        QEventLoop loop;
-        QObject::connect(&socket, &QUdpSocket::readyRead, &loop, [&] {
-            while (socket.hasPendingDatagrams()) {
-                socket.readDatagram(buffer.data(), buffer.size());
-                if (++replies == exchanges) {
-                    loop.quit();
-                    return;
-                }
-                socket.writeDatagram(QByteArray("ACK\r"), QHostAddress::LocalHost, simPort);
-            }
-        });
-        QTimer::singleShot(60000, &loop, &QEventLoop::quit);
-        loop.exec();
-    } else {
-        while (replies < exchanges) {
-            if (!socket.hasPendingDatagrams() && !socket.waitForReadyRead(2000)) {
-                break;
-            }
+    QEventLoop loop;
+    QObject::connect(&socket, &QUdpSocket::readyRead, &loop, [&] {
+        while (socket.hasPendingDatagrams()) {
             socket.readDatagram(buffer.data(), buffer.size());
-            if (++replies < exchanges) {
-                socket.writeDatagram(QByteArray("ACK\r"), QHostAddress::LocalHost, simPort);
+            if (++replies == exchanges) {
+                loop.quit();
+                return;
             }
+            socket.writeDatagram(QByteArray("ACK\r"), QHostAddress::LocalHost, simPort);
         }
-    }
+    });
+    QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+    loop.exec();
     const double seconds = double(elapsed.nsecsElapsed()) / 1e9;
-    const CpuTimes after = cpuNow();
     if (replies != exchanges) {
         std::fprintf(stderr, "bench_transfer: raw ping-pong lost a reply\n");
         return std::nullopt;
     }
-    std::printf("raw ping-pong (%s): %d exchanges in %.3f s (CPU user %.3f s, system %.3f s)\n",
-                eventDriven ? "event-driven" : "blocking", exchanges, seconds, after.user - before.user,
-                after.system - before.system);
+    std::printf("raw Qt ping-pong: %d exchanges in %.3f s\n", exchanges, seconds);
     return records / seconds;
+}
+
+// The ideal client against the same simulator: the floor for this pace.
+std::optional<double> idealRate(const QString& simPath, const Pace& pace)
+{
+    SimProcess sim(simPath);
+    const quint16 simPort = startSim(sim, pace);
+    const double seconds = simPort == 0 ? -1 : idealClientSeconds(simPort, pace.records + 2);
+    if (seconds <= 0) {
+        std::fprintf(stderr, "bench_transfer: the ideal client lost a reply\n");
+        return std::nullopt;
+    }
+    std::printf("ideal client: %d exchanges in %.3f s\n", pace.records + 2, seconds);
+    return pace.records / seconds;
 }
 
 // AutoStart polling of a cradle that never answers: "VOL" and a one-second reply wait, over and over.
@@ -272,6 +285,65 @@ void printRatio(const char* name, const Series& series, double target)
                 100 * series.min(), 100 * series.max(), 100 * target);
 }
 
+// One pace's rounds: the kinds alternate within a round, so a busy machine slows them alike; the ratio is taken
+// within each round.
+struct PaceFigures
+{
+    Series window;
+    Series headless;
+    Series ideal;
+    Series rawQt;
+    Series windowToIdeal;
+    Series headlessToIdeal;
+};
+
+bool runRounds(const QString& simPath, const Pace& pace, int rounds, PaceFigures& figures)
+{
+    for (int round = 1; round <= rounds; ++round) {
+        std::printf("round %d (%d records, %d ms per record at the simulator)\n", round, pace.records, pace.delayMs);
+        long maxRssKb = 0;
+        // Alternate which goes first, so neither always meets a warm or a cold machine.
+        std::optional<double> idealFirst;
+        if (round % 2 == 0) {
+            idealFirst = idealRate(simPath, pace);
+        }
+        const std::optional<double> windowRate = transferRate(simPath, Host::Window, pace, maxRssKb);
+        if (round == 1 && windowRate) {
+            std::printf("peak memory (peak working set) so far: %.1f MiB (target <= 40 MiB)\n",
+                        double(maxRssKb) / 1024.0);
+        }
+        const std::optional<double> idealAfter = round % 2 == 0 ? idealFirst : idealRate(simPath, pace);
+        if (!windowRate || !idealAfter) {
+            return false;
+        }
+        figures.window.values.push_back(*windowRate);
+        figures.ideal.values.push_back(*idealAfter);
+        figures.windowToIdeal.values.push_back(*windowRate / *idealAfter);
+        const std::optional<double> headlessRate = transferRate(simPath, Host::Headless, pace, maxRssKb);
+        const std::optional<double> rawQtRate = rawPingPongRate(simPath, pace);
+        if (!headlessRate || !rawQtRate) {
+            return false;
+        }
+        figures.headless.values.push_back(*headlessRate);
+        figures.rawQt.values.push_back(*rawQtRate);
+        figures.headlessToIdeal.values.push_back(*headlessRate / *idealAfter);
+        std::fflush(stdout);
+    }
+    return true;
+}
+
+void printFigures(const char* title, const PaceFigures& figures, double target)
+{
+    std::printf("%s: records per second, median of %zu rounds (lowest-highest):\n", title,
+                figures.window.values.size());
+    printRate("main window", figures.window);
+    printRate("headless host", figures.headless);
+    printRate("raw Qt ping-pong", figures.rawQt);
+    printRate("ideal client", figures.ideal);
+    printRatio("main window / ideal client", figures.windowToIdeal, target);
+    std::printf("  %-28s %5.1f %%\n", "headless host / ideal client", 100 * figures.headlessToIdeal.median());
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -286,10 +358,16 @@ int main(int argc, char* argv[])
     parser.setApplicationDescription(QStringLiteral("Transfer rate and idle polling cost of the UDP link."));
     parser.addHelpOption();
     parser.addOptions({
-        {QStringLiteral("records"), QStringLiteral("Records to transfer (default 30000)."), QStringLiteral("N")},
-        {QStringLiteral("rounds"), QStringLiteral("Rounds of every kind of transfer (default 3)."),
+        {QStringLiteral("records"), QStringLiteral("Records per loopback transfer (default 30000)."),
+         QStringLiteral("N")},
+        {QStringLiteral("rounds"), QStringLiteral("Loopback rounds (default 5)."), QStringLiteral("R")},
+        {QStringLiteral("lan-records"), QStringLiteral("Records per transfer at a LAN's pace (default 8000)."),
+         QStringLiteral("N")},
+        {QStringLiteral("lan-rounds"), QStringLiteral("Rounds at a LAN's pace, 0 for none (default 3)."),
          QStringLiteral("R")},
-        {QStringLiteral("idle-seconds"), QStringLiteral("Length of the idle polling (default 30)."),
+        {QStringLiteral("delay-ms"), QStringLiteral("Per-record delay at the simulator for a LAN's pace (default 1)."),
+         QStringLiteral("MS")},
+        {QStringLiteral("idle-seconds"), QStringLiteral("Length of the idle polling, 0 for none (default 30)."),
          QStringLiteral("S")},
         {QStringLiteral("sim"), QStringLiteral("Path of terminal_sim."), QStringLiteral("PATH"),
          QStringLiteral(TERMINAL_SIM_PATH)},
@@ -299,56 +377,36 @@ int main(int argc, char* argv[])
         const QString key = QString::fromLatin1(name);
         return parser.isSet(key) ? parser.value(key).toInt() : fallback;
     };
-    const int records = intOption("records", 30000);
-    const int rounds = intOption("rounds", 3);
+    const Pace loopback{intOption("records", 30000), 0};
+    const int rounds = intOption("rounds", 5);
+    const Pace lan{intOption("lan-records", 8000), intOption("delay-ms", 1)};
+    const int lanRounds = intOption("lan-rounds", 3);
     const int idleSeconds = intOption("idle-seconds", 30);
     // Absolute: loading the main window makes the save folder the current directory.
     const QString simPath = QFileInfo(parser.value(QStringLiteral("sim"))).absoluteFilePath();
-    if (records < 1 || records > 32767 || rounds < 1 || idleSeconds < 1) {
-        std::fprintf(stderr, "bench_transfer: --records 1..32767, --rounds >= 1, --idle-seconds >= 1\n");
+    const auto recordsOk = [](int n) { return n >= 1 && n <= 32767; };
+    if (!recordsOk(loopback.records) || !recordsOk(lan.records) || rounds < 1 || lanRounds < 0 || lan.delayMs < 1 ||
+        idleSeconds < 0) {
+        std::fprintf(stderr, "bench_transfer: --records and --lan-records 1..32767, --rounds >= 1, --lan-rounds >= 0, "
+                             "--delay-ms >= 1, --idle-seconds >= 0\n");
         return 1;
     }
 
-    QTemporaryDir idleDir;
-    if (!idleDir.isValid()) {
+    std::printf("platform: %s\n", qPrintable(QGuiApplication::platformName()));
+    PaceFigures bare;
+    PaceFigures paced;
+    if (!runRounds(simPath, loopback, rounds, bare) || (lanRounds > 0 && !runRounds(simPath, lan, lanRounds, paced))) {
         return 1;
     }
-    std::printf("platform: %s\n", qPrintable(QGuiApplication::platformName()));
-    Series headless;
-    Series window;
-    Series eventDriven;
-    Series blocking;
-    Series windowToHeadless;
-    Series headlessToEventDriven;
-    for (int round = 1; round <= rounds; ++round) {
-        std::printf("round %d\n", round);
-        long maxRssKb = 0;
-        const std::optional<double> headlessRate = transferRate(simPath, Host::Headless, records, maxRssKb);
-        if (round == 1 && headlessRate) {
-            std::printf("peak memory (ru_maxrss) after the first transfer: %.1f MiB\n", double(maxRssKb) / 1024.0);
-        }
-        const std::optional<double> windowRate = transferRate(simPath, Host::Window, records, maxRssKb);
-        const std::optional<double> eventDrivenRate = rawPingPongRate(simPath, records, true);
-        const std::optional<double> blockingRate = rawPingPongRate(simPath, records, false);
-        if (!headlessRate || !windowRate || !eventDrivenRate || !blockingRate) {
-            return 1;
-        }
-        headless.values.push_back(*headlessRate);
-        window.values.push_back(*windowRate);
-        eventDriven.values.push_back(*eventDrivenRate);
-        blocking.values.push_back(*blockingRate);
-        windowToHeadless.values.push_back(*windowRate / *headlessRate);
-        headlessToEventDriven.values.push_back(*headlessRate / *eventDrivenRate);
-        std::fflush(stdout);
+    printFigures("loopback", bare, 0.85);
+    if (lanRounds > 0) {
+        printFigures("a LAN's pace", paced, 0.98);
     }
-    std::printf("records per second, median of %d rounds (lowest-highest):\n", rounds);
-    printRate("headless host", headless);
-    printRate("main window", window);
-    printRate("raw event-driven", eventDriven);
-    printRate("raw blocking", blocking);
-    std::printf("ratios within a round, median (lowest-highest):\n");
-    printRatio("main window / headless host", windowToHeadless, 0.9);
-    printRatio("headless / raw event-driven", headlessToEventDriven, 0.9);
+    std::printf("peak memory (peak working set): %.1f MiB (target <= 40 MiB)\n", double(cpuNow().maxRssKb) / 1024.0);
     std::fflush(stdout);
-    return idlePolling(idleDir.path(), idleSeconds) ? 0 : 1;
+    if (idleSeconds == 0) {
+        return 0;
+    }
+    QTemporaryDir idleDir;
+    return idleDir.isValid() && idlePolling(idleDir.path(), idleSeconds) ? 0 : 1;
 }
