@@ -27,9 +27,9 @@ constexpr int NetworkDownMaxPauseTicks = 3000;
 
 constexpr char16_t FileNameTypeChar = u'#';
 
-QString previousSeqChar(char16_t seq)
+char16_t previousSeqChar(char16_t seq)
 {
-    return QString(QChar(seq == u'0' ? u'9' : static_cast<char16_t>(seq - 1)));
+    return seq == u'0' ? u'9' : static_cast<char16_t>(seq - 1);
 }
 
 char16_t nextSeqChar(char16_t seq)
@@ -242,17 +242,23 @@ UploadRun::Phase UploadRun::recordPhase()
                 return Phase::EndOfCycle;
             }
         }
-        writeLog(m_reply);
         // Time-outs and bad frames count together; only an accepted or repeated record resets the count.
         ++m_retryCount;
+        // A repeat of the last accepted record (its ACK was lost): acknowledged again, not stored. Only the
+        // marker and the sequence character are looked at.
+        const bool repeat =
+            !simple && m_reply.size() >= 2 && m_reply[0] == u'^' && m_reply[1] == previousSeqChar(m_seqChar);
+        // A record that may be stored is logged right after its "ACK": the terminal waits for nothing else.
+        const bool candidate = !m_reply.isEmpty() && !repeat && m_reply != QStringLiteral("END");
+        if (!candidate) {
+            writeLog(m_reply);
+        }
 
         if (m_reply.isEmpty() && m_retryCount < TimeoutRetryLimit) {
             send(QStringLiteral("NAK"));
             continue;
         }
-        // A repeat of the last accepted record (its ACK was lost): acknowledged again, not stored. Only the
-        // marker and the sequence character are looked at.
-        if (!simple && m_reply.size() >= 2 && m_reply[0] == u'^' && m_reply.mid(1, 1) == previousSeqChar(m_seqChar)) {
+        if (repeat) {
             send(QStringLiteral("ACK"));
             m_retryCount = 0;
             continue;
@@ -280,10 +286,12 @@ UploadRun::Phase UploadRun::recordPhase()
 
         if (!simple) {
             if (!yieldAndCheck()) {
+                writeLog(m_reply);
                 return Phase::EndOfCycle;
             }
             const std::int16_t result = CheckFrame(m_reply, m_seqChar, m_settings.CrcType);
             if (result != FrameValid) {
+                writeLog(m_reply);
                 if (rejectFrame(result, QStringLiteral("ﾚｺｰﾄﾞ受信"), BadFrameRetryLimit, 0)) {
                     continue;
                 }
@@ -292,18 +300,22 @@ UploadRun::Phase UploadRun::recordPhase()
         }
         // The simple protocol stores the reply as it came; the framed one stores the frame's data.
         if (const auto error = m_output.writeRecord(simple ? m_reply : frameData(m_reply))) {
+            writeLog(m_reply);
             return stagingWriteFailed(*error, simple);
         }
         if (!simple) {
             m_seqChar = nextSeqChar(m_seqChar);
         }
 
-        // Beyond the announced count the status keeps counting while the bar stays full.
+        // Beyond the announced count the status keeps counting while the bar stays full. Both are set before the
+        // send, whose event pass may bring a Stop and its status line.
         ++m_recordCount;
         m_host.ShowStatus(0, recordStatusText(m_recordCount, m_announcedCount));
         m_host.setProgressValue(std::min(m_recordCount, m_announcedCount));
         send(QStringLiteral("ACK"));
         m_retryCount = 0;
+        // The log line carries the count before this record.
+        writeLog(m_reply, m_recordCount - 1);
     }
 }
 
@@ -524,7 +536,12 @@ void UploadRun::showRecovery(const Output::RecoveryReport& report)
 
 void UploadRun::writeLog(const QString& reply)
 {
-    m_output.writeLogLine(logLine(m_clock.localNow(), m_recordCount, reply));
+    writeLog(reply, m_recordCount);
+}
+
+void UploadRun::writeLog(const QString& reply, int recordCount)
+{
+    m_output.writeLogLine(logLine(m_clock.localNow(), recordCount, reply));
 }
 
 void UploadRun::internalError(const char* where)

@@ -75,6 +75,7 @@ private:
     void answer(bool acknowledged);
     void showRecovery(const Output::RecoveryReport& report);
     void writeLog(const QString& reply);
+    void writeLog(const QString& reply, int recordCount);
     void internalError(const char* where);
 
     Link& m_link;
