@@ -51,6 +51,9 @@ int lastSocketErrorCode();
 // down, no buffer space): a cable pulled out, a roam, a resume from sleep, a logon before the network is up.
 bool isTransientNetworkError(int code);
 
+// Whether a socket call's system code only says that nothing was there to read (EAGAIN; WSAEWOULDBLOCK).
+bool isNothingToReadError(int code);
+
 // While on, the system does not go to sleep on its idle timer (Windows: SetThreadExecutionState for this thread, so
 // it is to be switched on and off on the same thread); the screen may still turn off. Elsewhere a no-op: the
 // desktops' sleep inhibitors sit behind their session bus, which this Qt Core library does not reach.

@@ -80,6 +80,11 @@ bool isTransientNetworkError(int code)
     return code == ENETUNREACH || code == EHOSTUNREACH || code == ENETDOWN || code == ENOBUFS;
 }
 
+bool isNothingToReadError(int code)
+{
+    return code == EAGAIN || code == EWOULDBLOCK;
+}
+
 void keepSystemAwake(bool) {}
 
 bool commitDataMeansSessionEnd()

@@ -143,6 +143,11 @@ bool isTransientNetworkError(int code)
     return code == WSAENETUNREACH || code == WSAEHOSTUNREACH || code == WSAENETDOWN || code == WSAENOBUFS;
 }
 
+bool isNothingToReadError(int code)
+{
+    return code == WSAEWOULDBLOCK;
+}
+
 void keepSystemAwake(bool on)
 {
     // Best effort: a refusal only means the PC may sleep as it would have without us.

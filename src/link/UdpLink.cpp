@@ -107,7 +107,7 @@ void UdpLink::SendText(const QString& text)
 {
     // A late reply is discarded here, so it cannot pass for the answer to this send; a skipped pump still reads it.
     if (!pumpEvents()) {
-        Winsock1_DataArrival();
+        drainDatagrams();
     }
     ReceiveBuffer.clear();
 
@@ -175,35 +175,41 @@ bool UdpLink::pumpEvents()
 
 void UdpLink::Winsock1_DataArrival()
 {
-    // Qt signals again only once the queue has been read, so take everything; the last datagram wins.
-    // pendingDatagramSize() is -1 when the queue is empty, so one peek per datagram serves as size and loop test.
-    if (Winsock1.state() != QAbstractSocket::BoundState) {
+    // The signal stands for a datagram, so it is read at once, into a buffer that holds the largest one: the read
+    // gives its size. Qt signals again only once the queue has been read, and a later datagram replaces an earlier
+    // one, so the rest is taken too.
+    if (Winsock1.state() == QAbstractSocket::BoundState) {
+        do {
+            takeDatagram();
+        } while (Winsock1.hasPendingDatagrams());
+    }
+}
+
+void UdpLink::drainDatagrams()
+{
+    if (Winsock1.state() == QAbstractSocket::BoundState) {
+        while (Winsock1.hasPendingDatagrams()) {
+            takeDatagram();
+        }
+    }
+}
+
+void UdpLink::takeDatagram()
+{
+    if (m_datagram.size() < MaxDatagramBytes) {
+        m_datagram.resize(MaxDatagramBytes);
+    }
+    QHostAddress sender;
+    m_reading = true;
+    const qint64 read = Winsock1.readDatagram(m_datagram.data(), m_datagram.size(), &sender);
+    m_reading = false;
+    // A failed read has been judged by Winsock1_Error; a stale notification with nothing behind it is no failure.
+    // A refused send's report is used up by the read, so the loops cannot spin on it.
+    // Anything not from the cradle (another device, a stray broadcast) must not pose as its reply.
+    if (read < 0 || !isFromRemoteHost(sender)) {
         return;
     }
-    bool taken = false;
-    qint64 takenSize = 0;
-    for (qint64 size = Winsock1.pendingDatagramSize(); size >= 0; size = Winsock1.pendingDatagramSize()) {
-        if (m_datagram.size() < size) {
-            m_datagram.resize(size);
-        }
-        QHostAddress sender;
-        const qint64 read = Winsock1.readDatagram(m_datagram.data(), size, &sender);
-        if (read < 0) {
-            // Winsock1_Error has judged it. A refused send's report is used up by this read, so the loop cannot spin
-            // on it, and a datagram behind it raises readyRead again.
-            break;
-        }
-        // Anything not from the cradle (another device, a stray broadcast) must not pose as its reply.
-        if (!isFromRemoteHost(sender)) {
-            continue;
-        }
-        m_reply.swap(m_datagram);
-        takenSize = read;
-        taken = true;
-    }
-    if (taken) {
-        ReceiveBuffer = CutToByteCount(Cp932::decode(m_reply.constData(), takenSize), takenSize);
-    }
+    ReceiveBuffer = CutToByteCount(Cp932::decode(m_datagram.constData(), read), read);
 }
 
 void UdpLink::Winsock1_Error(QAbstractSocket::SocketError error)
@@ -214,7 +220,13 @@ void UdpLink::Winsock1_Error(QAbstractSocket::SocketError error)
     if (error == QAbstractSocket::ConnectionRefusedError) {
         return;
     }
-    recordSocketError(lastSocketErrorCode());
+    // A read notification with nothing behind it fails the read that trusted it: no reply yet. Windows calls that a
+    // network error with its own code, which is fresh only while the read is ours.
+    const int code = lastSocketErrorCode();
+    if (error == QAbstractSocket::TemporaryError || (m_reading && isNothingToReadError(code))) {
+        return;
+    }
+    recordSocketError(code);
 }
 
 void UdpLink::Timer2_Timer()

@@ -53,6 +53,9 @@ public:
 
 private:
     void Winsock1_DataArrival();
+    // Reads what is queued without waiting for the signal (a skipped event pass).
+    void drainDatagrams();
+    void takeDatagram();
     void Winsock1_Error(QAbstractSocket::SocketError error);
     void Timer2_Timer();
     bool pumpEvents();
@@ -73,9 +76,11 @@ private:
     QUdpSocket Winsock1;
     QTimer Timer2;
     QString ReceiveBuffer;
-    // Reused datagram buffers: the one being read and the last one taken from the cradle.
+    // The largest UDP payload and then some: a datagram never needs a size probe before its read.
+    static constexpr qsizetype MaxDatagramBytes = 65536;
+    // Reused for every read.
     QByteArray m_datagram;
-    QByteArray m_reply;
+    bool m_reading = false;
     std::int16_t TickCount = 0;
     int m_tickLimit = 0;
     QElapsedTimer m_waitClock;
