@@ -117,8 +117,13 @@ void UdpLink::SendText(const QString& text)
         }
         return;
     }
-    QByteArray datagram = Cp932::encode(text);
-    datagram.append(Terminator);
+    // The record phase sends the same "ACK" again and again: its bytes are made once.
+    if (text != m_sentText || m_sentDatagram.isEmpty()) {
+        m_sentText = text;
+        m_sentDatagram = Cp932::encode(text);
+        m_sentDatagram.append(Terminator);
+    }
+    const QByteArray& datagram = m_sentDatagram;
     qint64 sent = 0;
     int code = 0;
     {

@@ -81,6 +81,9 @@ private:
     // Reused for every read.
     QByteArray m_datagram;
     bool m_reading = false;
+    // The last text sent and its datagram.
+    QString m_sentText;
+    QByteArray m_sentDatagram;
     std::int16_t TickCount = 0;
     int m_tickLimit = 0;
     QElapsedTimer m_waitClock;

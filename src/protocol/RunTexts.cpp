@@ -2,6 +2,31 @@
 
 #include <QDir>
 
+#include <charconv>
+
+namespace {
+
+// blankNumber without an allocation, for the texts built for every record.
+class BlankNumber
+{
+public:
+    explicit BlankNumber(int value, bool blank = true)
+    {
+        char* begin = m_chars;
+        if (blank && value >= 0) {
+            *begin++ = ' ';
+        }
+        m_end = std::to_chars(begin, m_chars + sizeof m_chars, value).ptr;
+    }
+    QLatin1StringView view() const { return QLatin1StringView(m_chars, m_end); }
+
+private:
+    char m_chars[16];
+    const char* m_end;
+};
+
+} // namespace
+
 QString dateText(const QDateTime& when)
 {
     return when.toString(QStringLiteral("yyyy/MM/dd"));
@@ -65,18 +90,38 @@ QString joinFolder(const QString& folder, const QString& namePart)
     return folder + namePart;
 }
 
+QString logLinePrefix(const QDateTime& when)
+{
+    return QStringLiteral("\"") + dateText(when) + QStringLiteral("\",\"") + timeText(when) + QStringLiteral("\",\"");
+}
+
+QString logLine(const QString& prefix, int recordCount, const QString& reply)
+{
+    // One allocation: a line is written for every datagram.
+    QString line;
+    line.reserve(prefix.size() + reply.size() + 16);
+    line.append(prefix)
+        .append(BlankNumber(recordCount).view())
+        .append(QStringLiteral("\",\""))
+        .append(reply)
+        .append(u'"');
+    return line;
+}
+
 QString logLine(const QDateTime& when, int recordCount, const QString& reply)
 {
-    const QString quote = QStringLiteral("\"");
-    const QString between = QStringLiteral("\",\"");
-    return quote + dateText(when) + between + timeText(when) + between + blankNumber(recordCount) + between + reply +
-           quote;
+    return logLine(logLinePrefix(when), recordCount, reply);
 }
 
 QString recordStatusText(int recordCount, int announcedCount)
 {
-    return QStringLiteral("ﾚｺｰﾄﾞ受信 : ") + blankNumber(recordCount) + QStringLiteral("/") +
-           QString::number(announcedCount);
+    QString text;
+    text.reserve(32);
+    text.append(QStringLiteral("ﾚｺｰﾄﾞ受信 : "))
+        .append(BlankNumber(recordCount).view())
+        .append(u'/')
+        .append(BlankNumber(announcedCount, false).view());
+    return text;
 }
 
 QString completedStatusText(int announcedCount)

@@ -32,6 +32,9 @@ QString joinFolder(const QString& folder, const QString& namePart);
 
 // Four quoted fields: date, time, blankNumber(recordCount), reply (quotes inside are not escaped). No line end.
 QString logLine(const QDateTime& when, int recordCount, const QString& reply);
+// The same from the line's first two fields and the opening quote of the third, which change once a second.
+QString logLinePrefix(const QDateTime& when);
+QString logLine(const QString& prefix, int recordCount, const QString& reply);
 
 // "ﾚｺｰﾄﾞ受信 : " + blankNumber(recordCount) + "/" + announced.
 QString recordStatusText(int recordCount, int announcedCount);

@@ -541,7 +541,16 @@ void UploadRun::writeLog(const QString& reply)
 
 void UploadRun::writeLog(const QString& reply, int recordCount)
 {
-    m_output.writeLogLine(logLine(m_clock.localNow(), recordCount, reply));
+    // Formatting the date and time is the dearest part of a line, and they change once a second.
+    const QDateTime now = m_clock.localNow();
+    const qint64 second = now.toSecsSinceEpoch();
+    const int offset = now.offsetFromUtc();
+    if (m_logPrefix.isEmpty() || second != m_logSecond || offset != m_logOffset) {
+        m_logPrefix = logLinePrefix(now);
+        m_logSecond = second;
+        m_logOffset = offset;
+    }
+    m_output.writeLogLine(logLine(m_logPrefix, recordCount, reply));
 }
 
 void UploadRun::internalError(const char* where)

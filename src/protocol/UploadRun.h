@@ -108,6 +108,10 @@ private:
     QString m_reply;
     QString m_fileNamePart;
     int m_announcedCount = 0;
+    // The start of the log lines of the current second (see writeLog).
+    QString m_logPrefix;
+    qint64 m_logSecond = 0;
+    int m_logOffset = 0;
     int m_recordCount = 0;
     char16_t m_seqChar = u'0';
 };

@@ -275,6 +275,26 @@ private slots:
         QCOMPARE(rig.output.mailCalls, QStringList());
     }
 
+    void logTimeFollowsTheClock()
+    {
+        // The date and time of a line are formatted once a second; a clock that moves between lines must show.
+        Rig rig;
+        rig.play(opening(2) + records(0, 1) + EndOk);
+        rig.clock.now = QDateTime(QDate(2026, 12, 31), QTime(23, 59, 58));
+        rig.link.onPump = [&rig](int) { rig.clock.now = rig.clock.now.addSecs(1); };
+        rig.run();
+        QVERIFY2(rig.link.ok(), qPrintable(rig.failures()));
+        const QStringList logLines = rig.logText().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        QCOMPARE(logLines.size(), 4);
+        QString previous;
+        for (const QString& line : logLines) {
+            const QString stamp = line.left(23);
+            QVERIFY2(stamp > previous, qPrintable(stamp));
+            previous = stamp;
+        }
+        QVERIFY(logLines.last().startsWith(QStringLiteral("\"2027/01/01\",")));
+    }
+
     void clockSetting()
     {
         Rig rig;
