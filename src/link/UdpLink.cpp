@@ -44,6 +44,7 @@ UdpLink::UdpLink(RunHost& host, const Settings& settings, QObject* parent)
     : QObject(parent), m_host(host), m_settings(settings), Winsock1(this)
 {
     Winsock1.setObjectName(QStringLiteral("Winsock1"));
+    m_deadlineClock.start();
     Timer2.setSingleShot(true);
     connect(&Timer2, &QTimer::timeout, this, &UdpLink::Timer2_Timer);
     connect(&Winsock1, &QUdpSocket::readyRead, this, &UdpLink::Winsock1_DataArrival);
@@ -144,7 +145,12 @@ QString UdpLink::WaitReply()
         m_sinceEvents.start();
         countTicks();
     }
-    Timer2.stop();
+    // A reply ends the wait long before its deadline, and the next wait follows at once: it takes the timer over
+    // rather than stopping and arming it again for every record (see startTicking).
+    if (ReceiveBuffer.isEmpty()) {
+        Timer2.stop();
+    }
+    m_waiting = false;
     return ReceiveBuffer;
 }
 
@@ -159,6 +165,7 @@ void UdpLink::WaitTicks(int count)
         countTicks();
     }
     Timer2.stop();
+    m_waiting = false;
 }
 
 void UdpLink::pump()
@@ -236,6 +243,10 @@ void UdpLink::Winsock1_Error(QAbstractSocket::SocketError error)
 
 void UdpLink::Timer2_Timer()
 {
+    // A timer a wait left armed has nothing to count between waits.
+    if (!m_waiting) {
+        return;
+    }
     countTicks();
     // A timer may fire a little before the clock agrees; wait out the rest.
     if (TickCount < m_tickLimit) {
@@ -251,7 +262,15 @@ void UdpLink::startTicking(int limit)
     // The count is a 16-bit value; a larger one would never be reached.
     m_tickLimit = qMin(limit, int(std::numeric_limits<std::int16_t>::max()));
     m_waitClock.start();
-    if (limit > 0) {
+    m_waiting = true;
+    if (limit <= 0) {
+        Timer2.stop();
+        return;
+    }
+    // A timer left armed by the last wait that falls due before this one's end is kept: it fires early at worst, and
+    // Timer2_Timer arms the rest.
+    const qint64 deadlineNs = m_deadlineClock.nsecsElapsed() + qint64(m_tickLimit) * TickIntervalMs * 1000 * 1000;
+    if (!Timer2.isActive() || m_timerLatestNs > deadlineNs) {
         armTimer2();
     }
 }
@@ -266,6 +285,8 @@ void UdpLink::armTimer2()
 {
     const qint64 dueNs = qint64(m_tickLimit) * TickIntervalMs * 1000 * 1000 - m_waitClock.nsecsElapsed();
     const qint64 dueMs = qMax<qint64>((dueNs + 999999) / 1000000, 1);
+    // Both kinds below fire by the due time at the latest.
+    m_timerLatestNs = m_deadlineClock.nsecsElapsed() + dueMs * 1000 * 1000;
     // Polling spends nearly all day in these waits. Where a precise timer raises the system's timer resolution (on
     // Windows every precise Qt timer, and a coarse one of 20 ms or less, is a 1 ms multimedia timer) only their last
     // stretch runs on one: a coarse timer wakes early enough that even at its latest the deadline has not passed, and

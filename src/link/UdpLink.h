@@ -47,7 +47,7 @@ public:
     std::optional<LinkError> takeError() override;
 
     // For tests, which cannot see these otherwise: the reply a wait would take, read without waiting, and whether
-    // Timer2 is still armed after a wait (it would wake an idle program).
+    // Timer2 is still armed (a wait that ended with a reply leaves it to the next; nothing else may).
     const QString& receiveBuffer() const { return ReceiveBuffer; }
     bool isTicking() const { return Timer2.isActive(); }
 
@@ -87,6 +87,10 @@ private:
     std::int16_t TickCount = 0;
     int m_tickLimit = 0;
     QElapsedTimer m_waitClock;
+    bool m_waiting = false;
+    // When Timer2 fires at the latest, on m_deadlineClock (started with the link).
+    qint64 m_timerLatestNs = 0;
+    QElapsedTimer m_deadlineClock;
     QElapsedTimer m_sinceEvents;
 
     // Destination of every send and the only source whose datagrams are taken; empty until OpenUDP resolves it.

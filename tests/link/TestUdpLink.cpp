@@ -134,6 +134,22 @@ void TestUdpLink::takesReplyAsSoonAsItArrives()
     elapsed.start();
     QCOMPARE(m_link->WaitReply(), QStringLiteral("OK"));
     QVERIFY2(elapsed.elapsed() < 900, "the reply must end the wait, not the time-out");
+
+    // The timer the reply left armed decides no later wait: one that gets nothing lasts its whole time-out, a
+    // shorter pause ends at its own deadline, and nothing stays armed once the link is closed.
+    m_link->SendText(QStringLiteral("ACK"));
+    elapsed.start();
+    QCOMPARE(m_link->WaitReply(), QString());
+    QVERIFY(elapsed.elapsed() >= 1000);
+    QVERIFY2(elapsed.elapsed() < 1250, qPrintable(QString::number(elapsed.elapsed())));
+    peerSend("OK\r");
+    QCOMPARE(m_link->WaitReply(), QStringLiteral("OK"));
+    elapsed.start();
+    m_link->WaitTicks(2);
+    QVERIFY(elapsed.elapsed() >= 2 * UdpLink::TickIntervalMs && elapsed.elapsed() < 900);
+    QVERIFY(!m_link->isTicking());
+    QCOMPARE(m_link->WaitReply(), QStringLiteral("OK"));
+    m_link->CloseUDP();
     QVERIFY(!m_link->isTicking());
 }
 
