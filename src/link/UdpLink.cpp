@@ -139,6 +139,7 @@ void UdpLink::SendText(const QString& text)
 
 QString UdpLink::WaitReply()
 {
+    m_host.flushDueDisplays();
     startTicking(ReplyTimeoutTicks);
     while (ReceiveBuffer.isEmpty() && TickCount < ReplyTimeoutTicks && !m_error) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);

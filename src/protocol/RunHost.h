@@ -33,4 +33,7 @@ public:
     // The displays may follow the calls above at screen rate rather than call by call; this brings them up to
     // date at once. Called before the run pauses; starting and ending a run (SetCommState) do it as well.
     virtual void flushDisplays() = 0;
+    // Called as a reply wait begins, right after a send, when the terminal takes its time: displays that are nearly
+    // due are brought up to date now rather than while its reply waits to be read. Does nothing by default.
+    virtual void flushDueDisplays() {}
 };

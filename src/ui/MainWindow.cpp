@@ -28,6 +28,8 @@ constexpr int StartUpDelayMs = 500;
 constexpr qsizetype MaxStatusLines = 200;
 // About one frame of a 60 Hz screen: faster updates cannot be seen, and each costs a relayout and a repaint.
 constexpr int DisplayIntervalMs = 16;
+// A reply wait that begins this close to the screen update does it at once (flushDueDisplays).
+constexpr int DisplayDueWithinMs = 4;
 constexpr int ClientWidthTwips = 6375;
 constexpr int ClientHeightTwips = 5655;
 // The note's size in the design face; a taller face is stepped down towards the windows' own size until it fits.
@@ -311,6 +313,13 @@ void MainWindow::flushDisplays()
     if (m_progressPending) {
         m_progressPending = false;
         Progbar->setValue(m_progressValue);
+    }
+}
+
+void MainWindow::flushDueDisplays()
+{
+    if (m_displayTimer.isActive() && m_displayTimer.remainingTime() <= DisplayDueWithinMs) {
+        flushDisplays();
     }
 }
 

@@ -76,6 +76,7 @@ public:
     void setBusyCursor(bool busy) override;
     void beep() override;
     void flushDisplays() override;
+    void flushDueDisplays() override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -235,12 +235,16 @@ private slots:
         m_window->setProgressValue(0);
         m_window->setProgressVisible(true);
         QCOMPARE(status(), QStringLiteral("UDP通信：送受信待ち"));
+        // A busy run does not redraw for every record, not even when each of its reply waits asks for the displays
+        // that are due (once in a screen update at most)...
+        int shownAtOnce = 0;
         for (int i = 1; i <= 500; ++i) {
             m_window->ShowStatus(0, QStringLiteral("ﾚｺｰﾄﾞ受信 : %1/500").arg(i));
             m_window->setProgressValue(i);
+            m_window->flushDueDisplays();
+            shownAtOnce += bar->value() == i ? 1 : 0;
         }
-        // A busy run does not redraw for every record...
-        QCOMPARE(bar->value(), 0);
+        QVERIFY2(shownAtOnce < 100, qPrintable(QString::number(shownAtOnce)));
         // ...but the latest values show within a screen update once events run,
         QTRY_COMPARE_WITH_TIMEOUT(status(), QStringLiteral("ﾚｺｰﾄﾞ受信 : 500/500"), 1000);
         QCOMPARE(bar->value(), 500);
