@@ -20,24 +20,25 @@ double roundHalfEven(double v)
 
 } // namespace
 
-QString CutToByteCount(QStringView text, qsizetype byteCount)
+QString CutToByteCount(QString text, qsizetype byteCount)
 {
-    QString result;
+    // The cut is found first and made in place: every datagram passes through here.
+    const QStringView chars(text);
     qsizetype counter = 0;
     qsizetype i = 0;
-    while (i < text.size()) {
+    while (i < chars.size()) {
         if (counter >= byteCount - 1) {
-            return result;
+            text.truncate(i);
+            return text;
         }
-        const QChar c = text[i];
+        const QChar c = chars[i];
         qsizetype units = 1;
         char32_t ucs = c.unicode();
-        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
-            ucs = QChar::surrogateToUcs4(c, text[i + 1]);
+        if (c.isHighSurrogate() && i + 1 < chars.size() && chars[i + 1].isLowSurrogate()) {
+            ucs = QChar::surrogateToUcs4(c, chars[i + 1]);
             units = 2;
         }
         counter += Cp932::charByteCount(ucs);
-        result.append(text.mid(i, units));
         i += units;
     }
     // Every character fitted: the last one was double-byte, so the datagram had no terminator byte.

@@ -15,7 +15,7 @@ constexpr std::int16_t FrameChecksumError = -2;
 constexpr int MaxAnnouncedCount = 32767;
 
 // The datagram's text without its last byte; "" when the last character is double-byte or byteCount is 1 or less.
-QString CutToByteCount(QStringView text, qsizetype byteCount);
+QString CutToByteCount(QString text, qsizetype byteCount);
 
 // Two upper-case hex digits: the sum of the text's code page 932 bytes modulo 256.
 QString CheckSumText(QStringView text);
