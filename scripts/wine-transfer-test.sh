@@ -45,15 +45,10 @@ free_port() {
 }
 
 # A stranger on 127.0.0.2 sends "END" before some records, and some checksums are wrong: neither may cost a byte.
-"$sim" --bind 127.0.0.1:0 --file "$work/records.txt" --name WINE --cycles 1 --exit-after-idle 60 --quiet \
-    --foreign @3,500,1100 --bad-crc @7,800 \
-    >"$work/sim.out" 2>&1 &
-sim_pid=$!
-for _ in $(seq 50); do
-    grep -q '^PORT ' "$work/sim.out" && break
-    sleep 0.1
-done
-sim_port="$(sed -n 's/^PORT //p' "$work/sim.out")"
+# shellcheck source=terminal-sim.sh
+. "$(dirname "$0")/terminal-sim.sh"
+start_terminal_sim "$sim" "$work/sim.out" --file "$work/records.txt" --name WINE --cycles 1 --exit-after-idle 60 \
+    --quiet --foreign @3,500,1100 --bad-crc @7,800
 [ -n "$sim_port" ] || fail "terminal_sim did not start: $(cat "$work/sim.out")"
 
 # The settings file beside the exe: automatic start against the simulator, overwrite, every field kept.

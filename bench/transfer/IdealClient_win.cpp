@@ -4,35 +4,36 @@
 // winsock2.h first
 #include <ws2tcpip.h>
 
-#include <chrono>
+// Qt has started Winsock already; the socket calls below need nothing more.
+IdealSocket::IdealSocket() : m_socket(std::intptr_t(socket(AF_INET, SOCK_DGRAM, 0))) {}
 
-double idealClientSeconds(std::uint16_t port, int exchanges)
+IdealSocket::~IdealSocket()
 {
-    // Qt has started Winsock already; the socket calls below need nothing more.
-    const SOCKET fd = socket(AF_INET, SOCK_DGRAM, 0);
-    if (fd == INVALID_SOCKET) {
-        return -1;
+    if (SOCKET(m_socket) != INVALID_SOCKET) {
+        closesocket(SOCKET(m_socket));
+    }
+}
+
+bool IdealSocket::connectTo(std::uint16_t port)
+{
+    if (SOCKET(m_socket) == INVALID_SOCKET) {
+        return false;
     }
     const DWORD timeoutMs = 2000;
-    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeoutMs), sizeof timeoutMs);
+    setsockopt(SOCKET(m_socket), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeoutMs), sizeof timeoutMs);
     sockaddr_in peer{};
     peer.sin_family = AF_INET;
     peer.sin_port = htons(port);
     peer.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (connect(fd, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) != 0) {
-        closesocket(fd);
-        return -1;
-    }
-    static char buffer[70000];
-    const auto start = std::chrono::steady_clock::now();
-    bool ok = send(fd, "VOL\r", 4, 0) == 4;
-    for (int replies = 0; ok && replies < exchanges;) {
-        ok = recv(fd, buffer, sizeof buffer, 0) >= 0;
-        if (ok && ++replies < exchanges) {
-            ok = send(fd, "ACK\r", 4, 0) == 4;
-        }
-    }
-    const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
-    closesocket(fd);
-    return ok ? seconds.count() : -1;
+    return connect(SOCKET(m_socket), reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0;
+}
+
+bool IdealSocket::send(const char* data, int size)
+{
+    return ::send(SOCKET(m_socket), data, size, 0) == size;
+}
+
+bool IdealSocket::receive(char* buffer, int size)
+{
+    return recv(SOCKET(m_socket), buffer, size, 0) >= 0;
 }

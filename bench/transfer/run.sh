@@ -16,19 +16,15 @@ echo "-- Linux --"
 
 # The program itself, not the benchmark process with its windows and clients: the real zelbo_udp (offscreen) in a
 # folder of its own fetches 30,000 records from terminal_sim; its peak resident size is read before it is stopped.
+# shellcheck source=../../scripts/terminal-sim.sh
+. "$here/scripts/terminal-sim.sh"
 program_peak() {
     local work sim_pid app_pid sim_port peak
     work="$(mktemp -d /tmp/zelbo-bench-peak.XXXXXX)"
     mkdir -p "$work/save"
     cp "$build_dir/app/zelbo_udp" "$work/"
-    "$build_dir/tools/simulator/terminal_sim" --bind 127.0.0.1:0 --records 30000 --cycles 1 --exit-after-idle 20 \
-        --quiet >"$work/sim.out" 2>&1 &
-    sim_pid=$!
-    for _ in $(seq 50); do
-        grep -q '^PORT ' "$work/sim.out" && break
-        sleep 0.1
-    done
-    sim_port="$(sed -n 's/^PORT //p' "$work/sim.out")"
+    start_terminal_sim "$build_dir/tools/simulator/terminal_sim" "$work/sim.out" --records 30000 --cycles 1 \
+        --exit-after-idle 20 --quiet
     # Automatic start against the simulator, overwrite, every field kept; the local port is free while the
     # simulator holds its own.
     printf '"%s","%s","127.0.0.1","%s",0,"",0,1,0,1,0,0,"","",%s"","","0"\r\n' "$work/save" "$((sim_port + 1))" \
