@@ -192,22 +192,22 @@ void UdpLink::Winsock1_DataArrival()
     // gives its size. Qt signals again only once the queue has been read, and a later datagram replaces an earlier
     // one, so the rest is taken too.
     if (Winsock1.state() == QAbstractSocket::BoundState) {
-        do {
-            takeDatagram();
-        } while (Winsock1.hasPendingDatagrams());
+        while (takeDatagram() && Winsock1.hasPendingDatagrams()) {
+            // The next datagram replaces this one.
+        }
     }
 }
 
 void UdpLink::drainDatagrams()
 {
     if (Winsock1.state() == QAbstractSocket::BoundState) {
-        while (Winsock1.hasPendingDatagrams()) {
-            takeDatagram();
+        while (Winsock1.hasPendingDatagrams() && takeDatagram()) {
+            // Each replaces the last; SendText discards the one left.
         }
     }
 }
 
-void UdpLink::takeDatagram()
+bool UdpLink::takeDatagram()
 {
     if (m_datagram.size() < MaxDatagramBytes) {
         m_datagram.resize(MaxDatagramBytes);
@@ -216,13 +216,16 @@ void UdpLink::takeDatagram()
     m_reading = true;
     const qint64 read = Winsock1.readDatagram(m_datagram.data(), m_datagram.size(), &sender);
     m_reading = false;
-    // A failed read has been judged by Winsock1_Error; a stale notification with nothing behind it is no failure.
-    // A refused send's report is used up by the read, so the loops cannot spin on it.
-    // Anything not from the cradle (another device, a stray broadcast) must not pose as its reply.
-    if (read < 0 || !isFromRemoteHost(sender)) {
-        return;
+    // A failed read has been judged by Winsock1_Error (a stale notification with nothing behind it is no failure);
+    // the loops stop at it, so they cannot spin on a report the socket keeps giving.
+    if (read < 0) {
+        return false;
     }
-    ReceiveBuffer = CutToByteCount(Cp932::decode(m_datagram.constData(), read), read);
+    // Anything not from the cradle (another device, a stray broadcast) must not pose as its reply.
+    if (isFromRemoteHost(sender)) {
+        ReceiveBuffer = CutToByteCount(Cp932::decode(m_datagram.constData(), read), read);
+    }
+    return true;
 }
 
 void UdpLink::Winsock1_Error(QAbstractSocket::SocketError error)

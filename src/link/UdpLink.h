@@ -55,7 +55,8 @@ private:
     void Winsock1_DataArrival();
     // Reads what is queued without waiting for the signal (a skipped event pass).
     void drainDatagrams();
-    void takeDatagram();
+    // False when the read failed.
+    bool takeDatagram();
     void Winsock1_Error(QAbstractSocket::SocketError error);
     void Timer2_Timer();
     bool pumpEvents();
