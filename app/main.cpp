@@ -1,7 +1,10 @@
 // Creates the application, wires the objects and shows the main window.
 
 #include "CommObjects.h"
+#include "SingleCopy.h"
 
+#include "base/CrLf.h"
+#include "base/Platform.h"
 #include "base/ProgramPaths.h"
 #include "config/Settings.h"
 #include "config/SettingsFile.h"
@@ -11,6 +14,7 @@
 #include "ui/QtMessageSink.h"
 #include "ui/SessionWatcher.h"
 #include "ui/UiFont.h"
+#include "ui/WindowPlacement.h"
 
 #include <QApplication>
 #include <QFile>
@@ -43,12 +47,27 @@ void installTestPause(UploadOutput& output, const QString& programFolder)
 int run()
 {
     ProgramPaths paths = ProgramPaths::forExecutable(QCoreApplication::applicationFilePath());
-    Settings settings;
     QtMessageSink messages;
+    // Before anything reads or writes a file of the folder: a second copy touches none of them.
+    SingleCopy copy(paths.ProgramFolder);
+    switch (copy.claim()) {
+    case SingleCopy::Claim::HandedOver:
+        return 0;
+    case SingleCopy::Claim::NoAnswer:
+        messages.showMessage(QStringLiteral("ZELBO_UDPはこのﾌｫﾙﾀﾞで既に起動しています。") + CrLf + paths.ProgramFolder,
+                             QApplication::applicationName(), MessageIcon::None);
+        return 0;
+    default:
+        break;
+    }
+    registerForRestart(QCoreApplication::arguments().mid(1));
+
+    Settings settings;
     SettingsFile settingsFile(paths, messages);
 
     MainWindow window(settings, paths, settingsFile, messages);
     messages.setParent(&window);
+    copy.setShowRequested([&window] { bringToFront(&window); });
 
     CommObjects comm(window, settings, paths, messages, QApplication::applicationName());
     comm.connectWindow(window);
@@ -56,6 +75,7 @@ int run()
     SessionWatcher session({
         [&comm] { comm.control().sessionEnding(); },
         [&comm] { return comm.control().quitRequested(); },
+        [&comm] { comm.control().sessionEndCancelled(); },
     });
 
     if (!window.Form_Load()) {

@@ -63,3 +63,34 @@ void keepSystemAwake(bool on);
 // on Windows it comes only from WM_QUERYENDSESSION (logoff, shutdown, an installer's Restart Manager); an X session
 // manager also sends it for a mere checkpoint, and there only its Die (Qt's Quit) ends the session.
 bool commitDataMeansSessionEnd();
+
+// An exclusive hold on a lock file that the system lets go when the process ends, however it ends (a kill, a
+// crash, a logoff): flock on an open descriptor on POSIX, a handle opened without sharing on Windows, so it also holds
+// against a copy on another PC that reaches the same folder over a share.
+struct LockFileHold
+{
+    enum class Result
+    {
+        Taken,
+        HeldElsewhere,
+        Failed, // the lock file could not be opened for another reason: error says why
+    };
+    Result result = Result::Failed;
+    qintptr handle = -1;
+    std::optional<SystemError> error;
+};
+LockFileHold holdLockFile(const QString& path);
+void releaseLockFile(qintptr handle);
+
+// A second start hands over to the copy that runs already: it may then bring its window to the front (Windows lets
+// only the foreground process pass that right on); a no-op elsewhere.
+void allowOtherProcessToTakeForeground();
+
+// Asks the system to start the program again with arguments after it closed it for an update (an installer's Restart
+// Manager, Windows Update's restart of apps after sign-in), never after a crash or a hang, which could loop. A no-op
+// where the system has no such service.
+void registerForRestart(const QStringList& arguments);
+
+// Whether a native event of the application says that the end of the session was cancelled (Windows: WM_ENDSESSION
+// with FALSE, after another program refused WM_QUERYENDSESSION). Always false where no such message exists.
+bool isSessionEndCancelled(const QByteArray& eventType, const void* message);

@@ -12,6 +12,9 @@
 #include <cerrno>
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 SystemError SystemError::fromErrno(int number)
 {
@@ -88,6 +91,42 @@ bool isNothingToReadError(int code)
 void keepSystemAwake(bool) {}
 
 bool commitDataMeansSessionEnd()
+{
+    return false;
+}
+
+LockFileHold holdLockFile(const QString& path)
+{
+    LockFileHold hold;
+    const int descriptor = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (descriptor < 0) {
+        hold.error = SystemError::fromSystemCode(errno);
+        return hold;
+    }
+    if (::flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
+        const int code = errno;
+        ::close(descriptor);
+        hold.result = code == EWOULDBLOCK ? LockFileHold::Result::HeldElsewhere : LockFileHold::Result::Failed;
+        hold.error = SystemError::fromSystemCode(code);
+        return hold;
+    }
+    hold.result = LockFileHold::Result::Taken;
+    hold.handle = descriptor;
+    return hold;
+}
+
+void releaseLockFile(qintptr handle)
+{
+    if (handle >= 0) {
+        ::close(static_cast<int>(handle));
+    }
+}
+
+void allowOtherProcessToTakeForeground() {}
+
+void registerForRestart(const QStringList&) {}
+
+bool isSessionEndCancelled(const QByteArray&, const void*)
 {
     return false;
 }

@@ -158,3 +158,83 @@ bool commitDataMeansSessionEnd()
 {
     return true;
 }
+
+LockFileHold holdLockFile(const QString& path)
+{
+    // No sharing: a second open fails with a sharing violation while this handle lives. Removed with the handle, so
+    // an uninstall finds no file of a lock behind.
+    LockFileHold hold;
+    const HANDLE file = CreateFileW(win32FilePath(path).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
+                                    OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD code = GetLastError();
+        hold.result =
+            code == ERROR_SHARING_VIOLATION ? LockFileHold::Result::HeldElsewhere : LockFileHold::Result::Failed;
+        hold.error = SystemError::fromSystemCode(static_cast<int>(code));
+        return hold;
+    }
+    hold.result = LockFileHold::Result::Taken;
+    hold.handle = reinterpret_cast<qintptr>(file);
+    return hold;
+}
+
+void releaseLockFile(qintptr handle)
+{
+    if (handle != -1) {
+        CloseHandle(reinterpret_cast<HANDLE>(handle));
+    }
+}
+
+void allowOtherProcessToTakeForeground()
+{
+    // Best effort: refused when this start is not the foreground process, and the other copy's window then flashes
+    // in the taskbar instead.
+    AllowSetForegroundWindow(ASFW_ANY);
+}
+
+namespace {
+
+// One argument as CommandLineToArgvW reads it back: quoted when it holds a blank or a quote, backslashes doubled
+// before a quote.
+QString quotedArgument(const QString& argument)
+{
+    if (!argument.isEmpty() && !argument.contains(u' ') && !argument.contains(u'\t') && !argument.contains(u'"')) {
+        return argument;
+    }
+    QString quoted = QStringLiteral("\"");
+    int backslashes = 0;
+    for (const QChar c : argument) {
+        if (c == u'\\') {
+            ++backslashes;
+            continue;
+        }
+        quoted += QString(c == u'"' ? backslashes * 2 + 1 : backslashes, u'\\');
+        backslashes = 0;
+        quoted += c;
+    }
+    quoted += QString(backslashes * 2, u'\\') + u'"';
+    return quoted;
+}
+
+} // namespace
+
+void registerForRestart(const QStringList& arguments)
+{
+    QStringList quoted;
+    for (const QString& argument : arguments) {
+        quoted << quotedArgument(argument);
+    }
+    const std::wstring commandLine = quoted.join(u' ').toStdWString();
+    // Best effort: without it the program only stays closed after an update, as it did before. Kept for a reboot,
+    // so that Windows Update's "restart apps after sign-in" brings it back too.
+    RegisterApplicationRestart(commandLine.empty() ? nullptr : commandLine.c_str(), RESTART_NO_CRASH | RESTART_NO_HANG);
+}
+
+bool isSessionEndCancelled(const QByteArray& eventType, const void* message)
+{
+    if (eventType != "windows_generic_MSG" || message == nullptr) {
+        return false;
+    }
+    const MSG* msg = static_cast<const MSG*>(message);
+    return msg->message == WM_ENDSESSION && msg->wParam == FALSE;
+}

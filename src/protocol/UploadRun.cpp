@@ -63,11 +63,17 @@ void UploadRun::RunUpload()
 {
     m_link.OpenUDP();
     m_host.ShowStatus(0, QStringLiteral("UDP通信：送受信待ち"));
+    if (!m_startNote.isEmpty()) {
+        m_host.ShowStatus(1, m_startNote);
+    }
     m_networkFailures = 0;
     m_linkFailed = false;
     // A link that failed to open replaces that text with its error and ends the run; the first cycle then fails.
-    linkOk();
-    showRecovery(m_output.recoverCycle());
+    // Only a run whose link opened looks back at an unanswered cycle: one that could not bind may share its folder
+    // with a copy that is writing it.
+    if (linkOk()) {
+        showRecovery(m_output.recoverCycle());
+    }
     m_retryCount = 0;
     m_saveFolder = m_settings.SaveFolder;
 

@@ -23,6 +23,8 @@ public:
     // The session is ending and the process may not outlive this call: the cycle in progress is answered "CAN" and
     // its files settled now rather than when the run gets back from its wait.
     void endNow();
+    // A line shown under the run's first status line: why the run began when nobody pressed Start.
+    void setStartNote(const QString& note) { m_startNote = note; }
 
     // Full path of the current cycle's upload file ("" before the first accepted file-name frame).
     QString UploadPath() const { return m_uploadPath; }
@@ -83,6 +85,7 @@ private:
     Clock& m_clock;
     Output& m_output;
     const Settings& m_settings;
+    QString m_startNote;
 
     QString m_uploadPath;
     QString m_mailError;

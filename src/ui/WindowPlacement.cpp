@@ -77,3 +77,11 @@ void moveWithinScreen(QWidget* window, const QPoint& topLeft, const QWidget* ref
     const int y = std::max(area.top(), std::min(topLeft.y(), area.top() + area.height() - outer.height()));
     moveFrameTo(window, QPoint(x, y), frame);
 }
+
+void bringToFront(QWidget* window)
+{
+    window->setWindowState((window->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    window->show();
+    window->raise();
+    window->activateWindow();
+}

@@ -14,3 +14,6 @@ void centreOver(QWidget* window, const QWidget* over);
 // the free area of the screen the reference window is on; a window larger than that area keeps its title bar
 // reachable.
 void moveWithinScreen(QWidget* window, const QPoint& topLeft, const QWidget* reference);
+// Brings the window up for a user who asked for it elsewhere (a second start, the notification area): shown, restored
+// if minimised, in front and active.
+void bringToFront(QWidget* window);

@@ -1,0 +1,45 @@
+#pragma once
+// One copy of the program per data folder. The first start holds the folder's lock file until it ends (the system
+// lets go of it even after a kill) and listens for later starts; a later start touches none of the folder's files,
+// asks the first copy to show its window and ends.
+
+#include <QLocalServer>
+#include <QString>
+
+#include <chrono>
+#include <functional>
+
+class SingleCopy
+{
+public:
+    enum class Claim
+    {
+        First,      // the lock is ours: go on
+        HandedOver, // another copy holds the folder and has shown its window: end now
+        NoAnswer,   // another copy holds the folder but did not answer: tell the user, then end
+        Unlocked,   // the lock file could not be made at all (a folder nobody may write): go on as before
+    };
+
+    static constexpr auto AnswerWait = std::chrono::seconds(5);
+    static constexpr char LockFileName[] = "zelbo_udp.lock";
+
+    explicit SingleCopy(const QString& dataFolder);
+    ~SingleCopy();
+    SingleCopy(const SingleCopy&) = delete;
+    SingleCopy& operator=(const SingleCopy&) = delete;
+
+    Claim claim(std::chrono::milliseconds answerWait = AnswerWait);
+    // Called in the first copy when a later start asks for the window.
+    void setShowRequested(std::function<void()> showRequested) { m_showRequested = std::move(showRequested); }
+
+private:
+    bool askFirstCopy(std::chrono::milliseconds answerWait) const;
+    void listen();
+    void answer();
+
+    QString m_dataFolder;
+    QString m_serverName;
+    qintptr m_lock = -1;
+    QLocalServer m_server;
+    std::function<void()> m_showRequested;
+};
