@@ -6,6 +6,8 @@
 
 #include <QString>
 
+#include <utility>
+
 namespace {
 
 bool isAutoStart(const Settings& settings)
@@ -87,6 +89,7 @@ void CommControl::sessionEnding()
 {
     if (m_host.isRunning() || m_startDeferred) {
         stop();
+        m_resumeAfterSessionEnd = true;
     }
     // Windows ends the process as soon as the session's end has been answered, before the run gets back from its
     // wait: the cycle's "CAN" and its files cannot wait for that.
@@ -106,9 +109,22 @@ bool CommControl::quitRequested()
     return true;
 }
 
+void CommControl::sessionEndCancelled()
+{
+    if (!m_resumeAfterSessionEnd || m_quitPending) {
+        return;
+    }
+    m_resumeAfterSessionEnd = false;
+    // The run's first status line replaces the box's text, so the note goes under it.
+    m_startNote = QStringLiteral("ﾛｸﾞｵﾌ/ｼｬｯﾄﾀﾞｳﾝが取り消されたため通信を再開します");
+    cmdComm_Click(StartIndex);
+}
+
 void CommControl::stop()
 {
     m_startDeferred = false;
+    m_resumeAfterSessionEnd = false;
+    m_startNote.clear();
     m_host.setRunning(false);
     m_host.SetCommState(0);
     m_host.ShowStatus(1, QStringLiteral("通信ｽﾄｯﾌﾟﾎﾞﾀﾝが押されました"));
@@ -122,6 +138,7 @@ void CommControl::runUntilNoStartIsPending()
         m_host.setRunning(true);
         m_host.SetCommState(1);
         UploadRun run(m_link, m_host, m_clock, m_output, m_settings);
+        run.setStartNote(std::exchange(m_startNote, QString()));
         m_activeRun = &run;
         run.RunUpload();
         m_activeRun = nullptr;

@@ -2,6 +2,8 @@
 // Start, Stop, the automatic start on the first Timer1 tick and the close request during a run.
 // Owns no widgets or timers: the main window forwards its handlers here and supplies the RunHost side.
 
+#include <QString>
+
 #include <cstdint>
 #include <functional>
 
@@ -34,6 +36,8 @@ public:
     // stack: closeWindow is called once it has returned, and no Start is taken meanwhile. False: nothing holds the
     // program.
     bool quitRequested();
+    // The end of the session was cancelled: polling that the end stopped starts again by itself, with a status line.
+    void sessionEndCancelled();
 
 private:
     void stop();
@@ -51,6 +55,10 @@ private:
     bool m_startDeferred = false;
     bool m_closePending = false;
     bool m_quitPending = false;
+    // A run the end of the session stopped, to be started again if the end is cancelled.
+    bool m_resumeAfterSessionEnd = false;
+    // Shown by the next run under its first status line.
+    QString m_startNote;
     // The run on the stack, for the end of the session.
     UploadRun* m_activeRun = nullptr;
     std::function<void()> m_closeWindow;

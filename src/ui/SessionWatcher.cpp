@@ -5,6 +5,7 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QSessionManager>
+#include <QTimer>
 
 SessionWatcher::SessionWatcher(Handlers handlers, QObject* parent) : QObject(parent), m_handlers(std::move(handlers))
 {
@@ -23,14 +24,45 @@ SessionWatcher::SessionWatcher(Handlers handlers, QObject* parent) : QObject(par
     // The session's last word reaches the application object as Quit: WM_ENDSESSION, an X session manager's Die.
     if (QCoreApplication* application = QCoreApplication::instance()) {
         application->installEventFilter(this);
+        application->installNativeEventFilter(this);
+    }
+}
+
+SessionWatcher::~SessionWatcher()
+{
+    if (QCoreApplication* application = QCoreApplication::instance()) {
+        application->removeNativeEventFilter(this);
     }
 }
 
 void SessionWatcher::sessionEnding()
 {
+    m_ending = true;
     if (m_handlers.sessionEnding) {
         m_handlers.sessionEnding();
     }
+}
+
+void SessionWatcher::sessionEndCancelled()
+{
+    if (!m_ending) {
+        return;
+    }
+    m_ending = false;
+    // A new run would otherwise begin inside the system's message, under the window procedure that delivers it.
+    QTimer::singleShot(0, this, [this] {
+        if (m_handlers.sessionEndCancelled) {
+            m_handlers.sessionEndCancelled();
+        }
+    });
+}
+
+bool SessionWatcher::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*)
+{
+    if (isSessionEndCancelled(eventType, message)) {
+        sessionEndCancelled();
+    }
+    return false;
 }
 
 bool SessionWatcher::eventFilter(QObject* watched, QEvent* event)

@@ -508,7 +508,7 @@ private slots:
     }
 
     // Last: it runs the application's event loop, which the session's end leaves.
-    void sessionEndStopsTheRunWithCanAndEndsTheProgram()
+    void sessionEndStopsTheRunWithCanCancelResumesAndEndEndsTheProgram()
     {
         QUdpSocket terminal;
         QVERIFY(terminal.bind(QHostAddress::LocalHost, 0));
@@ -524,6 +524,7 @@ private slots:
         SessionWatcher session({
             [this] { m_comm->control().sessionEnding(); },
             [this] { return m_comm->control().quitRequested(); },
+            [this] { m_comm->control().sessionEndCancelled(); },
         });
 
         // What the terminal receives, and whether a run is going at the moments that matter.
@@ -546,11 +547,14 @@ private slots:
                     QTimer::singleShot(1500, this, [&] {
                         seen << state() << status().section(QStringLiteral("\r\n"), -2);
                         QVERIFY(m_window->isVisible());
-                        QTest::mouseClick(child<QPushButton>("cmdComm0"), Qt::LeftButton);
+                        // Another program refused the end (WM_ENDSESSION with FALSE): polling comes back by itself.
+                        session.sessionEndCancelled();
                     });
                 } else if (datagrams == 3) {
                     // The session ends during a run (WM_ENDSESSION, an X session manager's Die).
                     QTimer::singleShot(0, this, [&] {
+                        m_window->flushDisplays();
+                        seen << status();
                         QEvent quit(QEvent::Quit);
                         QCoreApplication::sendEvent(QCoreApplication::instance(), &quit);
                         seen << state();
@@ -567,13 +571,16 @@ private slots:
         m_window->showAfterLoad();
         QCOMPARE(QCoreApplication::exec(), 0);
         // The program ended right after its last send, which may still wait in the socket.
-        while (seen.size() < 8 && terminal.waitForReadyRead(2000)) {
+        while (seen.size() < 9 && terminal.waitForReadyRead(2000)) {
         }
-        // Stopped as by Stop, with "CAN"; the query leaves the program open, the end closes it and takes no Start.
+        // Stopped as by Stop, with "CAN"; the query leaves the program open and its cancellation resumes polling
+        // once, with a line saying why; the end closes it and takes no Start.
         QCOMPARE(seen,
                  (QStringList{QStringLiteral("VOL"), QStringLiteral("stopped"), QStringLiteral("CAN"),
                               QStringLiteral("stopped"), QStringLiteral("通信ｽﾄｯﾌﾟﾎﾞﾀﾝが押されました\r\n異常終了"),
-                              QStringLiteral("VOL"), QStringLiteral("stopped"), QStringLiteral("CAN")}));
+                              QStringLiteral("VOL"),
+                              QStringLiteral("UDP通信：送受信待ち\r\nﾛｸﾞｵﾌ/ｼｬｯﾄﾀﾞｳﾝが取り消されたため通信を再開します"),
+                              QStringLiteral("stopped"), QStringLiteral("CAN")}));
         QVERIFY(!m_window->isVisible());
     }
 };
