@@ -66,7 +66,7 @@ bool commitDataMeansSessionEnd();
 
 // An exclusive hold on a lock file that the system lets go when the process ends, however it ends (a kill, a
 // crash, a logoff): flock on an open descriptor on POSIX, a handle opened without sharing on Windows, so it also holds
-// against a copy on another PC that reaches the same folder over a share.
+// against a copy on another PC that reaches the same folder over a share. Windows removes the file with the handle.
 struct LockFileHold
 {
     enum class Result
@@ -80,7 +80,8 @@ struct LockFileHold
     std::optional<SystemError> error;
 };
 LockFileHold holdLockFile(const QString& path);
-void releaseLockFile(qintptr handle);
+// Lets go of a hold; with remove, the lock file goes too where the system did not remove it with the handle.
+void releaseLockFile(qintptr handle, const QString& path, bool remove);
 
 // A second start hands over to the copy that runs already: it may then bring its window to the front (Windows lets
 // only the foreground process pass that right on); a no-op elsewhere.

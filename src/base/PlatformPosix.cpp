@@ -15,6 +15,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 SystemError SystemError::fromErrno(int number)
@@ -99,28 +100,47 @@ bool commitDataMeansSessionEnd()
 LockFileHold holdLockFile(const QString& path)
 {
     LockFileHold hold;
-    const int descriptor = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (descriptor < 0) {
-        hold.error = SystemError::fromSystemCode(errno);
-        return hold;
-    }
-    if (::flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
-        const int code = errno;
+    const QByteArray name = QFile::encodeName(path);
+    // A holder that removes the file as it lets go leaves this descriptor on a file nobody else can find: the hold
+    // counts only on the file the path still names.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const int descriptor = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        if (descriptor < 0) {
+            hold.error = SystemError::fromSystemCode(errno);
+            return hold;
+        }
+        if (::flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
+            const int code = errno;
+            ::close(descriptor);
+            hold.result = code == EWOULDBLOCK ? LockFileHold::Result::HeldElsewhere : LockFileHold::Result::Failed;
+            hold.error = SystemError::fromSystemCode(code);
+            return hold;
+        }
+        struct stat held = {};
+        struct stat named = {};
+        if (::fstat(descriptor, &held) == 0 && ::stat(name.constData(), &named) == 0 && held.st_dev == named.st_dev &&
+            held.st_ino == named.st_ino) {
+            hold.result = LockFileHold::Result::Taken;
+            hold.handle = descriptor;
+            return hold;
+        }
         ::close(descriptor);
-        hold.result = code == EWOULDBLOCK ? LockFileHold::Result::HeldElsewhere : LockFileHold::Result::Failed;
-        hold.error = SystemError::fromSystemCode(code);
-        return hold;
     }
-    hold.result = LockFileHold::Result::Taken;
-    hold.handle = descriptor;
+    hold.result = LockFileHold::Result::HeldElsewhere;
+    hold.error = SystemError::fromSystemCode(EWOULDBLOCK);
     return hold;
 }
 
-void releaseLockFile(qintptr handle)
+void releaseLockFile(qintptr handle, const QString& path, bool remove)
 {
-    if (handle >= 0) {
-        ::close(static_cast<int>(handle));
+    if (handle < 0) {
+        return;
     }
+    // Removed while still held, so that nobody takes the file that is about to go.
+    if (remove) {
+        ::unlink(QFile::encodeName(path).constData());
+    }
+    ::close(static_cast<int>(handle));
 }
 
 void allowOtherProcessToTakeForeground() {}

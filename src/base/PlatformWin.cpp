@@ -179,7 +179,7 @@ LockFileHold holdLockFile(const QString& path)
     return hold;
 }
 
-void releaseLockFile(qintptr handle)
+void releaseLockFile(qintptr handle, const QString&, bool)
 {
     if (handle != -1) {
         CloseHandle(reinterpret_cast<HANDLE>(handle));

@@ -149,7 +149,7 @@ PresetReading applyPresets(const QByteArray& bytes, const Settings& base)
             reason = settingsRefusal(candidate);
             reason.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
         }
-        if (reason.isEmpty() && candidate.SaveFolder.isEmpty()) {
+        if (reason.isEmpty() && name == QStringLiteral("SAVEFOLDER") && candidate.SaveFolder.isEmpty()) {
             // No folder at all would leave the run nowhere to store; the default is a real folder.
             reason = QStringLiteral("(空)");
         }

@@ -166,6 +166,24 @@ std::optional<UploadFileWriter::Block> UploadFileWriter::measure(const QString& 
     return block;
 }
 
+std::optional<QByteArray> UploadFileWriter::render(const QString& stagingPath, const FieldFlags& fieldSelect)
+{
+    QFile staging;
+    if (SafeFile::openRegular(staging, stagingPath, QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        return std::nullopt;
+    }
+    QByteArray lines;
+    const auto sink = [&lines](const char* data, qsizetype size) {
+        lines.append(data, size);
+        return true;
+    };
+    QString readError;
+    if (!convertStaging(staging, makeMask(fieldSelect), sink, readError)) {
+        return std::nullopt;
+    }
+    return lines;
+}
+
 bool UploadFileWriter::write(const QString& stagingPath, const QString& uploadPath, std::int16_t overWrite,
                              const FieldFlags& fieldSelect, bool holdAppend)
 {

@@ -33,6 +33,10 @@ public:
     // Reads the staging file as write() would, writing nothing; after a failure a message box has been shown.
     std::optional<Block> measure(const QString& stagingPath, const FieldFlags& fieldSelect);
 
+    // The upload lines a staging file makes, in memory; nothing when it cannot be read. No box: for a look back after
+    // a kill.
+    static std::optional<QByteArray> render(const QString& stagingPath, const FieldFlags& fieldSelect);
+
     // overWrite 1 replaces the upload file, any other value appends to it. The staging file's lines end at CR LF.
     // True only once every line is on stable storage, because the terminal may delete its data as soon as it is
     // acknowledged. On failure the upload file is as it was (the terminal sends the file again after "CAN", which must

@@ -89,7 +89,10 @@ Output::RecoveryReport UploadOutput::recoverCycle()
         // Longer than before but short of the whole block: the write was cut short, so no "ACK" can have gone out.
         // A file the write created and never filled is taken back too. Anything else is not this write's doing.
         const bool torn = (length > base && length <= base + entry.blockLength) || (entry.oldLength < 0 && length == 0);
-        if (torn) {
+        // Held while it is looked at, so that no other writer appends meanwhile; lines another writer appended after
+        // the kill are not this write's, and stay.
+        UploadFileHold hold;
+        if (torn && !hold.take(entry.uploadPath, std::chrono::milliseconds(0)) && tailIsOwnBlock(entry, length)) {
             m_tornWrite = entry;
             const auto error = SafeFile::restoreLength(entry.uploadPath, entry.oldLength);
             if (error) {
@@ -151,6 +154,13 @@ Output::Stored UploadOutput::WriteUploadFile(const QString& uploadPath)
         return Stored::Failed;
     }
     const bool append = isAppend();
+    // No other copy appends from the length measured below until this cycle is settled.
+    if (append) {
+        if (const auto error = m_uploadHold.take(uploadPath)) {
+            m_writer.fail(error->description, uploadPath);
+            return Stored::Failed;
+        }
+    }
     const bool repeat = m_pending && sameBlock(*m_pending, append, *block) && holdsBlock(*m_pending);
     // A different block means the lost answer was "ACK": what the file holds stays as it is.
     std::optional<JournalEntry> pending = std::exchange(m_pending, std::nullopt);
@@ -221,6 +231,7 @@ std::optional<SystemError> UploadOutput::settleCycle(bool acknowledged)
         // Still whole in the file: the repeat that follows "CAN" is recognised instead of stored twice.
         m_pending = m_current;
     }
+    m_uploadHold.release();
     checkpoint("answer");
     return error;
 }
@@ -228,6 +239,7 @@ std::optional<SystemError> UploadOutput::settleCycle(bool acknowledged)
 void UploadOutput::endCycle(bool answerSent)
 {
     m_files.closeAll();
+    m_uploadHold.release();
     if (m_current && !answerSent && !m_pending && holdsBlock(*m_current)) {
         m_pending = m_current;
     }
@@ -269,6 +281,32 @@ bool UploadOutput::holdsBlock(const JournalEntry& entry)
 {
     const auto tail = tailOf(entry.uploadPath, entry.append ? std::max<qint64>(entry.oldLength, 0) : 0);
     return tail && tail->length == entry.blockLength && tail->digest == entry.digest;
+}
+
+bool UploadOutput::tailIsOwnBlock(const JournalEntry& entry, qint64 length)
+{
+    const qint64 base = std::max<qint64>(entry.oldLength, 0);
+    const auto block = UploadFileWriter::render(m_files.stagingPath(), m_settings.FieldSelect);
+    if (!block || block->size() != entry.blockLength ||
+        QCryptographicHash::hash(*block, QCryptographicHash::Sha256) != entry.digest) {
+        // The staging file no longer makes that block: nothing tells whose the bytes are, so they stay.
+        return length == base;
+    }
+    QFile upload;
+    if (SafeFile::openRegular(upload, entry.uploadPath, QIODevice::ReadOnly) || !upload.seek(base)) {
+        return false;
+    }
+    const QByteArray tail = upload.read(length - base);
+    if (tail.size() != length - base) {
+        return false;
+    }
+    // A power cut can leave the file longer than what reached the disk, the rest read as zeros.
+    for (qsizetype i = 0; i < tail.size(); ++i) {
+        if (tail[i] != block->at(i) && tail[i] != '\0') {
+            return false;
+        }
+    }
+    return true;
 }
 
 void UploadOutput::removeStaleUploadTemporaries() const

@@ -7,6 +7,7 @@
 #include "output/CycleJournal.h"
 #include "output/DiskRunFiles.h"
 #include "output/MailSender.h"
+#include "output/UploadFileHold.h"
 #include "output/UploadFileWriter.h"
 #include "protocol/Output.h"
 
@@ -54,6 +55,10 @@ private:
     static bool holdsBlock(const JournalEntry& entry);
     // Takes back a write found cut short at start; the cycle fails while that is not possible.
     bool cutBackTornWrite();
+    // Whether what the upload file holds past entry's old length is the beginning of entry's own block, as the
+    // staging file still makes it, or zeros where it did not reach the disk: only then is it this program's torn
+    // write and not another writer's lines.
+    bool tailIsOwnBlock(const JournalEntry& entry, qint64 length);
     void removeStaleUploadTemporaries() const;
     void checkpoint(const char* point) const;
 
@@ -63,6 +68,8 @@ private:
     MailSender m_mailer;
     CycleJournal m_journal;
     CycleHistory m_history;
+    // An append cycle's upload file, from its length before to the settling of the cycle.
+    UploadFileHold m_uploadHold;
     std::function<void(const char*)> m_checkpoint;
 
     bool m_recovered = false;

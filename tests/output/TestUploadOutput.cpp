@@ -133,6 +133,8 @@ private slots:
         // does, and the file after its answer.
         const auto startWith = [&](const QByteArray& file, const QByteArray& journalBytes) {
             writeTestFile(dir.path(), QStringLiteral("UP.txt"), file);
+            // The staging file still holds the block, as the kill left it.
+            writeTestFile(dir.path(), QStringLiteral("Back.txt"), cp932Lines(block));
             QFile::remove(paths.journalPath);
             if (!journalBytes.isNull()) {
                 writeTestFile(dir.path(), QStringLiteral("Cycle.jnl"), journalBytes);
@@ -173,6 +175,11 @@ private slots:
             answer(*output, true);
             QCOMPARE(readTestFile(upload), old + blockBytes);
         }
+        // Another copy appended after the kill: its lines are not this write's, and stay.
+        const QByteArray theirs = old + blockBytes.left(5) + "b,1\r\n";
+        output = startWith(theirs, written);
+        QCOMPARE(output->recoverCycle().recovery, Output::Recovery::Nothing);
+        QCOMPARE(readTestFile(upload), theirs);
         // A file the write created is removed again.
         entry.oldLength = -1;
         output = startWith(blockBytes.left(3), CycleJournal::encode(entry));
@@ -207,6 +214,30 @@ private slots:
         answer(*output, false);
         QCOMPARE(readTestFile(upload), old);
         QVERIFY(!QFile::exists(paths.journalPath));
+    }
+
+    // Two copies with the same save folder and file name: the second waits for the first's cycle to be settled,
+    // then answers "CAN" rather than append in between; its next cycle is stored after the first's lines.
+    void oneWriterAtATime()
+    {
+        QTemporaryDir dir;
+        Settings settings;
+        settings.SaveFolder = dir.path();
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("a")) && QDir(dir.path()).mkpath(QStringLiteral("b")));
+        RecordingMessageSink messages;
+        UploadOutput first(settings, testProgramPaths(dir.filePath(QStringLiteral("a"))), messages, QString());
+        UploadOutput second(settings, testProgramPaths(dir.filePath(QStringLiteral("b"))), messages, QString());
+        const QString upload = dir.filePath(QStringLiteral("UP.txt"));
+
+        QCOMPARE(storeCycle(first, upload, {QStringLiteral("1")}), Output::Stored::Written);
+        QCOMPARE(storeCycle(second, upload, {QStringLiteral("2")}), Output::Stored::Failed);
+        answer(second, false);
+        QCOMPARE(messages.boxes.size(), 1);
+        answer(first, true);
+        QCOMPARE(storeCycle(second, upload, {QStringLiteral("2")}), Output::Stored::Written);
+        answer(second, true);
+        QCOMPARE(readTestFile(upload), QByteArray("1\r\n2\r\n"));
+        QVERIFY(!QFile::exists(UploadFileHold::lockPath(upload)));
     }
 };
 

@@ -1,0 +1,64 @@
+#include "config/Presets.h"
+
+#include "base/Cp932.h"
+#include "config/SettingsFile.h"
+
+#include <QTest>
+
+class TestPresets : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // What an installer or IT writes: taken where the dialog would accept it, the rest left at the default and named.
+    void presetsAreCheckedOneByOne()
+    {
+        qputenv("ZELBO_TEST_HOME", "/home/tanaka");
+        const QByteArray file = "\xEF\xBB\xBF[ZELBO_UDP]\r\n"
+                                "; set by the logon script\r\n"
+                                "remotehost = 127.0.0.1\r\n"
+                                "REMOTEPORT=6101\n"
+                                "SAVEFOLDER=%ZELBO_TEST_HOME%/受信\n"
+                                "AUTOSTART=1\n"
+                                "FIELDSELECT=10100000000000000000\n"
+                                "ADDDATE=9\n"
+                                "OVERWRITE=x\n"
+                                "MAILSUB=say \"hi\"\n"
+                                "SENDMAIL=1\n"
+                                "COLOUR=blue\n";
+        const Settings base = SettingsFile::defaults(QStringLiteral("/docs"));
+        const PresetReading reading = applyPresets(file, base);
+
+        Settings expected = base;
+        expected.RemoteHost = QStringLiteral("127.0.0.1");
+        expected.RemotePort = QStringLiteral("6101");
+        expected.SaveFolder = QStringLiteral("/home/tanaka/受信");
+        expected.AutoStart = 1;
+        expected.FieldSelect.fill(0);
+        expected.FieldSelect[0] = 1;
+        expected.FieldSelect[2] = 1;
+        QCOMPARE(reading.settings, expected);
+        QCOMPARE(reading.applied, 5);
+        QCOMPARE(reading.notes.size(), 5);
+        const QString refused = QStringLiteral("初期設定 %1 は使用できないため既定値にしました : ");
+        QCOMPARE(reading.notes[0], refused.arg(QStringLiteral("OVERWRITE")) + QStringLiteral("値 x"));
+        QCOMPARE(reading.notes[1], refused.arg(QStringLiteral("MAILSUB")) +
+                                       QStringLiteral("件名 に \" (ﾀﾞﾌﾞﾙｸｫｰﾃｰｼｮﾝ) は使用できません！！"));
+        QCOMPARE(reading.notes[2], refused.arg(QStringLiteral("ADDDATE")) + QStringLiteral("値 9"));
+        // Mail on without a recipient, sender and server is refused as the dialog refuses it.
+        QVERIFY(reading.notes[3].startsWith(refused.arg(QStringLiteral("SENDMAIL")) + QStringLiteral("宛先")));
+        QCOMPARE(reading.notes[4], refused.arg(QStringLiteral("COLOUR")) + QStringLiteral("不明な項目"));
+    }
+
+    // An installer's INI writer on Japanese Windows leaves code page 932, which is not UTF-8.
+    void codePage932File()
+    {
+        const PresetReading reading = applyPresets(Cp932::encode(QStringLiteral("FIXFNAME=ﾃﾞｰﾀ\r\n")),
+                                                   SettingsFile::defaults(QStringLiteral("/d")));
+        QCOMPARE(reading.settings.FixFname, QStringLiteral("ﾃﾞｰﾀ"));
+        QVERIFY(reading.notes.isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPresets)
+#include "TestPresets.moc"
