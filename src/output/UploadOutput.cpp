@@ -241,18 +241,43 @@ void UploadOutput::endCycle(bool answerSent)
     m_adoption = Adoption::None;
 }
 
-void UploadOutput::recordCycle(const CycleSummary& summary)
+QString UploadOutput::recordCycle(const CycleSummary& summary)
 {
     CycleHistoryEntry entry;
     entry.time = summary.time;
     entry.terminalFile = summary.terminalFile;
     entry.announcedCount = summary.announcedCount;
     entry.receivedCount = summary.receivedCount;
-    entry.answer = summary.acknowledged ? QStringLiteral("ACK") : QStringLiteral("CAN");
+    entry.answer = summary.end == CycleEnd::Acknowledged ? QStringLiteral("ACK") : QStringLiteral("CAN");
     entry.uploadFile = QDir::toNativeSeparators(summary.uploadPath);
     entry.mailResult = summary.mailResult;
     entry.failure = summary.failure;
-    (void)m_history.append(entry);
+
+    const OutageRule::Outcome outcome = summary.end == CycleEnd::Acknowledged ? OutageRule::Outcome::Stored
+                                        : summary.end == CycleEnd::Stopped    ? OutageRule::Outcome::Stopped
+                                                                              : OutageRule::Outcome::Failed;
+    const OutageRule::Step step = m_outage.next(outcome, summary.failure);
+    if (step.ended && m_lastRepeat) {
+        CycleHistoryEntry closing = *m_lastRepeat;
+        closing.failure = streakEndText(*step.ended);
+        (void)m_history.append(closing);
+    }
+    if (step.writeLine) {
+        m_lastRepeat.reset();
+        (void)m_history.append(entry);
+    } else {
+        m_lastRepeat = entry;
+    }
+    if (m_cycleListener) {
+        m_cycleListener({summary.time, outcome, summary.failure, step.notice});
+    }
+    return QString();
+}
+
+QString UploadOutput::streakEndText(const OutageRule::Streak& streak)
+{
+    // The line of the streak's first cycle is above it; this one is its last, with how many there were.
+    return streak.reason + QStringLiteral(" (%1回連続の最後)").arg(streak.cycles);
 }
 
 void UploadOutput::setMailTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds total)

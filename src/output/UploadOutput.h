@@ -7,6 +7,7 @@
 #include "output/CycleJournal.h"
 #include "output/DiskRunFiles.h"
 #include "output/MailSender.h"
+#include "output/OutageRule.h"
 #include "output/UploadFileWriter.h"
 #include "protocol/Output.h"
 
@@ -19,6 +20,17 @@ struct Settings;
 class UploadOutput : public Output
 {
 public:
+    // What one ended cycle means for whoever watches the program from outside its window.
+    struct CycleNotice
+    {
+        QDateTime time;
+        OutageRule::Outcome outcome = OutageRule::Outcome::Stored;
+        QString failure; // empty when stored
+        // Started: this cycle's failure has lasted OutageRule::LastingCycles cycles. Ended: stored again after that.
+        OutageRule::Notice notice = OutageRule::Notice::None;
+    };
+    using CycleListener = std::function<void(const CycleNotice&)>;
+
     // The staging file, the journal and the history lie beside the program (paths).
     UploadOutput(const Settings& settings, const ProgramPaths& paths, MessageSink& messages, const QString& title);
 
@@ -31,7 +43,11 @@ public:
     Mail SendByMail(QString& mailError) override;
     std::optional<SystemError> settleCycle(bool acknowledged) override;
     void endCycle(bool answerSent) override;
-    void recordCycle(const CycleSummary& summary) override;
+    // One history line per cycle, except that a failure repeated cycle after cycle has one when it starts and one
+    // when it ends (OutageRule); then tells the listener.
+    QString recordCycle(const CycleSummary& summary) override;
+
+    void setCycleListener(CycleListener listener) { m_cycleListener = std::move(listener); }
 
     // Tests shorten the bounds; the program keeps the defaults.
     void setMailTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds total);
@@ -56,6 +72,8 @@ private:
     bool cutBackTornWrite();
     void removeStaleUploadTemporaries() const;
     void checkpoint(const char* point) const;
+    // The failure text of a streak's closing line in the history.
+    static QString streakEndText(const OutageRule::Streak& streak);
 
     const Settings& m_settings;
     DiskRunFiles m_files;
@@ -64,6 +82,10 @@ private:
     CycleJournal m_journal;
     CycleHistory m_history;
     std::function<void(const char*)> m_checkpoint;
+    OutageRule m_outage;
+    // The latest cycle of a repeated failure that got no line: the streak's closing line is written from it.
+    std::optional<CycleHistoryEntry> m_lastRepeat;
+    CycleListener m_cycleListener;
 
     bool m_recovered = false;
     // From start: an unanswered cycle's entry whose block the upload file holds whole, until a cycle reaches its end

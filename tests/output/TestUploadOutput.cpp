@@ -208,6 +208,53 @@ private slots:
         QCOMPARE(readTestFile(upload), old);
         QVERIFY(!QFile::exists(paths.journalPath));
     }
+
+    // A failure that lasts is two history lines, its first cycle and its last with the count, and one notice; the
+    // next stored cycle ends it.
+    void lastingFailureInTheHistory()
+    {
+        QTemporaryDir dir;
+        Settings settings;
+        const ProgramPaths paths = testProgramPaths(dir.path());
+        RecordingMessageSink messages;
+        UploadOutput output(settings, paths, messages, QStringLiteral("ZELBO_UDP"));
+        QStringList notices;
+        output.setCycleListener([&notices](const UploadOutput::CycleNotice& notice) {
+            const char* kinds[] = {"", " notice", " back"};
+            notices << notice.time.toString(QStringLiteral("HH:mm:ss ")) + notice.failure +
+                           QLatin1String(kinds[static_cast<int>(notice.notice)]);
+        });
+        const QString missing = QStringLiteral("保存ﾌｫﾙﾀﾞが存在しません : Z:\\受信");
+        auto cycle = [&output](int second, Output::CycleEnd end, const QString& failure) {
+            Output::CycleSummary summary;
+            summary.time = QDateTime(QDate(2026, 12, 8), QTime(10, 15, second));
+            summary.terminalFile = QStringLiteral("UP");
+            summary.announcedCount = 2;
+            summary.receivedCount = end == Output::CycleEnd::Acknowledged ? 2 : 0;
+            summary.end = end;
+            summary.uploadPath = QStringLiteral("Z:\\受信\\UP.txt");
+            summary.failure = failure;
+            QVERIFY(output.recordCycle(summary).isEmpty());
+        };
+        cycle(0, Output::CycleEnd::Acknowledged, QString());
+        for (int second = 3; second <= 12; second += 3) {
+            cycle(second, Output::CycleEnd::Failed, missing);
+        }
+        cycle(15, Output::CycleEnd::Acknowledged, QString());
+
+        QCOMPARE(readTestFile(paths.historyPath),
+                 Cp932::encode(QStringLiteral(
+                     "日時,端末ﾌｧｲﾙ名,ﾚｺｰﾄﾞ件数,受信件数,応答,ｱｯﾌﾟﾛｰﾄﾞﾌｧｲﾙ,ﾒｰﾙ結果,異常内容\r\n"
+                     "2026/12/08 10:15:00,UP,2,2,ACK,Z:\\受信\\UP.txt,,\r\n"
+                     "2026/12/08 10:15:03,UP,2,0,CAN,Z:\\受信\\UP.txt,,保存ﾌｫﾙﾀﾞが存在しません : Z:\\受信\r\n"
+                     "2026/12/08 10:15:12,UP,2,0,CAN,Z:\\受信\\UP.txt,,"
+                     "保存ﾌｫﾙﾀﾞが存在しません : Z:\\受信 (4回連続の最後)\r\n"
+                     "2026/12/08 10:15:15,UP,2,2,ACK,Z:\\受信\\UP.txt,,\r\n")));
+        QCOMPARE(notices, (QStringList{QStringLiteral("10:15:00 "), QStringLiteral("10:15:03 ") + missing,
+                                       QStringLiteral("10:15:06 ") + missing,
+                                       QStringLiteral("10:15:09 ") + missing + QStringLiteral(" notice"),
+                                       QStringLiteral("10:15:12 ") + missing, QStringLiteral("10:15:15  back")}));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestUploadOutput)
