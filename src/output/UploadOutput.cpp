@@ -257,19 +257,29 @@ QString UploadOutput::recordCycle(const CycleSummary& summary)
                                         : summary.end == CycleEnd::Stopped    ? OutageRule::Outcome::Stopped
                                                                               : OutageRule::Outcome::Failed;
     const OutageRule::Step step = m_outage.next(outcome, summary.failure);
+    const CycleHistory::State before = m_history.state();
+    std::optional<SystemError> error;
     if (step.ended && m_lastRepeat) {
         CycleHistoryEntry closing = *m_lastRepeat;
         closing.failure = streakEndText(*step.ended);
-        (void)m_history.append(closing);
+        error = m_history.append(closing);
     }
     if (step.writeLine) {
         m_lastRepeat.reset();
-        (void)m_history.append(entry);
+        if (auto lineError = m_history.append(entry)) {
+            error = lineError;
+        }
     } else {
         m_lastRepeat = entry;
     }
     if (m_cycleListener) {
         m_cycleListener({summary.time, outcome, summary.failure, step.notice});
+    }
+    // Held lines are written later and need no word; losing some is said once, when it begins.
+    if (error && before != CycleHistory::State::Dropping && m_history.state() == CycleHistory::State::Dropping) {
+        return QStringLiteral("<History> 履歴ﾌｧｲﾙに書き込めないため、%1件を超えた分の履歴を記録しません")
+                   .arg(CycleHistory::MaxHeldLines) +
+               QStringLiteral(" %1:%2").arg(error->number).arg(error->description);
     }
     return QString();
 }

@@ -3,6 +3,8 @@
 #include "base/Cp932.h"
 #include "fakes/TestFiles.h"
 
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -60,6 +62,57 @@ private slots:
         // Lines 1 and 2 went at the first roll-over, and the second replaced them: never more than two files.
         QCOMPARE(readTestFile(older), header + line(3) + line(4));
         QCOMPARE(readTestFile(path), header + line(5));
+    }
+
+    // Lines the file cannot take (Excel holds it) wait and arrive in order: by the retry while idle, at the next
+    // line otherwise. Beyond the bound the newer ones are counted in one line. A folder in the file's place fails
+    // the open even for root.
+    void heldLinesArriveInOrder()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("History.csv"));
+        const QString aside = dir.filePath(QStringLiteral("aside.csv"));
+        auto line = [](int n) {
+            return CycleHistory::entryLine(entry(QStringLiteral("F%1").arg(n), QStringLiteral("ACK")));
+        };
+        auto block = [&] { return (!QFile::exists(path) || QFile::rename(path, aside)) && QDir().mkdir(path); };
+        auto release = [&] { return QDir().rmdir(path) && (!QFile::exists(aside) || QFile::rename(aside, path)); };
+        CycleHistory history(path);
+        history.setRetryInterval(std::chrono::milliseconds(20));
+
+        QVERIFY(block());
+        for (int n = 1; n <= 3; ++n) {
+            QVERIFY(history.append(entry(QStringLiteral("F%1").arg(n), QStringLiteral("ACK"))));
+        }
+        QCOMPARE(history.state(), CycleHistory::State::Holding);
+        QVERIFY(release());
+        QTRY_COMPARE(readTestFile(path), CycleHistory::headerLine() + line(1) + line(2) + line(3));
+        QCOMPARE(history.state(), CycleHistory::State::Written);
+
+        history.setRetryInterval(std::chrono::hours(1));
+        QVERIFY(block());
+        QVERIFY(history.append(entry(QStringLiteral("F4"), QStringLiteral("ACK"))));
+        QVERIFY(release());
+        QVERIFY(!history.append(entry(QStringLiteral("F5"), QStringLiteral("ACK"))));
+        QCOMPARE(readTestFile(path), CycleHistory::headerLine() + line(1) + line(2) + line(3) + line(4) + line(5));
+
+        QVERIFY(block());
+        QByteArray held;
+        for (int n = 1; n <= 1002; ++n) {
+            QVERIFY(history.append(entry(QStringLiteral("G%1").arg(n), QStringLiteral("CAN"))));
+            if (n <= 1000) {
+                held += CycleHistory::entryLine(entry(QStringLiteral("G%1").arg(n), QStringLiteral("CAN")));
+            }
+        }
+        QCOMPARE(history.state(), CycleHistory::State::Dropping);
+        QVERIFY(release());
+        QVERIFY(!history.append(entry(QStringLiteral("F6"), QStringLiteral("ACK"))));
+        const QByteArray bytes = readTestFile(path);
+        QVERIFY(bytes.endsWith(line(5) + held +
+                               Cp932::encode(QStringLiteral("2024/03/05 08:07:06,,,,,,,履歴ﾌｧｲﾙに書き込めなかったため、"
+                                                            "ここから2件の履歴を記録していません\r\n")) +
+                               line(6)));
+        QCOMPARE(history.state(), CycleHistory::State::Written);
     }
 };
 

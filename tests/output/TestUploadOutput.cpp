@@ -225,7 +225,8 @@ private slots:
                            QLatin1String(kinds[static_cast<int>(notice.notice)]);
         });
         const QString missing = QStringLiteral("保存ﾌｫﾙﾀﾞが存在しません : Z:\\受信");
-        auto cycle = [&output](int second, Output::CycleEnd end, const QString& failure) {
+        QStringList notes;
+        auto cycle = [&output, &notes](int second, Output::CycleEnd end, const QString& failure) {
             Output::CycleSummary summary;
             summary.time = QDateTime(QDate(2026, 12, 8), QTime(10, 15, second));
             summary.terminalFile = QStringLiteral("UP");
@@ -234,7 +235,7 @@ private slots:
             summary.end = end;
             summary.uploadPath = QStringLiteral("Z:\\受信\\UP.txt");
             summary.failure = failure;
-            QVERIFY(output.recordCycle(summary).isEmpty());
+            notes << output.recordCycle(summary);
         };
         cycle(0, Output::CycleEnd::Acknowledged, QString());
         for (int second = 3; second <= 12; second += 3) {
@@ -254,6 +255,17 @@ private slots:
                                        QStringLiteral("10:15:06 ") + missing,
                                        QStringLiteral("10:15:09 ") + missing + QStringLiteral(" notice"),
                                        QStringLiteral("10:15:12 ") + missing, QStringLiteral("10:15:15  back")}));
+
+        // A history that cannot take more lines says so once in the status box.
+        QVERIFY(QFile::remove(paths.historyPath) && QDir().mkdir(paths.historyPath));
+        for (int n = 0; n <= CycleHistory::MaxHeldLines; ++n) {
+            cycle(30, Output::CycleEnd::Acknowledged, QString());
+        }
+        notes.removeAll(QString());
+        QCOMPARE(notes.size(), 1);
+        QVERIFY2(notes[0].startsWith(
+                     QStringLiteral("<History> 履歴ﾌｧｲﾙに書き込めないため、1000件を超えた分の履歴を記録しません ")),
+                 qPrintable(notes[0]));
     }
 };
 
