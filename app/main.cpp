@@ -10,6 +10,7 @@
 #include "ui/MainWindow.h"
 #include "ui/QtMessageSink.h"
 #include "ui/SessionWatcher.h"
+#include "ui/TrayIcon.h"
 #include "ui/UiFont.h"
 
 #include <QApplication>
@@ -49,9 +50,12 @@ int run()
 
     MainWindow window(settings, paths, settingsFile, messages);
     messages.setParent(&window);
+    // Before comm, which tells it of every cycle: it must outlive comm.
+    TrayIcon tray(window, QApplication::applicationName());
 
     CommObjects comm(window, settings, paths, messages, QApplication::applicationName());
     comm.connectWindow(window);
+    comm.connectTray(tray, window);
     installTestPause(comm.output(), paths.ProgramFolder);
     SessionWatcher session({
         [&comm] { comm.control().sessionEnding(); },

@@ -8,6 +8,7 @@
 #include "ui/MainWindow.h"
 #include "ui/QtMessageSink.h"
 #include "ui/SessionWatcher.h"
+#include "ui/TrayIcon.h"
 #include "ui/UiFont.h"
 
 #include <QApplication>
@@ -505,6 +506,57 @@ private slots:
         QVERIFY(entry != nullptr && entry->isEnabled());
         entry->trigger();
         QCOMPARE(opened, QStringList{m_paths.historyPath});
+    }
+
+    // The tray as the program wires it: the run's state and the last cycles in its tooltip, one notice when a
+    // failure lasts and one when storing resumes, and a click that brings the minimised window up.
+    void trayTellsRunsAndLastingFailures()
+    {
+        makeWindow(SettingsFile::formatFile(SettingsFile::defaults(m_paths.ProgramFolder)));
+        connectComm();
+        TrayIcon tray(*m_window, QStringLiteral("ZELBO_UDP"));
+        m_comm->connectTray(tray, *m_window);
+        QStringList notices;
+        tray.setNoticeSink([&notices](const QString& title, const QString& text, QSystemTrayIcon::MessageIcon) {
+            notices << title + u'|' + text;
+        });
+        auto cycle = [this](int second, Output::CycleEnd end, const QString& failure) {
+            Output::CycleSummary summary;
+            summary.time = QDateTime(QDate(2026, 12, 8), QTime(10, 15, second));
+            summary.end = end;
+            summary.failure = failure;
+            m_comm->output().recordCycle(summary);
+        };
+        const QString missing = QStringLiteral("保存ﾌｫﾙﾀﾞが存在しません : Z:\\受信 2:No such file or directory");
+
+        QCOMPARE(tray.toolTip(), QStringLiteral("ZELBO_UDP - 停止中"));
+        m_window->SetCommState(1);
+        cycle(0, Output::CycleEnd::Acknowledged, QString());
+        QCOMPARE(tray.toolTip(), QStringLiteral("ZELBO_UDP - 通信中\n最終受信 2026/12/08 10:15:00 ACK"));
+        for (int second = 3; second <= 12; second += 3) {
+            cycle(second, Output::CycleEnd::Failed, missing);
+        }
+        QCOMPARE(tray.toolTip(),
+                 QStringLiteral("ZELBO_UDP - 通信中\n最終受信 2026/12/08 10:15:00 ACK\n異常: ") + missing);
+        cycle(15, Output::CycleEnd::Acknowledged, QString());
+        QCOMPARE(
+            notices,
+            (QStringList{QStringLiteral("ZELBO_UDP - 異常|") + missing +
+                             QStringLiteral("\n同じ異常が続いています。端末のﾃﾞｰﾀは保存されていません"),
+                         QStringLiteral("ZELBO_UDP - 復旧|最終受信 2026/12/08 10:15:15 ACK\n保存を再開しました")}));
+        // A Stop leaves the last result as it was.
+        cycle(18, Output::CycleEnd::Stopped, QStringLiteral("通信ｽﾄｯﾌﾟﾎﾞﾀﾝが押されました"));
+        m_window->SetCommState(0);
+        QCOMPARE(tray.toolTip(), QStringLiteral("ZELBO_UDP - 停止中\n最終受信 2026/12/08 10:15:15 ACK"));
+
+        m_window->show();
+        m_window->showMinimized();
+        QVERIFY(m_window->isMinimized());
+        auto* icon = tray.findChild<QSystemTrayIcon*>(QStringLiteral("trayIcon"));
+        QVERIFY(icon != nullptr);
+        emit icon->activated(QSystemTrayIcon::Trigger);
+        QVERIFY(!m_window->isMinimized() && m_window->isVisible());
+        QTRY_VERIFY(m_window->isActiveWindow());
     }
 
     // Last: it runs the application's event loop, which the session's end leaves.
