@@ -65,54 +65,41 @@ private slots:
     }
 
     // Lines the file cannot take (Excel holds it) wait and arrive in order: by the retry while idle, at the next
-    // line otherwise. Beyond the bound the newer ones are counted in one line. A folder in the file's place fails
-    // the open even for root.
+    // line otherwise. Beyond the bound the newer ones are counted in one line. A missing folder fails even root.
     void heldLinesArriveInOrder()
     {
         QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("History.csv"));
-        const QString aside = dir.filePath(QStringLiteral("aside.csv"));
-        auto line = [](int n) {
-            return CycleHistory::entryLine(entry(QStringLiteral("F%1").arg(n), QStringLiteral("ACK")));
-        };
-        auto block = [&] { return (!QFile::exists(path) || QFile::rename(path, aside)) && QDir().mkdir(path); };
-        auto release = [&] { return QDir().rmdir(path) && (!QFile::exists(aside) || QFile::rename(aside, path)); };
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("in")));
+        const QString path = dir.filePath(QStringLiteral("in/History.csv"));
+        auto block = [&] { return QDir(dir.path()).rename(QStringLiteral("in"), QStringLiteral("away")); };
+        auto release = [&] { return QDir(dir.path()).rename(QStringLiteral("away"), QStringLiteral("in")); };
         CycleHistory history(path);
-        history.setRetryInterval(std::chrono::milliseconds(20));
+        QByteArray expected = CycleHistory::headerLine();
+        // Lines name1 to name<count>, each failing; the expected file keeps the first MaxHeldLines.
+        auto appendBlocked = [&](const QString& name, int count) {
+            for (int n = 1; n <= count; ++n) {
+                const CycleHistoryEntry line = entry(name + QString::number(n), QStringLiteral("ACK"));
+                expected += n <= CycleHistory::MaxHeldLines ? CycleHistory::entryLine(line) : QByteArray();
+                QVERIFY(history.append(line));
+            }
+        };
 
+        history.setRetryInterval(std::chrono::milliseconds(20));
         QVERIFY(block());
-        for (int n = 1; n <= 3; ++n) {
-            QVERIFY(history.append(entry(QStringLiteral("F%1").arg(n), QStringLiteral("ACK"))));
-        }
-        QCOMPARE(history.state(), CycleHistory::State::Holding);
+        appendBlocked(QStringLiteral("F"), 3);
         QVERIFY(release());
-        QTRY_COMPARE(readTestFile(path), CycleHistory::headerLine() + line(1) + line(2) + line(3));
-        QCOMPARE(history.state(), CycleHistory::State::Written);
+        QTRY_COMPARE(readTestFile(path), expected);
 
         history.setRetryInterval(std::chrono::hours(1));
         QVERIFY(block());
-        QVERIFY(history.append(entry(QStringLiteral("F4"), QStringLiteral("ACK"))));
+        appendBlocked(QStringLiteral("G"), 1002);
         QVERIFY(release());
-        QVERIFY(!history.append(entry(QStringLiteral("F5"), QStringLiteral("ACK"))));
-        QCOMPARE(readTestFile(path), CycleHistory::headerLine() + line(1) + line(2) + line(3) + line(4) + line(5));
-
-        QVERIFY(block());
-        QByteArray held;
-        for (int n = 1; n <= 1002; ++n) {
-            QVERIFY(history.append(entry(QStringLiteral("G%1").arg(n), QStringLiteral("CAN"))));
-            if (n <= 1000) {
-                held += CycleHistory::entryLine(entry(QStringLiteral("G%1").arg(n), QStringLiteral("CAN")));
-            }
-        }
-        QCOMPARE(history.state(), CycleHistory::State::Dropping);
-        QVERIFY(release());
-        QVERIFY(!history.append(entry(QStringLiteral("F6"), QStringLiteral("ACK"))));
-        const QByteArray bytes = readTestFile(path);
-        QVERIFY(bytes.endsWith(line(5) + held +
-                               Cp932::encode(QStringLiteral("2024/03/05 08:07:06,,,,,,,履歴ﾌｧｲﾙに書き込めなかったため、"
-                                                            "ここから2件の履歴を記録していません\r\n")) +
-                               line(6)));
-        QCOMPARE(history.state(), CycleHistory::State::Written);
+        QVERIFY(!history.append(entry(QStringLiteral("H"), QStringLiteral("ACK"))));
+        QCOMPARE(readTestFile(path),
+                 expected +
+                     Cp932::encode(QStringLiteral("2024/03/05 08:07:06,,,,,,,履歴ﾌｧｲﾙに書き込めなかったため、"
+                                                  "ここから2件の履歴を記録していません\r\n")) +
+                     CycleHistory::entryLine(entry(QStringLiteral("H"), QStringLiteral("ACK"))));
     }
 };
 

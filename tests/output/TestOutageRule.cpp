@@ -3,80 +3,39 @@
 #include <QStringList>
 #include <QTest>
 
-using Outcome = OutageRule::Outcome;
-
-namespace {
-
-// One cycle fed to the rule: "+" stored, "stop", or a failure's reason.
-QString step(OutageRule& rule, const QString& cycle)
-{
-    const Outcome outcome = cycle == QStringLiteral("+")      ? Outcome::Stored
-                            : cycle == QStringLiteral("stop") ? Outcome::Stopped
-                                                              : Outcome::Failed;
-    const OutageRule::Step result = rule.next(outcome, outcome == Outcome::Failed ? cycle : QString());
-    QStringList parts;
-    if (result.ended) {
-        parts << QStringLiteral("ended %1x%2").arg(result.ended->reason).arg(result.ended->cycles);
-    }
-    if (result.writeLine) {
-        parts << QStringLiteral("line");
-    }
-    if (result.notice == OutageRule::Notice::Started) {
-        parts << QStringLiteral("notice");
-    } else if (result.notice == OutageRule::Notice::Ended) {
-        parts << QStringLiteral("back");
-    }
-    return parts.join(u' ');
-}
-
-} // namespace
+using namespace Qt::StringLiterals;
 
 class TestOutageRule : public QObject
 {
     Q_OBJECT
 
 private slots:
-    // One day's cycles and what each asks for: lines at a streak's start and end, a notice once per lasting
-    // reason, one more only when a cycle stores again.
+    // A day of cycles, each "what happened>what the rule asks": "+" stored, "stop", or a failure's reason; asked are
+    // the streak's closing line, this cycle's line, and a notice (or "back" after one).
     void dayTranscript()
     {
-        const QList<std::pair<QString, QString>> day = {
-            {QStringLiteral("+"), QStringLiteral("line")},
-            // A single failure and a pair: no notice; the pair closes with its count.
-            {QStringLiteral("A"), QStringLiteral("line")},
-            {QStringLiteral("+"), QStringLiteral("line")},
-            {QStringLiteral("A"), QStringLiteral("line")},
-            {QStringLiteral("A"), QString()},
-            {QStringLiteral("+"), QStringLiteral("ended Ax2 line")},
-            // Lasting: one notice at the third, silence after it.
-            {QStringLiteral("A"), QStringLiteral("line")},
-            {QStringLiteral("A"), QString()},
-            {QStringLiteral("A"), QStringLiteral("notice")},
-            {QStringLiteral("A"), QString()},
-            // Another reason is a streak of its own, with its own notice; the outage is not over.
-            {QStringLiteral("B"), QStringLiteral("ended Ax4 line")},
-            {QStringLiteral("B"), QString()},
-            {QStringLiteral("B"), QStringLiteral("notice")},
-            // A Stop closes the streak but not the outage: storing again does.
-            {QStringLiteral("stop"), QStringLiteral("ended Bx3 line")},
-            {QStringLiteral("stop"), QStringLiteral("line")},
-            {QStringLiteral("B"), QStringLiteral("line")},
-            {QStringLiteral("+"), QStringLiteral("line back")},
-            {QStringLiteral("+"), QStringLiteral("line")},
-            // Reasons that alternate never last.
-            {QStringLiteral("A"), QStringLiteral("line")},
-            {QStringLiteral("B"), QStringLiteral("line")},
-            {QStringLiteral("A"), QStringLiteral("line")},
-            {QStringLiteral("+"), QStringLiteral("line")},
-        };
+        const QStringList day = {
+            // A single failure is its own line; a pair closes with its count and gives no notice.
+            u"+>line"_s, u"A>line"_s, u"+>line"_s, u"A>line"_s, u"A>"_s, u"+>ended Ax2 line"_s,
+            // Lasting: one notice at the third cycle. Another reason is a streak with a notice of its own.
+            u"A>line"_s, u"A>"_s, u"A>notice"_s, u"A>"_s, u"B>ended Ax4 line"_s, u"B>"_s, u"B>notice"_s,
+            // A Stop closes the streak but not the outage: only storing again does.
+            u"stop>ended Bx3 line"_s, u"stop>line"_s, u"B>line"_s, u"+>line back"_s, u"+>line"_s};
+        const QString notices[] = {QString(), u"notice"_s, u"back"_s};
         OutageRule rule;
-        QStringList expected;
         QStringList actual;
-        for (const auto& [cycle, asks] : day) {
-            expected << cycle + QStringLiteral(": ") + asks;
-            actual << cycle + QStringLiteral(": ") + step(rule, cycle);
+        for (const QString& cycle : day) {
+            const QString what = cycle.section(u'>', 0, 0);
+            const auto outcome = what == u"+"_s      ? OutageRule::Outcome::Stored
+                                 : what == u"stop"_s ? OutageRule::Outcome::Stopped
+                                                     : OutageRule::Outcome::Failed;
+            const OutageRule::Step step = rule.next(outcome, outcome == OutageRule::Outcome::Failed ? what : QString());
+            const QString ended =
+                step.ended ? u"ended %1x%2 "_s.arg(step.ended->reason).arg(step.ended->cycles) : QString();
+            const QString line = step.writeLine ? u"line "_s : QString();
+            actual << (what + u'>' + ended + line + notices[static_cast<int>(step.notice)]).trimmed();
         }
-        QCOMPARE(actual, expected);
+        QCOMPARE(actual, day);
     }
 };
 
