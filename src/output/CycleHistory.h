@@ -1,8 +1,7 @@
 #pragma once
-// The day's history: one CSV line per cycle in a file beside the program, cp932 with CR LF so that Excel on Japanese
-// Windows opens it as it stands. Bounded by rolling over into one older file. Lines that cannot be written (Excel holds
-// the file without sharing write access) wait in memory, in order, until it can be. Qt Core and base only; a failure
-// here never fails a cycle.
+// The day's history: one CSV line per cycle beside the program, cp932 with CR LF for Excel on Japanese Windows, rolled
+// over into one older file; lines the file cannot take (held open by Excel) wait in memory, in order. Qt Core and base
+// only; a failure here never fails a cycle.
 
 #include "base/SystemError.h"
 

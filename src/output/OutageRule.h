@@ -47,8 +47,6 @@ public:
     };
 
     Step next(Outcome outcome, const QString& reason);
-    // The failures in a row so far; cycles 0 when the last cycle did not fail.
-    const Streak& streak() const { return m_streak; }
 
 private:
     Streak m_streak;

@@ -4,6 +4,7 @@
 #include "base/ProgramPaths.h"
 #include "base/SafeFile.h"
 #include "config/Settings.h"
+#include "protocol/RunTexts.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -279,7 +280,7 @@ QString UploadOutput::recordCycle(const CycleSummary& summary)
     if (error && before != CycleHistory::State::Dropping && m_history.state() == CycleHistory::State::Dropping) {
         return QStringLiteral("<History> 履歴ﾌｧｲﾙに書き込めないため、%1件を超えた分の履歴を記録しません")
                    .arg(CycleHistory::MaxHeldLines) +
-               QStringLiteral(" %1:%2").arg(error->number).arg(error->description);
+               fileErrorNumberText(*error);
     }
     return QString();
 }

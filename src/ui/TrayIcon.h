@@ -1,8 +1,7 @@
 #pragma once
-// The program's icon in the notification area while it runs, for a window that sits minimised all day: the tooltip
-// gives the run's state and the last cycles, a notice tells when a failure has lasted and when storing resumes, and
-// a click brings the main window up. Where the desktop has no notification area nothing shows. What counts as a
-// lasting failure is decided in output/; this only shows it.
+// The program's icon in the notification area, for a window minimised all day: the tooltip gives the run's state and
+// last cycles, a notice tells when a failure lasts and when storing resumes, a click brings the window up. It only
+// shows what output/ decided (OutageRule); without a notification area nothing shows.
 
 #include <QDateTime>
 #include <QObject>
