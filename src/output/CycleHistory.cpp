@@ -41,12 +41,12 @@ QByteArray csvLine(const QStringList& fields)
 CycleHistory::CycleHistory(const QString& path, qint64 rollOverBytes) : m_path(path), m_rollOverBytes(rollOverBytes)
 {
     m_retry.setInterval(RetryInterval);
-    QObject::connect(&m_retry, &QTimer::timeout, &m_retry, [this] { retry(); });
+    QObject::connect(&m_retry, &QTimer::timeout, &m_retry, [this] { flush(); });
 }
 
 CycleHistory::~CycleHistory()
 {
-    retry();
+    flush();
 }
 
 QString CycleHistory::olderPath(const QString& path)
@@ -132,7 +132,7 @@ void CycleHistory::hold(const QByteArray& line, const QDateTime& time)
     }
 }
 
-void CycleHistory::retry() noexcept
+void CycleHistory::flush() noexcept
 {
     try {
         (void)writeWaiting(QByteArray());

@@ -58,6 +58,8 @@ public:
     // first becomes the older file, replacing the one before. Never throws; on failure the file is as it was, the
     // line waits (state()), and the error is for a status line at most.
     std::optional<SystemError> append(const CycleHistoryEntry& entry) noexcept;
+    // Tries the waiting lines now; the retry timer and the end of the program call it.
+    void flush() noexcept;
     State state() const;
 
     const QString& path() const { return m_path; }
@@ -75,7 +77,6 @@ private:
     // The waiting lines, then line (if any), in one append; on success nothing waits any more.
     std::optional<SystemError> writeWaiting(const QByteArray& line);
     void hold(const QByteArray& line, const QDateTime& time);
-    void retry() noexcept;
     std::optional<SystemError> appendLine(const QByteArray& line);
     void rollOver();
 

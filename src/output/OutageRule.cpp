@@ -1,5 +1,7 @@
 #include "output/OutageRule.h"
 
+#include <utility>
+
 OutageRule::Step OutageRule::next(Outcome outcome, const QString& reason)
 {
     Step step;
@@ -21,4 +23,11 @@ OutageRule::Step OutageRule::next(Outcome outcome, const QString& reason)
         m_notified = false;
     }
     return step;
+}
+
+std::optional<OutageRule::Streak> OutageRule::close()
+{
+    const Streak streak = std::exchange(m_streak, Streak{});
+    m_notified = false;
+    return streak.cycles > 1 ? std::optional<Streak>(streak) : std::nullopt;
 }

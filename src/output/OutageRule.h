@@ -47,6 +47,8 @@ public:
     };
 
     Step next(Outcome outcome, const QString& reason);
+    // The program ends: the failures in a row so far, when they need a closing line; the rule starts afresh.
+    std::optional<Streak> close();
 
 private:
     Streak m_streak;

@@ -260,13 +260,10 @@ QString UploadOutput::recordCycle(const CycleSummary& summary)
     const OutageRule::Step step = m_outage.next(outcome, summary.failure);
     const CycleHistory::State before = m_history.state();
     std::optional<SystemError> error;
-    if (step.ended && m_lastRepeat) {
-        CycleHistoryEntry closing = *m_lastRepeat;
-        closing.failure = streakEndText(*step.ended);
-        error = m_history.append(closing);
+    if (step.ended) {
+        error = closeStreak(*step.ended);
     }
     if (step.writeLine) {
-        m_lastRepeat.reset();
         if (auto lineError = m_history.append(entry)) {
             error = lineError;
         }
@@ -285,10 +282,23 @@ QString UploadOutput::recordCycle(const CycleSummary& summary)
     return QString();
 }
 
-QString UploadOutput::streakEndText(const OutageRule::Streak& streak)
+void UploadOutput::flushHistory()
 {
+    if (const auto streak = m_outage.close()) {
+        (void)closeStreak(*streak);
+    }
+    m_history.flush();
+}
+
+std::optional<SystemError> UploadOutput::closeStreak(const OutageRule::Streak& streak)
+{
+    if (!m_lastRepeat) {
+        return std::nullopt;
+    }
+    CycleHistoryEntry closing = *std::exchange(m_lastRepeat, std::nullopt);
     // The line of the streak's first cycle is above it; this one is its last, with how many there were.
-    return streak.reason + QStringLiteral(" (%1回連続の最後)").arg(streak.cycles);
+    closing.failure = streak.reason + QStringLiteral(" (%1回連続の最後)").arg(streak.cycles);
+    return m_history.append(closing);
 }
 
 void UploadOutput::setMailTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds total)

@@ -48,6 +48,9 @@ public:
     QString recordCycle(const CycleSummary& summary) override;
 
     void setCycleListener(CycleListener listener) { m_cycleListener = std::move(listener); }
+    // The session ends and the process may not outlive the call: a failure still repeating gets its closing line,
+    // and lines waiting for the history file one last try.
+    void flushHistory();
 
     // Tests shorten the bounds; the program keeps the defaults.
     void setMailTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds total);
@@ -72,8 +75,8 @@ private:
     bool cutBackTornWrite();
     void removeStaleUploadTemporaries() const;
     void checkpoint(const char* point) const;
-    // The failure text of a streak's closing line in the history.
-    static QString streakEndText(const OutageRule::Streak& streak);
+    // The closing line of a failure repeated cycle after cycle, from its latest cycle.
+    std::optional<SystemError> closeStreak(const OutageRule::Streak& streak);
 
     const Settings& m_settings;
     DiskRunFiles m_files;

@@ -238,6 +238,14 @@ private slots:
                      "2026/12/08 10:15:12,,0,0,CAN,,,保存ﾌｫﾙﾀﾞが存在しません : Z:\\受信 (4回連続の最後)\r\n"
                      "2026/12/08 10:15:15,,0,0,ACK,,,\r\n")));
 
+        // At the session's end a failure still repeating gets its closing line.
+        cycle(18, QStringLiteral("A"));
+        cycle(21, QStringLiteral("A"));
+        output.flushHistory();
+        QVERIFY(readTestFile(paths.historyPath)
+                    .endsWith(Cp932::encode(QStringLiteral("10:15:18,,0,0,CAN,,,A\r\n"
+                                                           "2026/12/08 10:15:21,,0,0,CAN,,,A (2回連続の最後)\r\n"))));
+
         QVERIFY(QFile::remove(paths.historyPath) && QDir().mkdir(paths.historyPath));
         for (int n = 0; n <= CycleHistory::MaxHeldLines; ++n) {
             cycle(30, QString());
