@@ -2,6 +2,7 @@
 
 #include "base/ProgramPaths.h"
 #include "ui/MainWindow.h"
+#include "ui/TrayIcon.h"
 
 CommObjects::CommObjects(RunHost& host, const Settings& settings, const ProgramPaths& paths, MessageSink& messages,
                          const QString& title)
@@ -18,4 +19,23 @@ void CommObjects::connectWindow(MainWindow& window)
         [this] { return m_control.Form_Unload(); },
     });
     m_control.setCloseWindow([&window] { window.close(); });
+}
+
+void CommObjects::connectTray(TrayIcon& tray, MainWindow& window)
+{
+    m_output.setCycleListener([&tray](const UploadOutput::CycleNotice& cycle) {
+        // A Stop changes nothing of what the last cycles told; the run's state shows it.
+        if (cycle.outcome == OutageRule::Outcome::Stored) {
+            tray.cycleStored(cycle.time);
+        } else if (cycle.outcome == OutageRule::Outcome::Failed) {
+            tray.cycleFailed(cycle.failure);
+        }
+        if (cycle.notice == OutageRule::Notice::Started) {
+            tray.outageStarted(cycle.failure);
+        } else if (cycle.notice == OutageRule::Notice::Ended) {
+            tray.outageEnded();
+        }
+    });
+    QObject::connect(&window, &MainWindow::commStateChanged, &tray,
+                     [&tray](std::int16_t mode) { tray.setPolling(mode == 1); });
 }

@@ -10,6 +10,7 @@
 
 class MainWindow;
 class MessageSink;
+class TrayIcon;
 struct ProgramPaths;
 struct Settings;
 
@@ -25,6 +26,8 @@ public:
     // Hands the window's Start, Stop, first tick and close request to CommControl, which closes the window later when
     // a close had to wait for a stopped run to return.
     void connectWindow(MainWindow& window);
+    // Hands every ended cycle and outage notice to the tray, and the window's run state. The tray must outlive this.
+    void connectTray(TrayIcon& tray, MainWindow& window);
 
 private:
     UdpLink m_link;

@@ -31,7 +31,8 @@ SingleCopy::SingleCopy(const QString& dataFolder) : m_dataFolder(dataFolder), m_
 SingleCopy::~SingleCopy()
 {
     m_server.close();
-    releaseLockFile(m_lock);
+    // Kept on POSIX: removing it would open a moment in which two starts hold different files.
+    releaseLockFile(m_lock, QString(), false);
 }
 
 SingleCopy::Claim SingleCopy::claim(std::chrono::milliseconds answerWait)

@@ -14,6 +14,7 @@
 #include "ui/MainWindow.h"
 #include "ui/QtMessageSink.h"
 #include "ui/SessionWatcher.h"
+#include "ui/TrayIcon.h"
 #include "ui/UiFont.h"
 #include "ui/WindowPlacement.h"
 
@@ -107,12 +108,19 @@ int run()
     }
     messages.setParent(&window);
     copy.setShowRequested([&window] { bringToFront(&window); });
+    // Before comm, which tells it of every cycle: it must outlive comm.
+    TrayIcon tray(window, QApplication::applicationName());
 
     CommObjects comm(window, settings, paths, messages, QApplication::applicationName());
     comm.connectWindow(window);
+    comm.connectTray(tray, window);
     installTestPause(comm.output(), paths.ProgramFolder);
     SessionWatcher session({
-        [&comm] { comm.control().sessionEnding(); },
+        [&comm] {
+            comm.control().sessionEnding();
+            // A failure still repeating gets its closing line, and waiting history lines their last chance.
+            comm.output().flushHistory();
+        },
         [&comm] { return comm.control().quitRequested(); },
         [&comm] { comm.control().sessionEndCancelled(); },
     });

@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <cerrno>
+#include <utility>
 
 namespace {
 
@@ -37,7 +38,16 @@ QByteArray csvLine(const QStringList& fields)
 
 } // namespace
 
-CycleHistory::CycleHistory(const QString& path, qint64 rollOverBytes) : m_path(path), m_rollOverBytes(rollOverBytes) {}
+CycleHistory::CycleHistory(const QString& path, qint64 rollOverBytes) : m_path(path), m_rollOverBytes(rollOverBytes)
+{
+    m_retry.setInterval(RetryInterval);
+    QObject::connect(&m_retry, &QTimer::timeout, &m_retry, [this] { flush(); });
+}
+
+CycleHistory::~CycleHistory()
+{
+    flush();
+}
 
 QString CycleHistory::olderPath(const QString& path)
 {
@@ -61,13 +71,73 @@ QByteArray CycleHistory::entryLine(const CycleHistoryEntry& entry)
                     entry.failure});
 }
 
+QByteArray CycleHistory::droppedLine(const QDateTime& firstTime, int count)
+{
+    return csvLine({firstTime.toString(TimeFormat), QString(), QString(), QString(), QString(), QString(), QString(),
+                    QStringLiteral("履歴ﾌｧｲﾙに書き込めなかったため、ここから%1件の履歴を記録していません").arg(count)});
+}
+
 std::optional<SystemError> CycleHistory::append(const CycleHistoryEntry& entry) noexcept
 {
     try {
-        return appendLine(entryLine(entry));
+        const QByteArray line = entryLine(entry);
+        auto error = writeWaiting(line);
+        if (error) {
+            hold(line, entry.time);
+        }
+        return error;
     } catch (...) {
         // Out of memory at worst: the cycle goes on without its history line.
         return SystemError::fromErrno(ENOMEM);
+    }
+}
+
+CycleHistory::State CycleHistory::state() const
+{
+    return m_dropped > 0 ? State::Dropping : !m_held.isEmpty() ? State::Holding : State::Written;
+}
+
+std::optional<SystemError> CycleHistory::writeWaiting(const QByteArray& line)
+{
+    QByteArray bytes;
+    for (const QByteArray& held : std::as_const(m_held)) {
+        bytes += held;
+    }
+    // The dropped lines came after every held one.
+    if (m_dropped > 0) {
+        bytes += droppedLine(m_firstDropped, m_dropped);
+    }
+    bytes += line;
+    if (bytes.isEmpty()) {
+        return std::nullopt;
+    }
+    if (auto error = appendLine(bytes)) {
+        return error;
+    }
+    m_held.clear();
+    m_dropped = 0;
+    m_retry.stop();
+    return std::nullopt;
+}
+
+void CycleHistory::hold(const QByteArray& line, const QDateTime& time)
+{
+    if (m_held.size() < MaxHeldLines) {
+        m_held.append(line);
+    } else if (m_dropped++ == 0) {
+        m_firstDropped = time;
+    }
+    if (!m_retry.isActive()) {
+        m_retry.start();
+    }
+}
+
+void CycleHistory::flush() noexcept
+{
+    try {
+        (void)writeWaiting(QByteArray());
+    } catch (...) {
+        // Out of memory at worst: the lines wait for the next try.
     }
 }
 

@@ -7,6 +7,7 @@
 #include "output/CycleJournal.h"
 #include "output/DiskRunFiles.h"
 #include "output/MailSender.h"
+#include "output/OutageRule.h"
 #include "output/UploadFileHold.h"
 #include "output/UploadFileWriter.h"
 #include "protocol/Output.h"
@@ -20,6 +21,17 @@ struct Settings;
 class UploadOutput : public Output
 {
 public:
+    // What one ended cycle means for whoever watches the program from outside its window.
+    struct CycleNotice
+    {
+        QDateTime time;
+        OutageRule::Outcome outcome = OutageRule::Outcome::Stored;
+        QString failure; // empty when stored
+        // Started: this cycle's failure has lasted OutageRule::LastingCycles cycles. Ended: stored again after that.
+        OutageRule::Notice notice = OutageRule::Notice::None;
+    };
+    using CycleListener = std::function<void(const CycleNotice&)>;
+
     // The staging file, the journal and the history lie beside the program (paths).
     UploadOutput(const Settings& settings, const ProgramPaths& paths, MessageSink& messages, const QString& title);
 
@@ -32,7 +44,14 @@ public:
     Mail SendByMail(QString& mailError) override;
     std::optional<SystemError> settleCycle(bool acknowledged) override;
     void endCycle(bool answerSent) override;
-    void recordCycle(const CycleSummary& summary) override;
+    // One history line per cycle, except that a failure repeated cycle after cycle has one when it starts and one
+    // when it ends (OutageRule); then tells the listener.
+    QString recordCycle(const CycleSummary& summary) override;
+
+    void setCycleListener(CycleListener listener) { m_cycleListener = std::move(listener); }
+    // The session ends and the process may not outlive the call: a failure still repeating gets its closing line,
+    // and lines waiting for the history file one last try.
+    void flushHistory();
 
     // Tests shorten the bounds; the program keeps the defaults.
     void setMailTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds total);
@@ -61,6 +80,8 @@ private:
     bool tailIsOwnBlock(const JournalEntry& entry, qint64 length);
     void removeStaleUploadTemporaries() const;
     void checkpoint(const char* point) const;
+    // The closing line of a failure repeated cycle after cycle, from its latest cycle.
+    std::optional<SystemError> closeStreak(const OutageRule::Streak& streak);
 
     const Settings& m_settings;
     DiskRunFiles m_files;
@@ -71,6 +92,10 @@ private:
     // An append cycle's upload file, from its length before to the settling of the cycle.
     UploadFileHold m_uploadHold;
     std::function<void(const char*)> m_checkpoint;
+    OutageRule m_outage;
+    // The latest cycle of a repeated failure that got no line: the streak's closing line is written from it.
+    std::optional<CycleHistoryEntry> m_lastRepeat;
+    CycleListener m_cycleListener;
 
     bool m_recovered = false;
     // From start: an unanswered cycle's entry whose block the upload file holds whole, until a cycle reaches its end

@@ -61,6 +61,14 @@ public:
         Failed,
     };
 
+    enum class CycleEnd
+    {
+        Acknowledged,
+        Failed,
+        // The user's Stop.
+        Stopped,
+    };
+
     // One cycle's line in the day's history.
     struct CycleSummary
     {
@@ -68,7 +76,7 @@ public:
         QString terminalFile; // as its frame had it; empty when no file was announced
         int announcedCount = 0;
         int receivedCount = 0;
-        bool acknowledged = false;
+        CycleEnd end = CycleEnd::Failed;
         QString uploadPath;
         QString mailResult;
         QString failure;
@@ -98,6 +106,7 @@ public:
     // Right after the final answer: closes the cycle's files. Once the answer is out nothing of the cycle is pending
     // any more; an answer that could not be sent leaves a stored block to be recognised when the terminal repeats it.
     virtual void endCycle(bool answerSent) = 0;
-    // Best effort: a history that cannot be written never fails a cycle.
-    virtual void recordCycle(const CycleSummary& summary) = 0;
+    // Every cycle that ended, stored or not. Best effort: a history that cannot be written never fails a cycle.
+    // Returns a line for the status box when the history begins to lose lines, else nothing.
+    virtual QString recordCycle(const CycleSummary& summary) = 0;
 };

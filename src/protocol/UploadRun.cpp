@@ -379,10 +379,7 @@ UploadRun::Phase UploadRun::endOfCycle()
     if (!m_linkFailed) {
         m_networkFailures = 0;
     }
-    // A network outage that goes on is one line too, like its status.
-    if (m_networkFailures <= 1 || !m_linkFailed) {
-        recordCycle();
-    }
+    recordCycle();
 
     if (m_settings.AutoStart == 1 && m_host.isRunning()) {
         // A stop during the pause is noticed at the next cycle start, which then fails at once.
@@ -410,15 +407,22 @@ void UploadRun::recordCycle()
     summary.terminalFile = m_terminalName;
     summary.announcedCount = m_announcedCount;
     summary.receivedCount = m_recordCount;
-    summary.acknowledged = m_acknowledged;
     summary.uploadPath = m_terminalName.isEmpty() ? QString() : m_uploadPath;
     summary.mailResult = m_mailResult;
-    if (!m_acknowledged) {
-        summary.failure = !m_failure.isEmpty() ? m_failure
-                          : m_host.isRunning() ? FailedText
-                                               : QStringLiteral("通信ｽﾄｯﾌﾟﾎﾞﾀﾝが押されました");
+    if (m_acknowledged) {
+        summary.end = Output::CycleEnd::Acknowledged;
+    } else if (!m_failure.isEmpty() || m_host.isRunning()) {
+        summary.end = Output::CycleEnd::Failed;
+        summary.failure = m_failure.isEmpty() ? FailedText : m_failure;
+    } else {
+        summary.end = Output::CycleEnd::Stopped;
+        summary.failure = QStringLiteral("通信ｽﾄｯﾌﾟﾎﾞﾀﾝが押されました");
     }
-    m_output.recordCycle(summary);
+    // The output decides which cycles of a lasting failure get a line of their own.
+    const QString note = m_output.recordCycle(summary);
+    if (!note.isEmpty()) {
+        m_host.ShowStatus(1, note);
+    }
 }
 
 void UploadRun::runEnded()
@@ -482,8 +486,11 @@ bool UploadRun::judgeLinkError(const std::optional<LinkError>& error)
     m_linkFailed = true;
     if (error->transient && m_settings.AutoStart == 1) {
         // Polling goes on: the network comes back by itself (a cable, a roam, a resume, a late logon).
+        // Shown once; every cycle of the outage keeps it for its history, which tells a lasting reason by its text.
         if (++m_networkFailures == 1) {
             showFailure(1, networkRetryStatusText(error->error));
+        } else {
+            m_failure = networkRetryStatusText(error->error);
         }
         return false;
     }

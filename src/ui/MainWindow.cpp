@@ -346,6 +346,7 @@ void MainWindow::SetCommState(std::int16_t mode)
     if (mode == 0) {
         setKeepAwake(false);
     }
+    emit commStateChanged(mode);
 }
 
 void MainWindow::setKeepAwake(bool on)

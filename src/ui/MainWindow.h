@@ -82,6 +82,10 @@ public:
     void flushDisplays() override;
     void flushDueDisplays() override;
 
+signals:
+    // SetCommState's mode, 1 as a run starts and 0 as it ends, for what shows the run outside the window.
+    void commStateChanged(std::int16_t mode);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;

@@ -15,5 +15,5 @@ void centreOver(QWidget* window, const QWidget* over);
 // reachable.
 void moveWithinScreen(QWidget* window, const QPoint& topLeft, const QWidget* reference);
 // Brings the window up for a user who asked for it elsewhere (a second start, the notification area): shown, restored
-// if minimised, in front and active.
+// if minimised (a maximised one stays maximised), in front and active.
 void bringToFront(QWidget* window);

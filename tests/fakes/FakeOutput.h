@@ -78,7 +78,11 @@ public:
         return undoError;
     }
     void endCycle(bool) override { files->closeAll(); }
-    void recordCycle(const CycleSummary& summary) override { cycles.append(summary); }
+    QString recordCycle(const CycleSummary& summary) override
+    {
+        cycles.append(summary);
+        return QString();
+    }
 
     std::unique_ptr<DiskRunFiles> files;
     RecoveryReport recovery;

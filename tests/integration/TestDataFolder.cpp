@@ -97,7 +97,16 @@ void TestDataFolder::readOnlyProgramFolderPresetsAndAProfile()
     second.start(setpriv, asNobody + QStringList{QStringLiteral("--profile"), QStringLiteral("B")});
     QVERIFY(first.waitForStarted(10000) && second.waitForStarted(10000));
     const auto stored = [](SimProcess& sim) { return !sim.linesStartingWith(QStringLiteral("RESULT ACK")).isEmpty(); };
-    QVERIFY2(QTest::qWaitFor([&] { return stored(simA) && stored(simB); }, 60000),
+    // The history line follows the answer.
+    const auto recorded = [&](const QString& folder) {
+        return QFileInfo::exists(folder + QStringLiteral("/History.csv"));
+    };
+    QVERIFY2(QTest::qWaitFor(
+                 [&] {
+                     return stored(simA) && stored(simB) && recorded(data) &&
+                            recorded(data + QStringLiteral("/profiles/B"));
+                 },
+                 60000),
              qPrintable(simA.lines().join(u'\n') + u'\n' + simB.lines().join(u'\n')));
     first.kill();
     second.kill();

@@ -3,6 +3,8 @@
 #include "base/Cp932.h"
 #include "fakes/TestFiles.h"
 
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -60,6 +62,44 @@ private slots:
         // Lines 1 and 2 went at the first roll-over, and the second replaced them: never more than two files.
         QCOMPARE(readTestFile(older), header + line(3) + line(4));
         QCOMPARE(readTestFile(path), header + line(5));
+    }
+
+    // Lines the file cannot take (Excel holds it) wait and arrive in order: by the retry while idle, at the next
+    // line otherwise. Beyond the bound the newer ones are counted in one line. A missing folder fails even root.
+    void heldLinesArriveInOrder()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("in")));
+        const QString path = dir.filePath(QStringLiteral("in/History.csv"));
+        auto block = [&] { return QDir(dir.path()).rename(QStringLiteral("in"), QStringLiteral("away")); };
+        auto release = [&] { return QDir(dir.path()).rename(QStringLiteral("away"), QStringLiteral("in")); };
+        CycleHistory history(path);
+        QByteArray expected = CycleHistory::headerLine();
+        // Lines name1 to name<count>, each failing; the expected file keeps the first MaxHeldLines.
+        auto appendBlocked = [&](const QString& name, int count) {
+            for (int n = 1; n <= count; ++n) {
+                const CycleHistoryEntry line = entry(name + QString::number(n), QStringLiteral("ACK"));
+                expected += n <= CycleHistory::MaxHeldLines ? CycleHistory::entryLine(line) : QByteArray();
+                QVERIFY(history.append(line));
+            }
+        };
+
+        history.setRetryInterval(std::chrono::milliseconds(20));
+        QVERIFY(block());
+        appendBlocked(QStringLiteral("F"), 3);
+        QVERIFY(release());
+        QTRY_COMPARE(readTestFile(path), expected);
+
+        history.setRetryInterval(std::chrono::hours(1));
+        QVERIFY(block());
+        appendBlocked(QStringLiteral("G"), 1002);
+        QVERIFY(release());
+        QVERIFY(!history.append(entry(QStringLiteral("H"), QStringLiteral("ACK"))));
+        QCOMPARE(readTestFile(path),
+                 expected +
+                     Cp932::encode(QStringLiteral("2024/03/05 08:07:06,,,,,,,履歴ﾌｧｲﾙに書き込めなかったため、"
+                                                  "ここから2件の履歴を記録していません\r\n")) +
+                     CycleHistory::entryLine(entry(QStringLiteral("H"), QStringLiteral("ACK"))));
     }
 };
 

@@ -239,6 +239,53 @@ private slots:
         QCOMPARE(readTestFile(upload), QByteArray("1\r\n2\r\n"));
         QVERIFY(!QFile::exists(UploadFileHold::lockPath(upload)));
     }
+
+    // A failure that lasts is two history lines, its first cycle and its last with the count; a history that cannot
+    // take more lines says so once in the status box. (Its notices are followed through to the tray in
+    // TestMainWindow.)
+    void lastingFailureInTheHistory()
+    {
+        QTemporaryDir dir;
+        Settings settings;
+        const ProgramPaths paths = testProgramPaths(dir.path());
+        RecordingMessageSink messages;
+        UploadOutput output(settings, paths, messages, QStringLiteral("ZELBO_UDP"));
+        QStringList notes;
+        auto cycle = [&](int second, const QString& failure) {
+            Output::CycleSummary summary;
+            summary.time = QDateTime(QDate(2026, 12, 8), QTime(10, 15, second));
+            summary.end = failure.isEmpty() ? Output::CycleEnd::Acknowledged : Output::CycleEnd::Failed;
+            summary.failure = failure;
+            notes << output.recordCycle(summary);
+        };
+        for (int second = 0; second <= 15; second += 3) {
+            cycle(second, second % 15 == 0 ? QString() : QStringLiteral("保存ﾌｫﾙﾀﾞが存在しません : Z:\\受信"));
+        }
+        QCOMPARE(readTestFile(paths.historyPath),
+                 Cp932::encode(QStringLiteral(
+                     "日時,端末ﾌｧｲﾙ名,ﾚｺｰﾄﾞ件数,受信件数,応答,ｱｯﾌﾟﾛｰﾄﾞﾌｧｲﾙ,ﾒｰﾙ結果,異常内容\r\n"
+                     "2026/12/08 10:15:00,,0,0,ACK,,,\r\n"
+                     "2026/12/08 10:15:03,,0,0,CAN,,,保存ﾌｫﾙﾀﾞが存在しません : Z:\\受信\r\n"
+                     "2026/12/08 10:15:12,,0,0,CAN,,,保存ﾌｫﾙﾀﾞが存在しません : Z:\\受信 (4回連続の最後)\r\n"
+                     "2026/12/08 10:15:15,,0,0,ACK,,,\r\n")));
+
+        // At the session's end a failure still repeating gets its closing line.
+        cycle(18, QStringLiteral("A"));
+        cycle(21, QStringLiteral("A"));
+        output.flushHistory();
+        QVERIFY(readTestFile(paths.historyPath)
+                    .endsWith(Cp932::encode(QStringLiteral("10:15:18,,0,0,CAN,,,A\r\n"
+                                                           "2026/12/08 10:15:21,,0,0,CAN,,,A (2回連続の最後)\r\n"))));
+
+        QVERIFY(QFile::remove(paths.historyPath) && QDir().mkdir(paths.historyPath));
+        for (int n = 0; n <= CycleHistory::MaxHeldLines; ++n) {
+            cycle(30, QString());
+        }
+        notes.removeAll(QString());
+        QVERIFY(notes.size() == 1 &&
+                notes[0].startsWith(
+                    QStringLiteral("<History> 履歴ﾌｧｲﾙに書き込めないため、1000件を超えた分の履歴を記録しません ")));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestUploadOutput)

@@ -638,12 +638,13 @@ private slots:
         QCOMPARE(rig.output.cycles.size(), 3);
         const Output::CycleSummary& first = rig.output.cycles[0];
         QCOMPARE(first.terminalFile, QStringLiteral("DATA1"));
-        QVERIFY(first.acknowledged && first.announcedCount == 2 && first.receivedCount == 2);
+        QVERIFY(first.end == Output::CycleEnd::Acknowledged && first.announcedCount == 2 && first.receivedCount == 2);
         QCOMPARE(first.uploadPath, rig.savePath(QStringLiteral("DATA1.txt")));
         QVERIFY(first.failure.isEmpty());
         QCOMPARE(rig.output.cycles[1].terminalFile, QStringLiteral("NEXT"));
         const Output::CycleSummary& stopped = rig.output.cycles[2];
-        QVERIFY(!stopped.acknowledged && stopped.terminalFile.isEmpty() && stopped.uploadPath.isEmpty());
+        QVERIFY(stopped.end == Output::CycleEnd::Stopped && stopped.terminalFile.isEmpty() &&
+                stopped.uploadPath.isEmpty());
         QCOMPARE(stopped.failure, Stopped);
     }
 
@@ -760,6 +761,9 @@ private slots:
             QStringLiteral("UDP通信 : ﾈｯﾄﾜｰｸに接続できません。再試行します 101:Network is unreachable");
         QCOMPARE(rig.journal.count(QStringLiteral("status1 ") + retry), 2);
         QCOMPARE(rig.output.writeCalls.size(), 1);
+        // Every cycle reaches the history with its reason, shown or not: the output tells a lasting one by its text.
+        QCOMPARE(rig.output.cycles.size(), 5);
+        QVERIFY(rig.output.cycles[1].failure == retry && rig.output.cycles[2].failure == retry);
         QVERIFY(rig.host.status.endsWith(crlf({done(1), Stopped, Failed})));
 
         Rig manual;

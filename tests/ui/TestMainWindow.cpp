@@ -8,6 +8,7 @@
 #include "ui/MainWindow.h"
 #include "ui/QtMessageSink.h"
 #include "ui/SessionWatcher.h"
+#include "ui/TrayIcon.h"
 #include "ui/UiFont.h"
 
 #include <QApplication>
@@ -505,6 +506,43 @@ private slots:
         QVERIFY(entry != nullptr && entry->isEnabled());
         entry->trigger();
         QCOMPARE(opened, QStringList{m_paths.historyPath});
+    }
+
+    // The tray as the program wires it: the run's state and the last cycles in its tooltip, one notice when a
+    // failure lasts and one when storing resumes, and a click that brings the minimised window up.
+    void trayTellsRunsAndLastingFailures()
+    {
+        makeWindow(SettingsFile::formatFile(SettingsFile::defaults(m_paths.ProgramFolder)));
+        connectComm();
+        TrayIcon tray(*m_window, QStringLiteral("ZELBO_UDP"));
+        m_comm->connectTray(tray, *m_window);
+        QStringList notices;
+        tray.setNoticeSink([&](const QString& title, const QString& text, auto) { notices << title + u'|' + text; });
+        const QString missing = QStringLiteral("保存ﾌｫﾙﾀﾞが存在しません : Z:\\受信");
+        m_window->SetCommState(1);
+        for (int second = 0; second <= 15; second += 3) {
+            Output::CycleSummary summary;
+            summary.time = QDateTime(QDate(2026, 12, 8), QTime(10, 15, second));
+            summary.end = second % 15 == 0 ? Output::CycleEnd::Acknowledged : Output::CycleEnd::Failed;
+            summary.failure = second % 15 == 0 ? QString() : missing;
+            m_comm->output().recordCycle(summary);
+            if (second == 12) {
+                QCOMPARE(tray.toolTip(),
+                         QStringLiteral("ZELBO_UDP - 通信中\n最終受信 2026/12/08 10:15:00 ACK\n異常: ") + missing);
+            }
+        }
+        m_window->SetCommState(0);
+        QCOMPARE(tray.toolTip(), QStringLiteral("ZELBO_UDP - 停止中\n最終受信 2026/12/08 10:15:15 ACK"));
+        QCOMPARE(
+            notices,
+            (QStringList{QStringLiteral("ZELBO_UDP - 異常|") + missing +
+                             QStringLiteral("\n同じ異常が続いています。端末のﾃﾞｰﾀは保存されていません"),
+                         QStringLiteral("ZELBO_UDP - 復旧|最終受信 2026/12/08 10:15:15 ACK\n保存を再開しました")}));
+
+        m_window->showMinimized();
+        emit tray.findChild<QSystemTrayIcon*>(QStringLiteral("trayIcon"))->activated(QSystemTrayIcon::Trigger);
+        QVERIFY(!m_window->isMinimized() && m_window->isVisible());
+        QTRY_VERIFY(m_window->isActiveWindow());
     }
 
     // Last: it runs the application's event loop, which the session's end leaves.
