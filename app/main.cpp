@@ -77,8 +77,9 @@ void recordStartNotes(const QString& historyPath, const QStringList& notes)
 int run()
 {
     QtMessageSink messages;
-    const QString profile = profileArgument(QCoreApplication::arguments()).value_or(QString());
-    if (profileArgument(QCoreApplication::arguments()) && !ProgramPaths::isProfileName(profile)) {
+    const std::optional<QString> profileGiven = profileArgument(QCoreApplication::arguments());
+    const QString profile = profileGiven.value_or(QString());
+    if (profileGiven && !ProgramPaths::isProfileName(profile)) {
         messages.showMessage(QStringLiteral("ﾌﾟﾛﾌｧｲﾙ名 \"") + profile +
                                  QStringLiteral("\" はﾌｫﾙﾀﾞ名に使用できないため起動できません"),
                              QApplication::applicationName(), MessageIcon::Critical);
