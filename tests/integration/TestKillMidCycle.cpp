@@ -7,6 +7,7 @@
 #include "fakes/TestFiles.h"
 #include "link/LinkTestSupport.h"
 #include "output/SmtpServer.h"
+#include "RealProgram.h"
 #include "simulator/SimProcess.h"
 
 #include <QDir>
@@ -25,26 +26,7 @@ class TestKillMidCycle : public QObject
 private slots:
     void repeatAfterKillIsStoredOnce_data();
     void repeatAfterKillIsStoredOnce();
-
-private:
-    // Starts the copy of the program in the temporary folder; pauseAt names the checkpoint to stand still at.
-    void startProgram(QProcess& program, const QString& pauseAt);
 };
-
-void TestKillMidCycle::startProgram(QProcess& program, const QString& pauseAt)
-{
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    if (pauseAt.isEmpty()) {
-        environment.remove(QStringLiteral("ZELBO_TEST_PAUSE_AT"));
-    } else {
-        environment.insert(QStringLiteral("ZELBO_TEST_PAUSE_AT"), pauseAt);
-    }
-    program.setProcessEnvironment(environment);
-    program.setProcessChannelMode(QProcess::ForwardedChannels);
-    program.start();
-    QVERIFY(program.waitForStarted(10000));
-}
 
 void TestKillMidCycle::repeatAfterKillIsStoredOnce_data()
 {
@@ -104,15 +86,14 @@ void TestKillMidCycle::repeatAfterKillIsStoredOnce()
 
     const QString upload = QDir(saveFolder).filePath(QStringLiteral("UP.txt"));
     QProcess program;
-    program.setProgram(exe);
-    startProgram(program, pauseAt);
+    startRealProgram(program, exe, pauseAt);
     QVERIFY(QTest::qWaitFor([&] { return QFileInfo::exists(folder.filePath(QStringLiteral("PAUSED.") + pauseAt)); },
                             60000));
     program.kill();
     QVERIFY(program.waitForFinished(10000));
     QCOMPARE(smtp.messageCount(), mailsBeforeKill);
 
-    startProgram(program, QString());
+    startRealProgram(program, exe);
     QVERIFY2(QTest::qWaitFor([&] { return sim.linesStartingWith(QStringLiteral("EXIT")).size() == 1; }, 90000),
              qPrintable(sim.lines().join(u'\n')));
     // Cleared right after the answer: nothing is pending once the terminal has it.

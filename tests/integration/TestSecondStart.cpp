@@ -5,6 +5,7 @@
 #include "config/SettingsFile.h"
 #include "fakes/TestFiles.h"
 #include "link/LinkTestSupport.h"
+#include "RealProgram.h"
 #include "simulator/SimProcess.h"
 
 #include <QDir>
@@ -40,22 +41,7 @@ class TestSecondStart : public QObject
 
 private slots:
     void secondStartTouchesNothingAndAKilledCopyHoldsNothing();
-
-private:
-    void startProgram(QProcess& program, const QString& exe);
 };
-
-void TestSecondStart::startProgram(QProcess& program, const QString& exe)
-{
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    environment.remove(QStringLiteral("ZELBO_TEST_PAUSE_AT"));
-    program.setProcessEnvironment(environment);
-    program.setProcessChannelMode(QProcess::ForwardedChannels);
-    program.setProgram(exe);
-    program.start();
-    QVERIFY(program.waitForStarted(10000));
-}
 
 void TestSecondStart::secondStartTouchesNothingAndAKilledCopyHoldsNothing()
 {
@@ -87,7 +73,7 @@ void TestSecondStart::secondStartTouchesNothingAndAKilledCopyHoldsNothing()
     const QString earlier = QDir(saveFolder).filePath(QStringLiteral("UP.txt.9f.tmp"));
     QVERIFY(!writeTestFile(QDir(saveFolder), QStringLiteral("UP.txt.9f.tmp"), "earlier").isEmpty());
     QProcess program;
-    startProgram(program, exe);
+    startRealProgram(program, exe);
     QVERIFY(QTest::qWaitFor([&] { return !QFileInfo::exists(earlier); }, 30000));
 
     // What only a copy that went past the lock would touch: a temporary of an interrupted write, a journal that it
@@ -99,7 +85,7 @@ void TestSecondStart::secondStartTouchesNothingAndAKilledCopyHoldsNothing()
     QProcess again;
     QElapsedTimer clock;
     clock.start();
-    startProgram(again, exe);
+    startRealProgram(again, exe);
     QVERIFY(again.waitForFinished(10000));
     QCOMPARE(again.exitStatus(), QProcess::NormalExit);
     QCOMPARE(again.exitCode(), 0);
@@ -120,7 +106,7 @@ void TestSecondStart::secondStartTouchesNothingAndAKilledCopyHoldsNothing()
     program.kill();
     QVERIFY(program.waitForFinished(10000));
 
-    startProgram(program, exe);
+    startRealProgram(program, exe);
     QVERIFY2(QTest::qWaitFor([&] { return sim.linesStartingWith(QStringLiteral("EXIT")).size() == 1; }, 60000),
              qPrintable(sim.lines().join(u'\n')));
     program.kill();
