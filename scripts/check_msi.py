@@ -83,7 +83,8 @@ if not re.search(r"[\u3040-\u30ff]", text) or "17763" not in text:
     problems.append(f"no launch condition refusing builds below 17763 with a Japanese text (found: {conditions})")
 
 secure = set(properties.get("SecureCustomProperties", "").split(";"))
-wanted = {"STARTATLOGON"} | {row[6] for row in rows("Upgrade")}
+# STARTATLOGON, the upgrade properties and every preset the defaults file is written from.
+wanted = {"STARTATLOGON"} | {row[6] for row in rows("Upgrade")} | {row[4] for row in rows("IniFile")}
 if not wanted <= secure:
     problems.append(f"SecureCustomProperties lacks {sorted(wanted - secure)}")
 

@@ -34,13 +34,14 @@ trap 'rm -rf "$work"' EXIT
 # One component per file of the zip folder but the exe, which the main source names for its shortcuts, each with a
 # registry value named after the file as its key path. Every folder is removed at uninstall once empty.
 /usr/bin/python3 "$here/scripts/msi_files.py" "$build/$stage" >"$work/files.wxs"
+/usr/bin/python3 "$here/scripts/msi_presets.py" wxs >"$work/presets.wxs"
 
 msi="$out/zelbo_udp-$version-win64$suffix.msi"
 rm -f "$msi"
 # wixl takes source paths relative to where it runs: the build folder.
 (cd "$build" && wixl -a x64 -I "$build/packaging" -I "$here/packaging/windows" -D Scope="$scope" \
     -D ProductVersion="$version" -D StageDir="$stage" -o "$work/package.msi" \
-    "$here/packaging/windows/zelbo_udp.wxs" "$work/files.wxs") ||
+    "$here/packaging/windows/zelbo_udp.wxs" "$work/files.wxs" "$work/presets.wxs") ||
     die "wixl failed"
 printf '\r\n\r\n932\t_ForceCodepage\r\n' >"$work/_ForceCodepage.idt"
 msibuild "$work/package.msi" -i "$work/_ForceCodepage.idt"
@@ -53,11 +54,13 @@ run_sql() {
 }
 run_sql <"$here/packaging/windows/tables.sql"
 [ "$scope" = machine ] || run_sql <"$here/packaging/windows/tables-user.sql"
+/usr/bin/python3 "$here/scripts/msi_presets.py" sql "$work/package.msi" >"$work/presets.sql"
+run_sql <"$work/presets.sql"
 # An UPDATE that matches no row succeeds too: check that they took.
 if msiinfo export "$work/package.msi" LaunchCondition | tail -n +4 | grep -v -q '。' ||
     ! grep -q '^StartupShortcut.*STARTATLOGON' <<<"$(msiinfo export "$work/package.msi" Component)" ||
     ! grep -q $'^SecureCustomProperties\t.*STARTATLOGON' <<<"$(msiinfo export "$work/package.msi" Property)"; then
-    die "tables.sql or tables-user.sql no longer matches packaging/windows/zelbo_udp.wxs"
+    die "tables.sql, tables-user.sql or scripts/msi_presets.py no longer match packaging/windows/zelbo_udp.wxs"
 fi
 
 # wixl writes the summary's template as x64;1033 whatever the product's language: give it the package's own.
