@@ -8,6 +8,7 @@
 #include "base/ProgramPaths.h"
 #include "config/Settings.h"
 #include "config/SettingsFile.h"
+#include "output/CycleHistory.h"
 #include "ui/AppIcon.h"
 #include "ui/FatalErrorBox.h"
 #include "ui/MainWindow.h"
@@ -17,11 +18,13 @@
 #include "ui/WindowPlacement.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QFile>
 #include <QThread>
 
 #include <cstdio>
 #include <exception>
+#include <optional>
 
 namespace {
 
@@ -44,17 +47,50 @@ void installTestPause(UploadOutput& output, const QString& programFolder)
     });
 }
 
+// The value of --profile NAME (or --profile=NAME); nothing without one, an empty name for one without a value.
+std::optional<QString> profileArgument(const QStringList& arguments)
+{
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        if (arguments[i] == QStringLiteral("--profile")) {
+            return i + 1 < arguments.size() ? arguments[i + 1] : QString();
+        }
+        if (arguments[i].startsWith(QStringLiteral("--profile="))) {
+            return arguments[i].mid(10);
+        }
+    }
+    return std::nullopt;
+}
+
+// Lines of the day's history for what the start-up could not take.
+void recordStartNotes(const QString& historyPath, const QStringList& notes)
+{
+    CycleHistory history(historyPath);
+    for (const QString& note : notes) {
+        CycleHistoryEntry entry;
+        entry.time = QDateTime::currentDateTime();
+        entry.failure = note;
+        (void)history.append(entry);
+    }
+}
+
 int run()
 {
-    ProgramPaths paths = ProgramPaths::forExecutable(QCoreApplication::applicationFilePath());
     QtMessageSink messages;
+    const QString profile = profileArgument(QCoreApplication::arguments()).value_or(QString());
+    if (profileArgument(QCoreApplication::arguments()) && !ProgramPaths::isProfileName(profile)) {
+        messages.showMessage(QStringLiteral("ﾌﾟﾛﾌｧｲﾙ名 \"") + profile +
+                                 QStringLiteral("\" はﾌｫﾙﾀﾞ名に使用できないため起動できません"),
+                             QApplication::applicationName(), MessageIcon::Critical);
+        return 1;
+    }
+    ProgramPaths paths = ProgramPaths::forExecutable(QCoreApplication::applicationFilePath(), profile);
     // Before anything reads or writes a file of the folder: a second copy touches none of them.
-    SingleCopy copy(paths.ProgramFolder);
+    SingleCopy copy(paths.dataFolder);
     switch (copy.claim()) {
     case SingleCopy::Claim::HandedOver:
         return 0;
     case SingleCopy::Claim::NoAnswer:
-        messages.showMessage(QStringLiteral("ZELBO_UDPはこのﾌｫﾙﾀﾞで既に起動しています。") + CrLf + paths.ProgramFolder,
+        messages.showMessage(QStringLiteral("ZELBO_UDPはこのﾌｫﾙﾀﾞで既に起動しています。") + CrLf + paths.dataFolder,
                              QApplication::applicationName(), MessageIcon::None);
         return 0;
     default:
@@ -66,6 +102,9 @@ int run()
     SettingsFile settingsFile(paths, messages);
 
     MainWindow window(settings, paths, settingsFile, messages);
+    if (!profile.isEmpty()) {
+        window.setWindowTitle(window.windowTitle() + QStringLiteral(" - ") + profile);
+    }
     messages.setParent(&window);
     copy.setShowRequested([&window] { bringToFront(&window); });
 
@@ -81,6 +120,8 @@ int run()
     if (!window.Form_Load()) {
         return 1;
     }
+    comm.control().setStartNote(window.startNotes().join(CrLf));
+    recordStartNotes(paths.historyPath, window.refusedPresets());
     window.showAfterLoad();
     return QApplication::exec();
 }

@@ -94,3 +94,7 @@ void registerForRestart(const QStringList& arguments);
 // Whether a native event of the application says that the end of the session was cancelled (Windows: WM_ENDSESSION
 // with FALSE, after another program refused WM_QUERYENDSESSION). Always false where no such message exists.
 bool isSessionEndCancelled(const QByteArray& eventType, const void* message);
+
+// The user's own folder for the program's files where the program's folder is not theirs to write (Program Files):
+// %LOCALAPPDATA%\ZELBO_UDP on Windows, the application's local data location elsewhere. Native separators.
+QString userDataFolder();

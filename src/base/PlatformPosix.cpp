@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QStorageInfo>
 
 #include <cerrno>
@@ -129,4 +130,9 @@ void registerForRestart(const QStringList&) {}
 bool isSessionEndCancelled(const QByteArray&, const void*)
 {
     return false;
+}
+
+QString userDataFolder()
+{
+    return QDir::toNativeSeparators(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation));
 }

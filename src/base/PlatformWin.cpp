@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QOperatingSystemVersion>
 #include <QProcess>
+#include <QStandardPaths>
 
 #ifndef NOMINMAX
 #define NOMINMAX
@@ -237,4 +238,11 @@ bool isSessionEndCancelled(const QByteArray& eventType, const void* message)
     }
     const MSG* msg = static_cast<const MSG*>(message);
     return msg->message == WM_ENDSESSION && msg->wParam == FALSE;
+}
+
+QString userDataFolder()
+{
+    // %LOCALAPPDATA% itself, with the program's name rather than its maker's and its own beneath.
+    return QDir::toNativeSeparators(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                                    QStringLiteral("/ZELBO_UDP"));
 }

@@ -1,17 +1,26 @@
 #pragma once
-// The values that stand beside the settings record and are never written to the settings file.
+// The values that stand beside the settings record and are never written to the settings file: where the program's
+// own files live. They lie in the data folder: beside the executable when the user may write there (the portable
+// case), else in the user's local application data folder; a profile has a folder of its own under it.
 
 #include <QString>
 
 struct ProgramPaths
 {
     QString ProgramFolder;          // folder of the executable, native separators, no trailing separator
-    QString IniPath;                // <ProgramFolder>/zelbo_udp.ini
-    QString BackFilePath;           // <ProgramFolder>/Back.txt
-    QString journalPath;            // <ProgramFolder>/Cycle.jnl: the cycle journal, present while a cycle is unanswered
+    QString dataFolder;             // folder of the files below: ProgramFolder, or the user's own; native separators
+    QString IniPath;                // <dataFolder>/zelbo_udp.ini
+    QString BackFilePath;           // <dataFolder>/Back.txt
+    QString journalPath;            // <dataFolder>/Cycle.jnl: the cycle journal, present while a cycle is unanswered
     bool IsVersion6OrLater = false; // Windows: major version 6 or later; elsewhere: a documents folder exists
-    QString historyPath;            // <ProgramFolder>/History.csv: one line per cycle, for people to read
+    QString historyPath;            // <dataFolder>/History.csv: one line per cycle, for people to read
+    QString presetPath;             // <ProgramFolder>/zelbo_udp.defaults.ini: IT's presets for a first start
 
-    // Paths beside the given executable; the documents-folder flag is probed from the platform.
-    static ProgramPaths forExecutable(const QString& executablePath);
+    // Paths for the given executable and profile (empty: none); the documents-folder flag is probed from the platform.
+    // The data folder (and the profile's folder) is made if need be.
+    static ProgramPaths forExecutable(const QString& executablePath, const QString& profile = QString());
+    // The same files in a given data folder, the presets beside them.
+    static ProgramPaths inDataFolder(const QString& dataFolder, const QString& baseName = QStringLiteral("zelbo_udp"));
+    // Whether name can be a profile's folder on every system: a file name the upload file rule keeps as it is.
+    static bool isProfileName(const QString& name);
 };

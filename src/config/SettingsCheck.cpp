@@ -42,13 +42,24 @@ QString saveFolderMissingText()
     return QStringLiteral("保存ﾌｫﾙﾀﾞが存在しません\r\n再設定を行ってください！！");
 }
 
-CheckResult CheckSettings(Settings& settings, const SettingsFile& file, MessageSink& messages)
+CheckResult CheckSettings(Settings& settings, const SettingsFile& file, MessageSink& messages,
+                          const QString& dataFolder)
 {
     CheckResult result;
     switch (file.ReadSettingsFile(settings)) {
     case ReadResult::Missing:
-        // A fresh file needs no further test, not even of its default folder.
-        result.settingsWritable = file.ResetSettingsFile(settings, QStringLiteral("ﾌｧｲﾙなし"));
+        // A fresh file needs no further test, not even of its default folder. With IT's presets nobody need be at
+        // the PC: no box, so an automatic start polls from the first logon on.
+        if (const auto created = file.createFromPresets(settings, result.refusedPresets)) {
+            result.settingsWritable = *created;
+            result.notes << QStringLiteral("設定ﾌｧｲﾙを初期設定から作成しました");
+            result.notes << result.refusedPresets;
+        } else {
+            result.settingsWritable = file.ResetSettingsFile(settings, QStringLiteral("ﾌｧｲﾙなし"));
+        }
+        if (!dataFolder.isEmpty()) {
+            result.notes << QStringLiteral("設定・受信記録ﾌｫﾙﾀﾞ : ") + dataFolder;
+        }
         return result;
     case ReadResult::Invalid:
         if (!file.ResetSettingsFile(settings, QStringLiteral("ﾌｧｲﾙ不正"))) {

@@ -8,6 +8,7 @@
 #include "config/SettingsFile.h"
 
 #include <QString>
+#include <QStringList>
 
 struct CheckResult
 {
@@ -16,6 +17,10 @@ struct CheckResult
     // AutoStart 1 and the save folder missing: its box is left to the caller, which waits for the folder first (a
     // mapped drive reconnected late at logon) and shows the box without holding the automatic start.
     bool awaitSaveFolder = false;
+    // Lines for the status box after the start-up texts: where the files are on a first start, presets not taken.
+    QStringList notes;
+    // The presets that were not taken, for the day's history as well.
+    QStringList refusedPresets;
 };
 
 // The start-up box and status text of a missing save folder.
@@ -26,4 +31,6 @@ bool settingsInRange(const Settings& settings);
 // Index of the first FieldSelect entry that is neither 0 nor 1, or -1.
 int firstBadFieldSelect(const Settings& settings);
 
-CheckResult CheckSettings(Settings& settings, const SettingsFile& file, MessageSink& messages);
+// dataFolder is named in the status box on a first start.
+CheckResult CheckSettings(Settings& settings, const SettingsFile& file, MessageSink& messages,
+                          const QString& dataFolder = QString());

@@ -4,6 +4,7 @@
 #include "base/CrLf.h"
 #include "base/FolderHelpers.h"
 #include "base/SafeFile.h"
+#include "config/Presets.h"
 
 #include <QFile>
 #include <QStringList>
@@ -278,8 +279,29 @@ bool SettingsFile::ResetSettingsFile(Settings& settings, const QString& reason) 
                                QStringLiteral("INIﾌｧｲﾙを初期化します") + CrLf + defaultFolderLine(m_paths) + CrLf +
                                QStringLiteral("運用に適したﾌｫﾙﾀﾞを再設定してください"),
                            QStringLiteral("File Read"), MessageIcon::None);
-    settings = defaults(m_paths.IsVersion6OrLater ? GetSpecialFolderPath(PersonalFolderId) : m_paths.ProgramFolder);
+    settings = initialSettings();
+    return writeInitialFile(settings);
+}
 
+std::optional<bool> SettingsFile::createFromPresets(Settings& settings, QStringList& notes) const
+{
+    QFile file;
+    if (m_paths.presetPath.isEmpty() || SafeFile::openRegular(file, m_paths.presetPath, QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    const PresetReading reading = applyPresets(file.readAll(), initialSettings());
+    settings = reading.settings;
+    notes = reading.notes;
+    return writeInitialFile(settings);
+}
+
+Settings SettingsFile::initialSettings() const
+{
+    return defaults(m_paths.IsVersion6OrLater ? GetSpecialFolderPath(PersonalFolderId) : m_paths.ProgramFolder);
+}
+
+bool SettingsFile::writeInitialFile(const Settings& settings) const
+{
     QString error;
     switch (writeFile(m_paths.IniPath, formatFile(settings), error)) {
     case WriteOutcome::Written:

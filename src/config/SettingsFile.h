@@ -8,6 +8,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -27,6 +28,10 @@ public:
     // Shows the "File Read" box, applies the defaults and writes them. False when the file could not be written:
     // the caller must then end the program at once.
     [[nodiscard]] bool ResetSettingsFile(Settings& settings, const QString& reason) const;
+    // A first start with IT's presets (paths.presetPath) in place: the defaults with every acceptable preset over
+    // them, written without a box. Nothing when there is no presets file; otherwise as ResetSettingsFile, with one
+    // line in notes for each preset that was not taken.
+    [[nodiscard]] std::optional<bool> createFromPresets(Settings& settings, QStringList& notes) const;
     // Writes newSettings and reports its own failures; the caller applies the settings whether or not it worked.
     void WriteSettingsFile(const Settings& newSettings) const;
 
@@ -36,6 +41,9 @@ public:
     static ReadResult parse(const QByteArray& bytes, Settings& settings);
 
 private:
+    Settings initialSettings() const;
+    bool writeInitialFile(const Settings& settings) const;
+
     const ProgramPaths& m_paths;
     MessageSink& m_messages;
 };

@@ -115,8 +115,7 @@ void CommControl::sessionEndCancelled()
         return;
     }
     m_resumeAfterSessionEnd = false;
-    // The run's first status line replaces the box's text, so the note goes under it.
-    m_startNote = QStringLiteral("ﾛｸﾞｵﾌ/ｼｬｯﾄﾀﾞｳﾝが取り消されたため通信を再開します");
+    setStartNote(QStringLiteral("ﾛｸﾞｵﾌ/ｼｬｯﾄﾀﾞｳﾝが取り消されたため通信を再開します"));
     cmdComm_Click(StartIndex);
 }
 

@@ -36,6 +36,8 @@ public:
     // stack: closeWindow is called once it has returned, and no Start is taken meanwhile. False: nothing holds the
     // program.
     bool quitRequested();
+    // Lines the next run shows under its first status line, which replaces the box's text: why it began by itself.
+    void setStartNote(const QString& note) { m_startNote = note; }
     // The end of the session was cancelled: polling that the end stopped starts again by itself, with a status line.
     void sessionEndCancelled();
 

@@ -194,13 +194,18 @@ void MainWindow::buildControls()
 
 bool MainWindow::Form_Load()
 {
-    const CheckResult check = CheckSettings(m_settings, m_settingsFile, m_messages);
+    const CheckResult check = CheckSettings(m_settings, m_settingsFile, m_messages, m_paths.dataFolder);
     if (!check.settingsWritable) {
         return false;
     }
     if (!check.statusText.isEmpty()) {
         setStatusText(check.statusText);
     }
+    for (const QString& note : check.notes) {
+        ShowStatus(m_statusText.isEmpty() ? 0 : 1, note);
+    }
+    m_startNotes = check.notes;
+    m_refusedPresets = check.refusedPresets;
     m_awaitSaveFolder = check.awaitSaveFolder;
     ApplyWindowSettings();
     lblNote->setText(QStringLiteral("ZELBO_UDPはUDPｸﾗｲｱﾝﾄとして動作します。\r\n"

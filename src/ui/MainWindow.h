@@ -48,6 +48,10 @@ public:
     // Shows the window in the state StartUpSize asks for, disabled until the first tick of the 500 ms start-up
     // timer, and starts that timer.
     void showAfterLoad();
+    // The start-up's own status lines (a first start's data folder, presets not taken), which the first run shows
+    // again under its own first line; and the presets alone, for the day's history.
+    const QStringList& startNotes() const { return m_startNotes; }
+    const QStringList& refusedPresets() const { return m_refusedPresets; }
 
     void setCommHandlers(CommHandlers handlers) { m_comm = std::move(handlers); }
     void setFileOpener(FileOpener opener) { m_openFile = std::move(opener); }
@@ -117,6 +121,8 @@ private:
     CommHandlers m_comm;
     FileOpener m_openFile;
     QString m_saveFolder;
+    QStringList m_startNotes;
+    QStringList m_refusedPresets;
 
     // The run reports every record; the widgets follow at screen rate. These hold what they are to show.
     QString m_statusText;

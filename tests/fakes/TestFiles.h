@@ -42,11 +42,5 @@ inline QByteArray readTestFile(const QString& path)
 // The program folder (native separators, as the program keeps it), settings file and staging file in folder.
 inline ProgramPaths testProgramPaths(const QString& folder)
 {
-    ProgramPaths paths;
-    paths.ProgramFolder = QDir::toNativeSeparators(folder);
-    paths.IniPath = QDir(folder).filePath(QStringLiteral("zelbo_udp.ini"));
-    paths.BackFilePath = QDir(folder).filePath(QStringLiteral("Back.txt"));
-    paths.journalPath = QDir(folder).filePath(QStringLiteral("Cycle.jnl"));
-    paths.historyPath = QDir(folder).filePath(QStringLiteral("History.csv"));
-    return paths;
+    return ProgramPaths::inDataFolder(folder);
 }
