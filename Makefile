@@ -49,9 +49,10 @@ fuzz:
 	cmake --build $(FUZZ_DIR) -j $(JOBS)
 	bash fuzz/run.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
 
-# Windows: zelbo_udp-win64.zip and the per-user installer zelbo_udp-VERSION-win64.msi, cross-built with MinGW-w64
-# (the first run builds Qt and curl into a cache), and every test under Wine, the real exe against the Linux
-# terminal_sim included, from the zip folder and installed by the MSI.
+# Windows: zelbo_udp-win64.zip and the installers zelbo_udp-VERSION-win64.msi (per user) and
+# zelbo_udp-VERSION-win64-machine.msi (per machine), cross-built with MinGW-w64 (the first run builds Qt and curl into
+# a cache), and every test under Wine, the real exe against the Linux terminal_sim included, from the zip folder and
+# installed by either MSI.
 BUILD_WIN_DIR ?= build-win
 ZELBO_WERROR ?=
 

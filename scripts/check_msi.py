@@ -21,9 +21,15 @@ if language != "1041":
 if summary.get("Template") != f"x64;{language}":
     problems.append(f"summary template {summary.get('Template')} does not name x64 and the product language")
 
-# The user's profile: its standard folders and everything below them.
+# The user's profile: its standard folders and everything below them. Installed for all users, the menu folders are
+# the all users' ones, and a value in HKCU would land in the installing account's hive (the system account's, under
+# a deployment tool) and outlive an uninstall by another administrator.
 profile_roots = {"LocalAppDataFolder", "AppDataFolder", "ProgramMenuFolder", "StartMenuFolder", "StartupFolder",
                  "DesktopFolder", "PersonalFolder"}
+registry = {row[0]: row for row in rows("Registry")}
+if properties.get("ALLUSERS") == "1":
+    profile_roots = set()
+    problems += [f"per-machine package writes {row[2]}\\{row[3]} to HKCU" for row in registry.values() if row[1] == "1"]
 directories = {row[0]: row for row in rows("Directory")}
 
 def in_profile(directory):
@@ -33,7 +39,6 @@ def in_profile(directory):
         directory = directories[directory][1]
     return False
 
-registry = {row[0]: row for row in rows("Registry")}
 for component, _, directory, attributes, _, key in rows("Component"):
     if not in_profile(directory):
         continue
@@ -78,7 +83,8 @@ if not re.search(r"[\u3040-\u30ff]", text) or "17763" not in text:
     problems.append(f"no launch condition refusing builds below 17763 with a Japanese text (found: {conditions})")
 
 secure = set(properties.get("SecureCustomProperties", "").split(";"))
-wanted = {"STARTATLOGON"} | {row[6] for row in rows("Upgrade")}
+# STARTATLOGON, the upgrade properties and every preset the defaults file is written from.
+wanted = {"STARTATLOGON"} | {row[6] for row in rows("Upgrade")} | {row[4] for row in rows("IniFile")}
 if not wanted <= secure:
     problems.append(f"SecureCustomProperties lacks {sorted(wanted - secure)}")
 

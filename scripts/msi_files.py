@@ -1,6 +1,6 @@
 # Writes the WiX fragment for the zip folder's files to stdout: one component per file but the exe, which the main
-# source names for its shortcuts, each with an HKCU value named after the file as its key path; every folder is
-# removed at uninstall once empty. An empty folder is left out.
+# source names for its shortcuts, each with a registry value named after the file as its key path (in HKCU or HKLM,
+# by the package's scope); every folder is removed at uninstall once empty. An empty folder is left out.
 #   python3 scripts/msi_files.py STAGE_DIR >files.wxs
 import os, re, sys
 from xml.sax.saxutils import quoteattr
@@ -24,7 +24,8 @@ def folder(rel, indent):
         refs.append(cid)
         print(f'{indent}<Component Id="{cid}" Guid="*" Win64="yes">')
         print(f'{indent}  <File Id="{ident("f_", path)}" Source={quoteattr("$(var.StageDir)/" + path)} KeyPath="no"/>')
-        print(f'{indent}  <RegistryValue Root="HKCU" Key="Software\\$(var.Manufacturer)\\$(var.ProductName)"'
+        print(f'{indent}  <RegistryValue Root="$(var.RegistryRoot)"'
+              f' Key="Software\\$(var.Manufacturer)\\$(var.ProductName)"'
               f' Name={quoteattr(path.replace("/", chr(92)))} Type="integer" Value="1" KeyPath="yes"/>')
         if rel and i == 0:
             print(f'{indent}  <RemoveFolder Id="{ident("r_", path)}" On="uninstall"/>')
@@ -38,6 +39,7 @@ def folder(rel, indent):
 
 print('<?xml version="1.0" encoding="utf-8"?>')
 print('<?include product.wxi ?>')
+print('<?include scope.wxi ?>')
 print('<Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">')
 print('  <Fragment>')
 print('    <DirectoryRef Id="INSTALLFOLDER">')

@@ -16,6 +16,7 @@ icon_sizes="$(icotool -l "$build/exe-icon.ico" | sed -n 's/.*--width=\([0-9]*\).
 [ "$icon_sizes" = "16 24 32 48 256 " ] ||
     { echo "windows-test: the exe's icon holds the sizes ${icon_sizes:-none}, not 16 24 32 48 256" >&2; exit 1; }
 version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")"
+bash scripts/check-msi.sh "$build/zelbo_udp-$version-win64-machine.msi"
 bash scripts/check-msi.sh "$build/zelbo_udp-$version-win64.msi"
 
 work="$(mktemp -d /tmp/zelbo-wine.XXXXXX)"

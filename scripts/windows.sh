@@ -68,3 +68,7 @@ echo "windows: $build/zelbo_udp-win64.zip ($(du -h "$build/zelbo_udp-win64.zip" 
 rm -f "$build"/zelbo_udp-*-win64.msi
 msi="$(bash scripts/windows-msi.sh "$build")"
 echo "windows: $msi ($(du -h "$msi" | cut -f1))"
+# And for every user of the PC, into Program Files, as IT's deployment tools install.
+rm -f "$build"/zelbo_udp-*-win64-machine.msi
+msi="$(bash scripts/windows-msi.sh --machine "$build")"
+echo "windows: $msi ($(du -h "$msi" | cut -f1))"

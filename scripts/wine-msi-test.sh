@@ -6,6 +6,9 @@
 # or an older one is refused, so is any version on a Windows build below 17763, and an uninstall leaves only the
 # files the program wrote. Back.txt and History.csv are among them: the last records received and the history of the
 # cycles, which the installer never owned. Wine asks for no elevation anyway, so the package's own flag for that is checked instead.
+# Presets given to an upgrade land in the defaults file, which the next upgrade keeps; the package refuses
+# ALLUSERS=1. The per-machine package then installs into Program Files with presets that point at terminal_sim, whose
+# records the installed exe fetches from its first start without a box, and upgrades and uninstalls the same way.
 # Needs WINEPREFIX (a prefix nothing else has installed into) and a display (xvfb-run).
 set -euo pipefail
 
@@ -15,6 +18,7 @@ sim="$2"
 work="$(mktemp -d /tmp/zelbo-msi-test.XXXXXX)"
 current_version='HKLM\Software\Microsoft\Windows NT\CurrentVersion'
 cleanup() {
+    if [ -n "${sim_pid:-}" ]; then kill "$sim_pid" 2>/dev/null || true; fi
     if [ -n "${windows_build:-}" ]; then
         wine reg add "$current_version" /v CurrentBuildNumber /d "$windows_build" /f >/dev/null 2>&1 || true
     fi
@@ -49,6 +53,7 @@ menu="$home/AppData/Roaming/Microsoft/Windows/Start Menu/Programs"
 # Wine's name for the Startup folder.
 startup="$menu/StartUp/ZELBO_UDP.lnk"
 save="$home/Documents/ZELBO"
+machine_app="$WINEPREFIX/drive_c/Program Files/ZELBO_UDP"
 
 msiexec() { # expected status, arguments
     local expected=$1 status=0
@@ -72,11 +77,17 @@ check_entry() { # msi, version: name, version, publisher in "Apps & features", a
         "$(find "$WINEPREFIX/drive_c" -path "*/$(product_code "$1")/zelbo_udp.ico" -print -quit)" ||
         fail "the product icon was not published"
 }
-installed_files_match() { # every file of the zip folder installed unchanged, and no other beside the program's own
+installed_files_match() { # [folder]: every file of the zip folder installed unchanged, and no other beside the
+    # program's own and the defaults file
     diff <(cd "$build/zelbo_udp-win64" && find . -type f -exec sha256sum {} + | sort -k2) \
-        <(cd "$app" && find . -type f ! -path ./zelbo_udp.ini ! -path ./Back.txt ! -path './History*.csv' \
-            -exec sha256sum {} + | sort -k2) \
+        <(cd "${1:-$app}" && find . -type f ! -path ./zelbo_udp.ini ! -path ./Back.txt ! -path './History*.csv' \
+            ! -path ./zelbo_udp.defaults.ini -exec sha256sum {} + | sort -k2) \
         >"$work/diff.out" 2>&1
+}
+defaults_match() { # folder, NAME=value...: the defaults file holds these lines and no other, in the installer's order
+    local folder=$1
+    shift
+    printf '%s\r\n' '[ZELBO_UDP]' "$@" | cmp -s - "$folder/zelbo_udp.defaults.ini"
 }
 
 # Word count bit 3 tells Windows that no elevation is needed, so it shows no UAC prompt.
@@ -95,11 +106,22 @@ msiexec 67 /i "$(winpath "$first")"
 [ ! -e "$app" ] || fail "the refused install created $app"
 set_build 17763
 
+echo "wine-msi-test: the per-user package refused for all users (ALLUSERS=1)"
+# Wine keeps the user's Start menu for an install for all users; Windows' own folder for that is set in its place.
+shell_folders='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders'
+wine reg add "$shell_folders" /v Programs /t REG_EXPAND_SZ /d '%ProgramData%\Microsoft\Windows\Start Menu\Programs' \
+    /f >/dev/null 2>&1
+msiexec 67 /i "$(winpath "$first")" ALLUSERS=1
+wine reg delete "$shell_folders" /v Programs /f >/dev/null 2>&1
+[ ! -e "$app" ] && [ ! -e "$machine_app" ] || fail "the refused install created the program folder"
+wine reg query "$(product_key "$first")" >/dev/null 2>&1 && fail "the refused install registered the package"
+
 echo "wine-msi-test: installing $(basename "$first")"
 msiexec 0 /i "$(winpath "$first")"
 installed_files_match || fail "installed files differ from the zip folder: $(cat "$work/diff.out")"
 [ -f "$menu/ZELBO_UDP.lnk" ] || fail "no Start menu shortcut in $menu"
 [ ! -e "$startup" ] || fail "a Startup shortcut without STARTATLOGON=1"
+[ ! -e "$app/zelbo_udp.defaults.ini" ] || fail "a defaults file without presets"
 check_entry "$first" "$version"
 
 # The first start, from the Start menu, says in a "File Read" box that it writes the default settings, and writes
@@ -118,11 +140,13 @@ RECORDS=300 bash "$here/wine-transfer-test.sh" --in-place "$save" "$app" "$sim"
 keep() { (cd "$app" && sha256sum zelbo_udp.ini Back.txt History.csv) && (cd "$save" && sha256sum -- *); }
 keep >"$work/kept"
 
-echo "wine-msi-test: upgrading to $higher with STARTATLOGON=1"
+echo "wine-msi-test: upgrading to $higher with STARTATLOGON=1 and presets"
 # A changed program file must be replaced, not merely left in place.
 printf 'x' >>"$app/zelbo_udp.exe"
-msiexec 0 /i "$(winpath "$upgrade")" STARTATLOGON=1
+presets=(REMOTEHOST=127.0.0.2 REMOTEPORT=6101 LOCALPORT=6100 'SAVEFOLDER=C:\ZELBO data' AUTOSTART=1)
+msiexec 0 /i "$(winpath "$upgrade")" STARTATLOGON=1 "${presets[@]}"
 installed_files_match || fail "the upgrade left other files than the zip folder's: $(cat "$work/diff.out")"
+defaults_match "$app" "${presets[@]}" || fail "the defaults file holds: $(cat -A "$app/zelbo_udp.defaults.ini")"
 keep | cmp -s - "$work/kept" || fail "the upgrade changed the settings file, Back.txt or the save folder"
 [ -f "$startup" ] || fail "no Startup shortcut with STARTATLOGON=1"
 check_entry "$upgrade" "$higher"
@@ -139,6 +163,7 @@ msiexec 0 /i "$(winpath "$last")"
 installed_files_match || fail "the second upgrade left other files than the zip folder's: $(cat "$work/diff.out")"
 keep | cmp -s - "$work/kept" || fail "the second upgrade changed the settings file, Back.txt or the save folder"
 [ -f "$startup" ] || fail "the second upgrade dropped the Startup shortcut"
+defaults_match "$app" "${presets[@]}" || fail "the second upgrade, given no presets, changed the defaults file"
 check_entry "$last" "$highest"
 
 echo "wine-msi-test: uninstalling"
@@ -148,4 +173,65 @@ left="$(cd "$app" && find . -mindepth 1 | sort | tr '\n' ' ')"
 [ -e "$menu/ZELBO_UDP.lnk" ] || [ -e "$startup" ] && fail "the uninstall left a shortcut"
 keep | cmp -s - "$work/kept" || fail "the uninstall changed the settings file, Back.txt or the save folder"
 wine reg query 'HKCU\Software\ZELBO' >/dev/null 2>&1 && fail "the uninstall left HKCU\\Software\\ZELBO"
-echo "wine-msi-test: install, start, transfer, upgrade, refusals and uninstall in $(($(date +%s) - start)) s"
+
+# For all users: installed with presets that point at terminal_sim, the program's first start from the Start menu
+# asks nothing and polls at once.
+machine="$build/zelbo_udp-$version-win64-machine.msi"
+machine_upgrade="$(bash "$here/windows-msi.sh" --machine "$build" "$higher" "$work")"
+machine_save="$work/machine-save"
+mkdir "$machine_save"
+/usr/bin/python3 "$here/make_records.py" "$work/records.txt" 100
+# shellcheck source=terminal-sim.sh
+. "$here/terminal-sim.sh"
+start_terminal_sim "$sim" "$work/sim.out" --file "$work/records.txt" --name MACHINE --cycles 1 --exit-after-idle 60 \
+    --quiet
+[ -n "$sim_port" ] || fail "terminal_sim did not start: $(cat "$work/sim.out")"
+local_port="$(/usr/bin/python3 -c 'import socket; s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')"
+echo "wine-msi-test: per machine: installing $(basename "$machine") with presets and STARTATLOGON=1"
+presets=(REMOTEHOST=127.0.0.1 "REMOTEPORT=$sim_port" "LOCALPORT=$local_port" "SAVEFOLDER=$(winpath "$machine_save")"
+    AUTOSTART=1)
+msiexec 0 /i "$(winpath "$machine")" "${presets[@]}" STARTATLOGON=1
+installed_files_match "$machine_app" || fail "installed files differ from the zip folder: $(cat "$work/diff.out")"
+defaults_match "$machine_app" "${presets[@]}" ||
+    fail "the defaults file holds: $(cat -A "$machine_app/zelbo_udp.defaults.ini")"
+# Windows gives an install for all users the all users' menu folders; Wine 8 gives it the installing user's.
+machine_menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs"
+[ -f "$machine_menu/ZELBO_UDP.lnk" ] || machine_menu="$menu"
+[ -f "$machine_menu/ZELBO_UDP.lnk" ] && [ -f "$machine_menu/StartUp/ZELBO_UDP.lnk" ] ||
+    fail "no Start menu and Startup shortcut for all users"
+check_entry "$machine" "$version"
+wine reg query 'HKCU\Software\ZELBO' >/dev/null 2>&1 && fail "the per-machine package wrote to HKCU"
+
+wine start /unix "$machine_menu/ZELBO_UDP.lnk" >/dev/null 2>&1
+timeout 120 tail --pid="$sim_pid" -f /dev/null || fail "no transfer within 120 s: $(tail -n 3 "$work/sim.out")"
+sim_pid=""
+grep -q '^RESULT ACK records=100 ' "$work/sim.out" || fail "terminal_sim: $(grep RESULT "$work/sim.out")"
+cmp -s "$work/records.txt" "$machine_save/MACHINE.txt" || fail "the upload file differs from the terminal's records"
+wineserver -k
+machine_keep() {
+    (cd "$machine_app" && sha256sum zelbo_udp.ini Back.txt History.csv) && sha256sum "$machine_save"/*
+}
+machine_keep >"$work/machine-kept"
+
+echo "wine-msi-test: per machine: upgrading to $higher"
+msiexec 0 /i "$(winpath "$machine_upgrade")"
+installed_files_match "$machine_app" ||
+    fail "the upgrade left other files than the zip folder's: $(cat "$work/diff.out")"
+machine_keep | cmp -s - "$work/machine-kept" || fail "the upgrade changed the settings file, Back.txt or the save folder"
+defaults_match "$machine_app" "${presets[@]}" || fail "the upgrade, given no presets, changed the defaults file"
+[ -f "$machine_menu/StartUp/ZELBO_UDP.lnk" ] || fail "the upgrade dropped the Startup shortcut"
+check_entry "$machine_upgrade" "$higher"
+wine reg query "$(product_key "$machine")" >/dev/null 2>&1 && fail "the old version's uninstall entry stayed"
+
+echo "wine-msi-test: per machine: uninstalling"
+msiexec 0 /x "$(winpath "$machine_upgrade")"
+# Wine lets the user write under Program Files, so the program kept its own files beside itself.
+left="$(cd "$machine_app" && find . -mindepth 1 | sort | tr '\n' ' ')"
+[ "$left" = "./Back.txt ./History.csv ./zelbo_udp.ini " ] || fail "after the uninstall Program Files holds: $left"
+[ -e "$machine_menu/ZELBO_UDP.lnk" ] || [ -e "$machine_menu/StartUp/ZELBO_UDP.lnk" ] &&
+    fail "the uninstall left a shortcut"
+wine reg query 'HKLM\Software\ZELBO' >/dev/null 2>&1 && fail "the uninstall left HKLM\\Software\\ZELBO"
+wine reg query "$(product_key "$machine_upgrade")" >/dev/null 2>&1 && fail "the uninstall left its uninstall entry"
+echo "wine-msi-test: install, start, transfer, upgrade, refusals and uninstall, per user and per machine, in" \
+    "$(($(date +%s) - start)) s"

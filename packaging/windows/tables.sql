@@ -5,5 +5,3 @@ UPDATE `Component` SET `Condition` = 'STARTATLOGON = "1"' WHERE `Component` = 'S
 UPDATE `LaunchCondition` SET `Description` = 'このプログラムには Windows 10 バージョン 1809 (ビルド 17763) 以降が必要です。' WHERE `Condition` = 'Installed OR CURRENTBUILDNUMBER >= 17763'
 -- The upgrade properties wixl lists, and the Startup choice, which must reach the installing side as typed.
 UPDATE `Property` SET `Value` = 'OLDERVERSIONFOUND;SAMEORNEWERVERSIONFOUND;STARTATLOGON' WHERE `Property` = 'SecureCustomProperties'
--- Programs under the local application data: created when missing, so removed when it is left empty.
-INSERT INTO `RemoveFile` (`FileKey`, `Component_`, `DirProperty`, `InstallMode`) VALUES ('RemoveUserProgramsFolder', 'MainExecutable', 'UserProgramsFolder', 2)
