@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Builds the Windows programs (scripts/windows.sh), reads the exe's manifest and the installer's tables back, signs
-# copies with a throwaway certificate (scripts/check-signing.sh), and runs, under Wine in a new prefix of its own:
-# every cross-built test through CTest, then the real zelbo_udp.exe against the Linux terminal_sim, from the zip
-# folder and installed by the MSI (with upgrade and uninstall).
+# Builds the Windows programs (scripts/windows.sh), reads the exe's manifest and the installer's tables back, looks
+# for the third-party notices in the zip, signs copies with a throwaway certificate (scripts/check-signing.sh), and
+# runs, under Wine in a new prefix of its own: every cross-built test through CTest, then the real zelbo_udp.exe
+# against the Linux terminal_sim, from the zip folder and installed by the MSI (with upgrade and uninstall).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -18,6 +18,8 @@ icon_sizes="$(icotool -l "$build/exe-icon.ico" | sed -n 's/.*--width=\([0-9]*\).
     { echo "windows-test: the exe's icon holds the sizes ${icon_sizes:-none}, not 16 24 32 48 256" >&2; exit 1; }
 version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")"
 bash scripts/check-msi.sh "$build/zelbo_udp-$version-win64.msi"
+unzip -l "$build/zelbo_udp-win64.zip" | grep -q ' zelbo_udp-win64/THIRD-PARTY-NOTICES.txt$' ||
+    { echo "windows-test: the zip holds no THIRD-PARTY-NOTICES.txt" >&2; exit 1; }
 bash scripts/check-signing.sh "$build/zelbo_udp-win64" "$build/zelbo_udp-$version-win64.msi"
 
 work="$(mktemp -d /tmp/zelbo-wine.XXXXXX)"

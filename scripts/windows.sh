@@ -63,6 +63,12 @@ copy_deps() {
 copy_deps "$stage/zelbo_udp.exe" "${plugins[@]}"
 x86_64-w64-mingw32-strip --strip-unneeded "$stage"/*.dll "${plugins[@]}" "$stage/zelbo_udp.exe"
 
+# The licences of everything the folder ships, and where the sources built can be had.
+bash scripts/third-party-notices.sh "$stage" "$cache" >"$stage/THIRD-PARTY-NOTICES.txt"
+cmp -s "$stage/THIRD-PARTY-NOTICES.txt" THIRD-PARTY-NOTICES.txt ||
+    echo "windows: THIRD-PARTY-NOTICES.txt differs from this build's; to update it:" \
+        "cp $stage/THIRD-PARTY-NOTICES.txt ." >&2
+
 # Signed after stripping (which would break a signature) and before packing, so the zip and the MSI hold the signed
 # files; the MSI is signed once built.
 product="$(sed -n 's/.*ProductName = "\(.*\)".*/\1/p' "$build/packaging/product.wxi")"
