@@ -16,5 +16,6 @@ ProgramPaths ProgramPaths::forExecutable(const QString& executablePath)
     paths.journalPath = paths.ProgramFolder + sep + QStringLiteral("Cycle.jnl");
     paths.IsVersion6OrLater = systemIsVersion6OrLater();
     paths.historyPath = paths.ProgramFolder + sep + QStringLiteral("History.csv");
+    paths.noticesPath = paths.ProgramFolder + sep + QStringLiteral("THIRD-PARTY-NOTICES.txt");
     return paths;
 }

@@ -48,5 +48,6 @@ inline ProgramPaths testProgramPaths(const QString& folder)
     paths.BackFilePath = QDir(folder).filePath(QStringLiteral("Back.txt"));
     paths.journalPath = QDir(folder).filePath(QStringLiteral("Cycle.jnl"));
     paths.historyPath = QDir(folder).filePath(QStringLiteral("History.csv"));
+    paths.noticesPath = QDir(folder).filePath(QStringLiteral("THIRD-PARTY-NOTICES.txt"));
     return paths;
 }
