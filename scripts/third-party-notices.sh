@@ -25,7 +25,7 @@ built_from() { # cache prefix
     echo "${stamp%%_*} ${stamp#*_}"
 }
 
-# Each DLL's source package, as "package version|unpacked source or installed package|file".
+# Each DLL's source package, as "package version|its unpacked source, or the doc folder of the installed package".
 declare -A origin
 while IFS= read -r file; do
     name="$(basename "$file")"
