@@ -61,7 +61,7 @@ refresh_lists() {
     ensure_deb_src
     if ! $sudo apt-get update -qq >"$cache/logs/apt-update.log" 2>&1 ||
         grep -q -e '^E:' -e 'Failed to fetch' -e 'index files failed' "$cache/logs/apt-update.log"; then
-        log "Debian's package sources cannot be reached (see $cache/logs/apt-update.log): the lists stay as they were"
+        log "the package lists could not be refreshed (see $cache/logs/apt-update.log): going by the old ones"
     fi
 }
 
