@@ -38,7 +38,7 @@ while IFS= read -r file; do
             [ -f "$dir/$name" ] && system="$dir/$name" && break
         done
         [ -n "$system" ] || die "no known origin for $file: add its licence to scripts/third-party-notices.sh"
-        package="$(dpkg-query -S "$system" | head -n1 | cut -d: -f1)"
+        package="$(dpkg-query -S "$system" | sed -n '1s/:.*//p')"
         origin[$file]="$(dpkg-query -W -f='${source:Package} ${source:Version}' "$package")|/usr/share/doc/$package"
         ;;
     esac
