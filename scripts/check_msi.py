@@ -70,6 +70,11 @@ for what, folder, name in names:
         problems.append(f"{what}: short name {short} also names {shorts[key]}")
     shorts[key] = what
 
+# The licences of the DLLs go where the DLLs go.
+notices = [row[1] for row in rows("File") if row[2].split("|")[-1] == "THIRD-PARTY-NOTICES.txt"]
+if [component_dirs[c] for c in notices] != ["INSTALLFOLDER"]:
+    problems.append("THIRD-PARTY-NOTICES.txt is not installed once, beside the program")
+
 locators = {row[0]: row for row in rows("RegLocator")}
 searches = {row[0]: row[1] for row in rows("AppSearch")}
 build = searches.get("CURRENTBUILDNUMBER")
@@ -90,5 +95,5 @@ if not wanted <= secure:
 
 if problems:
     sys.exit("check-msi: " + msi + ":\n  " + "\n  ".join(problems))
-print(f"check-msi: {msi}: language, per-user key paths, folder removal, short names, build condition, "
+print(f"check-msi: {msi}: language, per-user key paths, folder removal, short names, notices, build condition, "
       f"secure properties: ok")

@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
 # Builds Qt and libcurl for 64-bit Windows from Debian's own source packages, with Debian's patches applied, once,
-# into a cache outside the clone. A complete cache is reused; an interrupted build resumes where it stopped; a new
-# recipe or a new Debian revision of a source package rebuilds it. Prints the cache folder.
+# into a cache outside the clone. Each run refreshes the package lists and asks for the newest Debian revision of
+# each source package (a security fix comes as one): the same revision reuses the complete cache, a new one rebuilds
+# it once, and without a reachable package source the cache keeps what it has. An interrupted build resumes where it
+# stopped; a new recipe rebuilds. Prints the cache folder.
 set -euo pipefail
 
 here="$(cd "$(dirname "$0")" && pwd)"
 cache="${ZELBO_WIN_CACHE:-$HOME/.cache/zelbo_udp/win64}"
 jobs="${JOBS:-$(nproc)}"
+# The upstream versions the recipe is written for; Debian's revisions of them are followed.
 qt_version=6.4.2
+curl_version=7.88.1
 # Bump when the configure lines below change, so an old cache is rebuilt rather than silently reused.
 recipe=2
 
@@ -49,19 +53,71 @@ ensure_deb_src() {
         [ -e "$f" ] || continue
         sed -n 's/^[[:space:]]*deb[[:space:]]\+/deb-src /p' "$f"
     done | $sudo tee /etc/apt/sources.list.d/zelbo-deb-src.list >/dev/null
-    $sudo apt-get update -qq
 }
 
-# Downloads the source package once and prints its .dsc (orig tarball, Debian's patches and their series).
-fetch_source() { # package, glob of the .dsc
-    local pkg=$1 glob=$2
-    if ! compgen -G "$cache/src/$glob" >/dev/null; then
-        ensure_deb_src
-        log "downloading Debian's source package $pkg"
-        (cd "$cache/src" && apt-get source --download-only "$pkg" >"$cache/logs/source-$pkg.log" 2>&1) ||
-            die "apt-get source $pkg failed; see $cache/logs/source-$pkg.log"
+# The package lists as Debian has them now, once per run. apt-get update reports an unreachable source as a warning
+# and keeps the old lists, which then name the newest revision known.
+refresh_lists() {
+    ensure_deb_src
+    if ! $sudo apt-get update -qq >"$cache/logs/apt-update.log" 2>&1 ||
+        grep -q -e '^E:' -e 'Failed to fetch' -e 'index files failed' "$cache/logs/apt-update.log"; then
+        log "the package lists could not be refreshed (see $cache/logs/apt-update.log): going by the old ones"
     fi
-    compgen -G "$cache/src/$glob" | sort -V | tail -n1
+}
+
+# The highest of the versions on stdin, in Debian's order.
+newest() {
+    local best="" v
+    while read -r v; do
+        [ -n "$v" ] || continue
+        if [ -z "$best" ] || dpkg --compare-versions "$v" gt "$best"; then
+            best=$v
+        fi
+    done
+    echo "$best"
+}
+
+# Whether a Debian version is a revision of the upstream version (an epoch aside).
+of_upstream() { # version, upstream
+    local v="${1#*:}"
+    [[ "$v" == "$2"[-+~]* ]]
+}
+
+# Prints the .dsc of the newest revision of the upstream version that Debian offers (orig tarball, Debian's patches
+# and their series beside it), downloading it unless the cache has it; when it cannot be had, the newest in the cache.
+fetch_source() { # package, upstream version
+    local pkg=$1 upstream=$2 offered all version dsc
+    offered="$(apt-cache showsrc "$pkg" 2>/dev/null |
+        awk -v p="$pkg" '/^Package: / { keep = $2 == p } keep && /^Version: / { print $2 }')"
+    all="$(newest <<<"$offered")"
+    version="$(while read -r v; do
+        if of_upstream "$v" "$upstream"; then echo "$v"; fi
+    done <<<"$offered" | newest)"
+    if [ -n "$all" ] && [ "$all" != "$version" ]; then
+        log "Debian offers $pkg $all, the recipe builds $upstream: raise its version here once the recipe suits it"
+    fi
+    if [ -n "$version" ]; then
+        dsc="$cache/src/${pkg}_${version#*:}.dsc"
+        if [ -f "$dsc" ]; then
+            echo "$dsc"
+            return
+        fi
+        log "downloading Debian's source package $pkg $version"
+        if (cd "$cache/src" && apt-get source --download-only "$pkg=$version" >"$cache/logs/source-$pkg.log" 2>&1) &&
+            [ -f "$dsc" ]; then
+            echo "$dsc"
+            return
+        fi
+        log "apt-get source $pkg=$version failed; see $cache/logs/source-$pkg.log"
+    fi
+    version="$(for dsc in "$cache/src/${pkg}_"*.dsc; do
+        [ -f "$dsc" ] || continue
+        dsc="$(basename "$dsc" .dsc)"
+        if of_upstream "${dsc#*_}" "$upstream"; then echo "${dsc#*_}"; fi
+    done | newest)"
+    [ -n "$version" ] || die "no source of $pkg $upstream in $cache/src, and Debian's cannot be had"
+    log "keeping $pkg $version from the cache"
+    echo "$cache/src/${pkg}_$version.dsc"
 }
 
 # Unpacks a source package as Debian builds it: the orig tarball with every patch of debian/patches applied.
@@ -76,7 +132,7 @@ stamp_ok() { [ -f "$1/.zelbo-complete" ] && [ "$(cat "$1/.zelbo-complete")" = "$
 
 build_curl() {
     local prefix="$cache/curl" dsc stamp
-    dsc="$(fetch_source curl 'curl_*.dsc')"
+    dsc="$(fetch_source curl "$curl_version")"
     stamp="$recipe $(basename "$dsc")"
     stamp_ok "$prefix" "$stamp" && return
     rm -rf "$cache/build-curl" "$prefix"
@@ -101,7 +157,7 @@ build_curl() {
 
 build_qt() {
     local prefix="$cache/qt" dsc stamp
-    dsc="$(fetch_source qt6-base "qt6-base_${qt_version}*.dsc")"
+    dsc="$(fetch_source qt6-base "$qt_version")"
     stamp="$recipe $(basename "$dsc")"
     stamp_ok "$prefix" "$stamp" && return
     local srcdir="$cache/qtbase-src"
@@ -133,6 +189,7 @@ build_qt() {
     echo "$stamp" >"$prefix/.zelbo-complete"
 }
 
+refresh_lists
 build_curl
 build_qt
 echo "$cache"

@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
     g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
     wine wine64 xvfb xauth
-    dpkg-dev xz-utils zip unzip cmake ninja-build icoutils wixl msitools xdotool
+    dpkg-dev xz-utils zip unzip cmake ninja-build icoutils wixl msitools xdotool osslsigncode openssl
     qt6-base-dev qt6-base-dev-tools
 )
 
@@ -43,4 +43,6 @@ need wixl wixl
 need msibuild msitools
 need ninja ninja-build
 need xdotool xdotool
+need osslsigncode osslsigncode
+need openssl openssl
 [ -x /usr/lib/qt6/libexec/moc ] || { echo "windows: Qt's host tools are missing: install qt6-base-dev-tools" >&2; exit 1; }

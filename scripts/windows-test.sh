@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the Windows programs (scripts/windows.sh), reads the exe's manifest and the installer's tables back, and
+# Builds the Windows programs (scripts/windows.sh), reads the exe's manifest and the installer's tables back, looks
+# for the third-party notices in the zip, signs copies with a throwaway certificate (scripts/check-signing.sh), and
 # runs, under Wine in a new prefix of its own: every cross-built test through CTest, then the real zelbo_udp.exe
 # against the Linux terminal_sim, from the zip folder and installed by the MSI (with upgrade and uninstall).
 set -euo pipefail
@@ -18,6 +19,10 @@ icon_sizes="$(icotool -l "$build/exe-icon.ico" | sed -n 's/.*--width=\([0-9]*\).
 version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")"
 bash scripts/check-msi.sh "$build/zelbo_udp-$version-win64-machine.msi"
 bash scripts/check-msi.sh "$build/zelbo_udp-$version-win64.msi"
+# Asked of unzip itself: grep -q ending the pipe early would fail it under pipefail.
+unzip -l "$build/zelbo_udp-win64.zip" zelbo_udp-win64/THIRD-PARTY-NOTICES.txt >/dev/null 2>&1 ||
+    { echo "windows-test: the zip holds no THIRD-PARTY-NOTICES.txt" >&2; exit 1; }
+bash scripts/check-signing.sh "$build/zelbo_udp-win64" "$build/zelbo_udp-$version-win64.msi"
 
 work="$(mktemp -d /tmp/zelbo-wine.XXXXXX)"
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="

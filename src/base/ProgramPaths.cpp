@@ -34,6 +34,8 @@ ProgramPaths ProgramPaths::forExecutable(const QString& executablePath, const QS
     paths.presetPath = QDir::toNativeSeparators(
         QDir(programFolder).filePath(exe.completeBaseName() + QStringLiteral(".defaults.ini")));
     paths.IsVersion6OrLater = systemIsVersion6OrLater();
+    paths.noticesPath =
+        QDir::toNativeSeparators(QDir(programFolder).filePath(QStringLiteral("THIRD-PARTY-NOTICES.txt")));
     return paths;
 }
 
@@ -49,6 +51,7 @@ ProgramPaths ProgramPaths::inDataFolder(const QString& dataFolder, const QString
     paths.journalPath = folder + sep + QStringLiteral("Cycle.jnl");
     paths.historyPath = folder + sep + QStringLiteral("History.csv");
     paths.presetPath = folder + sep + baseName + QStringLiteral(".defaults.ini");
+    paths.noticesPath = folder + sep + QStringLiteral("THIRD-PARTY-NOTICES.txt");
     return paths;
 }
 

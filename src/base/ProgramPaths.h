@@ -15,11 +15,12 @@ struct ProgramPaths
     bool IsVersion6OrLater = false; // Windows: major version 6 or later; elsewhere: a documents folder exists
     QString historyPath;            // <dataFolder>/History.csv: one line per cycle, for people to read
     QString presetPath;             // <ProgramFolder>/zelbo_udp.defaults.ini: IT's presets for a first start
+    QString noticesPath;            // <ProgramFolder>/THIRD-PARTY-NOTICES.txt: the licences of the libraries shipped
 
     // Paths for the given executable and profile (empty: none); the documents-folder flag is probed from the platform.
     // The data folder (and the profile's folder) is made if need be.
     static ProgramPaths forExecutable(const QString& executablePath, const QString& profile = QString());
-    // The same files in a given data folder, the presets beside them.
+    // The same files in a given data folder, the presets and the notices beside them.
     static ProgramPaths inDataFolder(const QString& dataFolder, const QString& baseName = QStringLiteral("zelbo_udp"));
     // Whether name can be a profile's folder on every system: a file name the upload file rule keeps as it is.
     static bool isProfileName(const QString& name);

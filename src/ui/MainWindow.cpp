@@ -414,7 +414,7 @@ void MainWindow::cmdSetting_Click()
 
 void MainWindow::cmdInfo_Click()
 {
-    frmAbout::open(this);
+    frmAbout::open(this, [this] { openInEditor(m_paths.noticesPath); });
 }
 
 void MainWindow::Timer1_Timer()

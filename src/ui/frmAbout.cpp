@@ -12,6 +12,8 @@
 #include <QVBoxLayout>
 #include <QVersionNumber>
 
+#include <utility>
+
 namespace {
 
 constexpr int IconSize = 32;
@@ -31,10 +33,10 @@ QString versionText(const QString& applicationVersion)
 
 } // namespace
 
-frmAbout::frmAbout(QWidget* mainWindow)
+frmAbout::frmAbout(QWidget* mainWindow, std::function<void()> openNotices)
     : QDialog(nullptr, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowCloseButtonHint),
-      m_ownerLock(this, mainWindow, OwnerLock::OnRelease::EnableAndActivate)
+      m_ownerLock(this, mainWindow, OwnerLock::OnRelease::EnableAndActivate), m_openNotices(std::move(openNotices))
 {
     setObjectName(QStringLiteral("frmAbout"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -44,9 +46,9 @@ frmAbout::frmAbout(QWidget* mainWindow)
     connect(this, &QDialog::finished, this, &frmAbout::Form_Unload);
 }
 
-frmAbout* frmAbout::open(QWidget* mainWindow)
+frmAbout* frmAbout::open(QWidget* mainWindow, std::function<void()> openNotices)
 {
-    auto* box = new frmAbout(mainWindow);
+    auto* box = new frmAbout(mainWindow, std::move(openNotices));
     box->Form_Load();
     box->show();
     return box;
@@ -100,6 +102,13 @@ void frmAbout::buildControls()
     cmdOK->setDefault(true);
     connect(cmdOK, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
 
+    // After OK, which keeps the focus and Enter; the box stays open while the licences are read.
+    auto* cmdNotices = new QPushButton(QStringLiteral("ﾗｲｾﾝｽ情報"), this);
+    cmdNotices->setObjectName(QStringLiteral("cmdNotices"));
+    cmdNotices->setAutoDefault(false);
+    cmdNotices->setEnabled(static_cast<bool>(m_openNotices));
+    connect(cmdNotices, &QPushButton::clicked, this, [this] { m_openNotices(); });
+
     auto* root = new QVBoxLayout(this);
     root->setSizeConstraint(QLayout::SetFixedSize);
     auto* top = new QHBoxLayout;
@@ -117,6 +126,7 @@ void frmAbout::buildControls()
     separator->addWidget(Line1[1]);
     root->addLayout(separator);
     auto* bottom = new QHBoxLayout;
+    bottom->addWidget(cmdNotices);
     bottom->addStretch(1);
     bottom->addWidget(cmdOK);
     root->addLayout(bottom);

@@ -545,6 +545,32 @@ private slots:
         QTRY_VERIFY(m_window->isActiveWindow());
     }
 
+    void versionBoxOpensTheNoticesBesideTheProgram()
+    {
+        m_paths = ProgramPaths::forExecutable(m_dir.filePath(QStringLiteral("zelbo_udp")));
+        makeWindow(SettingsFile::formatFile(SettingsFile::defaults(m_paths.ProgramFolder)));
+        m_window->show();
+        QStringList opened;
+        m_window->setFileOpener([&](const QString& path) {
+            opened << path;
+            return true;
+        });
+        QTest::mouseClick(child<QPushButton>("cmdInfo"), Qt::LeftButton);
+        QWidget* box = nullptr;
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            box = top->objectName() == QStringLiteral("frmAbout") && top->isVisible() ? top : box;
+        }
+        QVERIFY(box != nullptr);
+        auto* notices = box->findChild<QPushButton*>(QStringLiteral("cmdNotices"));
+        auto* ok = box->findChild<QPushButton*>(QStringLiteral("cmdOK"));
+        QVERIFY(notices && ok && notices->y() == ok->y() && notices->x() < ok->x() && ok->isDefault());
+        QTest::mouseClick(notices, Qt::LeftButton);
+        QCOMPARE(opened,
+                 QStringList{QDir::toNativeSeparators(m_dir.filePath(QStringLiteral("THIRD-PARTY-NOTICES.txt")))});
+        QVERIFY(box->isVisible());
+        box->close();
+    }
+
     // Last: it runs the application's event loop, which the session's end leaves.
     void sessionEndStopsTheRunWithCanCancelResumesAndEndEndsTheProgram()
     {

@@ -98,7 +98,8 @@ int main(int argc, char* argv[])
     picker->close();
     dialog->close();
 
-    QPointer<frmAbout> about = frmAbout::open(&window);
+    // With a licence viewer, so its button looks as in the program.
+    QPointer<frmAbout> about = frmAbout::open(&window, [] {});
     if (!save(about, output, "about.png")) {
         return 1;
     }
