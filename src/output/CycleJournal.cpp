@@ -114,15 +114,10 @@ CycleJournal::Reading CycleJournal::read() const
 
 std::optional<SystemError> CycleJournal::write(const JournalEntry& entry)
 {
-    const QByteArray bytes = encode(entry);
-    SafeFile file(m_path);
-    if (auto error = file.open(SafeFile::Mode::Replace)) {
-        return error;
+    if (auto failure = SafeFile::writeFile(m_path, encode(entry), SafeFile::Mode::Replace)) {
+        return failure->error;
     }
-    if (auto error = file.write(bytes.constData(), bytes.size())) {
-        return error;
-    }
-    return file.commit();
+    return std::nullopt;
 }
 
 std::optional<SystemError> CycleJournal::clear()
