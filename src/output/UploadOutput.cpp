@@ -6,7 +6,6 @@
 #include "config/Settings.h"
 #include "protocol/RunTexts.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -16,30 +15,6 @@
 #include <utility>
 
 namespace {
-
-struct Tail
-{
-    qint64 length = 0;
-    QByteArray digest;
-};
-
-// Length and SHA-256 of path's bytes from offset to its end; nothing when it cannot be read that far.
-std::optional<Tail> tailOf(const QString& path, qint64 offset)
-{
-    QFile file;
-    if (SafeFile::openRegular(file, path, QIODevice::ReadOnly)) {
-        return std::nullopt;
-    }
-    const qint64 size = file.size();
-    if (size < offset || !file.seek(offset)) {
-        return std::nullopt;
-    }
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!hash.addData(&file)) {
-        return std::nullopt;
-    }
-    return Tail{size - offset, hash.result()};
-}
 
 // -1 when the file does not exist.
 qint64 lengthOf(const QString& path)
@@ -79,7 +54,7 @@ Output::RecoveryReport UploadOutput::recoverCycle()
     }
     const JournalEntry& entry = reading.entry;
     SafeFile::removeStaleTemporaries(entry.uploadPath);
-    if (holdsBlock(entry)) {
+    if (CycleJournal::holdsBlock(entry)) {
         // The answer may or may not have gone out: only the terminal's next block can tell.
         m_pending = entry;
         return {Recovery::Pending, {}};
@@ -93,7 +68,9 @@ Output::RecoveryReport UploadOutput::recoverCycle()
         // Held while it is looked at, so that no other writer appends meanwhile; lines another writer appended after
         // the kill are not this write's, and stay.
         UploadFileHold hold;
-        if (torn && !hold.take(entry.uploadPath, std::chrono::milliseconds(0)) && tailIsOwnBlock(entry, length)) {
+        if (torn && !hold.take(entry.uploadPath, std::chrono::milliseconds(0)) &&
+            CycleJournal::tailIsOwnBlock(entry, length,
+                                         UploadFileWriter::render(m_files.stagingPath(), m_settings.FieldSelect))) {
             m_tornWrite = entry;
             const auto error = SafeFile::restoreLength(entry.uploadPath, entry.oldLength);
             if (error) {
@@ -162,7 +139,7 @@ Output::Stored UploadOutput::WriteUploadFile(const QString& uploadPath)
             return Stored::Failed;
         }
     }
-    const bool repeat = m_pending && sameBlock(*m_pending, append, *block) && holdsBlock(*m_pending);
+    const bool repeat = m_pending && sameBlock(*m_pending, append, *block) && CycleJournal::holdsBlock(*m_pending);
     // A different block means the lost answer was "ACK": what the file holds stays as it is.
     std::optional<JournalEntry> pending = std::exchange(m_pending, std::nullopt);
     // Appended, or under another name (a date in it): storing the repeat would make a second copy.
@@ -228,7 +205,7 @@ std::optional<SystemError> UploadOutput::settleCycle(bool acknowledged)
         // No "ACK" went out for it (its mail had not been accepted): the terminal sends it again.
         error = SafeFile::restoreLength(m_current->uploadPath, m_current->oldLength);
     }
-    if (error && m_current && holdsBlock(*m_current)) {
+    if (error && m_current && CycleJournal::holdsBlock(*m_current)) {
         // Still whole in the file: the repeat that follows "CAN" is recognised instead of stored twice.
         m_pending = m_current;
     }
@@ -241,7 +218,7 @@ void UploadOutput::endCycle(bool answerSent)
 {
     m_files.closeAll();
     m_uploadHold.release();
-    if (m_current && !answerSent && !m_pending && holdsBlock(*m_current)) {
+    if (m_current && !answerSent && !m_pending && CycleJournal::holdsBlock(*m_current)) {
         m_pending = m_current;
     }
     if (m_current) {
@@ -321,38 +298,6 @@ void UploadOutput::setMailTimeouts(std::chrono::milliseconds connect, std::chron
 bool UploadOutput::isAppend() const
 {
     return m_settings.OverWrite != 1;
-}
-
-bool UploadOutput::holdsBlock(const JournalEntry& entry)
-{
-    const auto tail = tailOf(entry.uploadPath, entry.append ? std::max<qint64>(entry.oldLength, 0) : 0);
-    return tail && tail->length == entry.blockLength && tail->digest == entry.digest;
-}
-
-bool UploadOutput::tailIsOwnBlock(const JournalEntry& entry, qint64 length)
-{
-    const qint64 base = std::max<qint64>(entry.oldLength, 0);
-    const auto block = UploadFileWriter::render(m_files.stagingPath(), m_settings.FieldSelect);
-    if (!block || block->size() != entry.blockLength ||
-        QCryptographicHash::hash(*block, QCryptographicHash::Sha256) != entry.digest) {
-        // The staging file no longer makes that block: nothing tells whose the bytes are, so they stay.
-        return length == base;
-    }
-    QFile upload;
-    if (SafeFile::openRegular(upload, entry.uploadPath, QIODevice::ReadOnly) || !upload.seek(base)) {
-        return false;
-    }
-    const QByteArray tail = upload.read(length - base);
-    if (tail.size() != length - base) {
-        return false;
-    }
-    // A power cut can leave the file longer than what reached the disk, the rest read as zeros.
-    for (qsizetype i = 0; i < tail.size(); ++i) {
-        if (tail[i] != block->at(i) && tail[i] != '\0') {
-            return false;
-        }
-    }
-    return true;
 }
 
 void UploadOutput::removeStaleUploadTemporaries() const

@@ -70,14 +70,6 @@ private:
     };
 
     bool isAppend() const;
-    // Whether the upload file holds entry's whole block where entry says.
-    static bool holdsBlock(const JournalEntry& entry);
-    // Takes back a write found cut short at start; the cycle fails while that is not possible.
-    bool cutBackTornWrite();
-    // Whether what the upload file holds past entry's old length is the beginning of entry's own block, as the
-    // staging file still makes it, or zeros where it did not reach the disk: only then is it this program's torn
-    // write and not another writer's lines.
-    bool tailIsOwnBlock(const JournalEntry& entry, qint64 length);
     void removeStaleUploadTemporaries() const;
     void checkpoint(const char* point) const;
     // The closing line of a failure repeated cycle after cycle, from its latest cycle.
