@@ -13,8 +13,9 @@
 
 namespace {
 
-// A large block keeps the system-call count low; a line longer than a block grows the buffer.
-constexpr qsizetype ReadBlockBytes = qsizetype(1) << 20;
+// Few system calls for a large staging file, and little memory beside the lines it makes, which stay in memory
+// until they are stored; a line longer than a block grows the buffer.
+constexpr qsizetype ReadBlockBytes = qsizetype(64) << 10;
 
 struct FieldMask
 {
