@@ -83,11 +83,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FailingSink sink;
     UploadFileWriter writer(sink, QStringLiteral("FUZZ"));
     // The journal's digest must be of exactly the bytes the write then adds.
-    const auto block = writer.measure(stagingPath, flags);
+    const auto block = writer.render(stagingPath, uploadPath, flags);
     const QByteArray added = expected.mid(overWrite == 1 ? 0 : old.size());
-    FUZZ_CHECK(block && block->length == added.size() &&
+    FUZZ_CHECK(block && block->lines == added &&
                block->digest == QCryptographicHash::hash(added, QCryptographicHash::Sha256));
-    FUZZ_CHECK(writer.write(stagingPath, uploadPath, overWrite, flags));
+    FUZZ_CHECK(writer.store(block->lines, uploadPath, overWrite));
     FUZZ_CHECK(readFile(uploadPath) == expected);
     FUZZ_CHECK(readFile(stagingPath) == staging);
     return 0;

@@ -279,6 +279,22 @@ std::optional<SystemError> SafeFile::cutBack()
     return error;
 }
 
+std::optional<SafeFile::WriteFailure> SafeFile::writeFile(const QString& path, QByteArrayView bytes, Mode mode)
+{
+    SafeFile file(path);
+    if (auto error = file.open(mode)) {
+        return WriteFailure{Step::Open, *error};
+    }
+    auto error = file.write(bytes.data(), bytes.size());
+    if (!error) {
+        error = file.commit();
+    }
+    if (error) {
+        return WriteFailure{Step::Write, *error};
+    }
+    return std::nullopt;
+}
+
 std::optional<SystemError> SafeFile::openRegular(QFile& file, const QString& path, QIODevice::OpenMode mode)
 {
     file.close();

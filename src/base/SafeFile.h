@@ -5,6 +5,7 @@
 #include "base/SystemError.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QFile>
 #include <QString>
 
@@ -41,6 +42,21 @@ public:
     // Gives up an open write: the file goes back to what it was before open(). Returns why an appended file could not
     // be cut back; the other ways back are best effort, as the failure that led to them is the one reported.
     std::optional<SystemError> rollback();
+
+    // Where writeFile() stopped: at the open, when nothing was written, or at the write or its commit.
+    enum class Step
+    {
+        Open,
+        Write,
+    };
+    struct WriteFailure
+    {
+        Step step = Step::Open;
+        SystemError error;
+    };
+    // All of bytes written to path in mode and committed, for a small file written at once; after a failure the file
+    // is as it was.
+    [[nodiscard]] static std::optional<WriteFailure> writeFile(const QString& path, QByteArrayView bytes, Mode mode);
 
     // Opens path into file, refusing folders, FIFOs and devices. mode is ReadOnly, or WriteOnly with Truncate or
     // Append (the file is created when missing); Unbuffered is passed on. A file without any write permission is not

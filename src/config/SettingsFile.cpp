@@ -255,20 +255,12 @@ enum class WriteOutcome
 // is complete and on disk, and any failure leaves the old file as it was.
 WriteOutcome writeFile(const QString& path, const QByteArray& bytes, QString& error)
 {
-    SafeFile file(path);
-    if (const auto failure = file.open(SafeFile::Mode::Replace)) {
-        error = failure->description;
-        return WriteOutcome::OpenFailed;
-    }
-    auto failure = file.write(bytes.constData(), bytes.size());
+    const auto failure = SafeFile::writeFile(path, bytes, SafeFile::Mode::Replace);
     if (!failure) {
-        failure = file.commit();
+        return WriteOutcome::Written;
     }
-    if (failure) {
-        error = failure->description;
-        return WriteOutcome::WriteFailed;
-    }
-    return WriteOutcome::Written;
+    error = failure->error.description;
+    return failure->step == SafeFile::Step::Open ? WriteOutcome::OpenFailed : WriteOutcome::WriteFailed;
 }
 
 } // namespace

@@ -150,14 +150,10 @@ std::optional<SystemError> CycleHistory::appendLine(const QByteArray& line)
     }
     // A new or emptied file starts with the column names.
     const QByteArray bytes = size > 0 ? line : headerLine() + line;
-    SafeFile file(m_path);
-    if (auto error = file.open(SafeFile::Mode::Append)) {
-        return error;
+    if (auto failure = SafeFile::writeFile(m_path, bytes, SafeFile::Mode::Append)) {
+        return failure->error;
     }
-    if (auto error = file.write(bytes.constData(), bytes.size())) {
-        return error;
-    }
-    return file.commit();
+    return std::nullopt;
 }
 
 void CycleHistory::rollOver()

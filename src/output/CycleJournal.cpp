@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QList>
 
+#include <algorithm>
+
 namespace {
 
 const QByteArray Magic = QByteArrayLiteral("ZELBO_UDP cycle journal 1");
@@ -29,6 +31,30 @@ std::optional<qint64> parseLength(const QByteArray& text, bool allowAbsent)
         return std::nullopt;
     }
     return value;
+}
+
+struct Tail
+{
+    qint64 length = 0;
+    QByteArray digest;
+};
+
+// Length and SHA-256 of path's bytes from offset to its end; nothing when it cannot be read that far.
+std::optional<Tail> tailOf(const QString& path, qint64 offset)
+{
+    QFile file;
+    if (SafeFile::openRegular(file, path, QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    const qint64 size = file.size();
+    if (size < offset || !file.seek(offset)) {
+        return std::nullopt;
+    }
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!hash.addData(&file)) {
+        return std::nullopt;
+    }
+    return Tail{size - offset, hash.result()};
 }
 
 } // namespace
@@ -114,15 +140,10 @@ CycleJournal::Reading CycleJournal::read() const
 
 std::optional<SystemError> CycleJournal::write(const JournalEntry& entry)
 {
-    const QByteArray bytes = encode(entry);
-    SafeFile file(m_path);
-    if (auto error = file.open(SafeFile::Mode::Replace)) {
-        return error;
+    if (auto failure = SafeFile::writeFile(m_path, encode(entry), SafeFile::Mode::Replace)) {
+        return failure->error;
     }
-    if (auto error = file.write(bytes.constData(), bytes.size())) {
-        return error;
-    }
-    return file.commit();
+    return std::nullopt;
 }
 
 std::optional<SystemError> CycleJournal::clear()
@@ -131,4 +152,35 @@ std::optional<SystemError> CycleJournal::clear()
         return std::nullopt;
     }
     return SafeFile::restoreLength(m_path, -1);
+}
+
+bool CycleJournal::holdsBlock(const JournalEntry& entry)
+{
+    const auto tail = tailOf(entry.uploadPath, entry.append ? std::max<qint64>(entry.oldLength, 0) : 0);
+    return tail && tail->length == entry.blockLength && tail->digest == entry.digest;
+}
+
+bool CycleJournal::tailIsOwnBlock(const JournalEntry& entry, qint64 length, const std::optional<QByteArray>& block)
+{
+    const qint64 base = std::max<qint64>(entry.oldLength, 0);
+    if (!block || block->size() != entry.blockLength ||
+        QCryptographicHash::hash(*block, QCryptographicHash::Sha256) != entry.digest) {
+        // The staging file no longer makes that block: nothing tells whose the bytes are, so they stay.
+        return length == base;
+    }
+    QFile upload;
+    if (SafeFile::openRegular(upload, entry.uploadPath, QIODevice::ReadOnly) || !upload.seek(base)) {
+        return false;
+    }
+    const QByteArray tail = upload.read(length - base);
+    if (tail.size() != length - base) {
+        return false;
+    }
+    // A power cut can leave the file longer than what reached the disk, the rest read as zeros.
+    for (qsizetype i = 0; i < tail.size(); ++i) {
+        if (tail[i] != block->at(i) && tail[i] != '\0') {
+            return false;
+        }
+    }
+    return true;
 }

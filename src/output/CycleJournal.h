@@ -50,6 +50,13 @@ public:
     // Removes it, synced to disk; an absent journal is no error.
     [[nodiscard]] std::optional<SystemError> clear();
 
+    // Whether the upload file holds entry's whole block where entry says.
+    static bool holdsBlock(const JournalEntry& entry);
+    // Whether the upload file's bytes from entry's old length up to length are the beginning of block, entry's own
+    // block as the staging file still makes it, or zeros where they did not reach the disk: only then are they this
+    // program's torn write and not another writer's lines.
+    static bool tailIsOwnBlock(const JournalEntry& entry, qint64 length, const std::optional<QByteArray>& block);
+
     static QByteArray encode(const JournalEntry& entry);
     static std::optional<JournalEntry> decode(const QByteArray& bytes);
 

@@ -7,15 +7,15 @@
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
 #include <cstring>
-#include <functional>
 #include <vector>
 
 namespace {
 
-// Large blocks keep the system-call count low; a line longer than a block grows the buffers.
-constexpr qsizetype ReadBlockBytes = qsizetype(1) << 20;
-constexpr qsizetype WriteBlockBytes = qsizetype(1) << 20;
+// Few system calls for a large staging file, and little memory beside the lines it makes, which stay in memory
+// until they are stored; a line longer than a block grows the buffer.
+constexpr qsizetype ReadBlockBytes = qsizetype(64) << 10;
 
 struct FieldMask
 {
@@ -70,36 +70,27 @@ UploadFileWriter::UploadFileWriter(MessageSink& messages, const QString& title) 
 
 namespace {
 
-// Reads the staging file from its start and hands the upload lines it makes to sink, a block at a time. False after a
-// read error (readError set) or when sink refuses a block.
-bool convertStaging(QFile& staging, const FieldMask& mask, const std::function<bool(const char*, qsizetype)>& sink,
-                    QString& readError)
+// Reads the staging file from its start into the upload lines it makes. False after a read error (readError set).
+bool convertStaging(QFile& staging, const FieldMask& mask, QByteArray& lines, QString& readError)
 {
-    std::vector<char> out(static_cast<std::size_t>(WriteBlockBytes));
+    // No line grows but a last one without its line end: room for the whole file is room for every line, taken once
+    // and only as far as it is written.
     qsizetype used = 0;
+    lines.reserve(staging.size() + 2);
+    lines.resize(lines.capacity());
 
     const auto addLine = [&](const char* begin, const char* end) {
         const qsizetype need = (end - begin) + 2;
-        if (used + need > qsizetype(out.size())) {
-            if (!sink(out.data(), used)) {
-                return false;
-            }
-            used = 0;
-            if (need > qsizetype(out.size())) {
-                out.resize(std::size_t(need));
-            }
+        if (used + need > lines.size()) {
+            // The file grew since its size was read.
+            lines.resize(std::max(used + need, lines.size() * 2));
         }
-        char* tail = copySelected(begin, end, mask, out.data() + used);
+        char* tail = copySelected(begin, end, mask, lines.data() + used);
         *tail++ = '\r';
         *tail++ = '\n';
-        used = tail - out.data();
-        return true;
+        used = tail - lines.constData();
     };
 
-    if (!staging.seek(0)) {
-        readError = staging.errorString();
-        return false;
-    }
     // Lines end at CR LF only, as the run writes them: a record holding a LF or a lone CR stays one line.
     std::vector<char> in(static_cast<std::size_t>(ReadBlockBytes));
     qsizetype held = 0;
@@ -116,17 +107,15 @@ bool convertStaging(QFile& staging, const FieldMask& mask, const std::function<b
         const char* search = pos + searched;
         while (const auto* lf = static_cast<const char*>(std::memchr(search, '\n', std::size_t(end - search)))) {
             if (lf != pos && lf[-1] == '\r') {
-                if (!addLine(pos, lf - 1)) {
-                    return false;
-                }
+                addLine(pos, lf - 1);
                 pos = lf + 1;
             }
             search = lf + 1;
         }
         if (got == 0) {
             // A last line without its line end still counts.
-            if (pos != end && !addLine(pos, end)) {
-                return false;
+            if (pos != end) {
+                addLine(pos, end);
             }
             break;
         }
@@ -137,120 +126,105 @@ bool convertStaging(QFile& staging, const FieldMask& mask, const std::function<b
             in.resize(in.size() * 2);
         }
     }
-    return sink(out.data(), used);
+    lines.resize(used);
+    return true;
 }
 
 } // namespace
 
-std::optional<UploadFileWriter::Block> UploadFileWriter::measure(const QString& stagingPath,
-                                                                 const FieldFlags& fieldSelect)
+std::optional<UploadFileWriter::Block> UploadFileWriter::render(const QString& stagingPath, const QString& uploadPath,
+                                                                const FieldFlags& fieldSelect)
+{
+    auto lines = renderLines(stagingPath, uploadPath, fieldSelect);
+    if (!lines) {
+        return std::nullopt;
+    }
+    QByteArray digest = QCryptographicHash::hash(*lines, QCryptographicHash::Sha256);
+    return Block{std::move(*lines), std::move(digest)};
+}
+
+std::optional<QByteArray> UploadFileWriter::renderLines(const QString& stagingPath, const QString& uploadPath,
+                                                        const FieldFlags& fieldSelect)
 {
     QFile staging;
     if (const auto error = SafeFile::openRegular(staging, stagingPath, QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         fail(error->description, stagingPath);
         return std::nullopt;
     }
-    Block block;
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    const auto sink = [&](const char* data, qsizetype size) {
-        hash.addData(QByteArrayView(data, size));
-        block.length += size;
-        return true;
-    };
+    // A save folder beside the program and the name "Back" make the upload file the staging file itself: overwrite
+    // would empty it before it is read and append would read it forever, and the terminal would be told "ACK".
+    if (SafeFile::isSameFile(staging, uploadPath)) {
+        fail(QStringLiteral("ｱｯﾌﾟﾛｰﾄﾞﾌｧｲﾙと作業ﾌｧｲﾙが同じﾌｧｲﾙです"), uploadPath);
+        return std::nullopt;
+    }
+    QByteArray lines;
     QString readError;
-    if (!convertStaging(staging, makeMask(fieldSelect), sink, readError)) {
+    if (!convertStaging(staging, makeMask(fieldSelect), lines, readError)) {
         fail(readError, stagingPath);
         return std::nullopt;
     }
-    block.digest = hash.result();
-    return block;
+    return lines;
 }
 
-std::optional<QByteArray> UploadFileWriter::render(const QString& stagingPath, const FieldFlags& fieldSelect)
+std::optional<QByteArray> UploadFileWriter::renderQuietly(const QString& stagingPath, const FieldFlags& fieldSelect)
 {
     QFile staging;
     if (SafeFile::openRegular(staging, stagingPath, QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         return std::nullopt;
     }
     QByteArray lines;
-    const auto sink = [&lines](const char* data, qsizetype size) {
-        lines.append(data, size);
-        return true;
-    };
     QString readError;
-    if (!convertStaging(staging, makeMask(fieldSelect), sink, readError)) {
+    if (!convertStaging(staging, makeMask(fieldSelect), lines, readError)) {
         return std::nullopt;
     }
     return lines;
 }
 
-bool UploadFileWriter::write(const QString& stagingPath, const QString& uploadPath, std::int16_t overWrite,
-                             const FieldFlags& fieldSelect, bool holdAppend)
+bool UploadFileWriter::store(QByteArrayView lines, const QString& uploadPath, std::int16_t overWrite)
 {
-    m_heldAppend.reset();
-    // The staging file is opened first, so that a missing one cannot empty an upload file in overwrite mode.
-    QFile staging;
-    if (const auto error = SafeFile::openRegular(staging, stagingPath, QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        return fail(error->description, stagingPath);
+    const auto upload = put(lines, uploadPath, overWrite == 1 ? SafeFile::Mode::Replace : SafeFile::Mode::Append);
+    if (!upload) {
+        return false;
     }
-    // A save folder beside the program and the name "Back" make the upload file the staging file itself: overwrite
-    // would empty it before it is read and append would read it forever, and the terminal would be told "ACK".
-    if (SafeFile::isSameFile(staging, uploadPath)) {
-        return fail(QStringLiteral("ｱｯﾌﾟﾛｰﾄﾞﾌｧｲﾙと作業ﾌｧｲﾙが同じﾌｧｲﾙです"), uploadPath);
-    }
-    auto uploadFile = std::make_unique<SafeFile>(uploadPath);
-    SafeFile& upload = *uploadFile;
-    if (const auto error = upload.open(overWrite == 1 ? SafeFile::Mode::Replace : SafeFile::Mode::Append)) {
-        return fail(error->description, uploadPath);
-    }
-
-    bool writeFailed = false;
-    const auto sink = [&](const char* data, qsizetype size) {
-        if (const auto error = upload.write(data, size)) {
-            writeFailed = true;
-            return fail(error->description, uploadPath);
-        }
-        return true;
-    };
-    QString readError;
-    if (!convertStaging(staging, makeMask(fieldSelect), sink, readError)) {
-        if (writeFailed) {
-            return false;
-        }
-        // Half a file would be acknowledged as the whole one: the upload file goes back to what it was.
-        upload.rollback();
-        return fail(readError, stagingPath);
-    }
-    if (holdAppend && overWrite != 1) {
-        if (const auto error = upload.prepare()) {
-            return fail(error->description, uploadPath);
-        }
-        m_heldAppend = std::move(uploadFile);
-        return true;
-    }
-    if (const auto error = upload.commit()) {
+    if (const auto error = upload->commit()) {
         return fail(error->description, uploadPath);
     }
     return true;
 }
 
-void UploadFileWriter::keepAppend()
+UploadFileWriter::HeldAppend UploadFileWriter::holdAppend(QByteArrayView lines, const QString& uploadPath)
 {
-    if (m_heldAppend) {
-        // Already on disk: closing cannot fail in a way that loses it.
-        (void)m_heldAppend->commit();
-        m_heldAppend.reset();
+    auto upload = put(lines, uploadPath, SafeFile::Mode::Append);
+    if (!upload) {
+        return nullptr;
     }
+    if (const auto error = upload->prepare()) {
+        fail(error->description, uploadPath);
+        return nullptr;
+    }
+    return upload;
 }
 
-std::optional<SystemError> UploadFileWriter::undoAppend()
+bool UploadFileWriter::write(const QString& stagingPath, const QString& uploadPath, std::int16_t overWrite,
+                             const FieldFlags& fieldSelect)
 {
-    if (!m_heldAppend) {
-        return std::nullopt;
+    // No digest: nothing journals these lines.
+    const auto lines = renderLines(stagingPath, uploadPath, fieldSelect);
+    return lines && store(*lines, uploadPath, overWrite);
+}
+
+std::unique_ptr<SafeFile> UploadFileWriter::put(QByteArrayView lines, const QString& uploadPath, SafeFile::Mode mode)
+{
+    auto upload = std::make_unique<SafeFile>(uploadPath);
+    if (auto error = upload->open(mode)) {
+        fail(error->description, uploadPath);
+        return nullptr;
     }
-    auto error = m_heldAppend->rollback();
-    m_heldAppend.reset();
-    return error;
+    if (auto error = upload->write(lines.data(), lines.size())) {
+        fail(error->description, uploadPath);
+        return nullptr;
+    }
+    return upload;
 }
 
 void UploadFileWriter::appendSelectedFields(std::string_view line, const FieldFlags& fieldSelect, QByteArray& out)
@@ -262,10 +236,14 @@ void UploadFileWriter::appendSelectedFields(std::string_view line, const FieldFl
     out.resize(tail - out.constData());
 }
 
-bool UploadFileWriter::fail(const QString& description, const QString& path)
+QString UploadFileWriter::failureText(const QString& description, const QString& path)
 {
     // The source name is the file, quoted the Japanese way, so that no separator is needed after the description.
-    const QString source = QStringLiteral("「") + QDir::toNativeSeparators(path) + QStringLiteral("」");
-    m_messages.showMessageNoWait(description + source, m_title, MessageIcon::None);
+    return description + QStringLiteral("「") + QDir::toNativeSeparators(path) + QStringLiteral("」");
+}
+
+bool UploadFileWriter::fail(const QString& description, const QString& path)
+{
+    m_messages.showMessageNoWait(failureText(description, path), m_title, MessageIcon::None);
     return false;
 }

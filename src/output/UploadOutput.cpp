@@ -1,12 +1,12 @@
 #include "output/UploadOutput.h"
 
+#include "base/MessageSink.h"
 #include "base/Platform.h"
 #include "base/ProgramPaths.h"
 #include "base/SafeFile.h"
 #include "config/Settings.h"
 #include "protocol/RunTexts.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -17,30 +17,6 @@
 
 namespace {
 
-struct Tail
-{
-    qint64 length = 0;
-    QByteArray digest;
-};
-
-// Length and SHA-256 of path's bytes from offset to its end; nothing when it cannot be read that far.
-std::optional<Tail> tailOf(const QString& path, qint64 offset)
-{
-    QFile file;
-    if (SafeFile::openRegular(file, path, QIODevice::ReadOnly)) {
-        return std::nullopt;
-    }
-    const qint64 size = file.size();
-    if (size < offset || !file.seek(offset)) {
-        return std::nullopt;
-    }
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!hash.addData(&file)) {
-        return std::nullopt;
-    }
-    return Tail{size - offset, hash.result()};
-}
-
 // -1 when the file does not exist.
 qint64 lengthOf(const QString& path)
 {
@@ -50,24 +26,24 @@ qint64 lengthOf(const QString& path)
 
 bool sameBlock(const JournalEntry& entry, bool append, const UploadFileWriter::Block& block)
 {
-    return entry.append == append && entry.blockLength == block.length && entry.digest == block.digest;
+    return entry.append == append && entry.blockLength == block.lines.size() && entry.digest == block.digest;
 }
 
 } // namespace
 
 UploadOutput::UploadOutput(const Settings& settings, const ProgramPaths& paths, MessageSink& messages,
                            const QString& title)
-    : m_settings(settings), m_files(paths.BackFilePath), m_writer(messages, title), m_journal(paths.journalPath),
-      m_history(paths.historyPath)
+    : m_settings(settings), m_messages(messages), m_title(title), m_files(paths.BackFilePath),
+      m_writer(messages, title), m_journal(paths.journalPath), m_history(paths.historyPath)
 {
 }
 
 Output::RecoveryReport UploadOutput::recoverCycle()
 {
-    if (m_recovered) {
+    if (m_cycle.stage != Stage::NotRecovered) {
         return {};
     }
-    m_recovered = true;
+    m_cycle.stage = Stage::Idle;
     removeStaleUploadTemporaries();
     const CycleJournal::Reading reading = m_journal.read();
     if (reading.state == CycleJournal::State::Absent) {
@@ -79,9 +55,10 @@ Output::RecoveryReport UploadOutput::recoverCycle()
     }
     const JournalEntry& entry = reading.entry;
     SafeFile::removeStaleTemporaries(entry.uploadPath);
-    if (holdsBlock(entry)) {
+    if (CycleJournal::holdsBlock(entry)) {
         // The answer may or may not have gone out: only the terminal's next block can tell.
-        m_pending = entry;
+        m_cycle.stage = Stage::Pending;
+        m_cycle.entry = entry;
         return {Recovery::Pending, {}};
     }
     if (entry.append) {
@@ -93,14 +70,16 @@ Output::RecoveryReport UploadOutput::recoverCycle()
         // Held while it is looked at, so that no other writer appends meanwhile; lines another writer appended after
         // the kill are not this write's, and stay.
         UploadFileHold hold;
-        if (torn && !hold.take(entry.uploadPath, std::chrono::milliseconds(0)) && tailIsOwnBlock(entry, length)) {
-            m_tornWrite = entry;
-            const auto error = SafeFile::restoreLength(entry.uploadPath, entry.oldLength);
-            if (error) {
+        if (torn && !hold.take(entry.uploadPath, std::chrono::milliseconds(0)) &&
+            CycleJournal::tailIsOwnBlock(
+                entry, length, UploadFileWriter::renderQuietly(m_files.stagingPath(), m_settings.FieldSelect))) {
+            m_cycle.stage = Stage::TornWrite;
+            m_cycle.entry = entry;
+            if (const auto error = SafeFile::restoreLength(entry.uploadPath, entry.oldLength)) {
                 // The journal stays, so a later start or the next store still knows what to take back.
                 return {Recovery::CutBackFailed, *error};
             }
-            m_tornWrite.reset();
+            m_cycle.stage = Stage::Idle;
         }
     }
     (void)m_journal.clear();
@@ -141,16 +120,34 @@ void UploadOutput::writeLogLine(const QString& line)
 Output::Stored UploadOutput::WriteUploadFile(const QString& uploadPath)
 {
     m_files.closeAll();
-    m_current.reset();
-    m_adoption = Adoption::None;
-    if (m_tornWrite) {
-        if (const auto error = SafeFile::restoreLength(m_tornWrite->uploadPath, m_tornWrite->oldLength)) {
-            m_writer.fail(error->description, m_tornWrite->uploadPath);
+    switch (m_cycle.stage) {
+    case Stage::NotRecovered:
+    case Stage::Idle:
+    case Stage::Pending:
+        break;
+    case Stage::TornWrite:
+        if (const auto error = SafeFile::restoreLength(m_cycle.entry.uploadPath, m_cycle.entry.oldLength)) {
+            reportFileError(*error, m_cycle.entry.uploadPath);
             return Stored::Failed;
         }
-        m_tornWrite.reset();
+        m_cycle.stage = Stage::Idle;
+        break;
+    // A cycle that was never ended: what it left undecided is taken back, and only a pending block stays.
+    case Stage::Journaled:
+    case Stage::Adopted:
+    case Stage::Written:
+        m_cycle.heldAppend.reset();
+        m_cycle.stage = Stage::Idle;
+        break;
+    case Stage::TakeBackFailed:
+        m_cycle.stage = Stage::Pending;
+        break;
+    default:
+        internalError("WriteUploadFile");
+        return Stored::Failed;
     }
-    const auto block = m_writer.measure(m_files.stagingPath(), m_settings.FieldSelect);
+    // Read once: the journal records the length and digest of exactly the bytes then stored.
+    const auto block = m_writer.render(m_files.stagingPath(), uploadPath, m_settings.FieldSelect);
     if (!block) {
         return Stored::Failed;
     }
@@ -158,79 +155,104 @@ Output::Stored UploadOutput::WriteUploadFile(const QString& uploadPath)
     // No other copy appends from the length measured below until this cycle is settled.
     if (append) {
         if (const auto error = m_uploadHold.take(uploadPath)) {
-            m_writer.fail(error->description, uploadPath);
+            reportFileError(*error, uploadPath);
             return Stored::Failed;
         }
     }
-    const bool repeat = m_pending && sameBlock(*m_pending, append, *block) && holdsBlock(*m_pending);
-    // A different block means the lost answer was "ACK": what the file holds stays as it is.
-    std::optional<JournalEntry> pending = std::exchange(m_pending, std::nullopt);
+    const bool pending = m_cycle.stage == Stage::Pending;
+    const bool repeat = pending && sameBlock(m_cycle.entry, append, *block) && CycleJournal::holdsBlock(m_cycle.entry);
     // Appended, or under another name (a date in it): storing the repeat would make a second copy.
-    if (repeat && (append || pending->uploadPath != uploadPath)) {
-        m_current = *pending;
-        m_adoption = Adoption::Adopted;
+    if (repeat && (append || m_cycle.entry.uploadPath != uploadPath)) {
+        m_cycle.stage = Stage::Adopted;
         return Stored::AlreadyStored;
     }
 
+    // A different block means the lost answer was "ACK": what the file holds stays as it is.
+    m_cycle.stage = Stage::Idle;
     JournalEntry entry;
     entry.uploadPath = uploadPath;
     entry.append = append;
     entry.oldLength = append ? lengthOf(uploadPath) : -1;
-    entry.blockLength = block->length;
+    entry.blockLength = block->lines.size();
     entry.digest = block->digest;
     // Rewritten in place with the same bytes; its mail went out before.
-    entry.mailAccepted = repeat && pending->mailAccepted;
+    entry.mailAccepted = repeat && m_cycle.entry.mailAccepted;
     if (const auto error = m_journal.write(entry)) {
-        m_writer.fail(error->description, m_journal.path());
+        reportFileError(*error, m_journal.path());
         return Stored::Failed;
     }
-    m_current = entry;
+    m_cycle.stage = Stage::Journaled;
+    m_cycle.entry = entry;
     checkpoint("journal");
-    if (!m_writer.write(m_files.stagingPath(), uploadPath, m_settings.OverWrite, m_settings.FieldSelect, true)) {
+    if (append) {
+        m_cycle.heldAppend = m_writer.holdAppend(block->lines, uploadPath);
+        if (!m_cycle.heldAppend) {
+            return Stored::Failed;
+        }
+    } else if (!m_writer.store(block->lines, uploadPath, m_settings.OverWrite)) {
         return Stored::Failed;
     }
-    m_adoption = Adoption::Written;
+    m_cycle.stage = Stage::Written;
     return repeat ? Stored::AlreadyStored : Stored::Written;
 }
 
 Output::Mail UploadOutput::SendByMail(QString& mailError)
 {
-    if (m_settings.SendMail != 1 || !m_current) {
+    if (m_settings.SendMail != 1 || !hasCycleEntry()) {
         return Mail::NotMailed;
     }
-    if (m_current->mailAccepted) {
+    if (m_cycle.entry.mailAccepted) {
         return Mail::AlreadySent;
     }
     // The message body is always empty.
-    const MailSender::Mail mail{m_settings.MailAddress, m_settings.FromMailAddress, m_settings.MailSub, QString(),
-                                m_current->uploadPath,  m_settings.MailServer};
+    const MailSender::Mail mail{m_settings.MailAddress,   m_settings.FromMailAddress, m_settings.MailSub, QString(),
+                                m_cycle.entry.uploadPath, m_settings.MailServer};
     if (!m_mailer.send(mail, mailError)) {
         return Mail::Failed;
     }
     // The send pumps events: the end of the session may have answered and closed the cycle meanwhile.
-    if (!m_current) {
+    if (!hasCycleEntry()) {
         return Mail::Failed;
     }
-    m_current->mailAccepted = true;
+    m_cycle.entry.mailAccepted = true;
     // Best effort: without it a kill before the answer only costs a second mail.
-    (void)m_journal.write(*m_current);
+    (void)m_journal.write(m_cycle.entry);
     return Mail::Sent;
 }
 
 std::optional<SystemError> UploadOutput::settleCycle(bool acknowledged)
 {
     std::optional<SystemError> error;
-    if (acknowledged) {
-        m_writer.keepAppend();
-    } else if (m_adoption == Adoption::Written) {
-        error = m_writer.undoAppend();
-    } else if (m_adoption == Adoption::Adopted && m_current->append) {
-        // No "ACK" went out for it (its mail had not been accepted): the terminal sends it again.
-        error = SafeFile::restoreLength(m_current->uploadPath, m_current->oldLength);
-    }
-    if (error && m_current && holdsBlock(*m_current)) {
-        // Still whole in the file: the repeat that follows "CAN" is recognised instead of stored twice.
-        m_pending = m_current;
+    switch (m_cycle.stage) {
+    case Stage::NotRecovered:
+    case Stage::Idle:
+    case Stage::Pending:
+    case Stage::TornWrite:
+    case Stage::Journaled:
+    case Stage::TakeBackFailed:
+        // No cycle reached its end of file, or nothing of this one is left to keep or take back.
+        break;
+    case Stage::Adopted:
+        if (!acknowledged && m_cycle.entry.append) {
+            // No "ACK" went out for it (its mail had not been accepted): the terminal sends it again.
+            error = SafeFile::restoreLength(m_cycle.entry.uploadPath, m_cycle.entry.oldLength);
+        }
+        m_cycle.stage = settledStage(error);
+        break;
+    case Stage::Written:
+        if (const auto held = std::move(m_cycle.heldAppend)) {
+            if (acknowledged) {
+                // Already on disk: closing cannot fail in a way that loses it.
+                (void)held->commit();
+            } else {
+                error = held->rollback();
+            }
+        }
+        m_cycle.stage = settledStage(error);
+        break;
+    default:
+        internalError("settleCycle");
+        break;
     }
     m_uploadHold.release();
     checkpoint("answer");
@@ -241,17 +263,32 @@ void UploadOutput::endCycle(bool answerSent)
 {
     m_files.closeAll();
     m_uploadHold.release();
-    if (m_current && !answerSent && !m_pending && holdsBlock(*m_current)) {
-        m_pending = m_current;
-    }
-    if (m_current) {
+    switch (m_cycle.stage) {
+    case Stage::NotRecovered:
+    case Stage::Idle:
+    case Stage::Pending:
+    case Stage::TornWrite:
+        break;
+    case Stage::Journaled:
+    case Stage::Adopted:
+    case Stage::Written:
+        // An append never settled is taken back, as when the program ends.
+        m_cycle.heldAppend.reset();
+        // Unanswered, the terminal sends the block again: recognised while the file holds it whole.
+        m_cycle.stage = !answerSent && CycleJournal::holdsBlock(m_cycle.entry) ? Stage::Pending : Stage::Idle;
         checkpoint("answered");
-        if (!m_pending) {
+        if (m_cycle.stage == Stage::Idle) {
             (void)m_journal.clear();
         }
-        m_current.reset();
+        break;
+    case Stage::TakeBackFailed:
+        m_cycle.stage = Stage::Pending;
+        checkpoint("answered");
+        break;
+    default:
+        internalError("endCycle");
+        break;
     }
-    m_adoption = Adoption::None;
 }
 
 QString UploadOutput::recordCycle(const CycleSummary& summary)
@@ -323,36 +360,28 @@ bool UploadOutput::isAppend() const
     return m_settings.OverWrite != 1;
 }
 
-bool UploadOutput::holdsBlock(const JournalEntry& entry)
+bool UploadOutput::hasCycleEntry() const
 {
-    const auto tail = tailOf(entry.uploadPath, entry.append ? std::max<qint64>(entry.oldLength, 0) : 0);
-    return tail && tail->length == entry.blockLength && tail->digest == entry.digest;
+    switch (m_cycle.stage) {
+    case Stage::NotRecovered:
+    case Stage::Idle:
+    case Stage::Pending:
+    case Stage::TornWrite:
+        return false;
+    case Stage::Journaled:
+    case Stage::Adopted:
+    case Stage::Written:
+    case Stage::TakeBackFailed:
+        return true;
+    default:
+        internalError("hasCycleEntry");
+        return false;
+    }
 }
 
-bool UploadOutput::tailIsOwnBlock(const JournalEntry& entry, qint64 length)
+UploadOutput::Stage UploadOutput::settledStage(const std::optional<SystemError>& error) const
 {
-    const qint64 base = std::max<qint64>(entry.oldLength, 0);
-    const auto block = UploadFileWriter::render(m_files.stagingPath(), m_settings.FieldSelect);
-    if (!block || block->size() != entry.blockLength ||
-        QCryptographicHash::hash(*block, QCryptographicHash::Sha256) != entry.digest) {
-        // The staging file no longer makes that block: nothing tells whose the bytes are, so they stay.
-        return length == base;
-    }
-    QFile upload;
-    if (SafeFile::openRegular(upload, entry.uploadPath, QIODevice::ReadOnly) || !upload.seek(base)) {
-        return false;
-    }
-    const QByteArray tail = upload.read(length - base);
-    if (tail.size() != length - base) {
-        return false;
-    }
-    // A power cut can leave the file longer than what reached the disk, the rest read as zeros.
-    for (qsizetype i = 0; i < tail.size(); ++i) {
-        if (tail[i] != block->at(i) && tail[i] != '\0') {
-            return false;
-        }
-    }
-    return true;
+    return error && CycleJournal::holdsBlock(m_cycle.entry) ? Stage::TakeBackFailed : Stage::Journaled;
 }
 
 void UploadOutput::removeStaleUploadTemporaries() const
@@ -374,4 +403,14 @@ void UploadOutput::checkpoint(const char* point) const
     if (m_checkpoint) {
         m_checkpoint(point);
     }
+}
+
+void UploadOutput::reportFileError(const SystemError& error, const QString& path)
+{
+    m_messages.showMessageNoWait(UploadFileWriter::failureText(error.description, path), m_title, MessageIcon::None);
+}
+
+void UploadOutput::internalError(const char* where) const
+{
+    m_messages.showMessageNoWait(QStringLiteral("内部ｴﾗｰ: ") + QString::fromLatin1(where), m_title, MessageIcon::None);
 }

@@ -60,30 +60,57 @@ public:
     void setCheckpoint(std::function<void(const char*)> checkpoint) { m_checkpoint = std::move(checkpoint); }
 
 private:
-    enum class Adoption
+    // Where the cycle's transaction stands. Pending and TornWrite outlast cycles that end before their end of file;
+    // the others but NotRecovered and Idle last from WriteUploadFile to endCycle.
+    enum class Stage
     {
-        None,
+        // recoverCycle() has not looked back yet.
+        NotRecovered,
+        // No unanswered cycle waits and none is under way.
+        Idle,
+        // From start: an unanswered cycle whose block the upload file holds whole, until a cycle reaches its end of
+        // file.
+        Pending,
+        // From start: an unanswered cycle whose write was cut short and could not be taken back yet.
+        TornWrite,
+        // This cycle's entry is in the journal and nothing of it is left to keep or take back: its write failed, or the
+        // cycle is settled.
+        Journaled,
         // This cycle's block was already in the upload file, from a cycle whose answer was lost.
         Adopted,
-        // This cycle wrote its block.
+        // This cycle wrote its block; an append stays undecided until the cycle is settled.
         Written,
+        // Taking the block back failed and it is still whole in the file: the repeat that follows "CAN" is recognised
+        // instead of stored twice.
+        TakeBackFailed,
+    };
+    struct Transaction
+    {
+        Stage stage = Stage::NotRecovered;
+        // The unanswered cycle's (Pending, TornWrite) or this cycle's; nothing in NotRecovered and Idle.
+        JournalEntry entry;
+        // Written in append mode: the appended lines, until the cycle is settled.
+        UploadFileWriter::HeldAppend heldAppend;
     };
 
     bool isAppend() const;
-    // Whether the upload file holds entry's whole block where entry says.
-    static bool holdsBlock(const JournalEntry& entry);
-    // Takes back a write found cut short at start; the cycle fails while that is not possible.
-    bool cutBackTornWrite();
-    // Whether what the upload file holds past entry's old length is the beginning of entry's own block, as the
-    // staging file still makes it, or zeros where it did not reach the disk: only then is it this program's torn
-    // write and not another writer's lines.
-    bool tailIsOwnBlock(const JournalEntry& entry, qint64 length);
+    // Whether the cycle has an entry of its own, from its journal (or the adoption of a pending one) to its end.
+    bool hasCycleEntry() const;
+    // After settling: Journaled, or TakeBackFailed when error says the take-back failed and the file still holds the
+    // whole block.
+    Stage settledStage(const std::optional<SystemError>& error) const;
     void removeStaleUploadTemporaries() const;
     void checkpoint(const char* point) const;
+    // A file of the cycle other than the writer's own (the journal, the upload file's hold or a torn write) failed:
+    // its box, as the writer's boxes read.
+    void reportFileError(const SystemError& error, const QString& path);
+    void internalError(const char* where) const;
     // The closing line of a failure repeated cycle after cycle, from its latest cycle.
     std::optional<SystemError> closeStreak(const OutageRule::Streak& streak);
 
     const Settings& m_settings;
+    MessageSink& m_messages;
+    QString m_title;
     DiskRunFiles m_files;
     UploadFileWriter m_writer;
     MailSender m_mailer;
@@ -91,18 +118,11 @@ private:
     CycleHistory m_history;
     // An append cycle's upload file, from its length before to the settling of the cycle.
     UploadFileHold m_uploadHold;
+    // Declared after the hold: an append still undecided when the program ends is taken back before the hold goes.
+    Transaction m_cycle;
     std::function<void(const char*)> m_checkpoint;
     OutageRule m_outage;
     // The latest cycle of a repeated failure that got no line: the streak's closing line is written from it.
     std::optional<CycleHistoryEntry> m_lastRepeat;
     CycleListener m_cycleListener;
-
-    bool m_recovered = false;
-    // From start: an unanswered cycle's entry whose block the upload file holds whole, until a cycle reaches its end
-    // of file; or one whose write was cut short and could not be taken back yet.
-    std::optional<JournalEntry> m_pending;
-    std::optional<JournalEntry> m_tornWrite;
-    // This cycle's entry, from the journal write (or the adoption of m_pending) to the end of the cycle.
-    std::optional<JournalEntry> m_current;
-    Adoption m_adoption = Adoption::None;
 };
