@@ -348,6 +348,8 @@ void frmSetting::LoadDialogSettings()
     txtFromMailAddress->setText(m_settings.FromMailAddress);
     txtMailServer->setText(m_settings.MailServer);
     txtMailUser->setText(m_settings.MailUser);
+    // A long address in the narrow field shows from its start.
+    txtMailUser->setCursorPosition(0);
     txtLocalPort->setText(m_settings.LocalPort);
     txtRemoteHost->setText(m_settings.RemoteHost);
     txtRemotePort->setText(m_settings.RemotePort);
