@@ -1,6 +1,7 @@
 // Creates the application, wires the objects and shows the main window.
 
 #include "CommObjects.h"
+#include "MailCommand.h"
 #include "SingleCopy.h"
 
 #include "base/CrLf.h"
@@ -9,6 +10,8 @@
 #include "config/Settings.h"
 #include "config/SettingsFile.h"
 #include "output/CycleHistory.h"
+#include "output/KeychainPasswordStore.h"
+#include "output/MailSender.h"
 #include "ui/AppIcon.h"
 #include "ui/FatalErrorBox.h"
 #include "ui/MainWindow.h"
@@ -23,7 +26,10 @@
 #include <QFile>
 #include <QThread>
 
+#include <QTextStream>
+
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <optional>
 
@@ -74,6 +80,23 @@ void recordStartNotes(const QString& historyPath, const QStringList& notes)
     }
 }
 
+// `--store-mail-password [--profile NAME]`: no window, no lock; the password from standard input into the store.
+int storeMailPasswordCommand()
+{
+    QTextStream report(stdout);
+    const std::optional<QString> profileGiven = profileArgument(QCoreApplication::arguments());
+    const QString profile = profileGiven.value_or(QString());
+    if (profileGiven && !ProgramPaths::isProfileName(profile)) {
+        report << "zelbo_udp: the profile name cannot name a folder: " << profile << Qt::endl;
+        return 2;
+    }
+    const ProgramPaths paths = ProgramPaths::forExecutable(QCoreApplication::applicationFilePath(), profile);
+    QFile input;
+    (void)input.open(stdin, QIODevice::ReadOnly);
+    KeychainPasswordStore store;
+    return storeMailPassword(paths, store, input, report);
+}
+
 int run()
 {
     QtMessageSink messages;
@@ -112,7 +135,14 @@ int run()
     // Before comm, which tells it of every cycle: it must outlive comm.
     TrayIcon tray(window, QApplication::applicationName());
 
+    // The mail password lives in the system's credential store, read when a mail or the dialog needs it.
+    KeychainPasswordStore passwords;
+    MailSender testMailer;
+    testMailer.setPasswordStore(&passwords);
+    window.setMailTools(mailSignInTools(passwords, testMailer));
+
     CommObjects comm(window, settings, paths, messages, QApplication::applicationName());
+    comm.output().setMailPasswordStore(&passwords);
     comm.connectWindow(window);
     comm.connectTray(tray, window);
     installTestPause(comm.output(), paths.ProgramFolder);
@@ -139,6 +169,15 @@ int run()
 
 int main(int argc, char* argv[])
 {
+    // A command for scripts needs no display: a Linux session without one must run it too.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], StoreMailPasswordOption) == 0) {
+            QCoreApplication app(argc, argv);
+            QCoreApplication::setApplicationName(QStringLiteral(ZELBO_TITLE));
+            QCoreApplication::setOrganizationName(QStringLiteral(ZELBO_COMPANY));
+            return storeMailPasswordCommand();
+        }
+    }
     try {
         QApplication app(argc, argv);
         QApplication::setApplicationName(QStringLiteral(ZELBO_TITLE));

@@ -27,6 +27,9 @@ packages=(
     build-essential cmake ninja-build pkg-config clang-format
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl1-mesa-dev
     libcurl4-openssl-dev
+    # QtKeychain loads libsecret at run time (no package dependency says so); the tests keep passwords in a
+    # gnome-keyring-daemon of their own on a private session bus (dbus-run-session).
+    qtkeychain-qt6-dev libsecret-1-0 gnome-keyring dbus-daemon
     python3 python3-aiosmtpd
     fonts-ipafont-gothic fonts-noto-cjk
     xvfb xauth

@@ -83,6 +83,17 @@ of_upstream() { # version, upstream
     [[ "$v" == "$2"[-+~]* ]]
 }
 
+# Whether every file a .dsc names (the orig tarball, Debian's patches) lies beside it: a download cut short, or one
+# the archive refused in part, can leave the .dsc alone.
+dsc_complete() { # .dsc
+    local names name
+    names="$(awk '/^Files:/ { f = 1; next } f && /^ / { print $3; next } { f = 0 }' "$1")"
+    [ -n "$names" ] || return 1
+    while read -r name; do
+        [ -f "$(dirname "$1")/$name" ] || return 1
+    done <<<"$names"
+}
+
 # Prints the .dsc of the newest revision of the upstream version that Debian offers (orig tarball, Debian's patches
 # and their series beside it), downloading it unless the cache has it; when it cannot be had, the newest in the cache.
 fetch_source() { # package, upstream version
@@ -98,20 +109,20 @@ fetch_source() { # package, upstream version
     fi
     if [ -n "$version" ]; then
         dsc="$cache/src/${pkg}_${version#*:}.dsc"
-        if [ -f "$dsc" ]; then
+        if [ -f "$dsc" ] && dsc_complete "$dsc"; then
             echo "$dsc"
             return
         fi
         log "downloading Debian's source package $pkg $version"
         if (cd "$cache/src" && apt-get source --download-only "$pkg=$version" >"$cache/logs/source-$pkg.log" 2>&1) &&
-            [ -f "$dsc" ]; then
+            [ -f "$dsc" ] && dsc_complete "$dsc"; then
             echo "$dsc"
             return
         fi
         log "apt-get source $pkg=$version failed; see $cache/logs/source-$pkg.log"
     fi
     version="$(for dsc in "$cache/src/${pkg}_"*.dsc; do
-        [ -f "$dsc" ] || continue
+        [ -f "$dsc" ] && dsc_complete "$dsc" || continue
         dsc="$(basename "$dsc" .dsc)"
         if of_upstream "${dsc#*_}" "$upstream"; then echo "${dsc#*_}"; fi
     done | newest)"

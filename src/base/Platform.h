@@ -4,6 +4,7 @@
 
 #include "base/SystemError.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
@@ -99,3 +100,22 @@ bool isSessionEndCancelled(const QByteArray& eventType, const void* message);
 // The user's own folder for the program's files where the program's folder is not theirs to write (Program Files):
 // %LOCALAPPDATA%\ZELBO_UDP on Windows, the application's local data location elsewhere. Native separators.
 QString userDataFolder();
+
+// The user's credential store as the system offers it to programs directly: the Windows Credential Manager, one
+// generic credential per target name, kept per user and never in a file of ours. Elsewhere the store is the Secret
+// Service, reached through QtKeychain, and these answer Unavailable.
+struct StoredCredential
+{
+    enum class Outcome
+    {
+        Done,
+        NotFound,
+        Unavailable,
+        Failed,
+    };
+    Outcome outcome = Outcome::Failed;
+    QByteArray secret;   // read only
+    SystemError error;   // when Failed
+};
+StoredCredential readCredential(const QString& target);
+StoredCredential writeCredential(const QString& target, const QString& userName, const QByteArray& secret);

@@ -156,3 +156,13 @@ QString userDataFolder()
 {
     return QDir::toNativeSeparators(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation));
 }
+
+StoredCredential readCredential(const QString&)
+{
+    return {StoredCredential::Outcome::Unavailable, {}, {}};
+}
+
+StoredCredential writeCredential(const QString&, const QString&, const QByteArray&)
+{
+    return {StoredCredential::Outcome::Unavailable, {}, {}};
+}

@@ -18,6 +18,8 @@
 #include <mswsock.h>
 #include <windows.h>
 
+#include <wincred.h>
+
 #include <string>
 #include <string.h>
 
@@ -245,4 +247,52 @@ QString userDataFolder()
     // %LOCALAPPDATA% itself, with the program's name rather than its maker's and its own beneath.
     return QDir::toNativeSeparators(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
                                     QStringLiteral("/ZELBO_UDP"));
+}
+
+StoredCredential readCredential(const QString& target)
+{
+    PCREDENTIALW credential = nullptr;
+    if (!CredReadW(reinterpret_cast<LPCWSTR>(target.utf16()), CRED_TYPE_GENERIC, 0, &credential)) {
+        const DWORD code = GetLastError();
+        if (code == ERROR_NOT_FOUND) {
+            return {StoredCredential::Outcome::NotFound, {}, {}};
+        }
+        // A system where the user's credential store is switched off by policy.
+        if (code == ERROR_NO_SUCH_LOGON_SESSION) {
+            return {StoredCredential::Outcome::Unavailable, {}, SystemError::fromSystemCode(int(code))};
+        }
+        return {StoredCredential::Outcome::Failed, {}, SystemError::fromSystemCode(int(code))};
+    }
+    StoredCredential read{StoredCredential::Outcome::Done,
+                          QByteArray(reinterpret_cast<const char*>(credential->CredentialBlob),
+                                     qsizetype(credential->CredentialBlobSize)),
+                          {}};
+    SecureZeroMemory(credential->CredentialBlob, credential->CredentialBlobSize);
+    CredFree(credential);
+    return read;
+}
+
+StoredCredential writeCredential(const QString& target, const QString& userName, const QByteArray& secret)
+{
+    std::wstring targetName = target.toStdWString();
+    std::wstring user = userName.toStdWString();
+    QByteArray blob = secret;
+    CREDENTIALW credential{};
+    credential.Type = CRED_TYPE_GENERIC;
+    credential.TargetName = targetName.data();
+    credential.UserName = user.data();
+    credential.CredentialBlobSize = DWORD(blob.size());
+    credential.CredentialBlob = reinterpret_cast<LPBYTE>(blob.data());
+    // Kept across logons and carried by a roaming profile, so the user's other office PCs have it as well.
+    credential.Persist = CRED_PERSIST_ENTERPRISE;
+    const bool written = CredWriteW(&credential, 0);
+    const DWORD code = written ? ERROR_SUCCESS : GetLastError();
+    SecureZeroMemory(blob.data(), size_t(blob.size()));
+    if (written) {
+        return {StoredCredential::Outcome::Done, {}, {}};
+    }
+    if (code == ERROR_NO_SUCH_LOGON_SESSION) {
+        return {StoredCredential::Outcome::Unavailable, {}, SystemError::fromSystemCode(int(code))};
+    }
+    return {StoredCredential::Outcome::Failed, {}, SystemError::fromSystemCode(int(code))};
 }

@@ -98,6 +98,7 @@ const std::vector<std::pair<QString, Setter>>& setters()
         {QStringLiteral("MAILSUB"), text(&Settings::MailSub)},
         {QStringLiteral("FROMMAILADDRESS"), text(&Settings::FromMailAddress)},
         {QStringLiteral("MAILSERVER"), text(&Settings::MailServer)},
+        {QStringLiteral("MAILUSER"), text(&Settings::MailUser)},
         {QStringLiteral("FIELDSELECT"),
          [](Settings& s, const QString& value) { return readFieldSelect(value, s.FieldSelect); }},
         {QStringLiteral("LOCALPORT"), text(&Settings::LocalPort)},

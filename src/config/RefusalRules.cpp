@@ -17,7 +17,12 @@ QString settingsRefusal(const Settings& editSettings)
                QStringLiteral("ﾒｰﾙｻｰﾊﾞｰ") + CrLf + QStringLiteral("のいずれかが入力されていません！！");
     }
 
-    const std::array<std::pair<QString, const QString*>, 9> texts = {{
+    if (mailServerHasCredentials(editSettings.MailServer)) {
+        return QStringLiteral("ﾒｰﾙｻｰﾊﾞｰ") + CrLf + QStringLiteral("にﾕｰｻﾞｰ名やﾊﾟｽﾜｰﾄﾞ(…@)は書けません。") + CrLf +
+               QStringLiteral("ﾕｰｻﾞｰ名とﾊﾟｽﾜｰﾄﾞの欄に入力してください！！");
+    }
+
+    const std::array<std::pair<QString, const QString*>, 10> texts = {{
         {QStringLiteral("保存ﾌｫﾙﾀﾞ"), &editSettings.SaveFolder},
         {QStringLiteral("ﾛｰｶﾙﾎﾟｰﾄ(Bind)"), &editSettings.LocalPort},
         {QStringLiteral("ﾘﾓｰﾄﾎｽﾄ"), &editSettings.RemoteHost},
@@ -27,6 +32,7 @@ QString settingsRefusal(const Settings& editSettings)
         {QStringLiteral("件名"), &editSettings.MailSub},
         {QStringLiteral("差出人ﾒｰﾙｱﾄﾞﾚｽ(From)"), &editSettings.FromMailAddress},
         {QStringLiteral("ﾒｰﾙｻｰﾊﾞｰ"), &editSettings.MailServer},
+        {QStringLiteral("ﾕｰｻﾞｰ名"), &editSettings.MailUser},
     }};
     // The captions of the fields that fail, one a line, then what is wrong with them.
     const auto refusal = [&texts](bool (*storable)(const QString&), const QString& reason) {
@@ -59,4 +65,19 @@ QString settingsRefusal(const Settings& editSettings)
                CrLf + QStringLiteral("CON PRN AUX NUL COM1～COM9 LPT1～LPT9 という名前は使用できません！！");
     }
     return QString();
+}
+
+bool mailServerHasCredentials(const QString& mailServer)
+{
+    QString authority = mailServer.trimmed();
+    if (const qsizetype scheme = authority.indexOf(QLatin1String("://")); scheme >= 0) {
+        authority = authority.mid(scheme + 3);
+    }
+    // No host name holds an "@": anything before one is sign-in data.
+    return authority.left(authority.indexOf(u'/')).contains(u'@');
+}
+
+QString mailServerCredentialsNote()
+{
+    return QStringLiteral("ﾒｰﾙｻｰﾊﾞｰに書かれたﾕｰｻﾞｰ名・ﾊﾟｽﾜｰﾄﾞは使いません : 設定のﾕｰｻﾞｰ名とﾊﾟｽﾜｰﾄﾞに入力してください");
 }

@@ -30,6 +30,9 @@ struct Settings
     std::int16_t AddDate = 0;
     QString FixFname;
     QString TimeAdjust = QStringLiteral("1");
+    // Sign-in name for the mail server; empty sends without signing in. Its password is only in the system's
+    // credential store, never in this record.
+    QString MailUser;
 
     bool operator==(const Settings&) const = default;
 };

@@ -1,6 +1,7 @@
 #include "config/SettingsCheck.h"
 
 #include "base/Platform.h"
+#include "config/RefusalRules.h"
 
 #include <QDir>
 
@@ -81,6 +82,11 @@ CheckResult CheckSettings(Settings& settings, const SettingsFile& file, MessageS
             result.settingsWritable = false;
             return result;
         }
+    }
+
+    // A hand-edited or older file may still carry sign-in data in the server text; the mail never uses it.
+    if (mailServerHasCredentials(settings.MailServer)) {
+        result.notes << mailServerCredentialsNote();
     }
 
     // The save folder becomes the current directory, which the folder picker falls back to. A missing one is kept:

@@ -14,6 +14,8 @@
 namespace {
 
 constexpr int ValueCount = 37;
+// The mail user follows as a 38th value; files without it (older ones) read with an empty user.
+constexpr int OptionalValueCount = 1;
 constexpr int FirstFieldPosition = 15; // positions 15 to 34 hold F1 to F20
 
 bool isLineEnd(QChar c)
@@ -217,6 +219,9 @@ ReadResult SettingsFile::parse(const QByteArray& bytes, Settings& settings)
             return ReadResult::Invalid;
         }
     }
+    QString item;
+    bool wasQuoted = false;
+    settings.MailUser = reader.next(item, wasQuoted) ? item : QString();
     return ReadResult::Ok;
 }
 
@@ -230,7 +235,7 @@ Settings SettingsFile::defaults(const QString& saveFolder)
 QByteArray SettingsFile::formatFile(const Settings& s)
 {
     QStringList values;
-    values.reserve(ValueCount);
+    values.reserve(ValueCount + OptionalValueCount);
     values << quoted(s.SaveFolder) << quoted(s.LocalPort) << quoted(s.RemoteHost) << quoted(s.RemotePort)
            << QString::number(s.AddDate) << quoted(s.FixFname) << QString::number(s.CrcType)
            << QString::number(s.OverWrite) << QString::number(s.StartUpSize) << QString::number(s.AutoStart)
@@ -238,7 +243,7 @@ QByteArray SettingsFile::formatFile(const Settings& s)
     for (const std::int16_t flag : s.FieldSelect) {
         values << QString::number(flag);
     }
-    values << quoted(s.FromMailAddress) << quoted(s.MailServer) << quoted(s.TimeAdjust);
+    values << quoted(s.FromMailAddress) << quoted(s.MailServer) << quoted(s.TimeAdjust) << quoted(s.MailUser);
     return Cp932::encode(QString(values.join(u',') + CrLf));
 }
 

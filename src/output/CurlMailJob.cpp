@@ -19,15 +19,39 @@ struct CurlDeleter
 
 template <typename T> using CurlPtr = std::unique_ptr<T, CurlDeleter>;
 
-// libcurl reports the server's replies line by line; the last refusal explains a failure better than the code alone.
-int keepRefusal(CURL* /*curl*/, curl_infotype type, char* data, size_t size, void* user)
+struct Replies
 {
-    if (type == CURLINFO_HEADER_IN && size > 0 && (data[0] == '4' || data[0] == '5')) {
-        std::string line(data, size);
-        while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) {
-            line.pop_back();
-        }
-        *static_cast<std::string*>(user) = line;
+    std::string refusal; // the last 4xx or 5xx line
+    std::string last;    // the last line before QUIT
+    bool quitting = false;
+};
+
+std::string trimLineEnd(const char* data, size_t size)
+{
+    std::string line(data, size);
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) {
+        line.pop_back();
+    }
+    return line;
+}
+
+// libcurl reports the server's replies line by line; the last refusal explains a failure better than the code alone,
+// and the last answer before QUIT is the server's word on the message.
+int keepReplies(CURL* /*curl*/, curl_infotype type, char* data, size_t size, void* user)
+{
+    auto& replies = *static_cast<Replies*>(user);
+    if (type == CURLINFO_HEADER_OUT && size >= 4 && std::string(data, 4) == "QUIT") {
+        replies.quitting = true;
+    }
+    if (type != CURLINFO_HEADER_IN || size == 0) {
+        return 0;
+    }
+    const std::string line = trimLineEnd(data, size);
+    if (data[0] == '4' || data[0] == '5') {
+        replies.refusal = line;
+    }
+    if (!replies.quitting) {
+        replies.last = line;
     }
     return 0;
 }
@@ -69,6 +93,57 @@ CurlPtr<curl_slist> makeList(const std::vector<std::string>& lines, CURLcode& co
     return CurlPtr<curl_slist>(list);
 }
 
+// The attachment's part: read here rather than by libcurl, which opens a Windows path in the ANSI code page or as
+// UTF-8 depending on its build; QFile opens any name on every platform.
+CURLcode addAttachment(curl_mime* mime, const CurlMailJob& job, std::string& readError)
+{
+    curl_mimepart* attachment = curl_mime_addpart(mime);
+    if (attachment == nullptr) {
+        return CURLE_OUT_OF_MEMORY;
+    }
+    QFile file(job.attachmentPath);
+    const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    if (file.error() != QFileDevice::NoError) {
+        readError = (QDir::toNativeSeparators(job.attachmentPath) + QStringLiteral(": ") + file.errorString())
+                        .toUtf8()
+                        .toStdString();
+        return CURLE_READ_ERROR;
+    }
+    CURLcode code = curl_mime_data(attachment, bytes.constData(), size_t(bytes.size()));
+    if (code == CURLE_OK) {
+        code = curl_mime_type(attachment, job.attachmentType.c_str());
+    }
+    if (code == CURLE_OK) {
+        // base64 carries the file's bytes unchanged, line ends and cp932 included.
+        code = curl_mime_encoder(attachment, "base64");
+    }
+    CurlPtr<curl_slist> partHeaders = makeList({job.disposition}, code);
+    if (code == CURLE_OK) {
+        // Our own Content-Disposition replaces libcurl's, which would write a non-ASCII name as raw bytes.
+        code = curl_mime_headers(attachment, partHeaders.get(), 1);
+        if (code == CURLE_OK) {
+            partHeaders.release();
+        }
+    }
+    return code;
+}
+
+CURLcode buildMime(curl_mime* mime, const CurlMailJob& job, std::string& readError)
+{
+    if (mime == nullptr) {
+        return CURLE_OUT_OF_MEMORY;
+    }
+    curl_mimepart* body = curl_mime_addpart(mime);
+    CURLcode code = body == nullptr ? CURLE_OUT_OF_MEMORY : curl_mime_data(body, job.body.data(), job.body.size());
+    if (code == CURLE_OK) {
+        code = curl_mime_type(body, "text/plain; charset=UTF-8");
+    }
+    if (code == CURLE_OK && !job.attachmentPath.isEmpty()) {
+        code = addAttachment(mime, job, readError);
+    }
+    return code;
+}
+
 } // namespace
 
 CURLcode curlGlobalInit()
@@ -83,10 +158,10 @@ CurlMailOutcome performMailJob(const CurlMailJob& job)
     const SteadyClock::time_point deadline = SteadyClock::now() + std::chrono::milliseconds(job.totalMs);
     CurlPtr<CURL> curl(curl_easy_init());
     if (!curl) {
-        return {CURLE_FAILED_INIT, curl_easy_strerror(CURLE_FAILED_INIT)};
+        return {CURLE_FAILED_INIT, curl_easy_strerror(CURLE_FAILED_INIT), {}};
     }
     char detail[CURL_ERROR_SIZE] = {};
-    std::string refusal;
+    Replies replies;
     CURLcode code = CURLE_OK;
     const auto set = [&](CURLoption option, auto value) {
         if (code == CURLE_OK) {
@@ -97,50 +172,15 @@ CurlMailOutcome performMailJob(const CurlMailJob& job)
     CurlPtr<curl_slist> recipients = makeList({job.to}, code);
     CurlPtr<curl_slist> headers = makeList(job.headers, code);
     CurlPtr<curl_mime> mime(curl_mime_init(curl.get()));
-    if (code == CURLE_OK && !mime) {
-        code = CURLE_OUT_OF_MEMORY;
-    }
-
     if (code == CURLE_OK) {
-        curl_mimepart* body = curl_mime_addpart(mime.get());
-        code = body == nullptr ? CURLE_OUT_OF_MEMORY : curl_mime_data(body, job.body.data(), job.body.size());
-        if (code == CURLE_OK) {
-            code = curl_mime_type(body, "text/plain; charset=UTF-8");
-        }
-    }
-    if (code == CURLE_OK) {
-        curl_mimepart* attachment = curl_mime_addpart(mime.get());
-        if (attachment == nullptr) {
-            code = CURLE_OUT_OF_MEMORY;
-        } else {
-            // Read here rather than by libcurl, which opens a Windows path in the ANSI code page or as UTF-8
-            // depending on its build; QFile opens any name on every platform.
-            QFile file(job.attachmentPath);
-            const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-            if (file.error() != QFileDevice::NoError) {
-                const QString detail =
-                    QDir::toNativeSeparators(job.attachmentPath) + QStringLiteral(": ") + file.errorString();
-                return {CURLE_READ_ERROR, describe(CURLE_READ_ERROR, detail.toUtf8().constData(), {})};
-            }
-            code = curl_mime_data(attachment, bytes.constData(), size_t(bytes.size()));
-        }
-        if (code == CURLE_OK) {
-            code = curl_mime_type(attachment, job.attachmentType.c_str());
-        }
-        if (code == CURLE_OK) {
-            // base64 carries the file's bytes unchanged, line ends and cp932 included.
-            code = curl_mime_encoder(attachment, "base64");
-        }
-        CurlPtr<curl_slist> partHeaders = makeList({job.disposition}, code);
-        if (code == CURLE_OK) {
-            // Our own Content-Disposition replaces libcurl's, which would write a non-ASCII name as raw bytes.
-            code = curl_mime_headers(attachment, partHeaders.get(), 1);
-            if (code == CURLE_OK) {
-                partHeaders.release();
-            }
+        std::string readError;
+        code = buildMime(mime.get(), job, readError);
+        if (code == CURLE_READ_ERROR) {
+            return {code, describe(code, readError.c_str(), {}), {}};
         }
     }
 
+    const bool signIn = !job.user.empty();
     set(CURLOPT_ERRORBUFFER, detail);
     set(CURLOPT_NOSIGNAL, 1L);
     set(CURLOPT_URL, job.url.c_str());
@@ -148,7 +188,15 @@ CurlMailOutcome performMailJob(const CurlMailJob& job)
     set(CURLOPT_MAIL_RCPT, recipients.get());
     set(CURLOPT_HTTPHEADER, headers.get());
     set(CURLOPT_MIMEPOST, mime.get());
-    set(CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_TRY));
+    // With a user, TLS or nothing: libcurl stops after EHLO, before AUTH, when the server offers no STARTTLS.
+    set(CURLOPT_USE_SSL, static_cast<long>(signIn ? CURLUSESSL_ALL : CURLUSESSL_TRY));
+    if (signIn) {
+        set(CURLOPT_USERNAME, job.user.c_str());
+        set(CURLOPT_PASSWORD, job.password.c_str());
+    }
+    if (!job.caFile.empty()) {
+        set(CURLOPT_CAINFO, job.caFile.c_str());
+    }
     // Schannel fails the handshake when it cannot reach the revocation servers, as on a closed office network; it
     // still refuses a certificate it finds revoked. Other TLS backends ignore the bit.
     set(CURLOPT_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_REVOKE_BEST_EFFORT));
@@ -163,19 +211,20 @@ CurlMailOutcome performMailJob(const CurlMailJob& job)
     set(CURLOPT_NOPROGRESS, 0L);
     set(CURLOPT_XFERINFOFUNCTION, &abortAfterDeadline);
     set(CURLOPT_XFERINFODATA, static_cast<const void*>(&deadline));
-    set(CURLOPT_DEBUGFUNCTION, &keepRefusal);
-    set(CURLOPT_DEBUGDATA, static_cast<void*>(&refusal));
+    set(CURLOPT_DEBUGFUNCTION, &keepReplies);
+    set(CURLOPT_DEBUGDATA, static_cast<void*>(&replies));
     set(CURLOPT_VERBOSE, 1L);
     if (code != CURLE_OK) {
-        return {code, describe(code, detail, {})};
+        return {code, describe(code, detail, {}), {}};
     }
     code = curl_easy_perform(curl.get());
     if (code == CURLE_ABORTED_BY_CALLBACK) {
         code = CURLE_OPERATION_TIMEDOUT;
-        return {code, describe(code, ("Mail not finished within " + std::to_string(job.totalMs) + " ms").c_str(), {})};
+        const std::string limit = "Mail not finished within " + std::to_string(job.totalMs) + " ms";
+        return {code, describe(code, limit.c_str(), {}), replies.last};
     }
     if (code != CURLE_OK) {
-        return {code, describe(code, detail, refusal)};
+        return {code, describe(code, detail, replies.refusal), replies.last};
     }
-    return {};
+    return {CURLE_OK, {}, replies.last};
 }

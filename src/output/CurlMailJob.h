@@ -17,9 +17,15 @@ struct CurlMailJob
     std::string to;
     std::vector<std::string> headers;
     std::string body;
+    // Empty: no attachment (the settings dialog's test message).
     QString attachmentPath;
     std::string attachmentType;
     std::string disposition;
+    // A user signs in, and then only over TLS: the password never crosses the network in clear.
+    std::string user;
+    std::string password;
+    // Certificates to trust instead of the system's; empty in the program.
+    std::string caFile;
     long connectMs = 0;
     long totalMs = 0;
 };
@@ -28,6 +34,8 @@ struct CurlMailOutcome
 {
     CURLcode code = CURLE_OK;
     std::string description;
+    // The server's last answer before QUIT: on success, its acceptance of the message.
+    std::string reply;
 };
 
 // curl_global_init, done once per process whichever thread comes first.

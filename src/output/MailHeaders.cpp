@@ -2,6 +2,7 @@
 
 #include <QByteArrayView>
 #include <QList>
+#include <QUrl>
 
 #include <algorithm>
 
@@ -23,7 +24,15 @@ namespace MailHeaders {
 
 QString serverUrl(const QString& mailServer)
 {
-    const QString server = mailServer.trimmed();
+    QString server = mailServer.trimmed();
+    // Sign-in data in the text is never used: the user comes from the settings, the password from the system's store.
+    const qsizetype schemeEnd = server.indexOf(QLatin1String("://"));
+    const qsizetype hostStart = schemeEnd < 0 ? 0 : schemeEnd + 3;
+    const qsizetype pathStart = server.indexOf(u'/', hostStart);
+    const qsizetype at = server.lastIndexOf(u'@', pathStart < 0 ? -1 : pathStart);
+    if (at >= hostStart) {
+        server.remove(hostStart, at + 1 - hostStart);
+    }
     if (server.startsWith(QLatin1String("smtp://"), Qt::CaseInsensitive) ||
         server.startsWith(QLatin1String("smtps://"), Qt::CaseInsensitive)) {
         return server;
@@ -42,6 +51,14 @@ QString serverUrl(const QString& mailServer)
         // A bare IPv6 address: its colons are not a port separator.
         return scheme + QLatin1Char('[') + server + QLatin1Char(']') + defaultPort;
     }
+}
+
+QString passwordKey(const QString& mailServer, const QString& user)
+{
+    QString url = serverUrl(mailServer);
+    const qsizetype hostStart = url.indexOf(QLatin1String("://")) + 3;
+    url.insert(hostStart, QString::fromLatin1(QUrl::toPercentEncoding(user)) + QLatin1Char('@'));
+    return url;
 }
 
 QByteArray encodeHeaderText(const QString& text)

@@ -1,11 +1,14 @@
 #include "output/MailSender.h"
 
+#include "config/MailPasswordStore.h"
+#include "config/Settings.h"
 #include "output/CurlMailJob.h"
 #include "output/MailHeaders.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QMetaObject>
 #include <QUrl>
@@ -33,13 +36,25 @@ bool isReservedInvalidHost(const QString& url)
 
 } // namespace
 
+MailSender::Mail MailSender::testMail(const Settings& settings)
+{
+    return {settings.MailAddress,
+            settings.FromMailAddress,
+            QStringLiteral("[ﾃｽﾄ送信] ") + settings.MailSub,
+            QStringLiteral("ZELBO_UDPからのﾃｽﾄ送信です。このﾒｰﾙに返信する必要はありません。"),
+            QString(),
+            settings.MailServer,
+            settings.MailUser,
+            std::nullopt};
+}
+
 void MailSender::setTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds total)
 {
     m_connectTimeout = connect;
     m_totalTimeout = total;
 }
 
-bool MailSender::send(const Mail& mail, QString& mailError) const
+bool MailSender::send(const Mail& mail, QString& mailError, QString* reply) const
 {
     const auto report = [&mailError](CURLcode code, const std::string& description) {
         mailError =
@@ -75,6 +90,16 @@ bool MailSender::send(const Mail& mail, QString& mailError) const
          MailHeaders::messageIdDomain(mail.from) + ">")
             .toStdString(),
     };
+    job.caFile = QFile::encodeName(m_caFile).toStdString();
+    if (!mail.user.trimmed().isEmpty()) {
+        job.user = mail.user.trimmed().toStdString();
+        QString failure;
+        const std::optional<QString> password = mail.password ? mail.password : storedPassword(mail, failure);
+        if (!password) {
+            return report(CURLE_LOGIN_DENIED, failure.toStdString());
+        }
+        job.password = password->toStdString();
+    }
     job.connectMs = long(m_connectTimeout.count());
     job.totalMs = long(m_totalTimeout.count());
 
@@ -83,7 +108,7 @@ bool MailSender::send(const Mail& mail, QString& mailError) const
         try {
             outcome = performMailJob(job);
         } catch (const std::exception& error) {
-            outcome = {CURLE_OUT_OF_MEMORY, error.what()};
+            outcome = {CURLE_OUT_OF_MEMORY, error.what(), {}};
         }
     };
 
@@ -105,8 +130,36 @@ bool MailSender::send(const Mail& mail, QString& mailError) const
         worker.join();
     }
 
+    if (reply != nullptr) {
+        *reply = QString::fromStdString(outcome.reply);
+    }
+    if (outcome.code == CURLE_USE_SSL_FAILED && !job.user.empty()) {
+        return report(outcome.code, "ｻｰﾊﾞｰがTLS(STARTTLS)に対応していないため、ﾕｰｻﾞｰ名とﾊﾟｽﾜｰﾄﾞを送らずに中止しました (" +
+                                        outcome.description + ")");
+    }
     if (outcome.code != CURLE_OK) {
         return report(outcome.code, outcome.description);
     }
     return true;
+}
+
+std::optional<QString> MailSender::storedPassword(const Mail& mail, QString& failure) const
+{
+    const MailPasswordStore::Result stored =
+        m_passwords != nullptr ? m_passwords->read(mail.server, mail.user.trimmed()) : MailPasswordStore::Result{};
+    switch (stored.outcome) {
+    case MailPasswordStore::Outcome::Done:
+        return stored.password;
+    case MailPasswordStore::Outcome::NotFound:
+        failure = QStringLiteral("ﾒｰﾙのﾊﾟｽﾜｰﾄﾞが保存されていません。設定で入力してください : ") +
+                  MailHeaders::passwordKey(mail.server, mail.user.trimmed());
+        return std::nullopt;
+    case MailPasswordStore::Outcome::Unavailable:
+    case MailPasswordStore::Outcome::Failed:
+        failure = QStringLiteral("ﾒｰﾙのﾊﾟｽﾜｰﾄﾞを読めません : ") + stored.error;
+        return std::nullopt;
+    default:
+        failure = QStringLiteral("内部ｴﾗｰ: storedPassword");
+        return std::nullopt;
+    }
 }

@@ -6,6 +6,10 @@
 #include <QString>
 
 #include <chrono>
+#include <optional>
+
+class MailPasswordStore;
+struct Settings;
 
 class MailSender
 {
@@ -19,19 +23,36 @@ public:
         QString from;
         QString subject;
         QString body;
-        QString attachmentPath;
+        QString attachmentPath; // empty: no attachment
         QString server;
+        // Not empty: sign in, over TLS only, with this password or else the one stored for server and user.
+        QString user;
+        std::optional<QString> password;
     };
+
+    // The settings dialog's test message: the settings' addresses, server and user, the subject marked as a test, a
+    // short body and no attachment.
+    static Mail testMail(const Settings& settings);
 
     // The total bound covers resolving, connecting, the whole SMTP dialogue, the upload of the attachment and closing
     // the connection: a silent server holds a send for at most that long.
     void setTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds total);
+    // Where stored passwords are read; without one a mail with a user fails before connecting.
+    void setPasswordStore(MailPasswordStore* store) { m_passwords = store; }
+    // Certificates to trust instead of the system's (a test server's own).
+    void setCaFile(const QString& path) { m_caFile = path; }
 
     // Returns once the send has finished: true when the server accepted the message. Otherwise mailError becomes the
-    // error number, one blank, the description and the source name; on success it is left as it was.
-    bool send(const Mail& mail, QString& mailError) const;
+    // error number, one blank, the description and the source name; on success it is left as it was. reply, when
+    // given, receives the server's last answer before QUIT.
+    bool send(const Mail& mail, QString& mailError, QString* reply = nullptr) const;
 
 private:
+    // The stored password of mail's server and user; otherwise failure says why.
+    std::optional<QString> storedPassword(const Mail& mail, QString& failure) const;
+
     std::chrono::milliseconds m_connectTimeout = DefaultConnectTimeout;
     std::chrono::milliseconds m_totalTimeout = DefaultTotalTimeout;
+    MailPasswordStore* m_passwords = nullptr;
+    QString m_caFile;
 };

@@ -53,6 +53,8 @@ public:
     // and lines waiting for the history file one last try.
     void flushHistory();
 
+    // Where the mail's password is read when the settings name a mail user.
+    void setMailPasswordStore(MailPasswordStore* store) { m_mailer.setPasswordStore(store); }
     // Tests shorten the bounds; the program keeps the defaults.
     void setMailTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds total);
     // Tests that kill the program mid-cycle: called with "journal" (written, upload file not yet touched), "answer"

@@ -408,8 +408,9 @@ void MainWindow::cmdComm_Click(int index)
 
 void MainWindow::cmdSetting_Click()
 {
-    frmSetting::open(m_settings, m_settingsFile, m_messages, this,
-                     [this](const QString& folder) { setSaveFolderCaption(folder); });
+    frmSetting::open(
+        m_settings, m_settingsFile, m_messages, this, [this](const QString& folder) { setSaveFolderCaption(folder); },
+        m_mailTools);
 }
 
 void MainWindow::cmdInfo_Click()

@@ -7,6 +7,7 @@
 #include "config/Settings.h"
 #include "config/SettingsFile.h"
 #include "protocol/RunHost.h"
+#include "ui/MailSignIn.h"
 
 #include <QTimer>
 #include <QWidget>
@@ -55,6 +56,8 @@ public:
 
     void setCommHandlers(CommHandlers handlers) { m_comm = std::move(handlers); }
     void setFileOpener(FileOpener opener) { m_openFile = std::move(opener); }
+    // What the settings dialog's mail sign-in uses: the password store and the test send.
+    void setMailTools(MailSignIn::Tools tools) { m_mailTools = std::move(tools); }
     void setSaveFolderCaption(const QString& folder);
     // Keeps the PC from sleeping while on: for a transfer between the terminal's file name and the final answer.
     // Idle polling never keeps it awake; an ended or stopped run (SetCommState(0)) switches it off.
@@ -113,6 +116,7 @@ private:
     ProgramPaths& m_paths;
     const SettingsFile& m_settingsFile;
     MessageSink& m_messages;
+    MailSignIn::Tools m_mailTools;
 
     bool m_running = false;
     bool m_busyCursor = false;

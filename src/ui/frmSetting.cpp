@@ -51,12 +51,12 @@ template <std::size_t N> void selectOption(const std::array<QRadioButton*, N>& b
 } // namespace
 
 frmSetting::frmSetting(Settings& settings, const SettingsFile& file, MessageSink& messages, QWidget* mainWindow,
-                       FolderDisplay showSaveFolder)
+                       FolderDisplay showSaveFolder, MailSignIn::Tools mailTools)
     : QWidget(nullptr, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowCloseButtonHint),
       m_settings(settings), m_file(file), m_messages(messages),
       m_ownerLock(this, mainWindow, OwnerLock::OnRelease::Enable), m_showSaveFolder(std::move(showSaveFolder)),
-      EditSettings(settings)
+      m_mailTools(std::move(mailTools)), EditSettings(settings)
 {
     setObjectName(QStringLiteral("frmSetting"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -67,9 +67,10 @@ frmSetting::frmSetting(Settings& settings, const SettingsFile& file, MessageSink
 }
 
 frmSetting* frmSetting::open(Settings& settings, const SettingsFile& file, MessageSink& messages, QWidget* mainWindow,
-                             FolderDisplay showSaveFolder)
+                             FolderDisplay showSaveFolder, MailSignIn::Tools mailTools)
 {
-    auto* dialog = new frmSetting(settings, file, messages, mainWindow, std::move(showSaveFolder));
+    auto* dialog =
+        new frmSetting(settings, file, messages, mainWindow, std::move(showSaveFolder), std::move(mailTools));
     dialog->Form_Load();
     dialog->show();
     return dialog;
@@ -219,29 +220,7 @@ void frmSetting::buildControls()
                    QStringLiteral("通信ﾌﾟﾛﾄｺﾙを選択してください(通常は、｢専用｣)"), "optProtocol", optProtocol,
                    {QStringLiteral("専用"), QStringLiteral("ｼﾝﾌﾟﾙ")}, &frmSetting::optProtocol_Click, Qt::Horizontal);
 
-    // ﾒｰﾙ送信
-    fraMail =
-        makeGroup("fraMail", QStringLiteral("ﾒｰﾙ送信"),
-                  QStringLiteral("ｱｯﾌﾟﾛｰﾄﾞしたﾌｧｲﾙを添付して、指定ｱﾄﾞﾚｽへﾒｰﾙしたい場合は、この項目を設定してください"));
-    chkSendMail = new QCheckBox(QStringLiteral("ｱｯﾌﾟﾛｰﾄﾞﾌｧｲﾙを添付してﾒｰﾙする"), fraMail);
-    chkSendMail->setObjectName(QStringLiteral("chkSendMail"));
-    connect(chkSendMail, &QCheckBox::toggled, this, &frmSetting::chkSendMail_Click);
-    txtMailAddress = makeText("txtMailAddress");
-    txtMailSub = makeText("txtMailSub");
-    txtFromMailAddress = makeText("txtFromMailAddress");
-    txtMailServer = makeText("txtMailServer");
-    {
-        auto* grid = new QGridLayout(fraMail);
-        grid->addWidget(chkSendMail, 0, 0, 1, 2);
-        grid->addWidget(new QLabel(QStringLiteral("宛先ﾒｰﾙｱﾄﾞﾚｽ(To)"), fraMail), 1, 0);
-        grid->addWidget(txtMailAddress, 1, 1);
-        grid->addWidget(new QLabel(QStringLiteral("件名"), fraMail), 2, 0);
-        grid->addWidget(txtMailSub, 2, 1);
-        grid->addWidget(new QLabel(QStringLiteral("差出人ﾒｰﾙｱﾄﾞﾚｽ(From)"), fraMail), 3, 0);
-        grid->addWidget(txtFromMailAddress, 3, 1);
-        grid->addWidget(new QLabel(QStringLiteral("ﾒｰﾙｻｰﾊﾞｰ"), fraMail), 4, 0);
-        grid->addWidget(txtMailServer, 4, 1);
-    }
+    buildMailFrame();
 
     chkTimeAdjust = new QCheckBox(QStringLiteral("PCと日時を合わせる"), this);
     chkTimeAdjust->setObjectName(QStringLiteral("chkTimeAdjust"));
@@ -253,10 +232,6 @@ void frmSetting::buildControls()
     connect(txtRemoteHost, &QLineEdit::textChanged, this, &frmSetting::txtRemoteHost_Change);
     connect(txtRemotePort, &QLineEdit::textChanged, this, &frmSetting::txtRemotePort_Change);
     connect(txtFixFname, &QLineEdit::textChanged, this, &frmSetting::txtFixFname_Change);
-    connect(txtMailAddress, &QLineEdit::textChanged, this, &frmSetting::txtMailAddress_Change);
-    connect(txtMailSub, &QLineEdit::textChanged, this, &frmSetting::txtMailSub_Change);
-    connect(txtFromMailAddress, &QLineEdit::textChanged, this, &frmSetting::txtFromMailAddress_Change);
-    connect(txtMailServer, &QLineEdit::textChanged, this, &frmSetting::txtMailServer_Change);
 
     // Layout, top to bottom.
     auto* root = new QVBoxLayout(this);
@@ -298,6 +273,55 @@ void frmSetting::buildControls()
     root->addLayout(bottom);
 }
 
+void frmSetting::buildMailFrame()
+{
+    fraMail =
+        makeGroup("fraMail", QStringLiteral("ﾒｰﾙ送信"),
+                  QStringLiteral("ｱｯﾌﾟﾛｰﾄﾞしたﾌｧｲﾙを添付して、指定ｱﾄﾞﾚｽへﾒｰﾙしたい場合は、この項目を設定してください"));
+    chkSendMail = new QCheckBox(QStringLiteral("ｱｯﾌﾟﾛｰﾄﾞﾌｧｲﾙを添付してﾒｰﾙする"), fraMail);
+    chkSendMail->setObjectName(QStringLiteral("chkSendMail"));
+    connect(chkSendMail, &QCheckBox::toggled, this, &frmSetting::chkSendMail_Click);
+    txtMailAddress = makeText("txtMailAddress");
+    txtMailSub = makeText("txtMailSub");
+    txtFromMailAddress = makeText("txtFromMailAddress");
+    txtMailServer = makeText("txtMailServer");
+    txtMailUser = makeText("txtMailUser", QStringLiteral("ｻｲﾝｲﾝが必要なﾒｰﾙｻｰﾊﾞｰのﾕｰｻﾞｰ名。空ならｻｲﾝｲﾝしません"));
+    txtMailPassword = makeText("txtMailPassword");
+    cmdMailTest = new QPushButton(QStringLiteral("ﾃｽﾄ送信"), fraMail);
+    cmdMailTest->setObjectName(QStringLiteral("cmdMailTest"));
+    cmdMailTest->setToolTip(QStringLiteral("いまの設定で、添付なしのﾃｽﾄﾒｰﾙを1通送ります"));
+    m_signIn = new MailSignIn(std::move(m_mailTools), txtMailPassword, cmdMailTest, m_messages, this);
+
+    auto* grid = new QGridLayout(fraMail);
+    grid->addWidget(chkSendMail, 0, 0, 1, 2);
+    // The test button takes the free space beside the check box, so the frame grows by the sign-in rows only.
+    grid->addWidget(cmdMailTest, 0, 1, Qt::AlignRight);
+    const std::array<std::pair<QString, QLineEdit*>, 4> rows = {{
+        {QStringLiteral("宛先ﾒｰﾙｱﾄﾞﾚｽ(To)"), txtMailAddress},
+        {QStringLiteral("件名"), txtMailSub},
+        {QStringLiteral("差出人ﾒｰﾙｱﾄﾞﾚｽ(From)"), txtFromMailAddress},
+        {QStringLiteral("ﾒｰﾙｻｰﾊﾞｰ"), txtMailServer},
+    }};
+    for (int row = 0; row < int(rows.size()); ++row) {
+        grid->addWidget(new QLabel(rows[std::size_t(row)].first, fraMail), row + 1, 0);
+        grid->addWidget(rows[std::size_t(row)].second, row + 1, 1);
+    }
+    // User and password share one row, so the dialog still fits a 768-pixel-high screen.
+    auto* signIn = new QHBoxLayout;
+    signIn->addWidget(txtMailUser, 3);
+    signIn->addWidget(new QLabel(QStringLiteral("ﾊﾟｽﾜｰﾄﾞ"), fraMail));
+    signIn->addWidget(txtMailPassword, 2);
+    grid->addWidget(new QLabel(QStringLiteral("ﾕｰｻﾞｰ名"), fraMail), int(rows.size()) + 1, 0);
+    grid->addLayout(signIn, int(rows.size()) + 1, 1);
+
+    connect(txtMailAddress, &QLineEdit::textChanged, this, &frmSetting::txtMailAddress_Change);
+    connect(txtMailSub, &QLineEdit::textChanged, this, &frmSetting::txtMailSub_Change);
+    connect(txtFromMailAddress, &QLineEdit::textChanged, this, &frmSetting::txtFromMailAddress_Change);
+    connect(txtMailServer, &QLineEdit::textChanged, this, &frmSetting::txtMailServer_Change);
+    connect(txtMailUser, &QLineEdit::textChanged, this, &frmSetting::txtMailUser_Change);
+    connect(cmdMailTest, &QPushButton::clicked, this, [this] { m_signIn->cmdMailTest_Click(EditSettings); });
+}
+
 void frmSetting::Form_Load()
 {
     if (const QWidget* mainWindow = m_ownerLock.owner()) {
@@ -323,6 +347,9 @@ void frmSetting::LoadDialogSettings()
     txtMailSub->setText(m_settings.MailSub);
     txtFromMailAddress->setText(m_settings.FromMailAddress);
     txtMailServer->setText(m_settings.MailServer);
+    txtMailUser->setText(m_settings.MailUser);
+    // A long address in the narrow field shows from its start.
+    txtMailUser->setCursorPosition(0);
     txtLocalPort->setText(m_settings.LocalPort);
     txtRemoteHost->setText(m_settings.RemoteHost);
     txtRemotePort->setText(m_settings.RemotePort);
@@ -335,6 +362,7 @@ void frmSetting::LoadDialogSettings()
     }
     // The controls' events wrote what they could show; values they cannot show are kept as stored.
     EditSettings = m_settings;
+    m_signIn->load(m_settings);
 }
 
 void frmSetting::setFolderText(const QString& folder)
@@ -357,6 +385,9 @@ void frmSetting::cmdOK_Click(int index)
         m_messages.showMessage(refusal, QCoreApplication::applicationName(), MessageIcon::None);
         return;
     }
+    if (!m_signIn->commit(EditSettings)) {
+        return;
+    }
     m_file.WriteSettingsFile(EditSettings);
     // Applied even after a failed write, the folder caption first, then the rest of the record.
     m_settings.SaveFolder = EditSettings.SaveFolder;
@@ -375,8 +406,8 @@ void frmSetting::cmdFolderRef_Click()
 
 void frmSetting::closeEvent(QCloseEvent* event)
 {
-    // The picker writes into this dialog; it is disabled meanwhile and cannot go away underneath it.
-    if (m_picker && m_picker->isVisible()) {
+    // The picker writes into this dialog, and a test send reports to it: neither may lose it underneath.
+    if ((m_picker && m_picker->isVisible()) || m_signIn->busy()) {
         event->ignore();
         return;
     }

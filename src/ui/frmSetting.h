@@ -5,6 +5,7 @@
 #include "base/MessageSink.h"
 #include "config/Settings.h"
 #include "config/SettingsFile.h"
+#include "ui/MailSignIn.h"
 #include "ui/OwnerLock.h"
 
 #include <QLabel>
@@ -30,11 +31,11 @@ public:
     using FolderDisplay = std::function<void(const QString& folder)>;
 
     frmSetting(Settings& settings, const SettingsFile& file, MessageSink& messages, QWidget* mainWindow,
-               FolderDisplay showSaveFolder);
+               FolderDisplay showSaveFolder, MailSignIn::Tools mailTools = {});
 
     // Builds a new dialog, loads it and shows it without waiting; it deletes itself when closed.
     static frmSetting* open(Settings& settings, const SettingsFile& file, MessageSink& messages, QWidget* mainWindow,
-                            FolderDisplay showSaveFolder);
+                            FolderDisplay showSaveFolder, MailSignIn::Tools mailTools = {});
 
     // What the folder picker's OK writes: the label's text, and through its change event EditSettings.SaveFolder.
     void setFolderText(const QString& folder);
@@ -44,6 +45,7 @@ protected:
 
 private:
     void buildControls();
+    void buildMailFrame();
     QGroupBox* makeGroup(const char* name, const QString& caption, const QString& toolTip);
     QLineEdit* makeText(const char* name, const QString& toolTip = QString());
     template <std::size_t N>
@@ -65,7 +67,16 @@ private:
     void txtMailAddress_Change() { EditSettings.MailAddress = txtMailAddress->text(); }
     void txtMailSub_Change() { EditSettings.MailSub = txtMailSub->text(); }
     void txtFromMailAddress_Change() { EditSettings.FromMailAddress = txtFromMailAddress->text(); }
-    void txtMailServer_Change() { EditSettings.MailServer = txtMailServer->text(); }
+    void txtMailServer_Change()
+    {
+        EditSettings.MailServer = txtMailServer->text();
+        m_signIn->keyChanged(EditSettings);
+    }
+    void txtMailUser_Change()
+    {
+        EditSettings.MailUser = txtMailUser->text();
+        m_signIn->keyChanged(EditSettings);
+    }
     void optAddDate_Click(int index) { EditSettings.AddDate = static_cast<std::int16_t>(index); }
     void optCrcType_Click(int index) { EditSettings.CrcType = static_cast<std::int16_t>(index); }
     void optOverWrite_Click(int index) { EditSettings.OverWrite = static_cast<std::int16_t>(index); }
@@ -82,6 +93,8 @@ private:
     OwnerLock m_ownerLock;
     FolderDisplay m_showSaveFolder;
     QPointer<frmFolder> m_picker;
+    MailSignIn::Tools m_mailTools;
+    MailSignIn* m_signIn = nullptr;
 
     Settings EditSettings;
 
@@ -103,6 +116,9 @@ private:
     QLineEdit* txtMailSub = nullptr;
     QLineEdit* txtFromMailAddress = nullptr;
     QLineEdit* txtMailServer = nullptr;
+    QLineEdit* txtMailUser = nullptr;
+    QLineEdit* txtMailPassword = nullptr;
+    QPushButton* cmdMailTest = nullptr;
     QCheckBox* chkTimeAdjust = nullptr;
     std::array<QPushButton*, 2> cmdOK{};
 

@@ -18,14 +18,14 @@
 namespace {
 
 const QByteArray DefaultTail =
-    R"("6000","192.168.0.111","6001",0,"",0,0,0,0,0,0,"","",1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,"","","1")";
+    R"("6000","192.168.0.111","6001",0,"",0,0,0,0,0,0,"","",1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,"","","1","")";
 
 QByteArray defaultLine(const QString& folder)
 {
     return "\"" + Cp932::encode(folder) + "\"," + DefaultTail + "\r\n";
 }
 
-// One line of 37 values with the given item replaced (1-based position), for reading-rule cases.
+// One line of 38 values with the given item replaced (1-based position), for reading-rule cases.
 QByteArray lineWithItem(int position, const QByteArray& item)
 {
     QList<QByteArray> items = defaultLine(QStringLiteral("C:\\Data")).trimmed().split(',');
@@ -79,7 +79,7 @@ private slots:
     void formatMatchesTheDocumentedDefaultLine()
     {
         const QByteArray expected = R"("C:\Users\op\Documents","6000","192.168.0.111","6001",0,"",0,0,0,0,0,0,"","",)"
-                                    R"(1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,"","","1")"
+                                    R"(1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,"","","1","")"
                                     "\r\n";
         QCOMPARE(SettingsFile::formatFile(SettingsFile::defaults(QStringLiteral("C:\\Users\\op\\Documents"))),
                  expected);
@@ -109,6 +109,7 @@ private slots:
         s.FromMailAddress = QStringLiteral("from@example.com");
         s.MailServer = QStringLiteral("smtp://user:pw@127.0.0.1:2525");
         s.TimeAdjust = QStringLiteral("0");
+        s.MailUser = QStringLiteral("taro@example.jp");
 
         Settings back;
         QCOMPARE(SettingsFile::parse(SettingsFile::formatFile(s), back), ReadResult::Ok);
@@ -138,11 +139,12 @@ private slots:
         s.FromMailAddress = QStringLiteral("from35@example.invalid");
         s.MailServer = QStringLiteral("smtp36.example.invalid");
         s.TimeAdjust = QStringLiteral("0.37");
+        s.MailUser = QStringLiteral("user38");
 
         const QByteArray line = Cp932::encode(
             QStringLiteral(R"("D:\受信\1","7002","127.0.0.3","7004",5,"ﾃﾞｰﾀ6",7,8,9,10,11,12,"to13@example.invalid",)"
                            R"("売上, 14",15,16,17,18,19,20,21,22,23,24,25,26,27,28,29,30,31,32,33,34,)"
-                           R"("from35@example.invalid","smtp36.example.invalid","0.37")"
+                           R"("from35@example.invalid","smtp36.example.invalid","0.37","user38")"
                            "\r\n"));
         QCOMPARE(SettingsFile::formatFile(s), line);
         Settings back;
@@ -174,7 +176,9 @@ private slots:
         QTest::newRow("junk after closing quote") << lineWithItem(14, "\"x\"yz") << ok << QStringLiteral("x") << 0;
         QTest::newRow("empty integer reads 0") << lineWithItem(5, "") << ok << QString() << 0;
         QTest::newRow("integer 4") << lineWithItem(5, "4") << ok << QString() << 4;
-        QTest::newRow("extra values ignored") << QByteArray(line.trimmed() + ",\"x\",9\r\n") << ok << QString() << 0;
+        QTest::newRow("extra values ignored") << QByteArray(line.trimmed() + ",9\r\n") << ok << QString() << 0;
+        // Older files end at the 37th value: no mail user.
+        QTest::newRow("37 values") << line.left(line.lastIndexOf(',')) << ok << QString() << 0;
         QTest::newRow("no final line end") << line.trimmed() << ok << QString() << 0;
         QTest::newRow("70000") << lineWithItem(7, "70000") << invalid << QString() << 0;
         QTest::newRow("-40000") << lineWithItem(20, "-40000") << invalid << QString() << 0;
@@ -182,7 +186,8 @@ private slots:
         QTest::newRow("fraction") << lineWithItem(8, "1.5") << invalid << QString() << 0;
         QTest::newRow("empty file") << QByteArray() << invalid << QString() << 0;
         QTest::newRow("truncated") << line.left(line.size() / 2) << invalid << QString() << 0;
-        QTest::newRow("36 values") << line.left(line.lastIndexOf(',')) << invalid << QString() << 0;
+        QByteArray values36 = line.left(line.lastIndexOf(','));
+        QTest::newRow("36 values") << values36.left(values36.lastIndexOf(',')) << invalid << QString() << 0;
         QTest::newRow("binary garbage") << QByteArray("\x00\xFF\x81\x10,\x9F\xFE\r\n", 8) << invalid << QString() << 0;
     }
     void readingRules()
@@ -192,8 +197,10 @@ private slots:
         QFETCH(QString, mailSub);
         QFETCH(int, addDate);
         Settings s;
+        s.MailUser = QStringLiteral("left from before");
         QCOMPARE(int(SettingsFile::parse(bytes, s)), result);
         if (result == int(ReadResult::Ok)) {
+            QCOMPARE(s.MailUser, QString());
             QCOMPARE(s.SaveFolder, QStringLiteral("C:\\Data"));
             QCOMPARE(s.MailSub, mailSub);
             QCOMPARE(int(s.AddDate), addDate);
@@ -217,13 +224,13 @@ private slots:
         addDate5.replace("\"6001\",0,", "\"6001\",5,");
         QTest::newRow("AddDate 5") << addDate5 << QStringLiteral("ﾊﾟﾗﾒｰﾀ不正") << true;
         QByteArray time2 = good;
-        time2.replace(",\"1\"\r\n", ",\"2\"\r\n");
+        time2.replace(",\"1\",\"\"\r\n", ",\"2\",\"\"\r\n");
         QTest::newRow("TimeAdjust 2") << time2 << QStringLiteral("ﾊﾟﾗﾒｰﾀ不正") << true;
         QByteArray timeHalf = good;
-        timeHalf.replace(",\"1\"\r\n", ",\"0.5\"\r\n");
+        timeHalf.replace(",\"1\",\"\"\r\n", ",\"0.5\",\"\"\r\n");
         QTest::newRow("TimeAdjust 0.5 passes") << timeHalf << QString() << false;
         QByteArray timeAbc = good;
-        timeAbc.replace(",\"1\"\r\n", ",\"abc\"\r\n");
+        timeAbc.replace(",\"1\",\"\"\r\n", ",\"abc\",\"\"\r\n");
         QTest::newRow("TimeAdjust abc") << timeAbc << QStringLiteral("ﾊﾟﾗﾒｰﾀ不正") << true;
         QByteArray fields = good;
         fields.replace("\"\",\"\",1,1,1,", "\"\",\"\",1,1,2,");

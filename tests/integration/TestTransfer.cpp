@@ -3,6 +3,7 @@
 #include "base/Cp932.h"
 #include "base/ProgramPaths.h"
 #include "config/Settings.h"
+#include "fakes/FakePasswordStore.h"
 #include "fakes/RecordingMessageSink.h"
 #include "fakes/FakeRunHost.h"
 #include "fakes/TestFiles.h"
@@ -258,16 +259,23 @@ void TestTransfer::refusedMailStoresNothingTwice_data()
 {
     QTest::addColumn<int>("overWrite");
     QTest::addColumn<bool>("fileBefore");
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QString>("user");
 
-    QTest::newRow("append: the old lines alone") << 0 << true;
-    QTest::newRow("append, no file before: none after") << 0 << false;
-    QTest::newRow("overwrite: the records once") << 1 << true;
+    const QString reject = QStringLiteral("reject");
+    QTest::newRow("append: the old lines alone") << 0 << true << reject << QString();
+    QTest::newRow("append, no file before: none after") << 0 << false << reject << QString();
+    QTest::newRow("overwrite: the records once") << 1 << true << reject << QString();
+    // A server without STARTTLS never hears the user's password; the mail fails as any refused one does.
+    QTest::newRow("sign-in without TLS") << 0 << true << QStringLiteral("auth") << QStringLiteral("zelbo");
 }
 
 void TestTransfer::refusedMailStoresNothingTwice()
 {
     QFETCH(int, overWrite);
     QFETCH(bool, fileBefore);
+    QFETCH(QString, mode);
+    QFETCH(QString, user);
     const QByteArray old = Cp932::encode(QStringLiteral("旧001,ｱｲｳ\r\n旧002,ｴｵ\r\n"));
     if (fileBefore) {
         QFile existing(uploadPath());
@@ -275,8 +283,11 @@ void TestTransfer::refusedMailStoresNothingTwice()
         QVERIFY(existing.write(old) == old.size());
         existing.close();
     }
-    SmtpServer server(QStringLiteral("reject"));
+    SmtpServer server(mode);
     QVERIFY(server.port() != 0);
+    FakePasswordStore passwords;
+    passwords.passwords.insert({server.address(), user}, QStringLiteral("secret"));
+    m_settings.MailUser = user;
     m_settings.OverWrite = static_cast<std::int16_t>(overWrite);
     m_settings.SendMail = 1;
     m_settings.MailAddress = QStringLiteral("to@example.com");
@@ -285,6 +296,7 @@ void TestTransfer::refusedMailStoresNothingTwice()
     // The terminal keeps its data after "CAN" and sends the same file again.
     QVERIFY(startSim({QStringLiteral("--cycles"), QStringLiteral("2")}));
     buildObjects();
+    m_comm->output().setMailPasswordStore(&passwords);
 
     QByteArray expected;
     if (overWrite == 1) {
@@ -304,6 +316,7 @@ void TestTransfer::refusedMailStoresNothingTwice()
         QTRY_COMPARE(m_sim->linesStartingWith(QStringLiteral("RESULT CAN records=14 ")).size(), cycle);
     }
     QVERIFY(m_messages.boxes.isEmpty());
+    QCOMPARE(server.authLog(), QByteArray());
 }
 
 void TestTransfer::stopDuringReplyWaitEndsWithCan()

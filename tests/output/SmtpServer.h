@@ -59,6 +59,11 @@ public:
         return QJsonDocument::fromJson(read(QString::number(number) + QStringLiteral("/message.json"))).object();
     }
 
+    // Every AUTH command the server heard, one a line, with whether TLS was on ("tls=True").
+    QByteArray authLog() const { return read(QStringLiteral("auth.log")); }
+    // The throwaway certificate of a "tls-auth" server, for the client to trust.
+    QString certificatePath() const { return m_folder.filePath(QStringLiteral("cert.pem")); }
+
     QByteArray read(int number, const QString& file) const
     {
         return read(QString::number(number) + QLatin1Char('/') + file);

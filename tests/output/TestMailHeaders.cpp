@@ -16,8 +16,10 @@ private slots:
         QTest::newRow("bare ipv6") << QStringLiteral("::1") << QStringLiteral("smtp://[::1]:25");
         QTest::newRow("bracketed ipv6") << QStringLiteral("[::1]") << QStringLiteral("smtp://[::1]:25");
         QTest::newRow("bracketed ipv6 and port") << QStringLiteral("[::1]:2525") << QStringLiteral("smtp://[::1]:2525");
+        // Sign-in data in the text is never used.
         QTest::newRow("smtp url with login")
-            << QStringLiteral("smtp://u:p@mail.example.com:587") << QStringLiteral("smtp://u:p@mail.example.com:587");
+            << QStringLiteral("smtp://u:p@mail.example.com:587") << QStringLiteral("smtp://mail.example.com:587");
+        QTest::newRow("user without scheme") << QStringLiteral("a@b.jp@10.0.0.5") << QStringLiteral("smtp://10.0.0.5:25");
         QTest::newRow("smtps url") << QStringLiteral("SMTPS://mail.example.com")
                                    << QStringLiteral("SMTPS://mail.example.com");
     }

@@ -5,7 +5,9 @@ usage: smtp_server.py MODE OUTDIR PARENT
        smtp_server.py launcher SPOOLDIR PARENT
   accept     take every message
   reject     refuse every recipient with 550
-  auth       take messages only after AUTH with user "zelbo" and password "secret"
+  auth       take messages only after AUTH with user "zelbo" and password "secret", offering no STARTTLS; every
+             AUTH command heard is logged in OUTDIR/auth.log
+  tls-auth   as auth, but AUTH only after STARTTLS, with a throwaway certificate for 127.0.0.1 left in OUTDIR/cert.pem
   silent     accept TCP connections and never say a word
   mute-data  store the message, then never answer again (neither the end of data nor QUIT)
   mute-quit  take every message but never answer QUIT
@@ -33,7 +35,8 @@ import time
 import warnings
 
 from aiosmtpd.controller import Controller
-from aiosmtpd.smtp import AuthResult, LoginPassword
+from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
+import ssl
 
 PollSeconds = 0.2
 # A last resort for a test that died without saying stop under Wine; longer than ctest lets one test run.
@@ -195,15 +198,45 @@ def main():
             pass
 
 
+class AuthLoggingSMTP(SMTP):
+    """Notes every AUTH command before answering it, so a test can tell that no credential was ever offered."""
+
+    log_path = None
+
+    async def smtp_AUTH(self, arg):
+        with open(self.log_path, "a", encoding="utf-8") as f:
+            f.write("AUTH %s tls=%s\n" % (arg.split(" ")[0] if arg else "", self._tls_protocol is not None))
+        return await super().smtp_AUTH(arg)
+
+
+class AuthController(Controller):
+    def factory(self):
+        return AuthLoggingSMTP(self.handler, **self.SMTP_kwargs)
+
+
+def throwaway_tls(outdir):
+    cert, key = os.path.join(outdir, "cert.pem"), os.path.join(outdir, "key.pem")
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
+                    "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1", "-keyout", key, "-out", cert],
+                   check=True, capture_output=True)
+    context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+    context.load_cert_chain(cert, key)
+    return context
+
+
 def run_smtp(mode, outdir, parent):
     kwargs = {}
-    if mode == "auth":
-        # Plain-text AUTH is what the test wants: loopback only, no TLS.
+    factory = Controller
+    if mode in ("auth", "tls-auth"):
         warnings.simplefilter("ignore")
         logging.getLogger("mail.log").setLevel(logging.ERROR)
-        kwargs = {"authenticator": authenticate, "auth_required": True, "auth_require_tls": False}
+        AuthLoggingSMTP.log_path = os.path.join(outdir, "auth.log")
+        factory = AuthController
+        kwargs = {"authenticator": authenticate, "auth_required": True, "auth_require_tls": mode == "tls-auth"}
+        if mode == "tls-auth":
+            kwargs["tls_context"] = throwaway_tls(outdir)
     store = Store(outdir, mode == "reject", mode[len("mute-"):] if mode.startswith("mute-") else None)
-    controller = Controller(store, hostname="127.0.0.1", port=free_port(), **kwargs)
+    controller = factory(store, hostname="127.0.0.1", port=free_port(), **kwargs)
     controller.start()
     serve_until_told(outdir, parent, controller.port)
     controller.stop()

@@ -1,5 +1,6 @@
 #include "base/Cp932.h"
 #include "config/SettingsFile.h"
+#include "fakes/FakePasswordStore.h"
 #include "fakes/RecordingMessageSink.h"
 #include "fakes/TestFiles.h"
 #include "ui/MainWindow.h"
@@ -91,10 +92,11 @@ private:
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
-    void openDialog()
+    void openDialog(MailSignIn::Tools mailTools = {})
     {
-        m_dialog = frmSetting::open(m_settings, *m_file, m_sink, m_main.get(),
-                                    [this](const QString& folder) { m_shownFolders << folder; });
+        m_dialog = frmSetting::open(
+            m_settings, *m_file, m_sink, m_main.get(), [this](const QString& folder) { m_shownFolders << folder; },
+            std::move(mailTools));
         QVERIFY(m_dialog);
         QVERIFY(m_dialog->isVisible());
     }
@@ -151,6 +153,7 @@ private slots:
         const Settings before = m_settings;
         openDialog();
         QCOMPARE(m_dialog->windowTitle(), QStringLiteral("ｵﾌﾟｼｮﾝ設定"));
+        qWarning() << m_dialog->frameGeometry() << m_dialog->screen()->availableGeometry();
         QCOMPARE(m_dialog->pos(), m_main->pos());
         QVERIFY(!m_main->isEnabled());
         QVERIFY(m_dialog->isEnabled());
@@ -394,7 +397,7 @@ private slots:
         const QString expected = u'"' + folder +
                                  QStringLiteral("\",\"7000\",\"127.0.0.2\",\"\",4,\"ﾃﾞｰﾀ,1\",1,1,1,1,1,1,"
                                                 "\"to@example.invalid\",\"\",0,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,0,"
-                                                "\"from@example.invalid\",\"127.0.0.1\",\"0\"\r\n");
+                                                "\"from@example.invalid\",\"127.0.0.1\",\"0\",\"\"\r\n");
         QCOMPARE(iniBytes(), Cp932::encode(expected));
         QCOMPARE(m_settings.SaveFolder, folder);
         QCOMPARE(m_settings.CrcType, 1);
@@ -483,6 +486,81 @@ private slots:
         QVERIFY(child<QCheckBox>("chkSendMail")->isChecked());
     }
 
+    // The password goes to the store and never to the file; another server or user asks for it again; without a store
+    // nothing is kept; sign-in data in the server text is refused; the test button sends what the dialog shows.
+    void mailSignIn()
+    {
+        FakePasswordStore store;
+        QList<Settings> tested;
+        std::optional<QString> testedPassword;
+        const MailSignIn::Tools tools{
+            &store, [&](const Settings& settings, const std::optional<QString>& password, QString& answer) {
+                tested << settings;
+                testedPassword = password;
+                answer = QStringLiteral("250 2.0.0 queued");
+                return true;
+            }};
+        const QString server = QStringLiteral("127.0.0.1:587");
+        const QString secret = QStringLiteral("pa\"ss,word");
+        const auto password = [this] { return child<QLineEdit>("txtMailPassword"); };
+        const auto lastBox = [this] { return m_sink.boxes.isEmpty() ? QString() : m_sink.boxes.last().text; };
+        openDialog(tools);
+        QVERIFY(!password()->isEnabled());
+        clickButton(child<QCheckBox>("chkSendMail"));
+        typeText(child<QLineEdit>("txtMailAddress"), QStringLiteral("to@example.invalid"));
+        typeText(child<QLineEdit>("txtFromMailAddress"), QStringLiteral("from@example.invalid"));
+        typeText(child<QLineEdit>("txtMailServer"), QStringLiteral("smtp://taro:pw@") + server);
+        typeText(child<QLineEdit>("txtMailUser"), QStringLiteral("taro"));
+        QTest::mouseClick(ok(), Qt::LeftButton);
+        QVERIFY2(lastBox().contains(QStringLiteral("ﾕｰｻﾞｰ名やﾊﾟｽﾜｰﾄﾞ")), qPrintable(lastBox()));
+        typeText(child<QLineEdit>("txtMailServer"), server);
+        QVERIFY(password()->isEnabled());
+        QTest::mouseClick(ok(), Qt::LeftButton);
+        QVERIFY2(lastBox().endsWith(QStringLiteral("ﾒｰﾙのﾊﾟｽﾜｰﾄﾞを入力してください")), qPrintable(lastBox()));
+        QVERIFY(m_dialog && store.passwords.isEmpty());
+
+        typeText(password(), secret);
+        QTest::mouseClick(child<QPushButton>("cmdMailTest"), Qt::LeftButton);
+        QCOMPARE(tested.size(), 1);
+        QCOMPARE(tested[0].MailServer, server);
+        QCOMPARE(tested[0].MailUser, QStringLiteral("taro"));
+        QCOMPARE(testedPassword, std::optional<QString>(secret));
+        QCOMPARE(m_sink.boxes.last().title, QStringLiteral("ﾃｽﾄ送信"));
+        QVERIFY(lastBox().endsWith(QStringLiteral("ｻｰﾊﾞｰの応答 : 250 2.0.0 queued")));
+        QTest::mouseClick(ok(), Qt::LeftButton);
+        QTRY_VERIFY(m_dialog.isNull());
+        QCOMPARE(store.passwords.value({server, QStringLiteral("taro")}), secret);
+        QCOMPARE(m_settings.MailUser, QStringLiteral("taro"));
+        QVERIFY(iniBytes().endsWith(",\"taro\"\r\n"));
+        QVERIFY(!iniBytes().contains("ss,word"));
+
+        // Stored: nothing to type for the same server and user, a password again for another.
+        openDialog(tools);
+        QVERIFY(password()->placeholderText().startsWith(QStringLiteral("保存済み")));
+        typeText(child<QLineEdit>("txtMailUser"), QStringLiteral("hanako"));
+        QVERIFY(password()->text().isEmpty());
+        const qsizetype boxes = m_sink.boxes.size();
+        QTest::mouseClick(ok(), Qt::LeftButton);
+        QCOMPARE(m_sink.boxes.size(), boxes + 1);
+        typeText(child<QLineEdit>("txtMailUser"), QStringLiteral("taro"));
+        QTest::mouseClick(ok(), Qt::LeftButton);
+        QTRY_VERIFY(m_dialog.isNull());
+
+        // No store on this system: the field says so and OK keeps nothing until the user is cleared.
+        store.forced = MailPasswordStore::Outcome::Unavailable;
+        openDialog(tools);
+        QVERIFY(!password()->isEnabled());
+        typeText(child<QLineEdit>("txtMailUser"), QStringLiteral("jiro"));
+        QTest::mouseClick(ok(), Qt::LeftButton);
+        QVERIFY2(lastBox().contains(QStringLiteral("資格情報ｽﾄｱがありません")), qPrintable(lastBox()));
+        QVERIFY(m_dialog);
+        typeText(child<QLineEdit>("txtMailUser"), QString());
+        QTest::mouseClick(ok(), Qt::LeftButton);
+        QTRY_VERIFY(m_dialog.isNull());
+        QCOMPARE(store.passwords.size(), 1);
+        QVERIFY(m_settings.MailUser.isEmpty());
+    }
+
     void twentyClearedFieldsSaveZeros()
     {
         m_settings.FieldSelect.fill(1);
@@ -493,7 +571,7 @@ private slots:
         QTest::mouseClick(ok(), Qt::LeftButton);
         QTRY_VERIFY(m_dialog.isNull());
         const QList<QByteArray> values = iniBytes().trimmed().split(',');
-        QCOMPARE(values.size(), 37);
+        QCOMPARE(values.size(), 38);
         QCOMPARE(values.mid(14, 20), QList<QByteArray>(20, QByteArray("0")));
         for (const std::int16_t flag : m_settings.FieldSelect) {
             QCOMPARE(flag, 0);
@@ -622,7 +700,7 @@ private slots:
     {
         openDialog();
         const QList<QLineEdit*> boxes = m_dialog->findChildren<QLineEdit*>();
-        QCOMPARE(boxes.size(), 8);
+        QCOMPARE(boxes.size(), 10);
         const QString longText(40000, u'x');
         for (QLineEdit* box : boxes) {
             typeText(box, longText);
@@ -645,7 +723,7 @@ private slots:
         QFETCH(QString, stored);
         QFETCH(bool, ticked);
         m_settings.TimeAdjust = stored;
-        auto lastValue = [this] { return iniBytes().trimmed().split(',').last(); };
+        auto lastValue = [this] { return iniBytes().trimmed().split(',').value(36); };
 
         openDialog();
         QCOMPARE(child<QCheckBox>("chkTimeAdjust")->isChecked(), ticked);

@@ -69,7 +69,8 @@ int main(int argc, char* argv[])
     sample.MailAddress = QStringLiteral("office@example.invalid");
     sample.MailSub = QStringLiteral("棚卸ﾃﾞｰﾀ");
     sample.FromMailAddress = QStringLiteral("zelbo@example.invalid");
-    sample.MailServer = QStringLiteral("127.0.0.1");
+    sample.MailServer = QStringLiteral("mail.example.invalid:587");
+    sample.MailUser = QStringLiteral("zelbo@example.invalid");
     sample.FieldSelect[5] = 0;
     sample.FieldSelect[6] = 0;
     ProgramPaths paths;
@@ -87,7 +88,15 @@ int main(int argc, char* argv[])
     window.move(40, 40);
     window.show();
 
-    QPointer<frmSetting> dialog = frmSetting::open(settings, file, sink, &window, {});
+    // A store that holds the user's password, so the field shows it as kept.
+    class StoredPassword : public MailPasswordStore
+    {
+    public:
+        Result read(const QString&, const QString&) override { return {Outcome::Done, QStringLiteral("x"), {}}; }
+        Result write(const QString&, const QString&, const QString&) override { return {Outcome::Done, {}, {}}; }
+    } store;
+    const MailSignIn::Tools tools{&store, [](const Settings&, const std::optional<QString>&, QString&) { return true; }};
+    QPointer<frmSetting> dialog = frmSetting::open(settings, file, sink, &window, {}, tools);
     if (!save(dialog, output, "settings.png")) {
         return 1;
     }

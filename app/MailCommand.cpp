@@ -1,0 +1,95 @@
+#include "MailCommand.h"
+
+#include "base/Cp932.h"
+#include "base/MessageSink.h"
+#include "base/ProgramPaths.h"
+#include "config/MailPasswordStore.h"
+#include "config/Presets.h"
+#include "config/SettingsFile.h"
+#include "output/MailSender.h"
+
+#include <QFile>
+#include <QIODevice>
+#include <QTextStream>
+
+namespace {
+
+// Reading a settings file shows nothing; a sink is only what SettingsFile needs to exist.
+class SilentSink : public MessageSink
+{
+public:
+    void showMessage(const QString&, const QString&, MessageIcon) override {}
+};
+
+// The settings file, or before the first start what the presets will make of it.
+std::optional<Settings> settingsFor(const ProgramPaths& paths)
+{
+    SilentSink silent;
+    const SettingsFile file(paths, silent);
+    Settings settings;
+    switch (file.ReadSettingsFile(settings)) {
+    case ReadResult::Ok:
+        return settings;
+    case ReadResult::Missing: {
+        QFile presets(paths.presetPath);
+        if (paths.presetPath.isEmpty() || !presets.open(QIODevice::ReadOnly)) {
+            return std::nullopt;
+        }
+        return applyPresets(presets.readAll(), SettingsFile::defaults(QString())).settings;
+    }
+    case ReadResult::Invalid:
+    default:
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
+MailSignIn::Tools mailSignInTools(MailPasswordStore& store, const MailSender& sender)
+{
+    return {&store, [&sender](const Settings& settings, const std::optional<QString>& password, QString& answer) {
+                MailSender::Mail mail = MailSender::testMail(settings);
+                mail.password = password;
+                QString reply;
+                if (!sender.send(mail, answer, &reply)) {
+                    return false;
+                }
+                answer = reply;
+                return true;
+            }};
+}
+
+int storeMailPassword(const ProgramPaths& paths, MailPasswordStore& store, QIODevice& input, QTextStream& report)
+{
+    const std::optional<Settings> settings = settingsFor(paths);
+    if (!settings) {
+        report << "zelbo_udp: no readable settings file or presets in " << paths.dataFolder << Qt::endl;
+        return 2;
+    }
+    const QString user = settings->MailUser.trimmed();
+    if (user.isEmpty() || settings->MailServer.trimmed().isEmpty()) {
+        report << "zelbo_udp: the settings name no mail server and user (MAILSERVER, MAILUSER) in " << paths.dataFolder
+               << Qt::endl;
+        return 2;
+    }
+    QByteArray line = input.readLine();
+    while (line.endsWith('\n') || line.endsWith('\r')) {
+        line.chop(1);
+    }
+    // UTF-8, or what a Japanese Windows console pipes: code page 932.
+    QString password = QString::fromUtf8(line);
+    if (password.contains(QChar::ReplacementCharacter)) {
+        password = Cp932::decodeShown(line);
+    }
+    if (password.isEmpty()) {
+        report << "zelbo_udp: no password on standard input" << Qt::endl;
+        return 2;
+    }
+    const MailPasswordStore::Result result = store.write(settings->MailServer, user, password);
+    if (result.outcome != MailPasswordStore::Outcome::Done) {
+        report << "zelbo_udp: the password could not be stored: " << result.error << Qt::endl;
+        return 1;
+    }
+    report << "zelbo_udp: password stored for " << user << " on " << settings->MailServer.trimmed() << Qt::endl;
+    return 0;
+}

@@ -1,0 +1,21 @@
+#pragma once
+// The mail sign-in as the program wires it: the settings dialog's tools, and `--store-mail-password`, with which IT
+// stores the password for a user's settings from a script (the password on standard input, never on the command line
+// or in a file of ours).
+
+#include "ui/MailSignIn.h"
+
+class MailPasswordStore;
+class MailSender;
+class QIODevice;
+class QTextStream;
+struct ProgramPaths;
+
+inline constexpr char StoreMailPasswordOption[] = "--store-mail-password";
+
+// The dialog's password store and test send through sender.
+MailSignIn::Tools mailSignInTools(MailPasswordStore& store, const MailSender& sender);
+
+// Reads one line from input and stores it as the password of the mail server and user of the settings at paths (of
+// its presets before the first start). Says what it did on report; returns the process's exit code.
+int storeMailPassword(const ProgramPaths& paths, MailPasswordStore& store, QIODevice& input, QTextStream& report);
