@@ -31,36 +31,39 @@ void CommControl::cmdComm_Click(int index)
     if (index != StartIndex) {
         return;
     }
-    // Before the first tick the tick itself decides; a click then would be overtaken by it. Once the session ends,
-    // the run that is still returning is the last.
-    if (!m_firstTickDone || m_quitPending) {
-        return;
-    }
-    if (m_runActive) {
-        // Stopping: the old run still holds the socket and the files, so the new one waits for it to return.
+    switch (m_state) {
+    case RunState::BeforeFirstTick: // a click now would be overtaken by the tick
+    case RunState::QuitAfterRun:    // the run that is still returning is the last
+        break;
+    case RunState::Idle:
+    case RunState::SessionEndStopped: // a Start by hand takes the place of the resume
+        runUntilNoStartWaits();
+        break;
+    case RunState::InRun:
         if (!m_host.isRunning()) {
-            // Starting again withdraws a close asked for while stopping.
-            m_closePending = false;
-            m_startDeferred = true;
-            m_host.SetCommState(1);
+            startAfterRun();
         }
-        return;
+        break;
+    case RunState::StartAfterRun:
+    case RunState::CloseAfterRun: // starting again withdraws a close asked for while stopping
+    case RunState::SessionEndStopping:
+        startAfterRun();
+        break;
+    default:
+        internalError("cmdComm_Click");
+        break;
     }
-    runUntilNoStartIsPending();
 }
 
 void CommControl::Timer1_Timer()
 {
-    if (m_firstTickDone) {
-        return;
-    }
-    m_firstTickDone = true;
-    if (m_runActive) {
+    if (m_state != RunState::BeforeFirstTick) {
         return;
     }
     if (isAutoStart(m_settings)) {
-        runUntilNoStartIsPending();
+        runUntilNoStartWaits();
     } else {
+        m_state = RunState::Idle;
         m_host.setRunning(false);
         m_host.SetCommState(0);
     }
@@ -72,24 +75,35 @@ bool CommControl::Form_Unload()
         stop();
         return true;
     }
-    if (m_runActive) {
-        // A deferred start counts as a run: the close stops it, as during a run.
-        if (m_startDeferred) {
-            stop();
-            return true;
-        }
+    switch (m_state) {
+    case RunState::BeforeFirstTick:
+    case RunState::Idle:
+    case RunState::SessionEndStopped:
+        return false;
+    case RunState::InRun:
         // Stopping: the run is still on the stack and uses the window, so the close waits until it has returned.
-        m_closePending = true;
+        m_state = RunState::CloseAfterRun;
         return true;
+    case RunState::StartAfterRun: // a Start that waits counts as a run: the close stops it, as during a run
+        stop();
+        return true;
+    case RunState::SessionEndStopping: // the user's close outlasts a cancelled end of the session
+        m_state = RunState::CloseAfterRun;
+        return true;
+    case RunState::CloseAfterRun:
+    case RunState::QuitAfterRun:
+        return true;
+    default:
+        internalError("Form_Unload");
+        return m_activeRun != nullptr;
     }
-    return false;
 }
 
 void CommControl::sessionEnding()
 {
-    if (m_host.isRunning() || m_startDeferred) {
+    if (m_host.isRunning() || m_state == RunState::StartAfterRun) {
         stop();
-        m_resumeAfterSessionEnd = true;
+        resumeOnCancel();
     }
     // Windows ends the process as soon as the session's end has been answered, before the run gets back from its
     // wait: the cycle's "CAN" and its files cannot wait for that.
@@ -101,39 +115,93 @@ void CommControl::sessionEnding()
 bool CommControl::quitRequested()
 {
     sessionEnding();
-    if (!m_runActive) {
+    if (m_activeRun == nullptr) {
         return false;
     }
-    m_quitPending = true;
-    m_closePending = true;
+    m_state = RunState::QuitAfterRun;
     return true;
 }
 
 void CommControl::sessionEndCancelled()
 {
-    if (!m_resumeAfterSessionEnd || m_quitPending) {
-        return;
+    const QString note = QStringLiteral("ﾛｸﾞｵﾌ/ｼｬｯﾄﾀﾞｳﾝが取り消されたため通信を再開します");
+    switch (m_state) {
+    case RunState::SessionEndStopped:
+        setStartNote(note);
+        runUntilNoStartWaits();
+        break;
+    case RunState::SessionEndStopping:
+        setStartNote(note);
+        startAfterRun();
+        break;
+    case RunState::BeforeFirstTick:
+    case RunState::Idle:
+    case RunState::InRun:
+    case RunState::StartAfterRun:
+    case RunState::CloseAfterRun:
+    case RunState::QuitAfterRun: // the end went ahead after all
+        break;
+    default:
+        internalError("sessionEndCancelled");
+        break;
     }
-    m_resumeAfterSessionEnd = false;
-    setStartNote(QStringLiteral("ﾛｸﾞｵﾌ/ｼｬｯﾄﾀﾞｳﾝが取り消されたため通信を再開します"));
-    cmdComm_Click(StartIndex);
 }
 
 void CommControl::stop()
 {
-    m_startDeferred = false;
-    m_resumeAfterSessionEnd = false;
+    switch (m_state) {
+    case RunState::StartAfterRun:
+    case RunState::SessionEndStopping:
+        m_state = RunState::InRun;
+        break;
+    case RunState::SessionEndStopped:
+        m_state = RunState::Idle;
+        break;
+    case RunState::BeforeFirstTick:
+    case RunState::Idle:
+    case RunState::InRun:
+    case RunState::CloseAfterRun: // a close asked for while stopping still waits for the run
+    case RunState::QuitAfterRun:
+        break;
+    default:
+        internalError("stop");
+        break;
+    }
     m_startNote.clear();
     m_host.setRunning(false);
     m_host.SetCommState(0);
     m_host.ShowStatus(1, QStringLiteral("通信ｽﾄｯﾌﾟﾎﾞﾀﾝが押されました"));
 }
 
-void CommControl::runUntilNoStartIsPending()
+void CommControl::resumeOnCancel()
 {
-    m_runActive = true;
+    switch (m_state) {
+    case RunState::InRun:
+        m_state = RunState::SessionEndStopping;
+        break;
+    case RunState::Idle:
+        m_state = RunState::SessionEndStopped;
+        break;
+    case RunState::BeforeFirstTick: // the first tick decides
+    case RunState::CloseAfterRun:   // the close stands
+    case RunState::QuitAfterRun:
+        break;
+    default:
+        internalError("resumeOnCancel");
+        break;
+    }
+}
+
+void CommControl::startAfterRun()
+{
+    m_state = RunState::StartAfterRun;
+    m_host.SetCommState(1);
+}
+
+void CommControl::runUntilNoStartWaits()
+{
     do {
-        m_startDeferred = false;
+        m_state = RunState::InRun;
         m_host.setRunning(true);
         m_host.SetCommState(1);
         UploadRun run(m_link, m_host, m_clock, m_output, m_settings);
@@ -141,13 +209,35 @@ void CommControl::runUntilNoStartIsPending()
         m_activeRun = &run;
         run.RunUpload();
         m_activeRun = nullptr;
-    } while (m_startDeferred);
-    m_runActive = false;
-    if (m_closePending) {
-        m_closePending = false;
-        m_quitPending = false;
+    } while (m_state == RunState::StartAfterRun);
+    runReturned();
+}
+
+void CommControl::runReturned()
+{
+    switch (m_state) {
+    case RunState::InRun:
+        m_state = RunState::Idle;
+        break;
+    case RunState::SessionEndStopping:
+        m_state = RunState::SessionEndStopped;
+        break;
+    case RunState::CloseAfterRun:
+    case RunState::QuitAfterRun:
+        // Idle first: the close asks Form_Unload again, which must let the window go now.
+        m_state = RunState::Idle;
         if (m_closeWindow) {
             m_closeWindow();
         }
+        break;
+    default:
+        internalError("runReturned");
+        m_state = RunState::Idle;
+        break;
     }
+}
+
+void CommControl::internalError(const char* where)
+{
+    m_host.ShowStatus(1, QStringLiteral("内部ｴﾗｰ: ") + QString::fromLatin1(where));
 }
