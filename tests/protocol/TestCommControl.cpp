@@ -1,4 +1,4 @@
-#include "link/CommControl.h"
+#include "protocol/CommControl.h"
 
 #include "config/Settings.h"
 #include "fakes/FakeLink.h"
