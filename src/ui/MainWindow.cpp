@@ -6,7 +6,6 @@
 #include "ui/SunkenBox.h"
 #include "ui/frmAbout.h"
 #include "ui/frmSetting.h"
-#include "ui/UiFont.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -23,23 +22,12 @@
 
 namespace {
 
-constexpr int TwipsPerPixel = 15;
 constexpr int StartUpDelayMs = 500;
 constexpr qsizetype MaxStatusLines = 200;
 // About one frame of a 60 Hz screen: faster updates cannot be seen, and each costs a relayout and a repaint.
 constexpr int DisplayIntervalMs = 16;
 // A reply wait that begins this close to the screen update does it at once (flushDueDisplays).
 constexpr int DisplayDueWithinMs = 4;
-constexpr int ClientWidthTwips = 6375;
-constexpr int ClientHeightTwips = 5655;
-// The note's size in the design face; a taller face is stepped down towards the windows' own size until it fits.
-constexpr int NotePointSize = 12;
-constexpr int MinNotePointSize = 9;
-
-QRect twips(int left, int top, int width, int height)
-{
-    return QRect(left / TwipsPerPixel, top / TwipsPerPixel, width / TwipsPerPixel, height / TwipsPerPixel);
-}
 
 } // namespace
 
@@ -62,8 +50,9 @@ MainWindow::MainWindow(Settings& settings, ProgramPaths& paths, const SettingsFi
     // Fixed border with a minimise button and no maximise button.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    setFixedSize(ClientWidthTwips / TwipsPerPixel, ClientHeightTwips / TwipsPerPixel);
-    buildControls();
+    setFixedSize(clientSize());
+    build(*this);
+    connectControls();
 
     Timer1.setObjectName(QStringLiteral("Timer1"));
     Timer1.setInterval(StartUpDelayMs);
@@ -81,114 +70,20 @@ MainWindow::~MainWindow()
     setKeepAwake(false);
 }
 
-void MainWindow::buildControls()
+void MainWindow::connectControls()
 {
-    const QFont font = japaneseUiFont(this->font());
-    setFont(font);
-
-    auto makeLabel = [this](const char* name, const QString& caption, const QRect& rect) {
-        auto* label = new QLabel(caption, this);
-        label->setObjectName(QString::fromLatin1(name));
-        label->setGeometry(rect);
-        // Folder, file and status texts are shown as they are, never read as markup.
-        label->setTextFormat(Qt::PlainText);
-        return label;
-    };
-    auto makeBox = [this](const char* name, const QRect& rect) {
-        QLabel* box = makeSunkenBox(QString::fromLatin1(name), this);
-        box->setGeometry(rect);
-        return box;
-    };
-
-    Label2 = makeLabel("Label2", QStringLiteral("ﾌｧｲﾙ名"), twips(120, 120, 1212, 252));
-    lblFile = makeBox("lblFile", twips(1440, 120, 4812, 252));
     lblFile->installEventFilter(this);
     lblFile->setToolTip(QStringLiteral("ﾀﾞﾌﾞﾙｸﾘｯｸでﾌｧｲﾙを開きます"));
-    Label1 = makeLabel("Label1", QStringLiteral("保存ﾌｫﾙﾀﾞ"), twips(120, 480, 1212, 252));
-    lblFolder = makeBox("lblFolder", twips(1440, 480, 4812, 252));
     // A long folder is shortened in the middle to fit, re-done when the label's width changes.
     lblFolder->installEventFilter(this);
-    Label4 = makeLabel("Label4", QStringLiteral("最終ｽﾃｰﾀｽ"), twips(120, 840, 1212, 252));
-
-    // A label draws a long text from its top whatever its alignment, so the status box is a read-only text view
-    // made to look like the other boxes, kept scrolled to its newest line.
-    lblStatus = new QPlainTextEdit(this);
-    lblStatus->setObjectName(QStringLiteral("lblStatus"));
-    lblStatus->setGeometry(twips(1440, 840, 4815, 1815));
-    lblStatus->setReadOnly(true);
-    lblStatus->setFocusPolicy(Qt::NoFocus);
-    // Its only menu entry opens the day's history.
+    lblNote->installEventFilter(this);
+    // The status box keeps to its newest line; its only menu entry opens the day's history.
     lblStatus->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(lblStatus, &QWidget::customContextMenuRequested, this, &MainWindow::showStatusMenu);
-    lblStatus->viewport()->setCursor(Qt::ArrowCursor);
-    lblStatus->setFrameShape(QFrame::Panel);
-    lblStatus->setFrameShadow(QFrame::Sunken);
-    lblStatus->setLineWidth(1);
-    lblStatus->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    lblStatus->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    lblStatus->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    lblStatus->document()->setDocumentMargin(boxTextIndent(lblStatus));
-    {
-        QPalette palette = lblStatus->palette();
-        palette.setColor(QPalette::Base, Qt::white);
-        palette.setColor(QPalette::Text, palette.color(QPalette::WindowText));
-        lblStatus->setPalette(palette);
-    }
-
-    Progbar = new QProgressBar(this);
-    Progbar->setObjectName(QStringLiteral("Progbar"));
-    Progbar->setGeometry(twips(120, 2760, 6135, 375));
-    Progbar->setMinimum(0);
-    Progbar->setTextVisible(false);
-    Progbar->setVisible(false);
-
-    // Down to the buttons rather than 975 twips: fonts other than the design face need a little more line height.
-    lblNote = makeLabel("lblNote", QString(), twips(120, 3240, 6135, 1185));
-    QFont noteFont = font;
-    noteFont.setPointSize(NotePointSize);
-    noteFont.setBold(true);
-    lblNote->setFont(noteFont);
-    lblNote->installEventFilter(this);
-    QPalette notePalette = lblNote->palette();
-    notePalette.setColor(QPalette::WindowText, Qt::red);
-    lblNote->setPalette(notePalette);
-    lblNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-
-    const std::array<QString, 2> commCaptions = {QStringLiteral("通信ｽﾀｰﾄ"), QStringLiteral("通信ｽﾄｯﾌﾟ")};
-    const std::array<int, 2> commTops = {4440, 5040};
     for (int i = 0; i < 2; ++i) {
-        auto* button = new QPushButton(commCaptions[static_cast<std::size_t>(i)], this);
-        button->setObjectName(QStringLiteral("cmdComm%1").arg(i));
-        button->setGeometry(twips(120, commTops[static_cast<std::size_t>(i)], 1212, 492));
-        button->setAutoDefault(false);
-        connect(button, &QPushButton::clicked, this, [this, i] { cmdComm_Click(i); });
-        cmdComm[static_cast<std::size_t>(i)] = button;
+        connect(cmdComm[static_cast<std::size_t>(i)], &QPushButton::clicked, this, [this, i] { cmdComm_Click(i); });
     }
-
-    // Status(0) red for idle, Status(1) cyan for a run; the two lie on top of each other.
-    const std::array<QColor, 2> lightColours = {QColor(0xFF, 0x00, 0x00), QColor(0x00, 0xFF, 0xFF)};
-    for (int i = 0; i < 2; ++i) {
-        auto* light = new QFrame(this);
-        light->setObjectName(QStringLiteral("Status%1").arg(i));
-        light->setGeometry(twips(1440, 4440, 3375, 1095));
-        light->setFrameShape(QFrame::Box);
-        light->setAutoFillBackground(true);
-        QPalette palette = light->palette();
-        palette.setColor(QPalette::Window, lightColours[static_cast<std::size_t>(i)]);
-        light->setPalette(palette);
-        Status[static_cast<std::size_t>(i)] = light;
-    }
-
-    cmdSetting = new QPushButton(QStringLiteral("設定"), this);
-    cmdSetting->setObjectName(QStringLiteral("cmdSetting"));
-    cmdSetting->setGeometry(twips(4920, 4440, 1332, 492));
-    cmdSetting->setAutoDefault(false);
     connect(cmdSetting, &QPushButton::clicked, this, &MainWindow::cmdSetting_Click);
-
-    cmdInfo = new QPushButton(QStringLiteral("ﾊﾞｰｼﾞｮﾝ"), this);
-    cmdInfo->setObjectName(QStringLiteral("cmdInfo"));
-    cmdInfo->setGeometry(twips(4920, 5040, 1332, 492));
-    cmdInfo->setAutoDefault(false);
     connect(cmdInfo, &QPushButton::clicked, this, &MainWindow::cmdInfo_Click);
 }
 
@@ -249,23 +144,6 @@ void MainWindow::showFolderCaption()
 {
     const int width = lblFolder->contentsRect().width() - boxTextIndent(lblFolder);
     lblFolder->setText(lblFolder->fontMetrics().elidedText(m_saveFolder, Qt::ElideMiddle, width));
-}
-
-void MainWindow::fitNoteFont()
-{
-    // Where the design face is missing, a fallback with a taller line would cut off the note's last line.
-    const QRect area = lblNote->contentsRect();
-    QFont font = lblNote->font();
-    for (int size = NotePointSize; size >= MinNotePointSize; --size) {
-        font.setPointSize(size);
-        const QRect needed = QFontMetrics(font, lblNote).boundingRect(area, int(lblNote->alignment()), lblNote->text());
-        if (area.contains(needed)) {
-            break;
-        }
-    }
-    if (font != lblNote->font()) {
-        lblNote->setFont(font);
-    }
 }
 
 void MainWindow::ShowStatus(std::int16_t mode, const QString& text)

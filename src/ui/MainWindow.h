@@ -7,24 +7,19 @@
 #include "config/Settings.h"
 #include "config/SettingsFile.h"
 #include "protocol/RunHost.h"
+#include "ui/MainWindowControls.h"
 
 #include <QTimer>
 #include <QWidget>
 
-#include <array>
 #include <functional>
-
-class QFrame;
-class QLabel;
-class QPlainTextEdit;
-class QProgressBar;
-class QPushButton;
 
 // The path the file viewer opens: the folder caption without a trailing separator, then the file caption
 // (which begins with a separator).
 QString fileViewerPath(const QString& folderCaption, const QString& fileCaption);
 
-class MainWindow : public QWidget, public RunHost
+// The controls are members by their design names, built and laid out by MainWindowControls.
+class MainWindow : public QWidget, public RunHost, private MainWindowControls
 {
     Q_OBJECT
 
@@ -93,7 +88,7 @@ protected:
 
 private:
     void awaitSaveFolder();
-    void buildControls();
+    void connectControls();
     void ApplyWindowSettings();
     void cmdComm_Click(int index);
     void cmdSetting_Click();
@@ -107,7 +102,6 @@ private:
     void scheduleDisplays();
     void showStatusText();
     void showFolderCaption();
-    void fitNoteFont();
 
     Settings& m_settings;
     ProgramPaths& m_paths;
@@ -135,17 +129,5 @@ private:
     bool m_progressPending = false;
     QTimer m_displayTimer;
 
-    QLabel* Label2 = nullptr;
-    QLabel* lblFile = nullptr;
-    QLabel* Label1 = nullptr;
-    QLabel* lblFolder = nullptr;
-    QLabel* Label4 = nullptr;
-    QPlainTextEdit* lblStatus = nullptr;
-    QProgressBar* Progbar = nullptr;
-    QLabel* lblNote = nullptr;
-    std::array<QPushButton*, 2> cmdComm{};
-    std::array<QFrame*, 2> Status{};
-    QPushButton* cmdSetting = nullptr;
-    QPushButton* cmdInfo = nullptr;
     QTimer Timer1;
 };
