@@ -18,16 +18,10 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScrollBar>
 
 namespace {
 
 constexpr int StartUpDelayMs = 500;
-constexpr qsizetype MaxStatusLines = 200;
-// About one frame of a 60 Hz screen: faster updates cannot be seen, and each costs a relayout and a repaint.
-constexpr int DisplayIntervalMs = 16;
-// A reply wait that begins this close to the screen update does it at once (flushDueDisplays).
-constexpr int DisplayDueWithinMs = 4;
 
 } // namespace
 
@@ -53,15 +47,11 @@ MainWindow::MainWindow(Settings& settings, ProgramPaths& paths, const SettingsFi
     setFixedSize(clientSize());
     build(*this);
     connectControls();
+    m_displays = std::make_unique<RunDisplays>(*lblStatus, *Progbar);
 
     Timer1.setObjectName(QStringLiteral("Timer1"));
     Timer1.setInterval(StartUpDelayMs);
     connect(&Timer1, &QTimer::timeout, this, &MainWindow::Timer1_Timer);
-
-    m_displayTimer.setSingleShot(true);
-    m_displayTimer.setTimerType(Qt::CoarseTimer);
-    m_displayTimer.setInterval(DisplayIntervalMs);
-    connect(&m_displayTimer, &QTimer::timeout, this, &MainWindow::flushDisplays);
 }
 
 MainWindow::~MainWindow()
@@ -77,7 +67,7 @@ void MainWindow::connectControls()
     // A long folder is shortened in the middle to fit, re-done when the label's width changes.
     lblFolder->installEventFilter(this);
     lblNote->installEventFilter(this);
-    // The status box keeps to its newest line; its only menu entry opens the day's history.
+    // The status box's only menu entry opens the day's history.
     lblStatus->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(lblStatus, &QWidget::customContextMenuRequested, this, &MainWindow::showStatusMenu);
     for (int i = 0; i < 2; ++i) {
@@ -97,7 +87,7 @@ bool MainWindow::Form_Load()
         setStatusText(check.statusText);
     }
     for (const QString& note : check.notes) {
-        ShowStatus(m_statusText.isEmpty() ? 0 : 1, note);
+        ShowStatus(m_displays->statusText().isEmpty() ? 0 : 1, note);
     }
     m_startNotes = check.notes;
     m_refusedPresets = check.refusedPresets;
@@ -151,59 +141,23 @@ void MainWindow::ShowStatus(std::int16_t mode, const QString& text)
     if (mode == 0) {
         setStatusText(text);
     } else if (mode == 1) {
-        setStatusText(m_statusText + QStringLiteral("\r\n") + text);
+        setStatusText(m_displays->statusText() + QStringLiteral("\r\n") + text);
     }
 }
 
 void MainWindow::setStatusText(const QString& text)
 {
-    // Automatic cycles keep appending lines all day: only the newest ones are kept.
-    QString kept = text;
-    const qsizetype lines = kept.count(QStringLiteral("\r\n")) + 1;
-    if (lines > MaxStatusLines) {
-        qsizetype cut = -1;
-        for (qsizetype i = 0; i < lines - MaxStatusLines; ++i) {
-            cut = kept.indexOf(QStringLiteral("\r\n"), cut + 1) + 1;
-        }
-        kept = kept.mid(cut + 1);
-    }
-    m_statusText = kept;
-    m_statusPending = true;
-    scheduleDisplays();
-}
-
-void MainWindow::showStatusText()
-{
-    lblStatus->setPlainText(m_statusText);
-    QScrollBar* bar = lblStatus->verticalScrollBar();
-    bar->setValue(bar->maximum());
-}
-
-void MainWindow::scheduleDisplays()
-{
-    if (!m_displayTimer.isActive()) {
-        m_displayTimer.start();
-    }
+    m_displays->setStatusText(text);
 }
 
 void MainWindow::flushDisplays()
 {
-    m_displayTimer.stop();
-    if (m_statusPending) {
-        m_statusPending = false;
-        showStatusText();
-    }
-    if (m_progressPending) {
-        m_progressPending = false;
-        Progbar->setValue(m_progressValue);
-    }
+    m_displays->flush();
 }
 
 void MainWindow::flushDueDisplays()
 {
-    if (m_displayTimer.isActive() && m_displayTimer.remainingTime() <= DisplayDueWithinMs) {
-        flushDisplays();
-    }
+    m_displays->flushDue();
 }
 
 void MainWindow::SetCommState(std::int16_t mode)
@@ -242,9 +196,7 @@ void MainWindow::setProgressMax(int max)
 
 void MainWindow::setProgressValue(int value)
 {
-    m_progressValue = value;
-    m_progressPending = true;
-    scheduleDisplays();
+    m_displays->setProgressValue(value);
 }
 
 void MainWindow::setProgressVisible(bool visible)

@@ -1,6 +1,6 @@
 #pragma once
 // The main window: start-up sequence, status displays and buttons. It is the RunHost of the upload run; start and
-// stop decisions belong to link/, settings rules to config/.
+// stop decisions belong to CommControl (protocol/), settings rules to config/.
 
 #include "base/MessageSink.h"
 #include "base/ProgramPaths.h"
@@ -8,11 +8,13 @@
 #include "config/SettingsFile.h"
 #include "protocol/RunHost.h"
 #include "ui/MainWindowControls.h"
+#include "ui/RunDisplays.h"
 
 #include <QTimer>
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 // The path the file viewer opens: the folder caption without a trailing separator, then the file caption
 // (which begins with a separator).
@@ -99,8 +101,6 @@ private:
     void openHistory();
     void openInEditor(const QString& path);
     void Form_DblClick();
-    void scheduleDisplays();
-    void showStatusText();
     void showFolderCaption();
 
     Settings& m_settings;
@@ -122,12 +122,8 @@ private:
     QStringList m_startNotes;
     QStringList m_refusedPresets;
 
-    // The run reports every record; the widgets follow at screen rate. These hold what they are to show.
-    QString m_statusText;
-    bool m_statusPending = false;
-    int m_progressValue = 0;
-    bool m_progressPending = false;
-    QTimer m_displayTimer;
+    // The status box and the progress bar at screen rate; made once they exist.
+    std::unique_ptr<RunDisplays> m_displays;
 
     QTimer Timer1;
 };
