@@ -3,10 +3,10 @@
 // the clock, the upload output (which owns the cycle's files) and CommControl. main() builds them here, and so do the
 // benchmark and the tests that drive the real program.
 
-#include "link/CommControl.h"
 #include "link/UdpLink.h"
+#include "output/SystemClock.h"
 #include "output/UploadOutput.h"
-#include "link/SystemClock.h"
+#include "protocol/CommControl.h"
 
 class MainWindow;
 class MessageSink;

@@ -6,7 +6,6 @@
 #include "ui/SunkenBox.h"
 #include "ui/frmAbout.h"
 #include "ui/frmSetting.h"
-#include "ui/UiFont.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -19,27 +18,10 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScrollBar>
 
 namespace {
 
-constexpr int TwipsPerPixel = 15;
 constexpr int StartUpDelayMs = 500;
-constexpr qsizetype MaxStatusLines = 200;
-// About one frame of a 60 Hz screen: faster updates cannot be seen, and each costs a relayout and a repaint.
-constexpr int DisplayIntervalMs = 16;
-// A reply wait that begins this close to the screen update does it at once (flushDueDisplays).
-constexpr int DisplayDueWithinMs = 4;
-constexpr int ClientWidthTwips = 6375;
-constexpr int ClientHeightTwips = 5655;
-// The note's size in the design face; a taller face is stepped down towards the windows' own size until it fits.
-constexpr int NotePointSize = 12;
-constexpr int MinNotePointSize = 9;
-
-QRect twips(int left, int top, int width, int height)
-{
-    return QRect(left / TwipsPerPixel, top / TwipsPerPixel, width / TwipsPerPixel, height / TwipsPerPixel);
-}
 
 } // namespace
 
@@ -62,17 +44,14 @@ MainWindow::MainWindow(Settings& settings, ProgramPaths& paths, const SettingsFi
     // Fixed border with a minimise button and no maximise button.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    setFixedSize(ClientWidthTwips / TwipsPerPixel, ClientHeightTwips / TwipsPerPixel);
-    buildControls();
+    setFixedSize(clientSize());
+    build(*this);
+    connectControls();
+    m_displays = std::make_unique<RunDisplays>(*lblStatus, *Progbar);
 
     Timer1.setObjectName(QStringLiteral("Timer1"));
     Timer1.setInterval(StartUpDelayMs);
     connect(&Timer1, &QTimer::timeout, this, &MainWindow::Timer1_Timer);
-
-    m_displayTimer.setSingleShot(true);
-    m_displayTimer.setTimerType(Qt::CoarseTimer);
-    m_displayTimer.setInterval(DisplayIntervalMs);
-    connect(&m_displayTimer, &QTimer::timeout, this, &MainWindow::flushDisplays);
 }
 
 MainWindow::~MainWindow()
@@ -81,114 +60,20 @@ MainWindow::~MainWindow()
     setKeepAwake(false);
 }
 
-void MainWindow::buildControls()
+void MainWindow::connectControls()
 {
-    const QFont font = japaneseUiFont(this->font());
-    setFont(font);
-
-    auto makeLabel = [this](const char* name, const QString& caption, const QRect& rect) {
-        auto* label = new QLabel(caption, this);
-        label->setObjectName(QString::fromLatin1(name));
-        label->setGeometry(rect);
-        // Folder, file and status texts are shown as they are, never read as markup.
-        label->setTextFormat(Qt::PlainText);
-        return label;
-    };
-    auto makeBox = [this](const char* name, const QRect& rect) {
-        QLabel* box = makeSunkenBox(QString::fromLatin1(name), this);
-        box->setGeometry(rect);
-        return box;
-    };
-
-    Label2 = makeLabel("Label2", QStringLiteral("ﾌｧｲﾙ名"), twips(120, 120, 1212, 252));
-    lblFile = makeBox("lblFile", twips(1440, 120, 4812, 252));
     lblFile->installEventFilter(this);
     lblFile->setToolTip(QStringLiteral("ﾀﾞﾌﾞﾙｸﾘｯｸでﾌｧｲﾙを開きます"));
-    Label1 = makeLabel("Label1", QStringLiteral("保存ﾌｫﾙﾀﾞ"), twips(120, 480, 1212, 252));
-    lblFolder = makeBox("lblFolder", twips(1440, 480, 4812, 252));
     // A long folder is shortened in the middle to fit, re-done when the label's width changes.
     lblFolder->installEventFilter(this);
-    Label4 = makeLabel("Label4", QStringLiteral("最終ｽﾃｰﾀｽ"), twips(120, 840, 1212, 252));
-
-    // A label draws a long text from its top whatever its alignment, so the status box is a read-only text view
-    // made to look like the other boxes, kept scrolled to its newest line.
-    lblStatus = new QPlainTextEdit(this);
-    lblStatus->setObjectName(QStringLiteral("lblStatus"));
-    lblStatus->setGeometry(twips(1440, 840, 4815, 1815));
-    lblStatus->setReadOnly(true);
-    lblStatus->setFocusPolicy(Qt::NoFocus);
-    // Its only menu entry opens the day's history.
+    lblNote->installEventFilter(this);
+    // The status box's only menu entry opens the day's history.
     lblStatus->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(lblStatus, &QWidget::customContextMenuRequested, this, &MainWindow::showStatusMenu);
-    lblStatus->viewport()->setCursor(Qt::ArrowCursor);
-    lblStatus->setFrameShape(QFrame::Panel);
-    lblStatus->setFrameShadow(QFrame::Sunken);
-    lblStatus->setLineWidth(1);
-    lblStatus->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    lblStatus->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    lblStatus->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    lblStatus->document()->setDocumentMargin(boxTextIndent(lblStatus));
-    {
-        QPalette palette = lblStatus->palette();
-        palette.setColor(QPalette::Base, Qt::white);
-        palette.setColor(QPalette::Text, palette.color(QPalette::WindowText));
-        lblStatus->setPalette(palette);
-    }
-
-    Progbar = new QProgressBar(this);
-    Progbar->setObjectName(QStringLiteral("Progbar"));
-    Progbar->setGeometry(twips(120, 2760, 6135, 375));
-    Progbar->setMinimum(0);
-    Progbar->setTextVisible(false);
-    Progbar->setVisible(false);
-
-    // Down to the buttons rather than 975 twips: fonts other than the design face need a little more line height.
-    lblNote = makeLabel("lblNote", QString(), twips(120, 3240, 6135, 1185));
-    QFont noteFont = font;
-    noteFont.setPointSize(NotePointSize);
-    noteFont.setBold(true);
-    lblNote->setFont(noteFont);
-    lblNote->installEventFilter(this);
-    QPalette notePalette = lblNote->palette();
-    notePalette.setColor(QPalette::WindowText, Qt::red);
-    lblNote->setPalette(notePalette);
-    lblNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-
-    const std::array<QString, 2> commCaptions = {QStringLiteral("通信ｽﾀｰﾄ"), QStringLiteral("通信ｽﾄｯﾌﾟ")};
-    const std::array<int, 2> commTops = {4440, 5040};
     for (int i = 0; i < 2; ++i) {
-        auto* button = new QPushButton(commCaptions[static_cast<std::size_t>(i)], this);
-        button->setObjectName(QStringLiteral("cmdComm%1").arg(i));
-        button->setGeometry(twips(120, commTops[static_cast<std::size_t>(i)], 1212, 492));
-        button->setAutoDefault(false);
-        connect(button, &QPushButton::clicked, this, [this, i] { cmdComm_Click(i); });
-        cmdComm[static_cast<std::size_t>(i)] = button;
+        connect(cmdComm[static_cast<std::size_t>(i)], &QPushButton::clicked, this, [this, i] { cmdComm_Click(i); });
     }
-
-    // Status(0) red for idle, Status(1) cyan for a run; the two lie on top of each other.
-    const std::array<QColor, 2> lightColours = {QColor(0xFF, 0x00, 0x00), QColor(0x00, 0xFF, 0xFF)};
-    for (int i = 0; i < 2; ++i) {
-        auto* light = new QFrame(this);
-        light->setObjectName(QStringLiteral("Status%1").arg(i));
-        light->setGeometry(twips(1440, 4440, 3375, 1095));
-        light->setFrameShape(QFrame::Box);
-        light->setAutoFillBackground(true);
-        QPalette palette = light->palette();
-        palette.setColor(QPalette::Window, lightColours[static_cast<std::size_t>(i)]);
-        light->setPalette(palette);
-        Status[static_cast<std::size_t>(i)] = light;
-    }
-
-    cmdSetting = new QPushButton(QStringLiteral("設定"), this);
-    cmdSetting->setObjectName(QStringLiteral("cmdSetting"));
-    cmdSetting->setGeometry(twips(4920, 4440, 1332, 492));
-    cmdSetting->setAutoDefault(false);
     connect(cmdSetting, &QPushButton::clicked, this, &MainWindow::cmdSetting_Click);
-
-    cmdInfo = new QPushButton(QStringLiteral("ﾊﾞｰｼﾞｮﾝ"), this);
-    cmdInfo->setObjectName(QStringLiteral("cmdInfo"));
-    cmdInfo->setGeometry(twips(4920, 5040, 1332, 492));
-    cmdInfo->setAutoDefault(false);
     connect(cmdInfo, &QPushButton::clicked, this, &MainWindow::cmdInfo_Click);
 }
 
@@ -202,7 +87,7 @@ bool MainWindow::Form_Load()
         setStatusText(check.statusText);
     }
     for (const QString& note : check.notes) {
-        ShowStatus(m_statusText.isEmpty() ? 0 : 1, note);
+        ShowStatus(m_displays->statusText().isEmpty() ? 0 : 1, note);
     }
     m_startNotes = check.notes;
     m_refusedPresets = check.refusedPresets;
@@ -251,81 +136,28 @@ void MainWindow::showFolderCaption()
     lblFolder->setText(lblFolder->fontMetrics().elidedText(m_saveFolder, Qt::ElideMiddle, width));
 }
 
-void MainWindow::fitNoteFont()
-{
-    // Where the design face is missing, a fallback with a taller line would cut off the note's last line.
-    const QRect area = lblNote->contentsRect();
-    QFont font = lblNote->font();
-    for (int size = NotePointSize; size >= MinNotePointSize; --size) {
-        font.setPointSize(size);
-        const QRect needed = QFontMetrics(font, lblNote).boundingRect(area, int(lblNote->alignment()), lblNote->text());
-        if (area.contains(needed)) {
-            break;
-        }
-    }
-    if (font != lblNote->font()) {
-        lblNote->setFont(font);
-    }
-}
-
 void MainWindow::ShowStatus(std::int16_t mode, const QString& text)
 {
     if (mode == 0) {
         setStatusText(text);
     } else if (mode == 1) {
-        setStatusText(m_statusText + QStringLiteral("\r\n") + text);
+        setStatusText(m_displays->statusText() + QStringLiteral("\r\n") + text);
     }
 }
 
 void MainWindow::setStatusText(const QString& text)
 {
-    // Automatic cycles keep appending lines all day: only the newest ones are kept.
-    QString kept = text;
-    const qsizetype lines = kept.count(QStringLiteral("\r\n")) + 1;
-    if (lines > MaxStatusLines) {
-        qsizetype cut = -1;
-        for (qsizetype i = 0; i < lines - MaxStatusLines; ++i) {
-            cut = kept.indexOf(QStringLiteral("\r\n"), cut + 1) + 1;
-        }
-        kept = kept.mid(cut + 1);
-    }
-    m_statusText = kept;
-    m_statusPending = true;
-    scheduleDisplays();
-}
-
-void MainWindow::showStatusText()
-{
-    lblStatus->setPlainText(m_statusText);
-    QScrollBar* bar = lblStatus->verticalScrollBar();
-    bar->setValue(bar->maximum());
-}
-
-void MainWindow::scheduleDisplays()
-{
-    if (!m_displayTimer.isActive()) {
-        m_displayTimer.start();
-    }
+    m_displays->setStatusText(text);
 }
 
 void MainWindow::flushDisplays()
 {
-    m_displayTimer.stop();
-    if (m_statusPending) {
-        m_statusPending = false;
-        showStatusText();
-    }
-    if (m_progressPending) {
-        m_progressPending = false;
-        Progbar->setValue(m_progressValue);
-    }
+    m_displays->flush();
 }
 
 void MainWindow::flushDueDisplays()
 {
-    if (m_displayTimer.isActive() && m_displayTimer.remainingTime() <= DisplayDueWithinMs) {
-        flushDisplays();
-    }
+    m_displays->flushDue();
 }
 
 void MainWindow::SetCommState(std::int16_t mode)
@@ -364,9 +196,7 @@ void MainWindow::setProgressMax(int max)
 
 void MainWindow::setProgressValue(int value)
 {
-    m_progressValue = value;
-    m_progressPending = true;
-    scheduleDisplays();
+    m_displays->setProgressValue(value);
 }
 
 void MainWindow::setProgressVisible(bool visible)

@@ -1,6 +1,6 @@
 #pragma once
 // The main window: start-up sequence, status displays and buttons. It is the RunHost of the upload run; start and
-// stop decisions belong to link/, settings rules to config/.
+// stop decisions belong to CommControl (protocol/), settings rules to config/.
 
 #include "base/MessageSink.h"
 #include "base/ProgramPaths.h"
@@ -8,24 +8,21 @@
 #include "config/SettingsFile.h"
 #include "protocol/RunHost.h"
 #include "ui/MailSignIn.h"
+#include "ui/MainWindowControls.h"
+#include "ui/RunDisplays.h"
 
 #include <QTimer>
 #include <QWidget>
 
-#include <array>
 #include <functional>
-
-class QFrame;
-class QLabel;
-class QPlainTextEdit;
-class QProgressBar;
-class QPushButton;
+#include <memory>
 
 // The path the file viewer opens: the folder caption without a trailing separator, then the file caption
 // (which begins with a separator).
 QString fileViewerPath(const QString& folderCaption, const QString& fileCaption);
 
-class MainWindow : public QWidget, public RunHost
+// The controls are members by their design names, built and laid out by MainWindowControls.
+class MainWindow : public QWidget, public RunHost, private MainWindowControls
 {
     Q_OBJECT
 
@@ -96,7 +93,7 @@ protected:
 
 private:
     void awaitSaveFolder();
-    void buildControls();
+    void connectControls();
     void ApplyWindowSettings();
     void cmdComm_Click(int index);
     void cmdSetting_Click();
@@ -107,10 +104,7 @@ private:
     void openHistory();
     void openInEditor(const QString& path);
     void Form_DblClick();
-    void scheduleDisplays();
-    void showStatusText();
     void showFolderCaption();
-    void fitNoteFont();
 
     Settings& m_settings;
     ProgramPaths& m_paths;
@@ -132,24 +126,8 @@ private:
     QStringList m_startNotes;
     QStringList m_refusedPresets;
 
-    // The run reports every record; the widgets follow at screen rate. These hold what they are to show.
-    QString m_statusText;
-    bool m_statusPending = false;
-    int m_progressValue = 0;
-    bool m_progressPending = false;
-    QTimer m_displayTimer;
+    // The status box and the progress bar at screen rate; made once they exist.
+    std::unique_ptr<RunDisplays> m_displays;
 
-    QLabel* Label2 = nullptr;
-    QLabel* lblFile = nullptr;
-    QLabel* Label1 = nullptr;
-    QLabel* lblFolder = nullptr;
-    QLabel* Label4 = nullptr;
-    QPlainTextEdit* lblStatus = nullptr;
-    QProgressBar* Progbar = nullptr;
-    QLabel* lblNote = nullptr;
-    std::array<QPushButton*, 2> cmdComm{};
-    std::array<QFrame*, 2> Status{};
-    QPushButton* cmdSetting = nullptr;
-    QPushButton* cmdInfo = nullptr;
     QTimer Timer1;
 };

@@ -1,4 +1,4 @@
-#include "link/SystemClock.h"
+#include "output/SystemClock.h"
 
 namespace {
 constexpr qint64 MsPerMinute = 60 * 1000;

@@ -1,6 +1,7 @@
 #pragma once
-// Start, Stop, the automatic start on the first Timer1 tick and the close request during a run.
-// Owns no widgets or timers: the main window forwards its handlers here and supplies the RunHost side.
+// Start, Stop, the automatic start on the first Timer1 tick, the close request during a run and the end of the
+// session. Owns no widgets, timers or sockets: the main window forwards its handlers here and supplies the RunHost
+// side.
 
 #include <QString>
 
@@ -42,8 +43,29 @@ public:
     void sessionEndCancelled();
 
 private:
+    // Every state but the first three has RunUpload on the stack. Running (the host's, which the run reads) tells in
+    // InRun a run that goes on from one that returns, stopped by Stop or by itself; whenever it is set, run or not, a
+    // close or the session's end acts as Stop.
+    enum class RunState
+    {
+        BeforeFirstTick, // Start waits: the first tick decides on the automatic start
+        Idle,
+        SessionEndStopped, // idle since the session's end stopped polling; a cancelled end starts it again
+        InRun,
+        StartAfterRun,      // stopped; a Start waits for the run to return, which still holds the link and files
+        CloseAfterRun,      // stopped; the window closes once the run has returned
+        QuitAfterRun,       // the session ends: the window closes once the run has returned; no Start is taken
+        SessionEndStopping, // the session's end stopped the run; a cancelled end starts polling again
+    };
+
     void stop();
-    void runUntilNoStartIsPending();
+    // After the session's end stopped polling: a cancelled end starts it again.
+    void resumeOnCancel();
+    // Stopped but still returning: the new run waits for the old one, so the two never hold the link at once.
+    void startAfterRun();
+    void runUntilNoStartWaits();
+    void runReturned();
+    void internalError(const char* where);
 
     RunHost& m_host;
     Link& m_link;
@@ -51,14 +73,7 @@ private:
     Output& m_output;
     const Settings& m_settings;
 
-    bool m_firstTickDone = false;
-    // True from the call of RunUpload until it returns, Running cleared or not (the stopping state included).
-    bool m_runActive = false;
-    bool m_startDeferred = false;
-    bool m_closePending = false;
-    bool m_quitPending = false;
-    // A run the end of the session stopped, to be started again if the end is cancelled.
-    bool m_resumeAfterSessionEnd = false;
+    RunState m_state = RunState::BeforeFirstTick;
     // Shown by the next run under its first status line.
     QString m_startNote;
     // The run on the stack, for the end of the session.

@@ -1,4 +1,4 @@
-#include "link/CommControl.h"
+#include "protocol/CommControl.h"
 
 #include "config/Settings.h"
 #include "fakes/FakeLink.h"
@@ -14,6 +14,7 @@
 namespace {
 
 const QString StopText = QStringLiteral("通信ｽﾄｯﾌﾟﾎﾞﾀﾝが押されました");
+const QString ResumedCall = QStringLiteral("status1 ﾛｸﾞｵﾌ/ｼｬｯﾄﾀﾞｳﾝが取り消されたため通信を再開します");
 
 } // namespace
 
@@ -34,6 +35,8 @@ private slots:
     void closeDuringRunActsAsStopAndIsCancelled();
     void closeWhileStoppingIsWithdrawnByStart();
     void closeWhenIdleIsAllowed();
+    void sessionEndStopsTheRunAndItsCancellationResumesOnce();
+    void stopOrTheSessionsEndLeavesNothingToResume();
 
 private:
     // One VOL that times out, during which the action runs, then the run's closing "CAN".
@@ -272,6 +275,84 @@ void TestCommControl::closeWhenIdleIsAllowed()
     m_control->Timer1_Timer();
     QVERIFY(!m_control->Form_Unload());
     QVERIFY(m_host.status.isEmpty());
+}
+
+void TestCommControl::sessionEndStopsTheRunAndItsCancellationResumesOnce()
+{
+    m_control->Timer1_Timer();
+    // Cancelled once the stopped run has returned: polling starts again at once, saying why.
+    bool runningAfterEnd = true;
+    scriptOneRun([&] {
+        m_control->sessionEnding();
+        runningAfterEnd = m_host.running;
+    });
+    m_control->cmdComm_Click(0);
+    QVERIFY(!runningAfterEnd);
+    QCOMPARE(m_host.statusLines().count(StopText), 1);
+    scriptOneRun([this] { m_control->cmdComm_Click(1); });
+    m_control->sessionEndCancelled();
+    QCOMPARE(m_link->openCount, 2);
+    QCOMPARE(m_host.statusCalls.count(ResumedCall), 1);
+    m_control->sessionEndCancelled();
+    QCOMPARE(m_link->openCount, 2);
+
+    // Cancelled while the stopped run still returns: the resumed run waits for it, then shows why it began.
+    int opensAtCancel = -1;
+    scriptOneRun([&] {
+        m_control->sessionEnding();
+        m_control->sessionEndCancelled();
+        opensAtCancel = m_link->openCount;
+    });
+    scriptOneRun([this] { m_control->cmdComm_Click(1); });
+    m_control->cmdComm_Click(0);
+    QVERIFY2(m_link->ok(), qPrintable(m_link->failures.join(u'\n')));
+    QCOMPARE(opensAtCancel, 3);
+    QCOMPARE(m_link->openCount, 4);
+    QCOMPARE(m_link->transcript.mid(m_link->transcript.size() - 6, 2),
+             (QStringList{QStringLiteral("CloseUDP"), QStringLiteral("OpenUDP")}));
+    QCOMPARE(m_host.statusCalls.count(ResumedCall), 2);
+    QVERIFY(!m_control->Form_Unload());
+}
+
+void TestCommControl::stopOrTheSessionsEndLeavesNothingToResume()
+{
+    m_control->Timer1_Timer();
+    int closes = 0;
+    m_control->setCloseWindow([&closes] { ++closes; });
+    // Stop withdraws the resume, whether the stopped run still returns or has returned.
+    scriptOneRun([this] {
+        m_control->sessionEnding();
+        m_control->cmdComm_Click(1);
+        m_control->sessionEndCancelled();
+    });
+    m_control->cmdComm_Click(0);
+    scriptOneRun([this] { m_control->sessionEnding(); });
+    m_control->cmdComm_Click(0);
+    m_control->cmdComm_Click(1);
+    m_control->sessionEndCancelled();
+    // A run stopped by hand before the session's end is not the end's to resume.
+    scriptOneRun([this] {
+        m_control->cmdComm_Click(1);
+        m_control->sessionEnding();
+    });
+    m_control->cmdComm_Click(0);
+    m_control->sessionEndCancelled();
+    QCOMPARE(m_link->openCount, 3);
+
+    // The session ends during a run: kept until the run has returned, then closed once; no Start, no resume.
+    bool keptDuringRun = false;
+    scriptOneRun([&] {
+        keptDuringRun = m_control->quitRequested();
+        m_control->cmdComm_Click(0);
+        m_control->sessionEndCancelled();
+    });
+    m_control->cmdComm_Click(0);
+    QVERIFY2(m_link->ok(), qPrintable(m_link->failures.join(u'\n')));
+    QVERIFY(keptDuringRun);
+    QCOMPARE(m_link->openCount, 4);
+    QCOMPARE(closes, 1);
+    QVERIFY(!m_control->quitRequested());
+    QCOMPARE(m_host.statusCalls.count(ResumedCall), 0);
 }
 
 QTEST_GUILESS_MAIN(TestCommControl)

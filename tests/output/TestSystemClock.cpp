@@ -1,4 +1,4 @@
-#include "link/SystemClock.h"
+#include "output/SystemClock.h"
 
 #include <QTest>
 
