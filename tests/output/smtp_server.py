@@ -215,9 +215,10 @@ class AuthController(Controller):
 
 
 def throwaway_tls(outdir):
+    # The address also as a DNS name: curl's Schannel matches the host against DNS names only.
     cert, key = os.path.join(outdir, "cert.pem"), os.path.join(outdir, "key.pem")
     subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
-                    "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1", "-keyout", key, "-out", cert],
+                    "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1,DNS:127.0.0.1", "-keyout", key, "-out", cert],
                    check=True, capture_output=True)
     context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
     context.load_cert_chain(cert, key)
