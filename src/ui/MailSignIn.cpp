@@ -77,7 +77,7 @@ void MailSignIn::showState(Stored stored, const QString& error)
         m_password->setPlaceholderText(QStringLiteral("保存済み"));
         break;
     case Stored::No:
-        m_password->setPlaceholderText(QStringLiteral("ﾊﾟｽﾜｰﾄﾞを入力してください"));
+        m_password->setPlaceholderText(QStringLiteral("要入力"));
         break;
     case Stored::NoStore:
         m_password->setPlaceholderText(QStringLiteral("保存できません"));
