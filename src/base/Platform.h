@@ -114,8 +114,8 @@ struct StoredCredential
         Failed,
     };
     Outcome outcome = Outcome::Failed;
-    QByteArray secret;   // read only
-    SystemError error;   // when Failed
+    QByteArray secret; // read only
+    SystemError error; // when Failed
 };
 StoredCredential readCredential(const QString& target);
 StoredCredential writeCredential(const QString& target, const QString& userName, const QByteArray& secret);

@@ -31,8 +31,7 @@ MailPasswordStore::Outcome outcomeOf(QKeychain::Error error)
 
 // Starts the job and waits in the event loop for its end or the patience; a job that outlives the wait is left to
 // finish on its own and delete itself.
-template <typename Job>
-MailPasswordStore::Result runJob(Job* job, std::chrono::milliseconds patience)
+template <typename Job> MailPasswordStore::Result runJob(Job* job, std::chrono::milliseconds patience)
 {
     MailPasswordStore::Result result;
     bool finished = false;

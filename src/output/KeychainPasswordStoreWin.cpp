@@ -25,7 +25,8 @@ MailPasswordStore::Result resultOf(const StoredCredential& stored)
     case StoredCredential::Outcome::Unavailable:
         return {MailPasswordStore::Outcome::Unavailable, {}, stored.error.description};
     case StoredCredential::Outcome::Failed:
-        return {MailPasswordStore::Outcome::Failed, {},
+        return {MailPasswordStore::Outcome::Failed,
+                {},
                 QString::number(stored.error.number) + QLatin1Char(' ') + stored.error.description};
     default:
         return {MailPasswordStore::Outcome::Failed, {}, QStringLiteral("内部ｴﾗｰ: KeychainPasswordStore")};

@@ -134,8 +134,9 @@ bool MailSender::send(const Mail& mail, QString& mailError, QString* reply) cons
         *reply = QString::fromStdString(outcome.reply);
     }
     if (outcome.code == CURLE_USE_SSL_FAILED && !job.user.empty()) {
-        return report(outcome.code, "ｻｰﾊﾞｰがTLS(STARTTLS)に対応していないため、ﾕｰｻﾞｰ名とﾊﾟｽﾜｰﾄﾞを送らずに中止しました (" +
-                                        outcome.description + ")");
+        return report(outcome.code,
+                      "ｻｰﾊﾞｰがTLS(STARTTLS)に対応していないため、ﾕｰｻﾞｰ名とﾊﾟｽﾜｰﾄﾞを送らずに中止しました (" +
+                          outcome.description + ")");
     }
     if (outcome.code != CURLE_OK) {
         return report(outcome.code, outcome.description);

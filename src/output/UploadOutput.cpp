@@ -205,7 +205,7 @@ Output::Mail UploadOutput::SendByMail(QString& mailError)
         return Mail::AlreadySent;
     }
     // The message body is always empty.
-    const MailSender::Mail mail{m_settings.MailAddress,   m_settings.FromMailAddress, m_settings.MailSub, QString(),
+    const MailSender::Mail mail{m_settings.MailAddress,   m_settings.FromMailAddress, m_settings.MailSub,  QString(),
                                 m_cycle.entry.uploadPath, m_settings.MailServer,      m_settings.MailUser, {}};
     if (!m_mailer.send(mail, mailError)) {
         return Mail::Failed;

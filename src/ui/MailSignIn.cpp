@@ -129,9 +129,8 @@ bool MailSignIn::commit(const Settings& edit)
     const QString typed = m_password->text();
     if (!typed.isEmpty()) {
         const MailPasswordStore::Result result =
-            m_tools.passwords != nullptr
-                ? m_tools.passwords->write(edit.MailServer, edit.MailUser.trimmed(), typed)
-                : MailPasswordStore::Result{MailPasswordStore::Outcome::Unavailable, {}, {}};
+            m_tools.passwords != nullptr ? m_tools.passwords->write(edit.MailServer, edit.MailUser.trimmed(), typed)
+                                         : MailPasswordStore::Result{MailPasswordStore::Outcome::Unavailable, {}, {}};
         if (result.outcome == MailPasswordStore::Outcome::Done) {
             return true;
         }

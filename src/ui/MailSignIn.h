@@ -27,8 +27,7 @@ public:
         MailPasswordStore* passwords = nullptr;
         // Sends the test message for settings, signing in with password or else the stored one. answer: the
         // server's reply on success, the mail error otherwise.
-        std::function<bool(const Settings& settings, const std::optional<QString>& password, QString& answer)>
-            sendTest;
+        std::function<bool(const Settings& settings, const std::optional<QString>& password, QString& answer)> sendTest;
     };
 
     MailSignIn(Tools tools, QLineEdit* password, QPushButton* test, MessageSink& messages, QWidget* dialog);

@@ -22,8 +22,8 @@ class TestMailPassword : public QObject
 private:
     KeychainPasswordStore m_store{10s};
     // Each run its own server name, so that entries of earlier runs in a persistent store change nothing.
-    const QString m_server = QStringLiteral("smtp://") + QUuid::createUuid().toString(QUuid::WithoutBraces) +
-                             QStringLiteral(".invalid:587");
+    const QString m_server =
+        QStringLiteral("smtp://") + QUuid::createUuid().toString(QUuid::WithoutBraces) + QStringLiteral(".invalid:587");
 
     // Runs the real program with --store-mail-password in folder, password on its standard input.
     int storeWithProgram(const QTemporaryDir& folder, const QByteArray& input)
@@ -78,8 +78,9 @@ private slots:
         QVERIFY(folder.isValid());
         Settings settings = SettingsFile::defaults(folder.path());
         settings.MailServer = m_server;
-        QVERIFY(writeTestFile(folder.path(), QStringLiteral("zelbo_udp.ini"), SettingsFile::formatFile(settings))
-                    .size() > 0);
+        QVERIFY(
+            writeTestFile(folder.path(), QStringLiteral("zelbo_udp.ini"), SettingsFile::formatFile(settings)).size() >
+            0);
         QCOMPARE(storeWithProgram(folder, "unused\n"), 2); // no user in the settings
 
         settings.MailUser = QStringLiteral("jiro");

@@ -19,7 +19,8 @@ private slots:
         // Sign-in data in the text is never used.
         QTest::newRow("smtp url with login")
             << QStringLiteral("smtp://u:p@mail.example.com:587") << QStringLiteral("smtp://mail.example.com:587");
-        QTest::newRow("user without scheme") << QStringLiteral("a@b.jp@10.0.0.5") << QStringLiteral("smtp://10.0.0.5:25");
+        QTest::newRow("user without scheme")
+            << QStringLiteral("a@b.jp@10.0.0.5") << QStringLiteral("smtp://10.0.0.5:25");
         QTest::newRow("smtps url") << QStringLiteral("SMTPS://mail.example.com")
                                    << QStringLiteral("SMTPS://mail.example.com");
     }

@@ -95,7 +95,8 @@ int main(int argc, char* argv[])
         Result read(const QString&, const QString&) override { return {Outcome::Done, QStringLiteral("x"), {}}; }
         Result write(const QString&, const QString&, const QString&) override { return {Outcome::Done, {}, {}}; }
     } store;
-    const MailSignIn::Tools tools{&store, [](const Settings&, const std::optional<QString>&, QString&) { return true; }};
+    const MailSignIn::Tools tools{&store,
+                                  [](const Settings&, const std::optional<QString>&, QString&) { return true; }};
     QPointer<frmSetting> dialog = frmSetting::open(settings, file, sink, &window, {}, tools);
     if (!save(dialog, output, "settings.png")) {
         return 1;
