@@ -117,20 +117,38 @@ QButtonGroup* frmSetting::makeOptions(const char* name, std::array<QRadioButton*
 
 void frmSetting::buildControls()
 {
+    // Built in tab order: the frames top to bottom, then the corner.
+    buildFileFrames();
+    buildOptionFrames();
+    buildMailFrame();
+    chkTimeAdjust = new QCheckBox(QStringLiteral("PCと日時を合わせる"), this);
+    chkTimeAdjust->setObjectName(QStringLiteral("chkTimeAdjust"));
+    connect(chkTimeAdjust, &QCheckBox::toggled, this, &frmSetting::chkTimeAdjust_Click);
+
+    cmdOK = makeOkButtons(this, [this](int index) { cmdOK_Click(index); });
+
+    connect(txtLocalPort, &QLineEdit::textChanged, this, &frmSetting::txtLocalPort_Change);
+    connect(txtRemoteHost, &QLineEdit::textChanged, this, &frmSetting::txtRemoteHost_Change);
+    connect(txtRemotePort, &QLineEdit::textChanged, this, &frmSetting::txtRemotePort_Change);
+    connect(txtFixFname, &QLineEdit::textChanged, this, &frmSetting::txtFixFname_Change);
+
+    layoutControls();
+}
+
+void frmSetting::buildFileFrames()
+{
     // UDP設定
     fraUDP = makeGroup("fraUDP", QStringLiteral("UDP設定"), QStringLiteral("UDPﾊﾟﾗﾒｰﾀを指定してください"));
     txtLocalPort = makeText("txtLocalPort", QStringLiteral("ﾊﾞｲﾝﾄﾞするﾛｰｶﾙﾎﾟｰﾄ番号を指定してください"));
     txtRemoteHost = makeText("txtRemoteHost", QStringLiteral("ﾘﾓｰﾄﾎｽﾄのIPｱﾄﾞﾚｽを指定してください"));
     txtRemotePort = makeText("txtRemotePort", QStringLiteral("ﾘﾓｰﾄﾎﾟｰﾄ番号を指定してください"));
-    {
-        auto* grid = new QGridLayout(fraUDP);
-        grid->addWidget(new QLabel(QStringLiteral("ﾛｰｶﾙﾎﾟｰﾄ(Bind)"), fraUDP), 0, 0);
-        grid->addWidget(txtLocalPort, 0, 1);
-        grid->addWidget(new QLabel(QStringLiteral("ﾘﾓｰﾄﾎｽﾄ"), fraUDP), 1, 0);
-        grid->addWidget(txtRemoteHost, 1, 1);
-        grid->addWidget(new QLabel(QStringLiteral("ﾘﾓｰﾄﾎﾟｰﾄ"), fraUDP), 2, 0);
-        grid->addWidget(txtRemotePort, 2, 1);
-    }
+    auto* udpGrid = new QGridLayout(fraUDP);
+    udpGrid->addWidget(new QLabel(QStringLiteral("ﾛｰｶﾙﾎﾟｰﾄ(Bind)"), fraUDP), 0, 0);
+    udpGrid->addWidget(txtLocalPort, 0, 1);
+    udpGrid->addWidget(new QLabel(QStringLiteral("ﾘﾓｰﾄﾎｽﾄ"), fraUDP), 1, 0);
+    udpGrid->addWidget(txtRemoteHost, 1, 1);
+    udpGrid->addWidget(new QLabel(QStringLiteral("ﾘﾓｰﾄﾎﾟｰﾄ"), fraUDP), 2, 0);
+    udpGrid->addWidget(txtRemotePort, 2, 1);
 
     // 保存ﾌｧｲﾙ名
     const QString fixFnameTip = QStringLiteral("保存したいﾌｧｲﾙ名(拡張子はTXT固定、指定不要)を指定してください");
@@ -151,12 +169,10 @@ void frmSetting::buildControls()
         QStringLiteral("ﾌｧｲﾙ名.TXT で保存"), QStringLiteral("YYYYMMDD.TXT で保存"),
         QStringLiteral("YYYYMMDDーHHMM.TXT で保存"), QStringLiteral("ﾌｧｲﾙ名-YYYYMMDD.TXT で保存"),
         QStringLiteral("ﾌｧｲﾙ名-YYYYMMDD-HHMM.TXT で保存")};
-    {
-        auto* column = new QVBoxLayout(fraAddDate);
-        for (std::size_t i = 0; i < optAddDate.size(); ++i) {
-            optAddDate[i]->setToolTip(addDateTips[i]);
-            column->addWidget(optAddDate[i]);
-        }
+    auto* addDateColumn = new QVBoxLayout(fraAddDate);
+    for (std::size_t i = 0; i < optAddDate.size(); ++i) {
+        optAddDate[i]->setToolTip(addDateTips[i]);
+        addDateColumn->addWidget(optAddDate[i]);
     }
 
     // 保存ﾌｫﾙﾀﾞ
@@ -169,12 +185,27 @@ void frmSetting::buildControls()
     cmdFolderRef->setObjectName(QStringLiteral("cmdFolderRef"));
     cmdFolderRef->setAutoDefault(true);
     connect(cmdFolderRef, &QPushButton::clicked, this, &frmSetting::cmdFolderRef_Click);
-    {
-        auto* row = new QHBoxLayout(fraFolder);
-        row->addWidget(lblFolder, 1);
-        row->addWidget(cmdFolderRef);
-    }
+    auto* folderRow = new QHBoxLayout(fraFolder);
+    folderRow->addWidget(lblFolder, 1);
+    folderRow->addWidget(cmdFolderRef);
+}
 
+QGroupBox* frmSetting::makeTwoOptions(const char* groupName, const QString& caption, const QString& toolTip,
+                                      const char* name, std::array<QRadioButton*, 2>& buttons,
+                                      const std::array<QString, 2>& captions, void (frmSetting::*handler)(int),
+                                      Qt::Orientation orientation)
+{
+    QGroupBox* group = makeGroup(groupName, caption, toolTip);
+    makeOptions<2>(name, buttons, captions, handler);
+    QBoxLayout* box = orientation == Qt::Horizontal ? static_cast<QBoxLayout*>(new QHBoxLayout(group))
+                                                    : static_cast<QBoxLayout*>(new QVBoxLayout(group));
+    box->addWidget(buttons[0]);
+    box->addWidget(buttons[1]);
+    return group;
+}
+
+void frmSetting::buildOptionFrames()
+{
     // 取り込みﾌｨｰﾙﾄﾞ選択: F1 to F20 in four rows of five.
     fraField = makeGroup("fraField", QStringLiteral("取り込みﾌｨｰﾙﾄﾞ選択"),
                          QStringLiteral("取り込みたいﾌｨｰﾙﾄﾞをﾁｪｯｸしてください"));
@@ -189,51 +220,31 @@ void frmSetting::buildControls()
         }
     }
 
-    auto twoOptions = [this](const char* groupName, const QString& caption, const QString& toolTip, const char* name,
-                             std::array<QRadioButton*, 2>& buttons, std::array<QString, 2> captions,
-                             void (frmSetting::*handler)(int), Qt::Orientation orientation) {
-        QGroupBox* group = makeGroup(groupName, caption, toolTip);
-        makeOptions<2>(name, buttons, captions, handler);
-        QBoxLayout* box = orientation == Qt::Horizontal ? static_cast<QBoxLayout*>(new QHBoxLayout(group))
-                                                        : static_cast<QBoxLayout*>(new QVBoxLayout(group));
-        box->addWidget(buttons[0]);
-        box->addWidget(buttons[1]);
-        return group;
-    };
-    fraOverWrite = twoOptions("fraOverWrite", QStringLiteral("保存ﾓｰﾄﾞ"), QStringLiteral("保存ﾓｰﾄﾞを選択してください"),
-                              "optOverWrite", optOverWrite, {QStringLiteral("追加ﾓｰﾄﾞ"), QStringLiteral("上書ﾓｰﾄﾞ")},
-                              &frmSetting::optOverWrite_Click, Qt::Horizontal);
-    fraStartUpSize = twoOptions("fraStartUpSize", QStringLiteral("ｽﾀｰﾄｻｲｽﾞ"),
-                                QStringLiteral("ZELBOを最小化して起動する場合は、｢ｱｲｺﾝ｣を選択してください"),
-                                "optStartUpSize", optStartUpSize, {QStringLiteral("ﾉｰﾏﾙ"), QStringLiteral("ｱｲｺﾝ")},
-                                &frmSetting::optStartUpSize_Click, Qt::Horizontal);
-    fraAutoStart = twoOptions("fraAutoStart", QStringLiteral("ｵｰﾄｽﾀｰﾄ"),
-                              QStringLiteral("ZELBO実行時、通信をｵｰﾄｽﾀｰﾄする場合は、「する」を選択してください"),
-                              "optAutoStart", optAutoStart, {QStringLiteral("しない"), QStringLiteral("する")},
-                              &frmSetting::optAutoStart_Click, Qt::Horizontal);
-    fraCrcType =
-        twoOptions("fraCrcType", QStringLiteral("CRCﾀｲﾌﾟ"),
-                   QStringLiteral("ﾁｪｯｸｻﾑの計算方法を選択してください（通常は、「ﾀｲﾌﾟ1」）"), "optCrcType", optCrcType,
-                   {QStringLiteral("ﾀｲﾌﾟ1"), QStringLiteral("ﾀｲﾌﾟ2")}, &frmSetting::optCrcType_Click, Qt::Horizontal);
-    fraProtocol =
-        twoOptions("fraProtocol", QStringLiteral("ﾌﾟﾛﾄｺﾙ"),
-                   QStringLiteral("通信ﾌﾟﾛﾄｺﾙを選択してください(通常は、｢専用｣)"), "optProtocol", optProtocol,
-                   {QStringLiteral("専用"), QStringLiteral("ｼﾝﾌﾟﾙ")}, &frmSetting::optProtocol_Click, Qt::Horizontal);
+    fraOverWrite =
+        makeTwoOptions("fraOverWrite", QStringLiteral("保存ﾓｰﾄﾞ"), QStringLiteral("保存ﾓｰﾄﾞを選択してください"),
+                       "optOverWrite", optOverWrite, {QStringLiteral("追加ﾓｰﾄﾞ"), QStringLiteral("上書ﾓｰﾄﾞ")},
+                       &frmSetting::optOverWrite_Click, Qt::Horizontal);
+    fraStartUpSize = makeTwoOptions("fraStartUpSize", QStringLiteral("ｽﾀｰﾄｻｲｽﾞ"),
+                                    QStringLiteral("ZELBOを最小化して起動する場合は、｢ｱｲｺﾝ｣を選択してください"),
+                                    "optStartUpSize", optStartUpSize, {QStringLiteral("ﾉｰﾏﾙ"), QStringLiteral("ｱｲｺﾝ")},
+                                    &frmSetting::optStartUpSize_Click, Qt::Horizontal);
+    fraAutoStart = makeTwoOptions("fraAutoStart", QStringLiteral("ｵｰﾄｽﾀｰﾄ"),
+                                  QStringLiteral("ZELBO実行時、通信をｵｰﾄｽﾀｰﾄする場合は、「する」を選択してください"),
+                                  "optAutoStart", optAutoStart, {QStringLiteral("しない"), QStringLiteral("する")},
+                                  &frmSetting::optAutoStart_Click, Qt::Horizontal);
+    fraCrcType = makeTwoOptions("fraCrcType", QStringLiteral("CRCﾀｲﾌﾟ"),
+                                QStringLiteral("ﾁｪｯｸｻﾑの計算方法を選択してください（通常は、「ﾀｲﾌﾟ1」）"), "optCrcType",
+                                optCrcType, {QStringLiteral("ﾀｲﾌﾟ1"), QStringLiteral("ﾀｲﾌﾟ2")},
+                                &frmSetting::optCrcType_Click, Qt::Horizontal);
+    fraProtocol = makeTwoOptions("fraProtocol", QStringLiteral("ﾌﾟﾛﾄｺﾙ"),
+                                 QStringLiteral("通信ﾌﾟﾛﾄｺﾙを選択してください(通常は、｢専用｣)"), "optProtocol",
+                                 optProtocol, {QStringLiteral("専用"), QStringLiteral("ｼﾝﾌﾟﾙ")},
+                                 &frmSetting::optProtocol_Click, Qt::Horizontal);
+}
 
-    buildMailFrame();
-
-    chkTimeAdjust = new QCheckBox(QStringLiteral("PCと日時を合わせる"), this);
-    chkTimeAdjust->setObjectName(QStringLiteral("chkTimeAdjust"));
-    connect(chkTimeAdjust, &QCheckBox::toggled, this, &frmSetting::chkTimeAdjust_Click);
-
-    cmdOK = makeOkButtons(this, [this](int index) { cmdOK_Click(index); });
-
-    connect(txtLocalPort, &QLineEdit::textChanged, this, &frmSetting::txtLocalPort_Change);
-    connect(txtRemoteHost, &QLineEdit::textChanged, this, &frmSetting::txtRemoteHost_Change);
-    connect(txtRemotePort, &QLineEdit::textChanged, this, &frmSetting::txtRemotePort_Change);
-    connect(txtFixFname, &QLineEdit::textChanged, this, &frmSetting::txtFixFname_Change);
-
-    // Layout, top to bottom.
+void frmSetting::layoutControls()
+{
+    // Top to bottom.
     auto* root = new QVBoxLayout(this);
 
     auto* top = new QHBoxLayout;

@@ -45,7 +45,13 @@ protected:
 
 private:
     void buildControls();
+    void buildFileFrames();
+    void buildOptionFrames();
     void buildMailFrame();
+    void layoutControls();
+    QGroupBox* makeTwoOptions(const char* groupName, const QString& caption, const QString& toolTip, const char* name,
+                              std::array<QRadioButton*, 2>& buttons, const std::array<QString, 2>& captions,
+                              void (frmSetting::*handler)(int), Qt::Orientation orientation);
     QGroupBox* makeGroup(const char* name, const QString& caption, const QString& toolTip);
     QLineEdit* makeText(const char* name, const QString& toolTip = QString());
     template <std::size_t N>
