@@ -4,7 +4,7 @@
 #include "base/Platform.h"
 #include "config/Settings.h"
 #include "protocol/Frame.h"
-#include "protocol/RunHost.h"
+#include "protocol/RunningFlag.h"
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
@@ -40,8 +40,8 @@ void wakeEventLoop()
 
 } // namespace
 
-UdpLink::UdpLink(RunHost& host, const Settings& settings, QObject* parent)
-    : QObject(parent), m_host(host), m_settings(settings), Winsock1(this)
+UdpLink::UdpLink(const RunningFlag& running, const Settings& settings, QObject* parent)
+    : QObject(parent), m_running(running), m_settings(settings), Winsock1(this)
 {
     Winsock1.setObjectName(QStringLiteral("Winsock1"));
     m_deadlineClock.start();
@@ -139,7 +139,6 @@ void UdpLink::SendText(const QString& text)
 
 QString UdpLink::WaitReply()
 {
-    m_host.flushDueDisplays();
     startTicking(ReplyTimeoutTicks);
     while (ReceiveBuffer.isEmpty() && TickCount < ReplyTimeoutTicks && !m_error) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
@@ -157,8 +156,6 @@ QString UdpLink::WaitReply()
 
 void UdpLink::WaitTicks(int count)
 {
-    // A pause: whatever the window still holds back is shown before it, not up to a screen update into it.
-    m_host.flushDisplays();
     startTicking(count);
     while (TickCount < m_tickLimit) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
@@ -360,7 +357,7 @@ std::optional<SystemError> UdpLink::resolveRemoteHost(const QString& hostText)
         wakeEventLoop();
     });
     while (!result) {
-        if (!m_host.isRunning()) {
+        if (!m_running.isRunning()) {
             QHostInfo::abortHostLookup(lookupId);
             m_lookupAbandoned = true;
             return std::nullopt;

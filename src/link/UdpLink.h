@@ -1,6 +1,6 @@
 #pragma once
 // The Qt UDP link to the cradle: one socket (Winsock1), the 10 ms tick (Timer2) and the two timed waits.
-// Depends on Qt Core/Network and the protocol interfaces only; it never touches widgets.
+// Depends on Qt Core/Network and the protocol interfaces only; it never touches widgets or displays.
 // TickCount counts 10 ms periods of a monotonic clock since the wait began; Timer2 wakes the wait only when its
 // limit falls due, because a periodic 10 ms wake-up alone costs more CPU than idle polling may use. On Windows it is
 // a coarse timer for most of a wait and a precise one only for the last few tens of milliseconds.
@@ -22,7 +22,7 @@
 #include <cstdint>
 #include <optional>
 
-class RunHost;
+class RunningFlag;
 struct Settings;
 
 class UdpLink : public QObject, public Link
@@ -35,7 +35,7 @@ public:
     // A yield within this time of the last event-loop pass is skipped.
     static constexpr int PumpIntervalMs = 2;
 
-    UdpLink(RunHost& host, const Settings& settings, QObject* parent = nullptr);
+    UdpLink(const RunningFlag& running, const Settings& settings, QObject* parent = nullptr);
     ~UdpLink() override;
 
     void OpenUDP() override;
@@ -71,7 +71,7 @@ private:
     std::optional<SystemError> resolveRemoteHost(const QString& hostText);
     bool isFromRemoteHost(const QHostAddress& sender) const;
 
-    RunHost& m_host;
+    const RunningFlag& m_running;
     const Settings& m_settings;
 
     QUdpSocket Winsock1;

@@ -382,7 +382,9 @@ UploadRun::Phase UploadRun::endOfCycle()
     recordCycle();
 
     if (m_settings.AutoStart == 1 && m_host.isRunning()) {
-        // A stop during the pause is noticed at the next cycle start, which then fails at once.
+        // A stop during the pause is noticed at the next cycle start, which then fails at once. Whatever the window
+        // still holds back is shown before the pause, not up to a screen update into it.
+        m_host.flushDisplays();
         m_link.WaitTicks(restartPauseTicks());
         return Phase::NewCycle;
     }
@@ -461,6 +463,8 @@ bool UploadRun::send(const QString& text)
 
 bool UploadRun::receive(QString& reply)
 {
+    // Shown now, right after the send, rather than while the reply waits to be read.
+    m_host.flushDueDisplays();
     reply = m_link.WaitReply();
     if (!reply.isEmpty()) {
         // The network is there: a later outage is reported afresh and paused for from the start.
