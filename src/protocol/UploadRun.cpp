@@ -221,8 +221,10 @@ UploadRun::Phase UploadRun::opening()
             showFailure(1, fileErrorText(QStringLiteral("<BackFile> "), failure->error));
             break;
         case Output::CycleFile::Log:
-        default:
             showFailure(1, fileErrorText(QStringLiteral("<LogFile> "), failure->error));
+            break;
+        default:
+            internalError("opening");
             break;
         }
         return Phase::EndOfCycle;
