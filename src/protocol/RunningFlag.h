@@ -1,5 +1,5 @@
 #pragma once
-// The design's Running flag: cleared by Stop, read by every loop of a run. The link reads it to abandon a host lookup;
+// The Running flag: cleared by Stop, read by every loop of a run. The link reads it to abandon a host lookup;
 // it needs nothing else of the window.
 
 class RunningFlag
