@@ -4,7 +4,7 @@
 #include "base/Platform.h"
 #include "config/Settings.h"
 #include "protocol/Frame.h"
-#include "protocol/RunHost.h"
+#include "protocol/RunningFlag.h"
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
@@ -18,15 +18,16 @@
 namespace {
 
 constexpr char Terminator = '\r';
+constexpr qint64 NsPerMs = 1000 * 1000;
+constexpr qint64 TickNs = UdpLink::TickIntervalMs * NsPerMs;
 
-// A coarse timer may fire up to 5% of its interval late, on Windows a system tick (15.6 ms) later still.
-constexpr qint64 CoarseLateMs = 16;
-// The shortest remainder for which a coarse timer is armed: from 37 ms down its interval would be 20 ms or less,
-// which Qt arms precisely anyway.
-constexpr qint64 CoarseFromMs = 40;
-// Qt makes a coarse timer of 20 s or more a very coarse one, which may fire whole seconds late; a longer wait takes
-// several coarse timers.
-constexpr qint64 CoarseLongestMs = 19999;
+// Polling spends nearly all day in the waits. Where a precise timer raises the system's timer resolution (on Windows
+// every precise Qt timer, and a coarse one of 20 ms or less, is a 1 ms multimedia timer) only their last stretch runs
+// on one. Elsewhere one precise timer is cheaper: a coarse one adds wake-ups.
+TimerRule platformTimerRule()
+{
+    return preciseTimersRaiseTimerResolution() ? TimerRule::CoarseThenPrecise : TimerRule::Precise;
+}
 
 // Windows' dispatcher delivers posted events (precise timers, queued results) before it blocks, and such a delivery
 // does not end its wait: whatever ends one of the waits below from a posted event must wake the loop, or the wait
@@ -40,11 +41,11 @@ void wakeEventLoop()
 
 } // namespace
 
-UdpLink::UdpLink(RunHost& host, const Settings& settings, QObject* parent)
-    : QObject(parent), m_host(host), m_settings(settings), Winsock1(this)
+UdpLink::UdpLink(const RunningFlag& running, const Settings& settings, QObject* parent)
+    : QObject(parent), m_running(running), m_settings(settings), Winsock1(this), m_timerRule(platformTimerRule())
 {
     Winsock1.setObjectName(QStringLiteral("Winsock1"));
-    m_deadlineClock.start();
+    m_clock.start();
     Timer2.setSingleShot(true);
     connect(&Timer2, &QTimer::timeout, this, &UdpLink::Timer2_Timer);
     connect(&Winsock1, &QUdpSocket::readyRead, this, &UdpLink::Winsock1_DataArrival);
@@ -139,11 +140,10 @@ void UdpLink::SendText(const QString& text)
 
 QString UdpLink::WaitReply()
 {
-    m_host.flushDueDisplays();
     startTicking(ReplyTimeoutTicks);
     while (ReceiveBuffer.isEmpty() && TickCount < ReplyTimeoutTicks && !m_error) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        m_sinceEvents.start();
+        m_eventsNs = m_clock.nsecsElapsed();
         countTicks();
     }
     // A reply ends the wait long before its deadline, and the next wait follows at once: it takes the timer over
@@ -157,12 +157,10 @@ QString UdpLink::WaitReply()
 
 void UdpLink::WaitTicks(int count)
 {
-    // A pause: whatever the window still holds back is shown before it, not up to a screen update into it.
-    m_host.flushDisplays();
     startTicking(count);
     while (TickCount < m_tickLimit) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        m_sinceEvents.start();
+        m_eventsNs = m_clock.nsecsElapsed();
         countTicks();
     }
     Timer2.stop();
@@ -178,11 +176,11 @@ bool UdpLink::pumpEvents()
 {
     // The run yields several times per record; right after the event loop has run there is nothing new for the
     // user, and skipping the extra pass keeps the transfer near the loopback's own rate.
-    if (m_sinceEvents.isValid() && m_sinceEvents.elapsed() < PumpIntervalMs) {
+    if (m_eventsNs && m_clock.nsecsElapsed() - *m_eventsNs < PumpIntervalMs * NsPerMs) {
         return false;
     }
     QCoreApplication::processEvents();
-    m_sinceEvents.start();
+    m_eventsNs = m_clock.nsecsElapsed();
     return true;
 }
 
@@ -265,7 +263,7 @@ void UdpLink::startTicking(int limit)
     TickCount = 0;
     // The count is a 16-bit value; a larger one would never be reached.
     m_tickLimit = qMin(limit, int(std::numeric_limits<std::int16_t>::max()));
-    m_waitClock.start();
+    m_waitStartNs = m_clock.nsecsElapsed();
     m_waiting = true;
     if (limit <= 0) {
         Timer2.stop();
@@ -273,36 +271,24 @@ void UdpLink::startTicking(int limit)
     }
     // A timer left armed by the last wait that falls due before this one's end is kept: it fires early at worst, and
     // Timer2_Timer arms the rest.
-    const qint64 deadlineNs = m_deadlineClock.nsecsElapsed() + qint64(m_tickLimit) * TickIntervalMs * 1000 * 1000;
-    if (!Timer2.isActive() || m_timerLatestNs > deadlineNs) {
+    if (!Timer2.isActive() || m_timerLatestNs > m_waitStartNs + m_tickLimit * TickNs) {
         armTimer2();
     }
 }
 
 void UdpLink::countTicks()
 {
-    const qint64 ticks = m_waitClock.nsecsElapsed() / (qint64(TickIntervalMs) * 1000 * 1000);
+    const qint64 ticks = (m_clock.nsecsElapsed() - m_waitStartNs) / TickNs;
     TickCount = static_cast<std::int16_t>(qMin<qint64>(ticks, m_tickLimit));
 }
 
 void UdpLink::armTimer2()
 {
-    const qint64 dueNs = qint64(m_tickLimit) * TickIntervalMs * 1000 * 1000 - m_waitClock.nsecsElapsed();
-    const qint64 dueMs = qMax<qint64>((dueNs + 999999) / 1000000, 1);
-    // Both kinds below fire by the due time at the latest.
-    m_timerLatestNs = m_deadlineClock.nsecsElapsed() + dueMs * 1000 * 1000;
-    // Polling spends nearly all day in these waits. Where a precise timer raises the system's timer resolution (on
-    // Windows every precise Qt timer, and a coarse one of 20 ms or less, is a 1 ms multimedia timer) only their last
-    // stretch runs on one: a coarse timer wakes early enough that even at its latest the deadline has not passed, and
-    // Timer2_Timer arms the rest. Elsewhere one precise timer is cheaper: the coarse one adds wake-ups.
-    if (!preciseTimersRaiseTimerResolution() || dueMs < CoarseFromMs) {
-        Timer2.setTimerType(Qt::PreciseTimer);
-        Timer2.start(static_cast<int>(dueMs));
-        return;
-    }
-    // At its latest a coarse timer fires after interval * 21 / 20 + CoarseLateMs.
-    Timer2.setTimerType(Qt::CoarseTimer);
-    Timer2.start(static_cast<int>(qMin((dueMs - CoarseLateMs) * 20 / 21, CoarseLongestMs)));
+    const qint64 nowNs = m_clock.nsecsElapsed();
+    const TimerArm arm = timerToArm(m_waitStartNs + m_tickLimit * TickNs - nowNs, m_timerRule);
+    m_timerLatestNs = nowNs + arm.latestMs * NsPerMs;
+    Timer2.setTimerType(arm.type);
+    Timer2.start(arm.intervalMs);
 }
 
 void UdpLink::failOpen(const SystemError& error)
@@ -360,7 +346,7 @@ std::optional<SystemError> UdpLink::resolveRemoteHost(const QString& hostText)
         wakeEventLoop();
     });
     while (!result) {
-        if (!m_host.isRunning()) {
+        if (!m_running.isRunning()) {
             QHostInfo::abortHostLookup(lookupId);
             m_lookupAbandoned = true;
             return std::nullopt;

@@ -1,11 +1,12 @@
 #pragma once
 // The Qt UDP link to the cradle: one socket (Winsock1), the 10 ms tick (Timer2) and the two timed waits.
-// Depends on Qt Core/Network and the protocol interfaces only; it never touches widgets.
+// Depends on Qt Core/Network and the protocol interfaces only; it never touches widgets or displays.
 // TickCount counts 10 ms periods of a monotonic clock since the wait began; Timer2 wakes the wait only when its
-// limit falls due, because a periodic 10 ms wake-up alone costs more CPU than idle polling may use. On Windows it is
-// a coarse timer for most of a wait and a precise one only for the last few tens of milliseconds.
+// limit falls due, because a periodic 10 ms wake-up alone costs more CPU than idle polling may use. Timer2 is armed
+// as timerToArm says for the time left (on Windows a coarse timer for most of a wait).
 
 #include "base/SystemError.h"
+#include "link/TimerArm.h"
 #include "protocol/Link.h"
 
 #include <QByteArray>
@@ -22,7 +23,7 @@
 #include <cstdint>
 #include <optional>
 
-class RunHost;
+class RunningFlag;
 struct Settings;
 
 class UdpLink : public QObject, public Link
@@ -35,7 +36,7 @@ public:
     // A yield within this time of the last event-loop pass is skipped.
     static constexpr int PumpIntervalMs = 2;
 
-    UdpLink(RunHost& host, const Settings& settings, QObject* parent = nullptr);
+    UdpLink(const RunningFlag& running, const Settings& settings, QObject* parent = nullptr);
     ~UdpLink() override;
 
     void OpenUDP() override;
@@ -71,7 +72,7 @@ private:
     std::optional<SystemError> resolveRemoteHost(const QString& hostText);
     bool isFromRemoteHost(const QHostAddress& sender) const;
 
-    RunHost& m_host;
+    const RunningFlag& m_running;
     const Settings& m_settings;
 
     QUdpSocket Winsock1;
@@ -87,12 +88,15 @@ private:
     QByteArray m_sentDatagram;
     std::int16_t TickCount = 0;
     int m_tickLimit = 0;
-    QElapsedTimer m_waitClock;
     bool m_waiting = false;
-    // When Timer2 fires at the latest, on m_deadlineClock (started with the link).
+    const TimerRule m_timerRule;
+    // The one clock of the link, started with it: every time below is in its nanoseconds.
+    QElapsedTimer m_clock;
+    qint64 m_waitStartNs = 0;
+    // When Timer2 fires at the latest.
     qint64 m_timerLatestNs = 0;
-    QElapsedTimer m_deadlineClock;
-    QElapsedTimer m_sinceEvents;
+    // The last pass of the event loop; none before the first.
+    std::optional<qint64> m_eventsNs;
 
     // Destination of every send and the only source whose datagrams are taken; empty until OpenUDP resolves it.
     QList<QHostAddress> m_remoteAddresses;

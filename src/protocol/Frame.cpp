@@ -109,3 +109,13 @@ FileNameFrame parseFileNameFrame(QStringView frame)
     result.count = result.countFits ? static_cast<int>(rounded) : 0;
     return result;
 }
+
+char16_t previousSeqChar(char16_t seq)
+{
+    return seq == u'0' ? u'9' : static_cast<char16_t>(seq - 1);
+}
+
+char16_t nextSeqChar(char16_t seq)
+{
+    return seq == u'9' ? u'0' : static_cast<char16_t>(seq + 1);
+}

@@ -30,6 +30,10 @@ int codePageCode(QChar c);
 // The data of a record frame: the frame less its first two and last three characters.
 QString frameData(QStringView frame);
 
+// The sequence characters of the record frames before and after seq: '0' to '9', then '0' again.
+char16_t previousSeqChar(char16_t seq);
+char16_t nextSeqChar(char16_t seq);
+
 struct FileNameFrame
 {
     bool hasAt = false;     // the frame holds an "@"; without it there is no name to cut out

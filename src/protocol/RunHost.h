@@ -1,19 +1,16 @@
 #pragma once
-// What the upload run and the link need of the main window: the Running flag and the status displays.
+// What the upload run needs of the main window: the Running flag and the status displays.
 // Implemented by the main window; tests use a recording fake.
+
+#include "protocol/RunningFlag.h"
 
 #include <QString>
 
 #include <cstdint>
 
-class RunHost
+class RunHost : public RunningFlag
 {
 public:
-    virtual ~RunHost() = default;
-
-    virtual bool isRunning() const = 0;
-    virtual void setRunning(bool running) = 0;
-
     // mode 0 replaces the status text, 1 appends a line after CR LF, any other mode does nothing.
     virtual void ShowStatus(std::int16_t mode, const QString& text) = 0;
     // Replaces the status text directly (link error report, staging write error of the simple protocol).
@@ -31,9 +28,11 @@ public:
     virtual void beep() = 0;
 
     // The displays may follow the calls above at screen rate rather than call by call; this brings them up to
-    // date at once. Called before the run pauses; starting and ending a run (SetCommState) do it as well.
+    // date at once. The run calls it before each pause (WaitTicks); starting and ending a run (SetCommState) do it
+    // as well.
     virtual void flushDisplays() = 0;
-    // Called as a reply wait begins, right after a send, when the terminal takes its time: displays that are nearly
-    // due are brought up to date now rather than while its reply waits to be read. Does nothing by default.
+    // The run calls it before each reply wait (WaitReply), right after a send, when the terminal takes its time:
+    // displays that are nearly due are brought up to date now rather than while its reply waits to be read. Does
+    // nothing by default.
     virtual void flushDueDisplays() {}
 };

@@ -1,5 +1,7 @@
 #include "protocol/RunTexts.h"
 
+#include "protocol/Frame.h"
+
 #include <QDir>
 
 #include <charconv>
@@ -127,6 +129,24 @@ QString recordStatusText(int recordCount, int announcedCount)
 QString completedStatusText(int announcedCount)
 {
     return QStringLiteral("ﾚｺｰﾄﾞ受信<") + QString::number(announcedCount) + QStringLiteral("> : 正常終了");
+}
+
+QString failedStatusText()
+{
+    return QStringLiteral("異常終了");
+}
+
+QString frameErrorStatusText(const QString& stage, std::int16_t result)
+{
+    switch (result) {
+    case FrameFormatError:
+        return stage + QStringLiteral(" : ﾌｫｰﾏｯﾄ ｴﾗｰ");
+    case FrameChecksumError:
+        return stage + QStringLiteral(" : CRC ｴﾗｰ");
+    default:
+        // Any other result of CheckFrame is a third kind of frame error, not an internal error.
+        return stage + QStringLiteral(" : その他 ｴﾗｰ");
+    }
 }
 
 QString fileErrorNumberText(const SystemError& error)

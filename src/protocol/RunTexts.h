@@ -40,6 +40,10 @@ QString logLine(const QString& prefix, int recordCount, const QString& reply);
 QString recordStatusText(int recordCount, int announcedCount);
 // "ﾚｺｰﾄﾞ受信<" + announced + "> : 正常終了".
 QString completedStatusText(int announcedCount);
+// The line a failed cycle ends with.
+QString failedStatusText();
+// A frame CheckFrame refused (result): the stage, then what was wrong with the frame.
+QString frameErrorStatusText(const QString& stage, std::int16_t result);
 // number + " UDP設定に問題がないか確認してください。 " + description: a link error that ends the run.
 QString linkErrorStatusText(const SystemError& error);
 // The network is away for now; polling goes on.

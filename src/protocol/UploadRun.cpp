@@ -9,6 +9,7 @@
 #include <QDir>
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -20,58 +21,28 @@ constexpr int TimeoutRetryLimit = 5;
 constexpr int BadFrameRetryLimit = 5;
 // WaitReply calls of one receive attempt in the record phase.
 constexpr int ReceiveAttempts = 5;
-// Pause between automatic cycles.
-constexpr int AutoRestartPauseTicks = 300;
-// While the network stays away the pause doubles up to this (30 s), and is back to the usual one once it returns.
-constexpr int NetworkDownMaxPauseTicks = 3000;
 
 constexpr char16_t FileNameTypeChar = u'#';
-
-char16_t previousSeqChar(char16_t seq)
-{
-    return seq == u'0' ? u'9' : static_cast<char16_t>(seq - 1);
-}
-
-char16_t nextSeqChar(char16_t seq)
-{
-    return seq == u'9' ? u'0' : static_cast<char16_t>(seq + 1);
-}
-
-const QString FailedText = QStringLiteral("異常終了");
-
-// The status line of a frame CheckFrame refused: the stage, then what was wrong with the frame.
-QString frameErrorText(const QString& stage, std::int16_t result)
-{
-    switch (result) {
-    case FrameFormatError:
-        return stage + QStringLiteral(" : ﾌｫｰﾏｯﾄ ｴﾗｰ");
-    case FrameChecksumError:
-        return stage + QStringLiteral(" : CRC ｴﾗｰ");
-    default:
-        return stage + QStringLiteral(" : その他 ｴﾗｰ");
-    }
-}
 
 } // namespace
 
 UploadRun::UploadRun(Link& link, RunHost& host, Clock& clock, Output& output, const Settings& settings)
-    : m_link(link), m_host(host), m_clock(clock), m_output(output), m_settings(settings)
+    : m_host(host), m_clock(clock), m_output(output), m_settings(settings), m_account(host, clock, output),
+      m_link(link, host, m_account, settings)
 {
 }
 
 void UploadRun::RunUpload()
 {
-    m_link.OpenUDP();
+    m_link.open();
     m_host.ShowStatus(0, QStringLiteral("UDP通信：送受信待ち"));
     if (!m_startNote.isEmpty()) {
         m_host.ShowStatus(1, m_startNote);
     }
-    m_networkFailures = 0;
-    m_linkFailed = false;
     // A link that failed to open replaces that text with its error and ends the run; the first cycle then fails.
     // Only a run whose link opened looks back at an unanswered cycle: one that could not bind may share its folder
     // with a copy that is writing it.
-    if (linkOk()) {
+    if (m_link.linkOk()) {
         showRecovery(m_output.recoverCycle());
     }
     m_retryCount = 0;
@@ -116,7 +87,7 @@ UploadRun::Phase UploadRun::newCycle()
     m_retryCount = 0;
     m_recordCount = 0;
     m_announcedCount = 0;
-    m_linkFailed = false;
+    m_link.beginCycle();
     return Phase::CycleStart;
 }
 
@@ -126,10 +97,8 @@ UploadRun::Phase UploadRun::cycleStart()
     m_cycleResult = false;
     m_alreadyStored = false;
     m_answered = false;
-    m_terminalName.clear();
-    m_failure.clear();
-    m_mailResult.clear();
-    if (!yieldAndCheck()) {
+    m_account.begin();
+    if (!m_link.yieldAndCheck()) {
         return Phase::EndOfCycle;
     }
     return isClockAdjustOn(m_settings.TimeAdjust) ? Phase::ClockSetting : Phase::FileRequest;
@@ -142,11 +111,11 @@ UploadRun::Phase UploadRun::clockSetting()
         if (!m_host.isRunning()) {
             return Phase::EndOfCycle;
         }
-        if (!send(clockCommand(m_clock.localNow()))) {
+        if (!m_link.send(clockCommand(m_clock.localNow()))) {
             return Phase::EndOfCycle;
         }
         QString reply;
-        if (!receive(reply)) {
+        if (!m_link.receive(reply)) {
             return Phase::EndOfCycle;
         }
         if (reply == QStringLiteral("OK")) {
@@ -157,10 +126,10 @@ UploadRun::Phase UploadRun::clockSetting()
 
 UploadRun::Phase UploadRun::fileRequest()
 {
-    if (!send(QStringLiteral("VOL"))) {
+    if (!m_link.send(QStringLiteral("VOL"))) {
         return Phase::EndOfCycle;
     }
-    if (!receive(m_reply)) {
+    if (!m_link.receive(m_reply)) {
         return Phase::EndOfCycle;
     }
     if (m_reply.isEmpty()) {
@@ -168,7 +137,7 @@ UploadRun::Phase UploadRun::fileRequest()
         return Phase::CycleStart;
     }
     ++m_retryCount;
-    if (!yieldAndCheck()) {
+    if (!m_link.yieldAndCheck()) {
         return Phase::EndOfCycle;
     }
     std::int16_t result = CheckFrame(m_reply, FileNameTypeChar, m_settings.CrcType);
@@ -187,8 +156,8 @@ UploadRun::Phase UploadRun::fileRequest()
 
     // Until the final answer the PC must stay awake: a sleep now would leave the terminal without one.
     m_host.setKeepAwake(true);
-    m_terminalName = parsed.name;
-    if (!send(QStringLiteral("ACK"))) {
+    m_account.setTerminalName(parsed.name);
+    if (!m_link.send(QStringLiteral("ACK"))) {
         return Phase::EndOfCycle;
     }
     // The terminal's name is read as Windows shows it, so duplicate codes give real characters in the file name.
@@ -215,14 +184,16 @@ UploadRun::Phase UploadRun::opening()
         m_host.beep();
         switch (failure->file) {
         case Output::CycleFile::SaveFolder:
-            showFailure(1, saveFolderMissingStatusText(m_saveFolder, failure->error));
+            m_account.showFailure(1, saveFolderMissingStatusText(m_saveFolder, failure->error));
             break;
         case Output::CycleFile::Staging:
-            showFailure(1, fileErrorText(QStringLiteral("<BackFile> "), failure->error));
+            m_account.showFailure(1, fileErrorText(QStringLiteral("<BackFile> "), failure->error));
             break;
         case Output::CycleFile::Log:
+            m_account.showFailure(1, fileErrorText(QStringLiteral("<LogFile> "), failure->error));
+            break;
         default:
-            showFailure(1, fileErrorText(QStringLiteral("<LogFile> "), failure->error));
+            internalError("opening");
             break;
         }
         return Phase::EndOfCycle;
@@ -239,12 +210,12 @@ UploadRun::Phase UploadRun::recordPhase()
     const bool simple = m_settings.Protocol == 1;
 
     for (;;) {
-        if (!yieldAndCheck()) {
+        if (!m_link.yieldAndCheck()) {
             return Phase::EndOfCycle;
         }
         m_reply.clear();
         for (int attempt = 0; attempt < ReceiveAttempts && m_reply.isEmpty(); ++attempt) {
-            if (!receive(m_reply)) {
+            if (!m_link.receive(m_reply)) {
                 return Phase::EndOfCycle;
             }
         }
@@ -261,17 +232,17 @@ UploadRun::Phase UploadRun::recordPhase()
         }
 
         if (m_reply.isEmpty() && m_retryCount < TimeoutRetryLimit) {
-            send(QStringLiteral("NAK"));
+            m_link.send(QStringLiteral("NAK"));
             continue;
         }
         if (repeat) {
-            send(QStringLiteral("ACK"));
+            m_link.send(QStringLiteral("ACK"));
             m_retryCount = 0;
             continue;
         }
         if (m_reply.isEmpty()) {
             m_host.beep();
-            showFailure(1, QStringLiteral("ﾚｺｰﾄﾞ受信 : ﾀｲﾑｱｳﾄ ｴﾗｰ"));
+            m_account.showFailure(1, QStringLiteral("ﾚｺｰﾄﾞ受信 : ﾀｲﾑｱｳﾄ ｴﾗｰ"));
             return Phase::EndOfCycle;
         }
         // "END" ends the file whenever it comes, whatever the announced count.
@@ -283,7 +254,7 @@ UploadRun::Phase UploadRun::recordPhase()
             m_cycleResult = stored != Output::Stored::Failed;
             if (!m_cycleResult) {
                 // Its box has said why; the history keeps what failed.
-                m_failure = QStringLiteral("ｱｯﾌﾟﾛｰﾄﾞﾌｧｲﾙに書き込めません");
+                m_account.setFailure(QStringLiteral("ｱｯﾌﾟﾛｰﾄﾞﾌｧｲﾙに書き込めません"));
             }
             m_alreadyStored = stored == Output::Stored::AlreadyStored;
             m_host.setProgressValue(m_announcedCount);
@@ -291,7 +262,7 @@ UploadRun::Phase UploadRun::recordPhase()
         }
 
         if (!simple) {
-            if (!yieldAndCheck()) {
+            if (!m_link.yieldAndCheck()) {
                 writeLog(m_reply);
                 return Phase::EndOfCycle;
             }
@@ -318,17 +289,17 @@ UploadRun::Phase UploadRun::recordPhase()
         ++m_recordCount;
         m_host.ShowStatus(0, recordStatusText(m_recordCount, m_announcedCount));
         m_host.setProgressValue(std::min(m_recordCount, m_announcedCount));
-        send(QStringLiteral("ACK"));
+        m_link.send(QStringLiteral("ACK"));
         m_retryCount = 0;
         // The log line carries the count before this record.
-        writeLog(m_reply, m_recordCount - 1);
+        m_account.writeLog(m_reply, m_recordCount - 1);
     }
 }
 
 UploadRun::Phase UploadRun::stagingWriteFailed(const SystemError& error, bool simple)
 {
     m_host.beep();
-    showFailure(1, fileErrorText(QStringLiteral("<BackFile#1WR> "), error));
+    m_account.showFailure(1, fileErrorText(QStringLiteral("<BackFile#1WR> "), error));
     if (simple) {
         // Intended: the simple protocol's status then holds only the error itself.
         m_host.setStatusText(fileErrorNumberText(error));
@@ -345,24 +316,24 @@ UploadRun::Phase UploadRun::endOfCycle()
         }
         switch (m_output.SendByMail(m_mailError)) {
         case Output::Mail::Sent:
-            m_mailResult = m_settings.MailAddress + QStringLiteral("宛 ﾒｰﾙ登録完了");
-            m_host.ShowStatus(1, m_mailResult);
+            m_account.setMailResult(m_settings.MailAddress + QStringLiteral("宛 ﾒｰﾙ登録完了"));
+            m_host.ShowStatus(1, m_account.mailResult());
             m_host.beep();
             answer(true);
             m_host.ShowStatus(1, completedStatusText(m_announcedCount));
             break;
         case Output::Mail::AlreadySent:
-            m_mailResult = alreadyStoredStatusText();
+            m_account.setMailResult(alreadyStoredStatusText());
             [[fallthrough]];
         case Output::Mail::NotMailed:
             answer(true);
             m_host.ShowStatus(1, completedStatusText(m_announcedCount));
             break;
         case Output::Mail::Failed:
-            showFailure(1, m_settings.MailAddress + QStringLiteral("宛 ﾒｰﾙ登録失敗:") + m_mailError);
-            m_mailResult = m_failure;
+            m_account.showFailure(1, m_settings.MailAddress + QStringLiteral("宛 ﾒｰﾙ登録失敗:") + m_mailError);
+            m_account.setMailResult(m_account.failure());
             answer(false);
-            m_host.ShowStatus(1, FailedText);
+            m_host.ShowStatus(1, failedStatusText());
             break;
         default:
             internalError("endOfCycle");
@@ -372,18 +343,16 @@ UploadRun::Phase UploadRun::endOfCycle()
     } else {
         answer(false);
         // An outage that goes on fails cycle after cycle: its first one is reported, the rest quietly.
-        if (m_networkFailures <= 1 || !m_linkFailed) {
-            m_host.ShowStatus(1, FailedText);
+        if (!m_link.outageGoesOn()) {
+            m_host.ShowStatus(1, failedStatusText());
         }
     }
-    if (!m_linkFailed) {
-        m_networkFailures = 0;
-    }
-    recordCycle();
+    m_link.endCycle();
+    m_account.record(m_announcedCount, m_recordCount, m_uploadPath, m_acknowledged);
 
     if (m_settings.AutoStart == 1 && m_host.isRunning()) {
         // A stop during the pause is noticed at the next cycle start, which then fails at once.
-        m_link.WaitTicks(restartPauseTicks());
+        m_link.pauseBeforeNextCycle();
         return Phase::NewCycle;
     }
     return Phase::RunEnded;
@@ -394,119 +363,26 @@ void UploadRun::endNow()
     answer(false);
 }
 
-void UploadRun::showFailure(std::int16_t mode, const QString& text)
-{
-    m_failure = text;
-    m_host.ShowStatus(mode, text);
-}
-
-void UploadRun::recordCycle()
-{
-    Output::CycleSummary summary;
-    summary.time = m_clock.localNow();
-    summary.terminalFile = m_terminalName;
-    summary.announcedCount = m_announcedCount;
-    summary.receivedCount = m_recordCount;
-    summary.uploadPath = m_terminalName.isEmpty() ? QString() : m_uploadPath;
-    summary.mailResult = m_mailResult;
-    if (m_acknowledged) {
-        summary.end = Output::CycleEnd::Acknowledged;
-    } else if (!m_failure.isEmpty() || m_host.isRunning()) {
-        summary.end = Output::CycleEnd::Failed;
-        summary.failure = m_failure.isEmpty() ? FailedText : m_failure;
-    } else {
-        summary.end = Output::CycleEnd::Stopped;
-        summary.failure = QStringLiteral("通信ｽﾄｯﾌﾟﾎﾞﾀﾝが押されました");
-    }
-    // The output decides which cycles of a lasting failure get a line of their own.
-    const QString note = m_output.recordCycle(summary);
-    if (!note.isEmpty()) {
-        m_host.ShowStatus(1, note);
-    }
-}
-
 void UploadRun::runEnded()
 {
     m_host.setBusyCursor(false);
     m_host.setKeepAwake(false);
     m_host.setRunning(false);
-    m_link.CloseUDP();
+    m_link.close();
     m_host.SetCommState(0);
-}
-
-bool UploadRun::yieldAndCheck()
-{
-    m_link.pump();
-    return m_host.isRunning() && !m_linkFailed;
 }
 
 bool UploadRun::rejectFrame(std::int16_t result, const QString& stage, int retryLimit, std::int16_t statusMode)
 {
     if (m_retryCount <= retryLimit) {
-        send(QStringLiteral("NAK"));
+        m_link.send(QStringLiteral("NAK"));
         return true;
     }
-    send(QStringLiteral("BEL"));
+    m_link.send(QStringLiteral("BEL"));
     m_host.beep();
-    m_failure = frameErrorText(stage, result);
-    m_host.ShowStatus(statusMode, m_failure + CrLf + Cp932::shown(m_reply));
+    m_account.setFailure(frameErrorStatusText(stage, result));
+    m_host.ShowStatus(statusMode, m_account.failure() + CrLf + Cp932::shown(m_reply));
     return false;
-}
-
-bool UploadRun::send(const QString& text)
-{
-    m_link.SendText(text);
-    return linkOk();
-}
-
-bool UploadRun::receive(QString& reply)
-{
-    reply = m_link.WaitReply();
-    if (!reply.isEmpty()) {
-        // The network is there: a later outage is reported afresh and paused for from the start.
-        m_networkFailures = 0;
-    }
-    return linkOk();
-}
-
-bool UploadRun::linkOk()
-{
-    return judgeLinkError(m_link.takeError());
-}
-
-bool UploadRun::judgeLinkError(const std::optional<LinkError>& error)
-{
-    if (!error) {
-        return m_host.isRunning() && !m_linkFailed;
-    }
-    // The cycle is failing already: its "CAN" cannot go out either.
-    if (m_linkFailed) {
-        return false;
-    }
-    m_linkFailed = true;
-    if (error->transient && m_settings.AutoStart == 1) {
-        // Polling goes on: the network comes back by itself (a cable, a roam, a resume, a late logon).
-        // Shown once; every cycle of the outage keeps it for its history, which tells a lasting reason by its text.
-        if (++m_networkFailures == 1) {
-            showFailure(1, networkRetryStatusText(error->error));
-        } else {
-            m_failure = networkRetryStatusText(error->error);
-        }
-        return false;
-    }
-    m_failure = linkErrorStatusText(error->error);
-    m_host.setStatusText(m_failure);
-    m_host.setRunning(false);
-    return false;
-}
-
-int UploadRun::restartPauseTicks() const
-{
-    int ticks = AutoRestartPauseTicks;
-    for (int failure = 1; failure < m_networkFailures && ticks < NetworkDownMaxPauseTicks; ++failure) {
-        ticks *= 2;
-    }
-    return std::min(ticks, NetworkDownMaxPauseTicks);
 }
 
 void UploadRun::answer(bool acknowledged)
@@ -521,12 +397,12 @@ void UploadRun::answer(bool acknowledged)
     if (const auto error = m_output.settleCycle(acknowledged)) {
         m_host.ShowStatus(1, fileErrorText(QStringLiteral("<UploadFile> "), *error));
     }
-    m_link.SendText(acknowledged ? QStringLiteral("ACK") : QStringLiteral("CAN"));
-    const std::optional<LinkError> error = m_link.takeError();
+    const std::optional<LinkError> error =
+        m_link.sendAnswer(acknowledged ? QStringLiteral("ACK") : QStringLiteral("CAN"));
     // Unanswered, the terminal sends its file again; a block already stored is then recognised.
     m_output.endCycle(!error);
     m_host.setKeepAwake(false);
-    judgeLinkError(error);
+    m_link.judgeLinkError(error);
 }
 
 void UploadRun::showRecovery(const Output::RecoveryReport& report)
@@ -549,21 +425,7 @@ void UploadRun::showRecovery(const Output::RecoveryReport& report)
 
 void UploadRun::writeLog(const QString& reply)
 {
-    writeLog(reply, m_recordCount);
-}
-
-void UploadRun::writeLog(const QString& reply, int recordCount)
-{
-    // Formatting the date and time is the dearest part of a line, and they change once a second.
-    const QDateTime now = m_clock.localNow();
-    const qint64 second = now.toSecsSinceEpoch();
-    const int offset = now.offsetFromUtc();
-    if (m_logPrefix.isEmpty() || second != m_logSecond || offset != m_logOffset) {
-        m_logPrefix = logLinePrefix(now);
-        m_logSecond = second;
-        m_logOffset = offset;
-    }
-    m_output.writeLogLine(logLine(m_logPrefix, recordCount, reply));
+    m_account.writeLog(reply, m_recordCount);
 }
 
 void UploadRun::internalError(const char* where)

@@ -70,8 +70,10 @@ public:
         ++beeps;
         record(QStringLiteral("beep"));
     }
-    // Everything above is recorded at once; nothing waits to be shown.
-    void flushDisplays() override {}
+    // Everything above is recorded at once; nothing waits to be shown. With journalFlushes the journal tells where
+    // the run asked for the displays to be brought up to date.
+    void flushDisplays() override { journalFlush(QStringLiteral("flushDisplays")); }
+    void flushDueDisplays() override { journalFlush(QStringLiteral("flushDueDisplays")); }
 
     // lblStatus split into its lines.
     QStringList statusLines() const { return status.split(QStringLiteral("\r\n")); }
@@ -93,8 +95,15 @@ public:
     int beeps = 0;
     // Optional shared journal (with FakeLink) to assert the order across fakes.
     QStringList* journal = nullptr;
+    bool journalFlushes = false;
 
 private:
+    void journalFlush(const QString& entry)
+    {
+        if (journal && journalFlushes) {
+            journal->append(entry);
+        }
+    }
     void record(const QString& entry)
     {
         statusCalls.append(entry);

@@ -1,5 +1,6 @@
 #pragma once
-// Starts the real zelbo_udp (a copy in a test's folder) off screen, with no test hook unless pauseAt names one.
+// Starts the real zelbo_udp (a copy in a test's folder) off screen. pauseAt is for zelbo_udp_pausing only: the
+// checkpoint where it stands still to be killed.
 
 #include <QProcess>
 #include <QTest>

@@ -1,5 +1,6 @@
-// The real zelbo_udp, killed between the end of a file and the terminal's answer and started again, against
-// terminal_sim repeating the unanswered cycle as a terminal must: nothing stored twice, nothing lost, no second mail.
+// zelbo_udp_pausing (the program with a pause to be killed at), killed between the end of a file and the terminal's
+// answer, then the real zelbo_udp started in its folder, against terminal_sim repeating the unanswered cycle as a
+// terminal must: nothing stored twice, nothing lost, no second mail.
 
 #include "base/Cp932.h"
 #include "config/Settings.h"
@@ -53,6 +54,8 @@ void TestKillMidCycle::repeatAfterKillIsStoredOnce()
     const QString saveFolder = folder.filePath(QStringLiteral("save"));
     const QString exe = folder.filePath(QFileInfo(QStringLiteral(ZELBO_UDP_PATH)).fileName());
     QVERIFY(QFile::copy(QStringLiteral(ZELBO_UDP_PATH), exe));
+    const QString pausing = folder.filePath(QFileInfo(QStringLiteral(ZELBO_UDP_PAUSING_PATH)).fileName());
+    QVERIFY(QFile::copy(QStringLiteral(ZELBO_UDP_PAUSING_PATH), pausing));
 
     const QStringList first = {QStringLiteral("001,ｱｲｳ,売上"), QStringLiteral("002,ｴｵ,仕入"),
                                QStringLiteral("003,表,12")};
@@ -82,11 +85,15 @@ void TestKillMidCycle::repeatAfterKillIsStoredOnce()
     settings.MailAddress = QStringLiteral("to@example.com");
     settings.FromMailAddress = QStringLiteral("from@example.com");
     settings.MailServer = smtp.address();
-    QVERIFY(!writeTestFile(folder, QStringLiteral("zelbo_udp.ini"), SettingsFile::formatFile(settings)).isEmpty());
+    // Both programs share the folder's files; each reads the settings file named after itself.
+    for (const QString& exeFile : {exe, pausing}) {
+        const QString ini = QFileInfo(exeFile).completeBaseName() + QStringLiteral(".ini");
+        QVERIFY(!writeTestFile(folder, ini, SettingsFile::formatFile(settings)).isEmpty());
+    }
 
     const QString upload = QDir(saveFolder).filePath(QStringLiteral("UP.txt"));
     QProcess program;
-    startRealProgram(program, exe, pauseAt);
+    startRealProgram(program, pausing, pauseAt);
     QVERIFY(QTest::qWaitFor([&] { return QFileInfo::exists(folder.filePath(QStringLiteral("PAUSED.") + pauseAt)); },
                             60000));
     program.kill();

@@ -611,6 +611,7 @@ private slots:
     {
         Rig rig;
         rig.settings.AutoStart = 1;
+        rig.host.journalFlushes = true;
         const QString second = frame(QStringLiteral("#"), QStringLiteral("NEXT@1"));
         const QString bad = QStringLiteral("^#NEXT@1*00");
         rig.play(opening(2) + records(0, 1) + EndOk + QStringList{QStringLiteral("~300")} +
@@ -632,6 +633,16 @@ private slots:
         QVERIFY(rig.logText().startsWith(QStringLiteral("\"2026/12/06\",\"09:05:07\",\" 0\",\"") + second));
         QCOMPARE(rig.link.tickCount, 4 + 300 + 8 + 300);
         QCOMPARE(rig.host.commStates, (QList<std::int16_t>{0, 0}));
+        // The link shows nothing: each reply wait finds the due displays shown, each pause all of them.
+        QCOMPARE(rig.journal.count(QStringLiteral("flushDisplays")), 2);
+        QCOMPARE(rig.journal.count(QStringLiteral("flushDueDisplays")), 4 + 8);
+        for (qsizetype i = 1; i < rig.journal.size(); ++i) {
+            if (rig.journal[i].startsWith(QStringLiteral("< "))) {
+                QCOMPARE(rig.journal[i - 1], QStringLiteral("flushDueDisplays"));
+            } else if (rig.journal[i].startsWith(QStringLiteral("WaitTicks"))) {
+                QCOMPARE(rig.journal[i - 1], QStringLiteral("flushDisplays"));
+            }
+        }
         QVERIFY(!rig.host.running);
 
         // The day's history: a line per cycle that ended, the stop's included.

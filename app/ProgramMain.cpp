@@ -1,0 +1,188 @@
+#include "ProgramMain.h"
+
+#include "CommObjects.h"
+#include "MailCommand.h"
+#include "SingleCopy.h"
+
+#include "base/CrLf.h"
+#include "base/Platform.h"
+#include "base/ProgramPaths.h"
+#include "config/Settings.h"
+#include "config/SettingsFile.h"
+#include "output/CycleHistory.h"
+#include "output/KeychainPasswordStore.h"
+#include "output/MailSender.h"
+#include "ui/AppIcon.h"
+#include "ui/FatalErrorBox.h"
+#include "ui/MainWindow.h"
+#include "ui/QtMessageSink.h"
+#include "ui/SessionWatcher.h"
+#include "ui/TrayIcon.h"
+#include "ui/UiFont.h"
+#include "ui/WindowPlacement.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QFile>
+#include <QTextStream>
+
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <optional>
+
+namespace {
+
+// The value of --profile NAME (or --profile=NAME); nothing without one, an empty name for one without a value.
+std::optional<QString> profileArgument(const QStringList& arguments)
+{
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        if (arguments[i] == QStringLiteral("--profile")) {
+            return i + 1 < arguments.size() ? arguments[i + 1] : QString();
+        }
+        if (arguments[i].startsWith(QStringLiteral("--profile="))) {
+            return arguments[i].mid(10);
+        }
+    }
+    return std::nullopt;
+}
+
+// Lines of the day's history for what the start-up could not take.
+void recordStartNotes(const QString& historyPath, const QStringList& notes)
+{
+    CycleHistory history(historyPath);
+    for (const QString& note : notes) {
+        CycleHistoryEntry entry;
+        entry.time = QDateTime::currentDateTime();
+        entry.failure = note;
+        (void)history.append(entry);
+    }
+}
+
+// `--store-mail-password [--profile NAME]`: no window, no lock; the password from standard input into the store.
+int storeMailPasswordCommand()
+{
+    QTextStream report(stdout);
+    const std::optional<QString> profileGiven = profileArgument(QCoreApplication::arguments());
+    const QString profile = profileGiven.value_or(QString());
+    if (profileGiven && !ProgramPaths::isProfileName(profile)) {
+        report << "zelbo_udp: the profile name cannot name a folder: " << profile << Qt::endl;
+        return 2;
+    }
+    const ProgramPaths paths = ProgramPaths::forExecutable(QCoreApplication::applicationFilePath(), profile);
+    QFile input;
+    (void)input.open(stdin, QIODevice::ReadOnly);
+    KeychainPasswordStore store;
+    return storeMailPassword(paths, store, input, report);
+}
+
+int run(const WiringHook& wired)
+{
+    QtMessageSink messages;
+    const std::optional<QString> profileGiven = profileArgument(QCoreApplication::arguments());
+    const QString profile = profileGiven.value_or(QString());
+    if (profileGiven && !ProgramPaths::isProfileName(profile)) {
+        messages.showMessage(QStringLiteral("ﾌﾟﾛﾌｧｲﾙ名 \"") + profile +
+                                 QStringLiteral("\" はﾌｫﾙﾀﾞ名に使用できないため起動できません"),
+                             QApplication::applicationName(), MessageIcon::Critical);
+        return 1;
+    }
+    ProgramPaths paths = ProgramPaths::forExecutable(QCoreApplication::applicationFilePath(), profile);
+    // Before anything reads or writes a file of the folder: a second copy touches none of them.
+    SingleCopy copy(paths.dataFolder);
+    switch (copy.claim()) {
+    case SingleCopy::Claim::HandedOver:
+        return 0;
+    case SingleCopy::Claim::NoAnswer:
+        messages.showMessage(QStringLiteral("ZELBO_UDPはこのﾌｫﾙﾀﾞで既に起動しています。") + CrLf + paths.dataFolder,
+                             QApplication::applicationName(), MessageIcon::None);
+        return 0;
+    default:
+        break;
+    }
+    registerForRestart(QCoreApplication::arguments().mid(1));
+
+    Settings settings;
+    SettingsFile settingsFile(paths, messages);
+
+    MainWindow window(settings, paths, settingsFile, messages);
+    if (!profile.isEmpty()) {
+        window.setWindowTitle(window.windowTitle() + QStringLiteral(" - ") + profile);
+    }
+    messages.setParent(&window);
+    copy.setShowRequested([&window] { bringToFront(&window); });
+    // Before comm, which tells it of every cycle: it must outlive comm.
+    TrayIcon tray(window, QApplication::applicationName());
+
+    // The mail password lives in the system's credential store, read when a mail or the dialog needs it.
+    KeychainPasswordStore passwords;
+    MailSender testMailer;
+    testMailer.setPasswordStore(&passwords);
+    window.setMailTools(mailSignInTools(passwords, testMailer));
+
+    CommObjects comm(window, settings, paths, messages, QApplication::applicationName());
+    comm.output().setMailPasswordStore(&passwords);
+    comm.connectWindow(window);
+    comm.connectTray(tray, window);
+    if (wired) {
+        wired(comm, paths);
+    }
+    SessionWatcher session({
+        [&comm] {
+            comm.control().sessionEnding();
+            // A failure still repeating gets its closing line, and waiting history lines their last chance.
+            comm.output().flushHistory();
+        },
+        [&comm] { return comm.control().quitRequested(); },
+        [&comm] { comm.control().sessionEndCancelled(); },
+    });
+
+    if (!window.Form_Load()) {
+        return 1;
+    }
+    comm.control().setStartNote(window.startNotes().join(CrLf));
+    recordStartNotes(paths.historyPath, window.refusedPresets());
+    window.showAfterLoad();
+    return QApplication::exec();
+}
+
+} // namespace
+
+int programMain(int argc, char* argv[], const WiringHook& wired)
+{
+    // A command for scripts needs no display: a Linux session without one must run it too.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], StoreMailPasswordOption) == 0) {
+            QCoreApplication app(argc, argv);
+            QCoreApplication::setApplicationName(QStringLiteral(ZELBO_TITLE));
+            QCoreApplication::setOrganizationName(QStringLiteral(ZELBO_COMPANY));
+            return storeMailPasswordCommand();
+        }
+    }
+    try {
+        QApplication app(argc, argv);
+        QApplication::setApplicationName(QStringLiteral(ZELBO_TITLE));
+        QApplication::setApplicationVersion(QStringLiteral(ZELBO_VERSION));
+        QApplication::setOrganizationName(QStringLiteral(ZELBO_COMPANY));
+        QApplication::setWindowIcon(applicationIcon());
+        // Before any window or message box exists, so every one of them uses the windows' face.
+        applyJapaneseUiFont();
+
+        // Caught while the application still exists, so the error can be shown in a box. Its sink has no owner
+        // window, which may be gone by then.
+        QtMessageSink fatalMessages;
+        FatalErrorBox fatalError(fatalMessages);
+        try {
+            return run(wired);
+        } catch (const std::exception& e) {
+            fatalError.report(QString::fromLocal8Bit(e.what()));
+        } catch (...) {
+            fatalError.report(QStringLiteral("unexpected error"));
+        }
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "zelbo_udp: %s\n", e.what());
+    } catch (...) {
+        std::fprintf(stderr, "zelbo_udp: unexpected error\n");
+    }
+    return 1;
+}
