@@ -1,4 +1,5 @@
 #include "base/Cp932.h"
+#include "config/RefusalRules.h"
 #include "config/SettingsCheck.h"
 #include "config/SettingsFile.h"
 #include "fakes/FileFaults.h"
@@ -298,6 +299,21 @@ private slots:
             QCOMPARE(QDir::toNativeSeparators(QDir::currentPath()), saveFolder);
         }
         QCOMPARE(sink.boxes.size(), box);
+    }
+
+    // A file from before with sign-in data in the server text loads as it is, with a status line that it is not used.
+    void signInDataInTheServerTextIsNoted()
+    {
+        Settings written = SettingsFile::defaults(QDir::toNativeSeparators(m_dir.path()));
+        written.MailServer = QStringLiteral("smtp://u:p@127.0.0.1:587");
+        writeIni(SettingsFile::formatFile(written));
+        RecordingMessageSink sink;
+        SettingsFile settingsFile(m_paths, sink);
+        Settings settings;
+        const CheckResult result = CheckSettings(settings, settingsFile, sink);
+        QCOMPARE(result.notes, QStringList{mailServerCredentialsNote()});
+        QVERIFY(sink.boxes.isEmpty());
+        QCOMPARE(settings.MailServer, written.MailServer);
     }
 
     void missingFileSkipsTheFolderTestEvenForAMissingDefault()

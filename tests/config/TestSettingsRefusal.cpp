@@ -52,6 +52,20 @@ private slots:
         s.FixFname = QStringLiteral("棚卸.CON");
         QCOMPARE(settingsRefusal(s), QString());
     }
+
+    // Sign-in data belongs in the user name and the credential store: the dialog refuses it in the server text.
+    void signInDataInTheServerTextIsRefused()
+    {
+        for (const char* server : {"smtp://u:p@127.0.0.1:587", "u@example.jp@10.0.0.5", "smtps://u@mail.example.jp"}) {
+            QVERIFY2(mailServerHasCredentials(QString::fromLatin1(server)), server);
+        }
+        for (const char* server : {"mail.example.jp:587", "[::1]:25", "smtp://mail.example.jp/x@y"}) {
+            QVERIFY2(!mailServerHasCredentials(QString::fromLatin1(server)), server);
+        }
+        Settings s;
+        s.MailServer = QStringLiteral("smtp://u:p@127.0.0.1:587");
+        QVERIFY(settingsRefusal(s).startsWith(QStringLiteral("ﾒｰﾙｻｰﾊﾞｰ\r\nにﾕｰｻﾞｰ名やﾊﾟｽﾜｰﾄﾞ")));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestSettingsRefusal)
