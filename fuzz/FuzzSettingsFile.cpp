@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const QString* texts[] = {&first.SaveFolder, &first.LocalPort,   &first.RemoteHost, &first.RemotePort,
                               &first.FixFname,   &first.MailAddress, &first.MailSub,    &first.FromMailAddress,
-                              &first.MailServer, &first.TimeAdjust};
+                              &first.MailServer, &first.TimeAdjust,  &first.MailUser};
     for (const QString* text : texts) {
         if (text->contains(u'"')) {
             return 0;
