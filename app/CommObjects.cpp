@@ -23,7 +23,7 @@ void CommObjects::connectWindow(MainWindow& window)
 
 void CommObjects::connectTray(TrayIcon& tray, MainWindow& window)
 {
-    m_output.setCycleListener([&tray](const UploadOutput::CycleNotice& cycle) {
+    m_output.recorder().setCycleListener([&tray](const CycleRecorder::CycleNotice& cycle) {
         // A Stop changes nothing of what the last cycles told; the run's state shows it.
         if (cycle.outcome == OutageRule::Outcome::Stored) {
             tray.cycleStored(cycle.time);

@@ -131,7 +131,7 @@ int run(const WiringHook& wired)
         [&comm] {
             comm.control().sessionEnding();
             // A failure still repeating gets its closing line, and waiting history lines their last chance.
-            comm.output().flushHistory();
+            comm.output().recorder().flush();
         },
         [&comm] { return comm.control().quitRequested(); },
         [&comm] { comm.control().sessionEndCancelled(); },

@@ -272,7 +272,7 @@ private slots:
         // At the session's end a failure still repeating gets its closing line.
         cycle(18, QStringLiteral("A"));
         cycle(21, QStringLiteral("A"));
-        output.flushHistory();
+        output.recorder().flush();
         QVERIFY(readTestFile(paths.historyPath)
                     .endsWith(Cp932::encode(QStringLiteral("10:15:18,,0,0,CAN,,,A\r\n"
                                                            "2026/12/08 10:15:21,,0,0,CAN,,,A (2回連続の最後)\r\n"))));
