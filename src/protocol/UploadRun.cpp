@@ -94,9 +94,8 @@ UploadRun::Phase UploadRun::newCycle()
 UploadRun::Phase UploadRun::cycleStart()
 {
     m_host.setBusyCursor(false);
-    m_cycleResult = false;
-    m_alreadyStored = false;
-    m_answered = false;
+    m_stored = Output::Stored::Failed;
+    m_answer = Answer::None;
     m_account.begin();
     if (!m_link.yieldAndCheck()) {
         return Phase::EndOfCycle;
@@ -221,79 +220,88 @@ UploadRun::Phase UploadRun::recordPhase()
         }
         // Time-outs and bad frames count together; only an accepted or repeated record resets the count.
         ++m_retryCount;
-        // A repeat of the last accepted record (its ACK was lost): acknowledged again, not stored. Only the
-        // marker and the sequence character are looked at.
-        const bool repeat =
-            !simple && m_reply.size() >= 2 && m_reply[0] == u'^' && m_reply[1] == previousSeqChar(m_seqChar);
+        const RecordReply reply = classifyRecordReply(m_reply, simple, m_seqChar, m_retryCount < TimeoutRetryLimit);
         // A record that may be stored is logged right after its "ACK": the terminal waits for nothing else.
-        const bool candidate = !m_reply.isEmpty() && !repeat && m_reply != QStringLiteral("END");
-        if (!candidate) {
+        if (reply != RecordReply::Record) {
             writeLog(m_reply);
         }
-
-        if (m_reply.isEmpty() && m_retryCount < TimeoutRetryLimit) {
+        switch (reply) {
+        case RecordReply::TimeOut:
             m_link.send(QStringLiteral("NAK"));
-            continue;
-        }
-        if (repeat) {
+            break;
+        case RecordReply::Repeat:
+            // Its "ACK" was lost: acknowledged again, not stored.
             m_link.send(QStringLiteral("ACK"));
             m_retryCount = 0;
-            continue;
-        }
-        if (m_reply.isEmpty()) {
+            break;
+        case RecordReply::TimedOut:
             m_host.beep();
             m_account.showFailure(1, QStringLiteral("ﾚｺｰﾄﾞ受信 : ﾀｲﾑｱｳﾄ ｴﾗｰ"));
             return Phase::EndOfCycle;
-        }
-        // "END" ends the file whenever it comes, whatever the announced count.
-        if (m_reply == QStringLiteral("END")) {
-            if (const auto error = m_output.closeRecords()) {
-                return stagingWriteFailed(*error, simple);
+        case RecordReply::End:
+            return endOfFile(simple);
+        case RecordReply::Record:
+            if (const auto next = acceptRecord(simple)) {
+                return *next;
             }
-            const Output::Stored stored = m_output.WriteUploadFile(m_uploadPath);
-            m_cycleResult = stored != Output::Stored::Failed;
-            if (!m_cycleResult) {
-                // Its box has said why; the history keeps what failed.
-                m_account.setFailure(QStringLiteral("ｱｯﾌﾟﾛｰﾄﾞﾌｧｲﾙに書き込めません"));
-            }
-            m_alreadyStored = stored == Output::Stored::AlreadyStored;
-            m_host.setProgressValue(m_announcedCount);
+            break;
+        default:
+            internalError("recordPhase");
             return Phase::EndOfCycle;
         }
-
-        if (!simple) {
-            if (!m_link.yieldAndCheck()) {
-                writeLog(m_reply);
-                return Phase::EndOfCycle;
-            }
-            const std::int16_t result = CheckFrame(m_reply, m_seqChar, m_settings.CrcType);
-            if (result != FrameValid) {
-                writeLog(m_reply);
-                if (rejectFrame(result, QStringLiteral("ﾚｺｰﾄﾞ受信"), BadFrameRetryLimit, 0)) {
-                    continue;
-                }
-                return Phase::EndOfCycle;
-            }
-        }
-        // The simple protocol stores the reply as it came; the framed one stores the frame's data.
-        if (const auto error = m_output.writeRecord(simple ? m_reply : frameData(m_reply))) {
-            writeLog(m_reply);
-            return stagingWriteFailed(*error, simple);
-        }
-        if (!simple) {
-            m_seqChar = nextSeqChar(m_seqChar);
-        }
-
-        // Beyond the announced count the status keeps counting while the bar stays full. Both are set before the
-        // send, whose event pass may bring a Stop and its status line.
-        ++m_recordCount;
-        m_host.ShowStatus(0, recordStatusText(m_recordCount, m_announcedCount));
-        m_host.setProgressValue(std::min(m_recordCount, m_announcedCount));
-        m_link.send(QStringLiteral("ACK"));
-        m_retryCount = 0;
-        // The log line carries the count before this record.
-        m_account.writeLog(m_reply, m_recordCount - 1);
     }
+}
+
+UploadRun::Phase UploadRun::endOfFile(bool simple)
+{
+    // "END" ends the file whenever it comes, whatever the announced count.
+    if (const auto error = m_output.closeRecords()) {
+        return stagingWriteFailed(*error, simple);
+    }
+    m_stored = m_output.WriteUploadFile(m_uploadPath);
+    if (m_stored == Output::Stored::Failed) {
+        // Its box has said why; the history keeps what failed.
+        m_account.setFailure(QStringLiteral("ｱｯﾌﾟﾛｰﾄﾞﾌｧｲﾙに書き込めません"));
+    }
+    m_host.setProgressValue(m_announcedCount);
+    return Phase::EndOfCycle;
+}
+
+std::optional<UploadRun::Phase> UploadRun::acceptRecord(bool simple)
+{
+    if (!simple) {
+        if (!m_link.yieldAndCheck()) {
+            writeLog(m_reply);
+            return Phase::EndOfCycle;
+        }
+        const std::int16_t result = CheckFrame(m_reply, m_seqChar, m_settings.CrcType);
+        if (result != FrameValid) {
+            writeLog(m_reply);
+            if (rejectFrame(result, QStringLiteral("ﾚｺｰﾄﾞ受信"), BadFrameRetryLimit, 0)) {
+                return std::nullopt;
+            }
+            return Phase::EndOfCycle;
+        }
+    }
+    // The simple protocol stores the reply as it came; the framed one stores the frame's data.
+    if (const auto error = m_output.writeRecord(simple ? m_reply : frameData(m_reply))) {
+        writeLog(m_reply);
+        return stagingWriteFailed(*error, simple);
+    }
+    if (!simple) {
+        m_seqChar = nextSeqChar(m_seqChar);
+    }
+
+    // Beyond the announced count the status keeps counting while the bar stays full. Both are set before the send,
+    // whose event pass may bring a Stop and its status line.
+    ++m_recordCount;
+    m_host.ShowStatus(0, recordStatusText(m_recordCount, m_announcedCount));
+    m_host.setProgressValue(std::min(m_recordCount, m_announcedCount));
+    m_link.send(QStringLiteral("ACK"));
+    m_retryCount = 0;
+    // The log line carries the count before this record.
+    m_account.writeLog(m_reply, m_recordCount - 1);
+    return std::nullopt;
 }
 
 UploadRun::Phase UploadRun::stagingWriteFailed(const SystemError& error, bool simple)
@@ -310,8 +318,8 @@ UploadRun::Phase UploadRun::stagingWriteFailed(const SystemError& error, bool si
 UploadRun::Phase UploadRun::endOfCycle()
 {
     m_host.setProgressVisible(false);
-    if (m_cycleResult) {
-        if (m_alreadyStored) {
+    if (m_stored != Output::Stored::Failed) {
+        if (m_stored == Output::Stored::AlreadyStored) {
             m_host.ShowStatus(1, alreadyStoredStatusText());
         }
         switch (m_output.SendByMail(m_mailError)) {
@@ -348,7 +356,7 @@ UploadRun::Phase UploadRun::endOfCycle()
         }
     }
     m_link.endCycle();
-    m_account.record(m_announcedCount, m_recordCount, m_uploadPath, m_acknowledged);
+    m_account.record(m_announcedCount, m_recordCount, m_uploadPath, m_answer == Answer::Acknowledged);
 
     if (m_settings.AutoStart == 1 && m_host.isRunning()) {
         // A stop during the pause is noticed at the next cycle start, which then fails at once.
@@ -388,11 +396,10 @@ bool UploadRun::rejectFrame(std::int16_t result, const QString& stage, int retry
 void UploadRun::answer(bool acknowledged)
 {
     // A session that ended mid-cycle has had its "CAN" already.
-    if (m_answered) {
+    if (m_answer != Answer::None) {
         return;
     }
-    m_answered = true;
-    m_acknowledged = acknowledged;
+    m_answer = acknowledged ? Answer::Acknowledged : Answer::Cancelled;
     // After "CAN" the terminal sends the same records again; left in the upload file, they would be stored twice.
     if (const auto error = m_output.settleCycle(acknowledged)) {
         m_host.ShowStatus(1, fileErrorText(QStringLiteral("<UploadFile> "), *error));
