@@ -21,7 +21,7 @@
 // (which begins with a separator).
 QString fileViewerPath(const QString& folderCaption, const QString& fileCaption);
 
-// The controls are members by their design names, built and laid out by MainWindowControls.
+// The controls are members under their objectNames (lblStatus, cmdComm…), built and laid out by MainWindowControls.
 class MainWindow : public QWidget, public RunHost, private MainWindowControls
 {
     Q_OBJECT

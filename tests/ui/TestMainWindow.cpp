@@ -107,7 +107,7 @@ private slots:
         QVERIFY(m_window->windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
         QVERIFY(!m_window->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
         QCOMPARE(m_window->minimumSize(), m_window->maximumSize());
-        // Design geometry: twips / 15.
+        // The window's layout in twips / 15.
         QCOMPARE(child<QPushButton>("cmdComm1")->geometry(), QRect(8, 336, 80, 32));
         QCOMPARE(child<QWidget>("lblStatus")->geometry(), QRect(96, 56, 321, 121));
     }
