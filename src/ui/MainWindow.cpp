@@ -266,17 +266,20 @@ void MainWindow::Timer1_Timer()
 
 void MainWindow::awaitSaveFolder()
 {
-    // The automatic start waits for the folder a while; then its box comes up without holding the polling, whose
-    // cycles answer "CAN" until the folder is back.
-    if (setCurrentFolder(m_settings.SaveFolder)) {
+    switch (saveFolderWaitStep(setCurrentFolder(m_settings.SaveFolder), m_saveFolderChecks, m_saveFolderWaitChecks)) {
+    case SaveFolderWaitStep::Start:
         setStatusText(QString());
-    } else if (m_saveFolderChecks < m_saveFolderWaitChecks) {
+        break;
+    case SaveFolderWaitStep::CheckAgain:
         ++m_saveFolderChecks;
-        QTimer::singleShot(SaveFolderCheckMs, this, [this] { awaitSaveFolder(); });
+        QTimer::singleShot(SaveFolderCheckInterval, this, [this] { awaitSaveFolder(); });
         return;
-    } else {
+    case SaveFolderWaitStep::GiveUp:
+    default:
+        // Its box does not hold the polling.
         setStatusText(saveFolderMissingText());
         m_messages.showMessageNoWait(saveFolderMissingText(), QStringLiteral("エラー！！"), MessageIcon::Critical);
+        break;
     }
     m_awaitSaveFolder = false;
     Timer1_Timer();

@@ -4,6 +4,7 @@
 
 #include "base/MessageSink.h"
 #include "base/ProgramPaths.h"
+#include "config/SaveFolderWait.h"
 #include "config/Settings.h"
 #include "config/SettingsFile.h"
 #include "protocol/RunHost.h"
@@ -67,11 +68,8 @@ public:
     void SetCommState(std::int16_t mode) override;
     void setKeepAwake(bool on) override;
 
-    // At logon a mapped drive may come back late: with AutoStart 1 a missing save folder is checked once a second,
-    // this many times, before its box appears.
-    static constexpr int SaveFolderCheckMs = 1000;
-    static constexpr int SaveFolderWaitChecks = 30;
-    // Tests shorten the wait; the program keeps the default.
+    // How often a save folder missing at an automatic start is checked again (config/SaveFolderWait); tests shorten
+    // the wait, the program keeps the default.
     void setSaveFolderWaitChecks(int checks) { m_saveFolderWaitChecks = checks; }
     void setProgressMax(int max) override;
     void setProgressValue(int value) override;

@@ -146,10 +146,11 @@ private slots:
         QVERIFY(m_sink.boxes.isEmpty());
         QCOMPARE(status(), QStringLiteral("保存ﾌｫﾙﾀﾞを待っています : ") + late);
         m_window->showAfterLoad();
-        QTest::qWait(MainWindow::SaveFolderCheckMs);
+        // The first tick enables the window and finds no folder: no start until a later check finds it.
+        QTRY_VERIFY(m_window->isEnabled());
         QCOMPARE(started, 0);
         QVERIFY(QDir().mkpath(late));
-        QTRY_COMPARE_WITH_TIMEOUT(started, 1, 3 * MainWindow::SaveFolderCheckMs);
+        QTRY_COMPARE_WITH_TIMEOUT(started, 1, 3 * int(SaveFolderCheckInterval.count()));
         QVERIFY(m_sink.boxes.isEmpty());
         QTRY_COMPARE(status(), QString());
 
