@@ -90,7 +90,8 @@ int run(const WiringHook& wired)
     ProgramPaths paths = ProgramPaths::forExecutable(QCoreApplication::applicationFilePath(), profile);
     // Before anything reads or writes a file of the folder: a second copy touches none of them.
     SingleCopy copy(paths.dataFolder);
-    switch (copy.claim()) {
+    const SingleCopy::Claim claim = copy.claim();
+    switch (claim) {
     case SingleCopy::Claim::HandedOver:
         return 0;
     case SingleCopy::Claim::NoAnswer:
@@ -140,8 +141,14 @@ int run(const WiringHook& wired)
     if (!window.Form_Load()) {
         return 1;
     }
+    QStringList historyNotes = window.refusedPresets();
+    // Said at every such start, since nothing keeps a second copy out meanwhile.
+    if (claim == SingleCopy::Claim::Unlocked) {
+        window.addStartNote(copy.unlockedNote());
+        historyNotes << copy.unlockedNote();
+    }
     comm.control().setStartNote(window.startNotes().join(CrLf));
-    recordStartNotes(paths.historyPath, window.refusedPresets());
+    recordStartNotes(paths.historyPath, historyNotes);
     window.showAfterLoad();
     return QApplication::exec();
 }

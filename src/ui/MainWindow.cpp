@@ -87,9 +87,8 @@ bool MainWindow::Form_Load()
         setStatusText(check.statusText);
     }
     for (const QString& note : check.notes) {
-        ShowStatus(m_displays->statusText().isEmpty() ? 0 : 1, note);
+        addStartNote(note);
     }
-    m_startNotes = check.notes;
     m_refusedPresets = check.refusedPresets;
     m_awaitSaveFolder = check.awaitSaveFolder;
     ApplyWindowSettings();
@@ -101,6 +100,13 @@ bool MainWindow::Form_Load()
     // The window comes up with its start-up texts in place.
     flushDisplays();
     return true;
+}
+
+void MainWindow::addStartNote(const QString& note)
+{
+    ShowStatus(m_displays->statusText().isEmpty() ? 0 : 1, note);
+    m_startNotes << note;
+    flushDisplays();
 }
 
 void MainWindow::ApplyWindowSettings()

@@ -50,6 +50,9 @@ public:
     // The start-up's own status lines (a first start's data folder, presets not taken), which the first run shows
     // again under its own first line; and the presets alone, for the day's history.
     const QStringList& startNotes() const { return m_startNotes; }
+    // After Form_Load: a start-up line found outside the window (a lock file that could not be made), shown and
+    // repeated as the start-up's own.
+    void addStartNote(const QString& note);
     const QStringList& refusedPresets() const { return m_refusedPresets; }
 
     void setCommHandlers(CommHandlers handlers) { m_comm = std::move(handlers); }

@@ -119,6 +119,12 @@ private slots:
         QCOMPARE(m_sink.boxes[0].title, QStringLiteral("File Read"));
         QCOMPARE(child<QLabel>("lblFolder")->text(), m_paths.ProgramFolder);
         QVERIFY(QFile::exists(m_paths.IniPath));
+        // A line found outside the window (the lock file) joins the start-up's own, which the first run repeats.
+        const QString note = QStringLiteral("ﾛｯｸﾌｧｲﾙ");
+        m_window->addStartNote(note);
+        QVERIFY2(status().endsWith(QStringLiteral("\r\n") + note), qPrintable(status()));
+        QCOMPARE(m_window->startNotes().size(), 2);
+        QCOMPARE(m_window->startNotes().last(), note);
     }
 
     void deletedSaveFolderShowsErrorInStatus()
