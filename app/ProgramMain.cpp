@@ -10,7 +10,7 @@
 #include "config/Settings.h"
 #include "config/SettingsFile.h"
 #include "output/CycleHistory.h"
-#include "output/KeychainPasswordStore.h"
+#include "output/SystemPasswordStore.h"
 #include "output/MailSender.h"
 #include "ui/AppIcon.h"
 #include "ui/FatalErrorBox.h"
@@ -72,7 +72,7 @@ int storeMailPasswordCommand()
     const ProgramPaths paths = ProgramPaths::forExecutable(QCoreApplication::applicationFilePath(), profile);
     QFile input;
     (void)input.open(stdin, QIODevice::ReadOnly);
-    KeychainPasswordStore store;
+    SystemPasswordStore store;
     return storeMailPassword(paths, store, input, report);
 }
 
@@ -116,7 +116,7 @@ int run(const WiringHook& wired)
     TrayIcon tray(window, QApplication::applicationName());
 
     // The mail password lives in the system's credential store, read when a mail or the dialog needs it.
-    KeychainPasswordStore passwords;
+    SystemPasswordStore passwords;
     MailSender testMailer;
     testMailer.setPasswordStore(&passwords);
     window.setMailTools(mailSignInTools(passwords, testMailer));
