@@ -10,7 +10,7 @@
 #include "config/Settings.h"
 #include "config/SettingsFile.h"
 #include "output/CycleHistory.h"
-#include "output/KeychainPasswordStore.h"
+#include "output/SystemPasswordStore.h"
 #include "output/MailSender.h"
 #include "ui/AppIcon.h"
 #include "ui/FatalErrorBox.h"
@@ -72,7 +72,7 @@ int storeMailPasswordCommand()
     const ProgramPaths paths = ProgramPaths::forExecutable(QCoreApplication::applicationFilePath(), profile);
     QFile input;
     (void)input.open(stdin, QIODevice::ReadOnly);
-    KeychainPasswordStore store;
+    SystemPasswordStore store;
     return storeMailPassword(paths, store, input, report);
 }
 
@@ -90,7 +90,8 @@ int run(const WiringHook& wired)
     ProgramPaths paths = ProgramPaths::forExecutable(QCoreApplication::applicationFilePath(), profile);
     // Before anything reads or writes a file of the folder: a second copy touches none of them.
     SingleCopy copy(paths.dataFolder);
-    switch (copy.claim()) {
+    const SingleCopy::Claim claim = copy.claim();
+    switch (claim) {
     case SingleCopy::Claim::HandedOver:
         return 0;
     case SingleCopy::Claim::NoAnswer:
@@ -115,7 +116,7 @@ int run(const WiringHook& wired)
     TrayIcon tray(window, QApplication::applicationName());
 
     // The mail password lives in the system's credential store, read when a mail or the dialog needs it.
-    KeychainPasswordStore passwords;
+    SystemPasswordStore passwords;
     MailSender testMailer;
     testMailer.setPasswordStore(&passwords);
     window.setMailTools(mailSignInTools(passwords, testMailer));
@@ -140,8 +141,14 @@ int run(const WiringHook& wired)
     if (!window.Form_Load()) {
         return 1;
     }
+    QStringList historyNotes = window.refusedPresets();
+    // Said at every such start, since nothing keeps a second copy out meanwhile.
+    if (claim == SingleCopy::Claim::Unlocked) {
+        window.addStartNote(copy.unlockedNote());
+        historyNotes << copy.unlockedNote();
+    }
     comm.control().setStartNote(window.startNotes().join(CrLf));
-    recordStartNotes(paths.historyPath, window.refusedPresets());
+    recordStartNotes(paths.historyPath, historyNotes);
     window.showAfterLoad();
     return QApplication::exec();
 }

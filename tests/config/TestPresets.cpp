@@ -2,6 +2,7 @@
 
 #include "base/Cp932.h"
 #include "config/SettingsFile.h"
+#include "config/SettingsOrPresets.h"
 
 #include <QTest>
 
@@ -57,6 +58,22 @@ private slots:
                                                    SettingsFile::defaults(QStringLiteral("/d")));
         QCOMPARE(reading.settings.FixFname, QStringLiteral("ﾃﾞｰﾀ"));
         QVERIFY(reading.notes.isEmpty());
+    }
+
+    // A command run before the first start acts on what the presets will make of the settings; a damaged file is
+    // left to the next start, presets or not.
+    void settingsOrPresetsForACommand()
+    {
+        Settings fromFile;
+        fromFile.MailUser = QStringLiteral("taro");
+        const QByteArray jiro = "MAILUSER=jiro\r\n";
+        QCOMPARE(settingsOrPresets(ReadResult::Ok, fromFile, jiro), std::optional<Settings>(fromFile));
+        QCOMPARE(settingsOrPresets(ReadResult::Missing, fromFile, jiro).value_or(fromFile).MailUser,
+                 QStringLiteral("jiro"));
+        QCOMPARE(settingsOrPresets(ReadResult::Missing, fromFile, QByteArray()),
+                 std::optional<Settings>(SettingsFile::defaults(QString())));
+        QVERIFY(!settingsOrPresets(ReadResult::Missing, fromFile, std::nullopt));
+        QVERIFY(!settingsOrPresets(ReadResult::Invalid, fromFile, jiro));
     }
 };
 

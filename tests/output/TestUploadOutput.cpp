@@ -242,7 +242,7 @@ private slots:
 
     // A failure that lasts is two history lines, its first cycle and its last with the count; a history that cannot
     // take more lines says so once in the status box. (Its notices are followed through to the tray in
-    // TestMainWindow.)
+    // TestMainWindowActions.)
     void lastingFailureInTheHistory()
     {
         QTemporaryDir dir;
