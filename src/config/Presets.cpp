@@ -13,6 +13,11 @@ namespace {
 
 QString decodeText(const QByteArray& bytes)
 {
+    // What Windows PowerShell 5.1 writes with Out-File and >; the decoder drops the byte order mark.
+    if (bytes.startsWith("\xFF\xFE")) {
+        QStringDecoder utf16(QStringDecoder::Utf16LE);
+        return utf16.decode(bytes);
+    }
     QByteArray body = bytes;
     if (body.startsWith("\xEF\xBB\xBF")) {
         body.remove(0, 3);

@@ -3,6 +3,7 @@
 #include "base/Cp932.h"
 #include "config/SettingsFile.h"
 
+#include <QStringEncoder>
 #include <QTest>
 
 class TestPresets : public QObject
@@ -48,6 +49,17 @@ private slots:
         // Mail on without a recipient, sender and server is refused as the dialog refuses it.
         QVERIFY(reading.notes[3].startsWith(refused.arg(QStringLiteral("SENDMAIL")) + QStringLiteral("宛先")));
         QCOMPARE(reading.notes[4], refused.arg(QStringLiteral("COLOUR")) + QStringLiteral("不明な項目"));
+    }
+
+    // What Windows PowerShell 5.1 writes (Out-File, >): UTF-16LE after FF FE, CRLF.
+    void powerShellFile()
+    {
+        QStringEncoder utf16(QStringEncoder::Utf16LE);
+        const QByteArray file = "\xFF\xFE" + QByteArray(utf16.encode(QStringLiteral("[ZELBO_UDP]\r\n"
+                                                                                    "MAILSUB=棚卸データ\r\n")));
+        const PresetReading reading = applyPresets(file, SettingsFile::defaults(QStringLiteral("/d")));
+        QCOMPARE(reading.notes, QStringList());
+        QCOMPARE(reading.settings.MailSub, QStringLiteral("棚卸データ"));
     }
 
     // An installer's INI writer on Japanese Windows leaves code page 932, which is not UTF-8.
