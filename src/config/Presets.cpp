@@ -1,6 +1,7 @@
 #include "config/Presets.h"
 
 #include "base/Cp932.h"
+#include "base/FolderHelpers.h"
 #include "config/RefusalRules.h"
 #include "config/SettingsCheck.h"
 #include "config/SettingsTable.h"
@@ -27,7 +28,9 @@ QString decodeText(const QByteArray& bytes)
     return utf8.hasError() ? Cp932::decodeShown(body) : text;
 }
 
-QString expandEnvironment(const QString& text)
+// %DOCUMENTS% is the user's Documents where Windows keeps it (moved to OneDrive or redirected, it is not under the
+// profile); any other %NAME% the user's environment variable. One that names nothing stays as written.
+QString expandVariables(const QString& text)
 {
     static const QRegularExpression variable(QStringLiteral("%([^%]+)%"));
     QString expanded;
@@ -36,8 +39,14 @@ QString expandEnvironment(const QString& text)
         const QRegularExpressionMatch match = it.next();
         expanded += text.mid(from, match.capturedStart() - from);
         const QString name = match.captured(1);
-        expanded +=
-            qEnvironmentVariableIsSet(qPrintable(name)) ? qEnvironmentVariable(qPrintable(name)) : match.captured(0);
+        if (name.compare(QLatin1String("DOCUMENTS"), Qt::CaseInsensitive) == 0) {
+            const QString documents = GetSpecialFolderPath(PersonalFolderId);
+            expanded += documents.isEmpty() ? match.captured(0) : documents;
+        } else if (qEnvironmentVariableIsSet(qPrintable(name))) {
+            expanded += qEnvironmentVariable(qPrintable(name));
+        } else {
+            expanded += match.captured(0);
+        }
         from = match.capturedEnd();
     }
     return expanded + text.mid(from);
@@ -78,7 +87,7 @@ PresetReading applyValues(QMap<QString, QString> given, const Settings& base)
         if (it == given.constEnd()) {
             continue;
         }
-        const QString value = row.rules.testFlag(Rule::Variables) ? expandEnvironment(it.value()) : it.value();
+        const QString value = row.rules.testFlag(Rule::Variables) ? expandVariables(it.value()) : it.value();
         Settings candidate = reading.settings;
         QString reason;
         if (!setFromPresetText(row, candidate, value) || !settingsInRange(candidate) ||

@@ -20,5 +20,6 @@ struct PresetReading
 };
 
 // base with every preset that the settings dialog would accept; a preset it would refuse stays at base's value.
-// %NAME% in SAVEFOLDER is the user's environment variable, so one preset can name each user's own folder.
+// In SAVEFOLDER %DOCUMENTS% is the user's Documents and any other %NAME% the user's environment variable, so one preset
+// can name each user's own folder.
 PresetReading applyPresets(const QByteArray& bytes, const Settings& base);

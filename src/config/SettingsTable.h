@@ -34,7 +34,7 @@ enum class Rule : unsigned
     // The range is not tested when the file or a preset is read: older files hold other values, and only exactly 1
     // acts; the dialog stores 0 or 1.
     UncheckedOnRead = 0x20,
-    Variables = 0x40, // %NAME% in a preset is the user's environment variable
+    Variables = 0x40, // in a preset %DOCUMENTS% is the user's Documents, any other %NAME% an environment variable
     NotEmpty = 0x80,  // a preset may not leave it empty
 };
 Q_DECLARE_FLAGS(Rules, Rule)

@@ -42,7 +42,8 @@ int main()
     QTextStream out(stdout);
     out.setEncoding(QStringConverter::Utf8);
     out << QStringLiteral("name\tposition\tkind\tlow\thigh\tdefault\tcaption\n");
-    const Settings defaults;
+    // The save folder's default, the user's Documents, as a preset names it.
+    const Settings defaults = defaultSettings(QStringLiteral("%DOCUMENTS%"));
     for (const SettingRow& row : settingsTable()) {
         const QStringList columns = {
             row.name.toString(),
