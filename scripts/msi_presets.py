@@ -10,6 +10,7 @@
 #                                                          searches and property actions), one a line
 import subprocess, sys
 
+# The settings table's names (the test msi_preset_names fails when they differ); this order is the defaults file's.
 PRESETS = ["REMOTEHOST", "REMOTEPORT", "LOCALPORT", "SAVEFOLDER", "AUTOSTART", "FIXFNAME", "ADDDATE", "OVERWRITE",
            "CRCTYPE", "PROTOCOL", "STARTUPSIZE", "TIMEADJUST", "SENDMAIL", "MAILADDRESS", "MAILSUB",
            "FROMMAILADDRESS", "MAILSERVER", "MAILUSER", "FIELDSELECT"]

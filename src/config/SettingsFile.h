@@ -1,5 +1,6 @@
 #pragma once
-// Reads, re-initialises and writes the one-line settings file beside the program (37 values, code page 932).
+// Reads, re-initialises and writes the one-line settings file beside the program (37 values and the mail user, code
+// page 932), in the order of the settings table.
 // Depends only on Qt Core; reports through MessageSink.
 
 #include "base/MessageSink.h"

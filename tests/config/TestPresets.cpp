@@ -4,6 +4,11 @@
 #include "config/SettingsFile.h"
 #include "config/SettingsOrPresets.h"
 
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <QStringEncoder>
+#include <QTemporaryDir>
 #include <QTest>
 
 class TestPresets : public QObject
@@ -49,6 +54,31 @@ private slots:
         // Mail on without a recipient, sender and server is refused as the dialog refuses it.
         QVERIFY(reading.notes[3].startsWith(refused.arg(QStringLiteral("SENDMAIL")) + QStringLiteral("宛先")));
         QCOMPARE(reading.notes[4], refused.arg(QStringLiteral("COLOUR")) + QStringLiteral("不明な項目"));
+    }
+
+    // What Windows PowerShell 5.1 writes (Out-File, >): UTF-16LE after FF FE, CRLF. %DOCUMENTS% is the user's
+    // Documents as the system reports it, not an environment variable of that name.
+    void powerShellFileAndTheUsersDocuments()
+    {
+        const QTemporaryDir home;
+        QVERIFY(home.isValid());
+        // Where Linux looks without a user-dirs file; Windows asks its known folder.
+        qputenv("HOME", QFile::encodeName(home.path()));
+        qunsetenv("XDG_CONFIG_HOME");
+        QVERIFY(QDir(home.path()).mkpath(QStringLiteral("Documents")));
+        qputenv("DOCUMENTS", "/elsewhere");
+        const QString documents =
+            QDir::toNativeSeparators(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+
+        QStringEncoder utf16(QStringEncoder::Utf16LE);
+        const QByteArray file =
+            "\xFF\xFE" + QByteArray(utf16.encode(QStringLiteral("[ZELBO_UDP]\r\n"
+                                                                "MAILSUB=棚卸データ\r\n"
+                                                                "SAVEFOLDER=%DOCUMENTS%\\ZELBO\r\n")));
+        const PresetReading reading = applyPresets(file, SettingsFile::defaults(QStringLiteral("/d")));
+        QCOMPARE(reading.notes, QStringList());
+        QCOMPARE(reading.settings.MailSub, QStringLiteral("棚卸データ"));
+        QCOMPARE(reading.settings.SaveFolder, documents + QStringLiteral("\\ZELBO"));
     }
 
     // An installer's INI writer on Japanese Windows leaves code page 932, which is not UTF-8.
