@@ -133,6 +133,7 @@ int run(const WiringHook& wired)
             comm.control().sessionEnding();
             // A failure still repeating gets its closing line, and waiting history lines their last chance.
             comm.output().recorder().flush();
+            comm.output().finishFileWork();
         },
         [&comm] { return comm.control().quitRequested(); },
         [&comm] { comm.control().sessionEndCancelled(); },

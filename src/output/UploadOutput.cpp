@@ -28,30 +28,57 @@ qint64 lengthOf(const QString& path)
 UploadOutput::UploadOutput(const Settings& settings, const ProgramPaths& paths, MessageSink& messages,
                            const QString& title)
     : m_settings(settings), m_messages(messages), m_title(title), m_files(paths.BackFilePath),
-      m_writer(messages, title), m_journal(paths.journalPath), m_recorder(paths.historyPath)
+      m_writer(m_heldMessages, title), m_journal(paths.journalPath), m_recorder(paths.historyPath)
 {
+}
+
+UploadOutput::JobSettings UploadOutput::jobSettings() const
+{
+    return {m_settings.SaveFolder, m_settings.FieldSelect, m_settings.OverWrite};
+}
+
+template <typename Job> auto UploadOutput::work(Job job)
+{
+    const QString folder = m_settings.SaveFolder;
+    const auto slow = [this, folder] {
+        if (m_slowFolder) {
+            m_slowFolder(QStringLiteral("保存ﾌｫﾙﾀﾞの応答を待っています : ") + QDir::toNativeSeparators(folder));
+        }
+    };
+    if constexpr (std::is_void_v<std::invoke_result_t<Job>>) {
+        m_worker.run(job, slow);
+        m_heldMessages.showHeld(m_messages);
+    } else {
+        auto result = m_worker.run(job, slow);
+        m_heldMessages.showHeld(m_messages);
+        return result;
+    }
 }
 
 Output::RecoveryReport UploadOutput::recoverCycle()
 {
-    drive(m_transaction.recover());
-    return m_transaction.outcome().recovery;
+    return work([this, settings = jobSettings()] {
+        drive(m_transaction.recover(), settings);
+        return m_transaction.outcome().recovery;
+    });
 }
 
 std::optional<Output::OpenFailure> UploadOutput::beginCycle(const QString& logPath)
 {
-    m_files.closeAll();
-    // Never another folder in its place: the terminal is told "CAN" until this one is back.
-    if (auto error = checkFolder(QFileInfo(logPath).path())) {
-        return OpenFailure{CycleFile::SaveFolder, *error};
-    }
-    if (auto error = m_files.openStaging()) {
-        return OpenFailure{CycleFile::Staging, *error};
-    }
-    if (auto error = m_files.openLog(logPath)) {
-        return OpenFailure{CycleFile::Log, *error};
-    }
-    return std::nullopt;
+    return work([this, logPath]() -> std::optional<OpenFailure> {
+        m_files.closeAll();
+        // Never another folder in its place: the terminal is told "CAN" until this one is back.
+        if (auto error = checkFolder(QFileInfo(logPath).path())) {
+            return OpenFailure{CycleFile::SaveFolder, *error};
+        }
+        if (auto error = m_files.openStaging()) {
+            return OpenFailure{CycleFile::Staging, *error};
+        }
+        if (auto error = m_files.openLog(logPath)) {
+            return OpenFailure{CycleFile::Log, *error};
+        }
+        return std::nullopt;
+    });
 }
 
 std::optional<SystemError> UploadOutput::writeRecord(const QString& line)
@@ -61,19 +88,22 @@ std::optional<SystemError> UploadOutput::writeRecord(const QString& line)
 
 std::optional<SystemError> UploadOutput::closeRecords()
 {
-    return m_files.flushStaging();
+    return work([this] { return m_files.flushStaging(); });
 }
 
 void UploadOutput::writeLogLine(const QString& line)
 {
-    m_files.writeLogLine(line);
+    // Nothing waits for a log line: a slow share holds the lines back, not the transfer.
+    m_worker.post([this, line] { m_files.writeLogLine(line); });
 }
 
 Output::Stored UploadOutput::WriteUploadFile(const QString& uploadPath)
 {
-    m_files.closeAll();
-    drive(m_transaction.endOfFile(uploadPath, m_settings.OverWrite != 1));
-    return m_transaction.outcome().stored;
+    return work([this, uploadPath, settings = jobSettings()] {
+        m_files.closeAll();
+        drive(m_transaction.endOfFile(uploadPath, settings.overWrite != 1), settings);
+        return m_transaction.outcome().stored;
+    });
 }
 
 Output::Mail UploadOutput::SendByMail(QString& mailError)
@@ -93,20 +123,32 @@ Output::Mail UploadOutput::SendByMail(QString& mailError)
     if (!m_mailer.send(mail, mailError)) {
         return Mail::Failed;
     }
-    drive(m_transaction.mailAccepted());
-    return m_transaction.outcome().mail;
+    return work([this, settings = jobSettings()] {
+        drive(m_transaction.mailAccepted(), settings);
+        return m_transaction.outcome().mail;
+    });
 }
 
 std::optional<SystemError> UploadOutput::settleCycle(bool acknowledged)
 {
-    drive(m_transaction.settle(acknowledged));
-    return m_transaction.outcome().settleError;
+    return work([this, acknowledged, settings = jobSettings()] {
+        drive(m_transaction.settle(acknowledged), settings);
+        return m_transaction.outcome().settleError;
+    });
 }
 
 void UploadOutput::endCycle(bool answerSent)
 {
-    m_files.closeAll();
-    drive(m_transaction.end(answerSent));
+    // The answer is out and nothing waits for this: the next cycle's file work queues behind it.
+    m_worker.post([this, answerSent, settings = jobSettings()] {
+        m_files.closeAll();
+        drive(m_transaction.end(answerSent), settings);
+    });
+}
+
+void UploadOutput::finishFileWork()
+{
+    work([] {});
 }
 
 QString UploadOutput::recordCycle(const CycleSummary& summary)
@@ -119,14 +161,14 @@ void UploadOutput::setMailTimeouts(std::chrono::milliseconds connect, std::chron
     m_mailer.setTimeouts(connect, total);
 }
 
-void UploadOutput::drive(CycleTransaction::Step step)
+void UploadOutput::drive(CycleTransaction::Step step, const JobSettings& settings)
 {
     while (step.action != CycleTransaction::Action::None) {
-        step = m_transaction.resume(perform(step));
+        step = m_transaction.resume(perform(step, settings));
     }
 }
 
-CycleTransaction::Result UploadOutput::perform(const CycleTransaction::Step& step)
+CycleTransaction::Result UploadOutput::perform(const CycleTransaction::Step& step, const JobSettings& settings)
 {
     using Action = CycleTransaction::Action;
     using Result = CycleTransaction::Result;
@@ -135,7 +177,7 @@ CycleTransaction::Result UploadOutput::perform(const CycleTransaction::Step& ste
     case Action::None:
         break;
     case Action::RemoveTemporaries:
-        removeStaleUploadTemporaries();
+        removeStaleUploadTemporaries(settings.saveFolder);
         break;
     case Action::ReadJournal:
         return Result::journal(m_journal.read());
@@ -154,14 +196,14 @@ CycleTransaction::Result UploadOutput::perform(const CycleTransaction::Step& ste
         break;
     case Action::CompareTail:
         return Result::fact(CycleJournal::tailIsOwnBlock(
-            entry, step.length, UploadFileWriter::renderQuietly(m_files.stagingPath(), m_settings.FieldSelect)));
+            entry, step.length, UploadFileWriter::renderQuietly(m_files.stagingPath(), settings.fieldSelect)));
     case Action::CutBack:
         return Result::failure(SafeFile::restoreLength(entry.uploadPath, entry.oldLength));
     case Action::ReportError:
         reportFileError(step.error, step.path.isEmpty() ? m_journal.path() : step.path);
         break;
     case Action::Render: {
-        auto block = m_writer.render(m_files.stagingPath(), step.path, m_settings.FieldSelect);
+        auto block = m_writer.render(m_files.stagingPath(), step.path, settings.fieldSelect);
         if (!block) {
             return Result::rendered(std::nullopt);
         }
@@ -174,7 +216,7 @@ CycleTransaction::Result UploadOutput::perform(const CycleTransaction::Step& ste
         (void)m_journal.clear();
         break;
     case Action::Store: {
-        const bool stored = m_writer.store(m_lines, step.path, m_settings.OverWrite);
+        const bool stored = m_writer.store(m_lines, step.path, settings.overWrite);
         m_lines.clear();
         return Result::fact(stored);
     }
@@ -201,18 +243,18 @@ CycleTransaction::Result UploadOutput::perform(const CycleTransaction::Step& ste
         }
         break;
     case Action::InternalError:
-        m_messages.showMessageNoWait(QStringLiteral("内部ｴﾗｰ: ") + QString::fromLatin1(step.name), m_title,
-                                     MessageIcon::None);
+        m_heldMessages.showMessage(QStringLiteral("内部ｴﾗｰ: ") + QString::fromLatin1(step.name), m_title,
+                                   MessageIcon::None);
         break;
     }
     return Result::done();
 }
 
-void UploadOutput::removeStaleUploadTemporaries() const
+void UploadOutput::removeStaleUploadTemporaries(const QString& saveFolder)
 {
     // Every upload file name ends in ".txt"; its temporaries are "<name>.<hex>.tmp" beside it.
     static const QRegularExpression temporary(QStringLiteral("^(.+\\.txt)\\.[0-9a-f]{1,8}\\.tmp$"));
-    const QDir folder(m_settings.SaveFolder);
+    const QDir folder(saveFolder);
     const QStringList names = folder.entryList({QStringLiteral("*.tmp")}, QDir::Files | QDir::Hidden | QDir::System);
     for (const QString& name : names) {
         const QRegularExpressionMatch match = temporary.match(name);
@@ -224,5 +266,5 @@ void UploadOutput::removeStaleUploadTemporaries() const
 
 void UploadOutput::reportFileError(const SystemError& error, const QString& path)
 {
-    m_messages.showMessageNoWait(UploadFileWriter::failureText(error.description, path), m_title, MessageIcon::None);
+    m_heldMessages.showMessage(UploadFileWriter::failureText(error.description, path), m_title, MessageIcon::None);
 }

@@ -1,12 +1,15 @@
 #pragma once
 // The run engine's Output: the cycle's staging and log files, and the shell that performs CycleTransaction's file
 // actions on the upload file, its hold and the cycle journal, which lets a start after a kill recognise a block already
-// stored. Reads the live settings at every call; message boxes go through MessageSink.
+// stored. The file work runs on FileWorker's thread while the caller waits in the event loop; the engine sees calls
+// that return when done. Reads the live settings at every call; message boxes go through MessageSink.
 
 #include "output/CycleJournal.h"
 #include "output/CycleRecorder.h"
 #include "output/CycleTransaction.h"
 #include "output/DiskRunFiles.h"
+#include "output/FileWorker.h"
+#include "output/HeldMessages.h"
 #include "output/MailSender.h"
 #include "output/UploadFileHold.h"
 #include "output/UploadFileWriter.h"
@@ -35,6 +38,8 @@ public:
     void endCycle(bool answerSent) override;
     QString recordCycle(const CycleSummary& summary) override;
 
+    // Returns once every file work given so far is done: the session ends and the process may not outlive the call.
+    void finishFileWork();
     // The history and the listener of ended cycles.
     CycleRecorder& recorder() { return m_recorder; }
 
@@ -42,15 +47,31 @@ public:
     void setMailPasswordStore(MailPasswordStore* store) { m_mailer.setPasswordStore(store); }
     // Tests shorten the bounds; the program keeps the defaults.
     void setMailTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds total);
-    // Tests that kill the program mid-cycle: called with "journal" (written, upload file not yet touched), "answer"
-    // (just before the final answer) and "answered" (just after it, journal not yet cleared).
+    // Told, on this thread, when the file work has not answered for FileWorker::SlowAfter: a status line naming the
+    // save folder.
+    void setSlowFolderListener(std::function<void(const QString&)> listener) { m_slowFolder = std::move(listener); }
+    // Tests shorten the wait before that line.
+    FileWorker& worker() { return m_worker; }
+    // Tests that kill the program mid-cycle (on the file work's thread): called with "journal" (written, upload file
+    // not yet touched), "answer" (just before the final answer) and "answered" (just after it, journal not yet
+    // cleared).
     void setCheckpoint(std::function<void(const char*)> checkpoint) { m_checkpoint = std::move(checkpoint); }
 
 private:
-    // Performs the transaction's actions from step on until its request is decided.
-    void drive(CycleTransaction::Step step);
-    CycleTransaction::Result perform(const CycleTransaction::Step& step);
-    void removeStaleUploadTemporaries() const;
+    // The settings the file work reads, taken on this thread when a job is given.
+    struct JobSettings
+    {
+        QString saveFolder;
+        UploadFileWriter::FieldFlags fieldSelect{};
+        std::int16_t overWrite = 0;
+    };
+    JobSettings jobSettings() const;
+    // Runs job on the file work's thread, waits for it, then shows the boxes it asked for.
+    template <typename Job> auto work(Job job);
+    // Performs the transaction's actions from step on until its request is decided. File work's thread.
+    void drive(CycleTransaction::Step step, const JobSettings& settings);
+    CycleTransaction::Result perform(const CycleTransaction::Step& step, const JobSettings& settings);
+    static void removeStaleUploadTemporaries(const QString& saveFolder);
     // A file of the cycle other than the writer's own (the journal, the upload file's hold or a torn write) failed:
     // its box, as the writer's boxes read.
     void reportFileError(const SystemError& error, const QString& path);
@@ -58,6 +79,9 @@ private:
     const Settings& m_settings;
     MessageSink& m_messages;
     QString m_title;
+    // The boxes of the file work, shown once its job is done.
+    HeldMessages m_heldMessages;
+    // Its staging side is written on this thread during the record phase, its log side by the file work.
     DiskRunFiles m_files;
     UploadFileWriter m_writer;
     MailSender m_mailer;
@@ -71,4 +95,7 @@ private:
     // Declared after the hold: an append still undecided when the program ends is taken back before the hold goes.
     UploadFileWriter::HeldAppend m_heldAppend;
     std::function<void(const char*)> m_checkpoint;
+    std::function<void(const QString&)> m_slowFolder;
+    // Declared last: every job queued finishes before the files above close.
+    FileWorker m_worker;
 };

@@ -264,6 +264,11 @@ UploadRun::Phase UploadRun::endOfFile(bool simple)
         m_account.setFailure(QStringLiteral("ｱｯﾌﾟﾛｰﾄﾞﾌｧｲﾙに書き込めません"));
     }
     m_host.setProgressValue(m_announcedCount);
+    // The write waited in the event loop: a Stop (or the session's end) meanwhile let it finish, and the terminal is
+    // told "CAN".
+    if (!m_link.yieldAndCheck()) {
+        m_stored = Output::Stored::Failed;
+    }
     return Phase::EndOfCycle;
 }
 

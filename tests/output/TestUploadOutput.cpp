@@ -40,6 +40,7 @@ private:
     {
         QVERIFY(!output.settleCycle(acknowledged));
         output.endCycle(true);
+        output.finishFileWork();
     }
 
 private slots:

@@ -225,6 +225,24 @@ private slots:
         QVERIFY2(rig.link.ok(), qPrintable(rig.failures()));
         QCOMPARE(rig.host.status, crlf({Waiting, Stopped, Failed}));
     }
+
+    // The upload file's write waits in the event loop: a Stop meanwhile lets it finish, then the terminal is told
+    // "CAN" and what was written is taken back.
+    void stopDuringTheWrite()
+    {
+        Rig rig;
+        rig.play(opening(1) + records(0, 0) + QStringList{QStringLiteral("< END")} + Can);
+        const auto write = rig.output.writer;
+        rig.output.writer = [&rig, write](const QString& path) {
+            rig.link.stopAction();
+            return write(path);
+        };
+        rig.run();
+        QVERIFY2(rig.link.ok(), qPrintable(rig.failures()));
+        QCOMPARE(rig.host.status, crlf({progress(1, 1), Stopped, Failed}));
+        QVERIFY(rig.journal.contains(QStringLiteral("settleCycle CAN")));
+        QCOMPARE(rig.output.cycles.last().end, Output::CycleEnd::Stopped);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestUploadRunEnd)
