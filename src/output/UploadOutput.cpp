@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMutexLocker>
 #include <QRegularExpression>
 
 #include <utility>
@@ -93,8 +94,25 @@ std::optional<SystemError> UploadOutput::closeRecords()
 
 void UploadOutput::writeLogLine(const QString& line)
 {
-    // Nothing waits for a log line: a slow share holds the lines back, not the transfer.
-    m_worker.post([this, line] { m_files.writeLogLine(line); });
+    // Nothing waits for a log line: a slow share holds the lines back, not the transfer. Lines that come while a write
+    // is queued go with it, so a fast transfer wakes the file work once a batch rather than once a record.
+    {
+        const QMutexLocker lock(&m_logMutex);
+        m_logLines.append(line);
+        if (m_logWriteQueued) {
+            return;
+        }
+        m_logWriteQueued = true;
+    }
+    m_worker.post([this] {
+        QStringList lines;
+        {
+            const QMutexLocker lock(&m_logMutex);
+            lines.swap(m_logLines);
+            m_logWriteQueued = false;
+        }
+        m_files.writeLogLines(lines);
+    });
 }
 
 Output::Stored UploadOutput::WriteUploadFile(const QString& uploadPath)

@@ -15,6 +15,9 @@
 #include "output/UploadFileWriter.h"
 #include "protocol/Output.h"
 
+#include <QMutex>
+#include <QStringList>
+
 #include <functional>
 
 class MessageSink;
@@ -96,6 +99,10 @@ private:
     UploadFileWriter::HeldAppend m_heldAppend;
     std::function<void(const char*)> m_checkpoint;
     std::function<void(const QString&)> m_slowFolder;
+    // Log lines given on this thread and not yet handed to the file work, which writes them in one go.
+    QMutex m_logMutex;
+    QStringList m_logLines;
+    bool m_logWriteQueued = false;
     // Declared last: every job queued finishes before the files above close.
     FileWorker m_worker;
 };
