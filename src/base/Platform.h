@@ -62,7 +62,7 @@ void keepSystemAwake(bool on);
 
 // Whether the session manager's request to save data (Qt's commitDataRequest) always means that the session is ending:
 // on Windows it comes only from WM_QUERYENDSESSION (logoff, shutdown, an installer's Restart Manager); an X session
-// manager also sends it for a mere checkpoint, and there only its Die (Qt's Quit) ends the session.
+// manager also sends it for a mere checkpoint, and there only its Die, Qt's Quit, ends the session.
 bool commitDataMeansSessionEnd();
 
 // An exclusive hold on a lock file that the system lets go when the process ends, however it ends (a kill, a

@@ -2,7 +2,7 @@
 // IT's presets for a user's first start: zelbo_udp.defaults.ini beside the program, written by the installer from its
 // properties or placed by hand beside a portable copy. One NAME=value a line, the names those of the settings table
 // (REMOTEHOST, SAVEFOLDER, AUTOSTART, FIELDSELECT as 20 digits F1 first…). UTF-8, a BOM allowed; UTF-16LE after its
-// BOM (FF FE, what Windows PowerShell 5.1 writes); or code page 932 where the bytes are not UTF-8 (what an installer's
+// BOM FF FE, which Windows PowerShell 5.1 writes; or code page 932 where the bytes are not UTF-8 (what an installer's
 // INI writer leaves on Japanese Windows); blank lines, comments (; or #) and [section] lines are passed over. Qt Core
 // only.
 
