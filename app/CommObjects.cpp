@@ -9,7 +9,7 @@ CommObjects::CommObjects(RunHost& host, const Settings& settings, const ProgramP
     : m_link(host, settings), m_output(settings, paths, messages, title),
       m_control(host, m_link, m_clock, m_output, settings)
 {
-    m_output.setSlowFolderListener([&host](const QString& line) { host.ShowStatus(1, line); });
+    m_output.setStatusListener([&host](const QString& line) { host.ShowStatus(1, line); });
 }
 
 void CommObjects::connectWindow(MainWindow& window)

@@ -67,13 +67,19 @@ bool commitDataMeansSessionEnd();
 
 // An exclusive hold on a lock file that the system lets go when the process ends, however it ends (a kill, a
 // crash, a logoff): flock on an open descriptor on POSIX, a handle opened without sharing on Windows, so it also holds
-// against a copy on another PC that reaches the same folder over a share. Windows removes the file with the handle.
+// against a copy on another PC that reaches the same folder over a share. Windows removes the file with the handle
+// where the user may delete it; where not (a share that grants Write but not Modify) the hidden empty file stays.
 struct LockFileHold
 {
     enum class Result
     {
         Taken,
+        // Another holds it; so counts a lock file that exists but refuses access (another user's, or one that Windows
+        // is still removing).
         HeldElsewhere,
+        // No lock file exists and the folder lets none be made (access denied, a read-only volume): nobody can hold
+        // it. error says why.
+        CannotCreate,
         Failed, // the lock file could not be opened for another reason: error says why
     };
     Result result = Result::Failed;
@@ -83,6 +89,11 @@ struct LockFileHold
 LockFileHold holdLockFile(const QString& path);
 // Lets go of a hold; with remove, the lock file goes too where the system did not remove it with the handle.
 void releaseLockFile(qintptr handle, const QString& path, bool remove);
+
+// Whether path lies on a network share (Windows: a UNC path or a mapped network drive; elsewhere an NFS or SMB
+// mount), where a PC that crashed may keep its open files for some minutes. A path that does not exist yet is judged
+// by its folder.
+bool isNetworkPath(const QString& path);
 
 // A second start hands over to the copy that runs already: it may then bring its window to the front (Windows lets
 // only the foreground process pass that right on); a no-op elsewhere.

@@ -164,20 +164,40 @@ bool commitDataMeansSessionEnd()
 
 LockFileHold holdLockFile(const QString& path)
 {
-    // No sharing: a second open fails with a sharing violation while this handle lives. Removed with the handle, so
-    // an uninstall finds no file of a lock behind.
+    // No sharing: a second open fails with a sharing violation while this handle lives; that is the whole exclusion.
+    // Removed with the handle where the user may delete it, so an uninstall finds no file of a lock behind. A share
+    // that grants Write but not Modify refuses delete-on-close: the lock is then opened plainly and the hidden empty
+    // file stays.
     LockFileHold hold;
-    const HANDLE file = CreateFileW(win32FilePath(path).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
-                                    OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        const DWORD code = GetLastError();
-        hold.result =
-            code == ERROR_SHARING_VIOLATION ? LockFileHold::Result::HeldElsewhere : LockFileHold::Result::Failed;
-        hold.error = SystemError::fromSystemCode(static_cast<int>(code));
+    const std::wstring name = win32FilePath(path);
+    HANDLE file = CreateFileW(name.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    DWORD code = file == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+    if (code == ERROR_ACCESS_DENIED) {
+        file = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN, nullptr);
+        code = file == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+    }
+    if (file != INVALID_HANDLE_VALUE) {
+        hold.result = LockFileHold::Result::Taken;
+        hold.handle = reinterpret_cast<qintptr>(file);
         return hold;
     }
-    hold.result = LockFileHold::Result::Taken;
-    hold.handle = reinterpret_cast<qintptr>(file);
+    hold.error = SystemError::fromSystemCode(static_cast<int>(code));
+    if (code == ERROR_SHARING_VIOLATION) {
+        hold.result = LockFileHold::Result::HeldElsewhere;
+    } else if (code == ERROR_WRITE_PROTECT) {
+        // Nobody can open it for writing there.
+        hold.result = LockFileHold::Result::CannotCreate;
+    } else if (code == ERROR_ACCESS_DENIED) {
+        // A lock file that is there but refuses access is another user's, or delete-pending (Windows refuses every
+        // open until its last handle closes): held. Only where none exists could none be made.
+        const DWORD attributes = GetFileAttributesW(name.c_str());
+        const DWORD attributesCode = attributes == INVALID_FILE_ATTRIBUTES ? GetLastError() : ERROR_SUCCESS;
+        const bool absent = attributesCode == ERROR_FILE_NOT_FOUND || attributesCode == ERROR_PATH_NOT_FOUND;
+        hold.result = absent ? LockFileHold::Result::CannotCreate : LockFileHold::Result::HeldElsewhere;
+    } else {
+        hold.result = LockFileHold::Result::Failed;
+    }
     return hold;
 }
 
@@ -186,6 +206,20 @@ void releaseLockFile(qintptr handle, const QString&, bool)
     if (handle != -1) {
         CloseHandle(reinterpret_cast<HANDLE>(handle));
     }
+}
+
+bool isNetworkPath(const QString& path)
+{
+    // Absolute and extended-length: \\?\UNC\server\share\... or \\?\X:\...
+    const QString full = QString::fromStdWString(win32FilePath(path));
+    if (full.startsWith(QLatin1String("\\\\?\\UNC\\"), Qt::CaseInsensitive)) {
+        return true;
+    }
+    if (full.size() < 7 || !full.startsWith(QLatin1String("\\\\?\\")) || full[5] != u':') {
+        return false;
+    }
+    const std::wstring root = full.mid(4, 2).toStdWString() + L"\\";
+    return GetDriveTypeW(root.c_str()) == DRIVE_REMOTE;
 }
 
 void allowOtherProcessToTakeForeground()

@@ -48,6 +48,15 @@ QString CycleRecorder::record(const Output::CycleSummary& summary)
     return QString();
 }
 
+void CycleRecorder::recordNote(const QDateTime& time, const QString& note)
+{
+    CycleHistoryEntry entry;
+    entry.time = time;
+    entry.failure = note;
+    // A line the file cannot take waits with the others.
+    (void)m_history.append(entry);
+}
+
 void CycleRecorder::flush()
 {
     if (const auto streak = m_outage.close()) {

@@ -32,6 +32,8 @@ public:
     // One cycle's history line (OutageRule decides which get one), then the listener. Returns a line for the status
     // box when the history begins to lose lines, else nothing.
     QString record(const Output::CycleSummary& summary);
+    // A line that is no cycle's, only its time and note: a condition said once a start rather than every cycle.
+    void recordNote(const QDateTime& time, const QString& note);
     // The session ends and the process may not outlive the call: a failure still repeating gets its closing line,
     // and lines waiting for the history file one last try.
     void flush();
