@@ -70,7 +70,7 @@ bool RunLink::judgeLinkError(const std::optional<LinkError>& error)
         return false;
     }
     m_linkFailed = true;
-    if (error->transient && m_settings.AutoStart == 1) {
+    if (error->kind == LinkError::Kind::NetworkAway && m_settings.AutoStart == 1) {
         // Polling goes on: the network comes back by itself (a cable, a roam, a resume, a late logon).
         // Shown once; every cycle of the outage keeps it for its history, which tells a lasting reason by its text.
         if (++m_networkFailures == 1) {

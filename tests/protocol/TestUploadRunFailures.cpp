@@ -13,7 +13,7 @@ private slots:
         Rig rig;
         // A bind error ends the run with the link error text, also with AutoStart 1; the first cycle fails at once.
         rig.settings.AutoStart = 1;
-        rig.link.error = LinkError{{10048, QStringLiteral("in use")}, false};
+        rig.link.error = LinkError{{10048, QStringLiteral("in use")}};
         // Nor does it look back at an unanswered cycle: another copy may be writing that folder.
         rig.output.recovery = {Output::Recovery::Unreadable, {}};
         rig.play({QStringLiteral("> CAN")});
@@ -29,7 +29,7 @@ private slots:
     // when it is back. A manual run, or any other link error, ends the run.
     void networkAwayForNow()
     {
-        const LinkError unreachable{{101, QStringLiteral("Network is unreachable")}, true};
+        const LinkError unreachable{{101, QStringLiteral("Network is unreachable")}, LinkError::Kind::NetworkAway};
         Rig rig;
         rig.settings.AutoStart = 1;
         rig.link.expect(QStringLiteral("VOL"))
