@@ -43,7 +43,7 @@ void UploadRun::RunUpload()
     // Only a run whose link opened looks back at an unanswered cycle: one that could not bind may share its folder
     // with a copy that is writing it.
     if (m_link.linkOk()) {
-        showRecovery(m_output.recoverCycle());
+        m_account.recoverCycle();
     }
     m_retryCount = 0;
     m_saveFolder = m_settings.SaveFolder;
@@ -415,24 +415,6 @@ void UploadRun::answer(bool acknowledged)
     m_output.endCycle(!error);
     m_host.setKeepAwake(false);
     m_link.judgeLinkError(error);
-}
-
-void UploadRun::showRecovery(const Output::RecoveryReport& report)
-{
-    switch (report.recovery) {
-    case Output::Recovery::Nothing:
-    case Output::Recovery::Pending:
-        break;
-    case Output::Recovery::Unreadable:
-        m_host.ShowStatus(1, journalUnreadableStatusText());
-        break;
-    case Output::Recovery::CutBackFailed:
-        m_host.ShowStatus(1, fileErrorText(QStringLiteral("<UploadFile> "), report.error));
-        break;
-    default:
-        internalError("showRecovery");
-        break;
-    }
 }
 
 void UploadRun::writeLog(const QString& reply)
