@@ -2,6 +2,7 @@
 // The program's OS calls outside SafeFile, one source file per OS (PlatformPosix.cpp, PlatformWin.cpp, chosen by
 // CMake), so no other file of src/ needs a platform #if. Qt Core only.
 
+#include "base/PortHolder.h"
 #include "base/SystemError.h"
 
 #include <QByteArray>
@@ -54,6 +55,19 @@ bool isTransientNetworkError(int code);
 
 // Whether a socket call's system code only says that nothing was there to read (EAGAIN; WSAEWOULDBLOCK).
 bool isNothingToReadError(int code);
+
+// The process that holds local UDP port (on any address, IPv4 or IPv6), with what the system tells this user of it;
+// nothing when no socket on the port is found. Windows: the system's UDP table, then the process's image name,
+// session and account where it may be opened (another user's process may not: its name then comes from the process
+// list). Linux: /proc/net/udp and udp6 give the socket and its owner; the process is found only among those this user
+// may look into.
+std::optional<PortHolder> udpPortHolder(quint16 port);
+
+// Whether a bind of local UDP port that the system refused for access (EACCES; WSAEACCES) was refused because another
+// socket holds the port. Windows says so for a port another user's socket holds exclusively, but also for a port it
+// reserves for itself: only a port its UDP table shows in use counts. Never elsewhere, where the refusal is for a
+// privileged port.
+bool accessRefusalMeansPortHeld(quint16 port);
 
 // While on, the system does not go to sleep on its idle timer (Windows: SetThreadExecutionState for this thread, so
 // it is to be switched on and off on the same thread); the screen may still turn off. Elsewhere a no-op: the
