@@ -12,6 +12,7 @@
 #include "output/CycleHistory.h"
 #include "output/SystemPasswordStore.h"
 #include "output/MailSender.h"
+#include "output/StatusFile.h"
 #include "ui/AppIcon.h"
 #include "ui/FatalErrorBox.h"
 #include "ui/MainWindow.h"
@@ -24,6 +25,7 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QFile>
+#include <QSysInfo>
 #include <QTextStream>
 
 #include <cstdio>
@@ -112,8 +114,10 @@ int run(const WiringHook& wired)
     }
     messages.setParent(&window);
     copy.setShowRequested([&window] { bringToFront(&window); });
-    // Before comm, which tells it of every cycle: it must outlive comm.
+    // Before comm, which tells them of every cycle: they must outlive comm. The status file is made once the settings
+    // name IT's folder.
     TrayIcon tray(window, QApplication::applicationName());
+    std::optional<StatusFile> status;
 
     // The mail password lives in the system's credential store, read when a mail or the dialog needs it.
     SystemPasswordStore passwords;
@@ -150,6 +154,11 @@ int run(const WiringHook& wired)
     }
     comm.control().setStartNote(window.startNotes().join(CrLf));
     recordStartNotes(paths.historyPath, historyNotes);
+    status.emplace(StatusIdentity{QApplication::applicationVersion(), QSysInfo::machineHostName(), userName(), profile,
+                                  paths.dataFolder},
+                   paths.statusPath, settings.StatusFolder);
+    comm.connectStatus(*status, window);
+    status->write();
     window.showAfterLoad();
     return QApplication::exec();
 }
