@@ -2,6 +2,7 @@
 
 #include "base/Platform.h"
 #include "base/ProgramPaths.h"
+#include "base/SafeFile.h"
 #include "config/ExtraSettings.h"
 #include "output/FleetReport.h"
 #include "ui/QtMessageSink.h"
@@ -46,8 +47,8 @@ FleetArguments parseArguments(const QStringList& arguments, const char* option)
 
 std::optional<QByteArray> fileBytes(const QString& path)
 {
-    QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+    QFile file;
+    if (path.isEmpty() || SafeFile::openRegular(file, path, QIODevice::ReadOnly)) {
         return std::nullopt;
     }
     return file.readAll();
