@@ -6,6 +6,7 @@
 #include "base/SystemError.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
@@ -144,3 +145,19 @@ struct StoredCredential
 };
 StoredCredential readCredential(const QString& target);
 StoredCredential writeCredential(const QString& target, const QString& userName, const QByteArray& secret);
+
+// The name the user signed in with, for IT's view of which copy is whose: GetUserNameW on Windows, the password
+// database's name for the effective user elsewhere ($USER where it has none). Empty when the system gives none.
+QString userName();
+
+// A program built for the windows subsystem (Windows) has no console: a command run from a prompt writes to the
+// prompt's console by attaching to it, and standard output goes there unless it was redirected. A no-op elsewhere.
+void attachParentConsole();
+
+// text as a console, or a script reading standard output, takes it: on Windows CR LF line ends and the console's code
+// page (UTF-8 where that is 65001, else code page 932 as on Japanese Windows); elsewhere UTF-8 as it stands.
+QByteArray consoleBytes(const QString& text);
+
+// Writes bytes to standard output unchanged (no line-end translation) and flushes them. False when that failed, or
+// there is no standard output at all.
+bool writeStandardOutput(QByteArrayView bytes);

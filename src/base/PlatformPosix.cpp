@@ -11,11 +11,13 @@
 #include <QStorageInfo>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
@@ -193,4 +195,25 @@ StoredCredential readCredential(const QString&)
 StoredCredential writeCredential(const QString&, const QString&, const QByteArray&)
 {
     return {StoredCredential::Outcome::Unavailable, {}, {}};
+}
+
+QString userName()
+{
+    if (const passwd* entry = getpwuid(geteuid()); entry && entry->pw_name) {
+        return QString::fromLocal8Bit(entry->pw_name);
+    }
+    return qEnvironmentVariable("USER");
+}
+
+void attachParentConsole() {}
+
+QByteArray consoleBytes(const QString& text)
+{
+    return text.toUtf8();
+}
+
+bool writeStandardOutput(QByteArrayView bytes)
+{
+    const bool written = std::fwrite(bytes.data(), 1, std::size_t(bytes.size()), stdout) == std::size_t(bytes.size());
+    return std::fflush(stdout) == 0 && written;
 }

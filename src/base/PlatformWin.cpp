@@ -1,5 +1,6 @@
 #include "base/Platform.h"
 
+#include "base/Cp932.h"
 #include "base/LongPath.h"
 #include "base/PlatformWin.h"
 #include "base/SystemError.h"
@@ -18,8 +19,13 @@
 #include <mswsock.h>
 #include <windows.h>
 
+#include <lmcons.h>
 #include <wincred.h>
 
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
 #include <string>
 #include <string.h>
 #include <vector>
@@ -300,4 +306,52 @@ StoredCredential writeCredential(const QString& target, const QString& userName,
         return {StoredCredential::Outcome::Unavailable, {}, SystemError::fromSystemCode(int(code))};
     }
     return {StoredCredential::Outcome::Failed, {}, SystemError::fromSystemCode(int(code))};
+}
+
+QString userName()
+{
+    wchar_t name[UNLEN + 1];
+    DWORD size = UNLEN + 1;
+    if (!GetUserNameW(name, &size) || size == 0) {
+        return QString();
+    }
+    // size counts the terminating null.
+    return QString::fromWCharArray(name, int(size) - 1);
+}
+
+void attachParentConsole()
+{
+    // Started from a prompt: write to its console, unless standard output was redirected (a file, a pipe), which
+    // the process already holds.
+    if (!AttachConsole(ATTACH_PARENT_PROCESS)) {
+        return;
+    }
+    const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (output == nullptr || output == INVALID_HANDLE_VALUE || GetFileType(output) == FILE_TYPE_CHAR) {
+        (void)std::freopen("CONOUT$", "w", stdout);
+    }
+}
+
+QByteArray consoleBytes(const QString& text)
+{
+    QString lines = text;
+    lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+    return GetConsoleOutputCP() == CP_UTF8 ? lines.toUtf8() : Cp932::encode(lines);
+}
+
+bool writeStandardOutput(QByteArrayView bytes)
+{
+    const int descriptor = _fileno(stdout);
+    if (descriptor < 0) {
+        return false;
+    }
+    std::fflush(stdout);
+    // The bytes are written as given: the text mode would turn each LF of a CR LF into one more CR LF.
+    const int previous = _setmode(descriptor, _O_BINARY);
+    const bool written = std::fwrite(bytes.data(), 1, std::size_t(bytes.size()), stdout) == std::size_t(bytes.size());
+    const bool flushed = std::fflush(stdout) == 0;
+    if (previous != -1) {
+        _setmode(descriptor, previous);
+    }
+    return written && flushed;
 }

@@ -9,6 +9,7 @@
 #include "config/Settings.h"
 
 #include <QByteArray>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -23,3 +24,7 @@ struct PresetReading
 // In SAVEFOLDER %DOCUMENTS% is the user's Documents and any other %NAME% the user's environment variable, so one preset
 // can name each user's own folder.
 PresetReading applyPresets(const QByteArray& bytes, const Settings& base);
+
+// The NAME=value lines of bytes, read as presets are: NAME in capitals to its value; a line without a name is kept
+// whole as a name with an empty value.
+QMap<QString, QString> presetValues(const QByteArray& bytes);

@@ -36,8 +36,10 @@ QString CycleRecorder::record(const Output::CycleSummary& summary)
     } else {
         m_lastRepeat = entry;
     }
-    if (m_listener) {
-        m_listener({summary.time, outcome, summary.failure, step.notice});
+    const CycleNotice notice{summary.time,        outcome,         summary.failure, step.notice, entry.terminalFile,
+                             entry.receivedCount, entry.uploadFile};
+    for (const CycleListener& listener : m_listeners) {
+        listener(notice);
     }
     // Held lines are written later and need no word; losing some is said once, when it begins.
     if (error && before != CycleHistory::State::Dropping && m_history.state() == CycleHistory::State::Dropping) {

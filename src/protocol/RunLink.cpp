@@ -74,6 +74,17 @@ bool RunLink::receive(QString& reply)
     return linkOk();
 }
 
+bool RunLink::poll(QString& reply)
+{
+    if (!receive(reply)) {
+        return false;
+    }
+    if (reply.isEmpty()) {
+        m_host.idlePoll();
+    }
+    return true;
+}
+
 bool RunLink::linkOk()
 {
     return judgeLinkError(m_link.takeError());

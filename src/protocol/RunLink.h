@@ -42,6 +42,9 @@ public:
     bool send(const QString& text);
     // WaitReply; false when Running was cleared meanwhile or the link failed.
     bool receive(QString& reply);
+    // receive for a poll of the terminal (its clock or its file): a wait that ends without an answer or a link error
+    // is told to the host as an idle poll.
+    bool poll(QString& reply);
     // Takes the link's error, if any, and judges it. False when the cycle cannot go on.
     bool linkOk();
     // The final answer: sent whatever this cycle met, its error handed back unjudged.

@@ -127,7 +127,7 @@ UploadRun::Phase UploadRun::clockSetting()
             return Phase::EndOfCycle;
         }
         QString reply;
-        if (!m_link.receive(reply)) {
+        if (!m_link.poll(reply)) {
             return Phase::EndOfCycle;
         }
         if (reply == QStringLiteral("OK")) {
@@ -141,7 +141,7 @@ UploadRun::Phase UploadRun::fileRequest()
     if (!m_link.send(QStringLiteral("VOL"))) {
         return Phase::EndOfCycle;
     }
-    if (!m_link.receive(m_reply)) {
+    if (!m_link.poll(m_reply)) {
         return Phase::EndOfCycle;
     }
     if (m_reply.isEmpty()) {
