@@ -1,24 +1,57 @@
 #include "output/FileWorker.h"
 
 #include <QCoreApplication>
+#include <QSemaphore>
+#include <QThread>
 #include <QTimer>
 
 #include <atomic>
+#include <utility>
+
+namespace {
+
+QThread* sharedThread = nullptr;
+
+// Run as the application object goes: every job queued by then has run when the thread ends.
+void endSharedThread()
+{
+    if (sharedThread != nullptr) {
+        sharedThread->quit();
+        sharedThread->wait();
+        delete std::exchange(sharedThread, nullptr);
+    }
+}
+
+QThread* fileWorkThread()
+{
+    if (sharedThread == nullptr) {
+        sharedThread = new QThread;
+        sharedThread->setObjectName(QStringLiteral("file work"));
+        sharedThread->start();
+        qAddPostRoutine(endSharedThread);
+    }
+    return sharedThread;
+}
+
+} // namespace
 
 FileWorker::FileWorker() : m_context(new QObject)
 {
-    m_thread.setObjectName(QStringLiteral("file work"));
-    m_context->moveToThread(&m_thread);
-    m_thread.start();
+    m_context->moveToThread(fileWorkThread());
 }
 
 FileWorker::~FileWorker()
 {
-    // Queued after the last job: the thread ends once every job before it has run.
+    // Queued after this worker's last job: once it has run, nothing else refers to the context.
+    QSemaphore drained;
     QMetaObject::invokeMethod(
-        m_context, [this] { m_thread.quit(); }, Qt::QueuedConnection);
-    m_thread.wait();
-    delete m_context;
+        m_context,
+        [this, &drained] {
+            m_context->deleteLater();
+            drained.release();
+        },
+        Qt::QueuedConnection);
+    drained.acquire();
 }
 
 void FileWorker::post(std::function<void()> job)

@@ -2,10 +2,11 @@
 // A cycle's file work on a thread of its own, so that a share that holds an open or a sync for a minute never freezes
 // the window: jobs run one at a time, in the order given; run() waits for its job in the event loop, as the run waits
 // for a datagram, so the window paints and Stop, the session's end and a second start are answered meanwhile. A job
-// touches nothing the calling thread uses until it is done. Qt Core only.
+// touches nothing the calling thread uses until it is done. Every FileWorker of the process shares one thread, which
+// ends with the application object: under Wine, threads that did file work and ended before the process could leave
+// its exit hanging in the C++ runtime, and one thread is all the program needs. Qt Core only.
 
 #include <QObject>
-#include <QThread>
 
 #include <chrono>
 #include <functional>
@@ -19,7 +20,7 @@ public:
     static constexpr auto SlowAfter = std::chrono::seconds(10);
 
     FileWorker();
-    // Lets the jobs still queued finish, then ends the thread.
+    // Lets this worker's jobs still queued finish.
     ~FileWorker() override;
     FileWorker(const FileWorker&) = delete;
     FileWorker& operator=(const FileWorker&) = delete;
@@ -47,8 +48,7 @@ public:
 private:
     void runAndWait(const std::function<void()>& job, const std::function<void()>& slow);
 
-    QThread m_thread;
-    // Lives in m_thread: queued calls to it run there.
+    // Lives in the shared thread: queued calls to it run there.
     QObject* m_context = nullptr;
     std::chrono::milliseconds m_slowAfter = SlowAfter;
 };
