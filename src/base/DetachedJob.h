@@ -1,15 +1,15 @@
 #pragma once
-// One job at a time on a thread of its own that nothing ever waits for, not even the program's end: for best-effort
+// One job at a time on a thread that nothing ever waits for, not even the program's end: for best-effort
 // work on a share that may hang for minutes (IT's copy of the status file, the fleet window's reading). The result
-// comes back on the owner's thread through its event loop; an owner destroyed first never hears of it, and the
-// thread ends with its job or with the process. Qt Core only.
+// comes back on the owner's thread through its event loop; an owner destroyed first never hears of it. Qt Core only.
+
+#include "base/DetachedThreads.h"
 
 #include <QFutureWatcher>
 #include <QPromise>
 
 #include <functional>
-#include <system_error>
-#include <thread>
+#include <memory>
 #include <utility>
 
 template <typename Result> class DetachedJob
@@ -31,7 +31,7 @@ public:
     // A job is running, or its result has not come back yet.
     bool busy() const { return m_busy; }
 
-    // Starts job unless one is busy, or no thread can be had (false then). done gets its result on this thread; a job
+    // Starts job unless one is busy (false then). done gets its result on this thread; a job
     // that throws gives none.
     bool start(std::function<Result()> job, std::function<void(Result)> done)
     {
@@ -41,18 +41,14 @@ public:
         QPromise<Result> promise;
         m_watcher.setFuture(promise.future());
         promise.start();
-        try {
-            std::thread([promise = std::move(promise), job = std::move(job)]() mutable {
-                try {
-                    promise.addResult(job());
-                } catch (...) {
-                    // Out of memory at worst: no result, and the owner tries again with its next job.
-                }
-                promise.finish();
-            }).detach();
-        } catch (const std::system_error&) {
-            return false;
-        }
+        DetachedThreads::run([promise = std::make_shared<QPromise<Result>>(std::move(promise)), job = std::move(job)] {
+            try {
+                promise->addResult(job());
+            } catch (...) {
+                // Out of memory at worst: no result, and the owner tries again with its next job.
+            }
+            promise->finish();
+        });
         m_busy = true;
         m_done = std::move(done);
         return true;

@@ -95,12 +95,8 @@ void StatusFile::startCopy(const QByteArray& bytes)
         }
         return;
     }
-    if (!m_copy.start([writer = m_writeCopy, path = m_copyPath, bytes] { return writer(path, bytes); },
-                      [this](const std::optional<SystemError>& error) { copyDone(error); })) {
-        // No thread to be had: the next write tries again.
-        ++m_copiesSkipped;
-        return;
-    }
+    (void)m_copy.start([writer = m_writeCopy, path = m_copyPath, bytes] { return writer(path, bytes); },
+                       [this](const std::optional<SystemError>& error) { copyDone(error); });
     m_copyStarted.start();
 }
 
