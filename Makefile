@@ -57,10 +57,10 @@ BUILD_WIN_DIR ?= build-win
 ZELBO_WERROR ?=
 
 windows: deps
-	BUILD_WIN_DIR=$(BUILD_WIN_DIR) JOBS=$(JOBS) ZELBO_WERROR=$(ZELBO_WERROR) bash scripts/windows.sh
+	BUILD_WIN_DIR=$(BUILD_WIN_DIR) JOBS=$(JOBS) ZELBO_WERROR=$(ZELBO_WERROR) bash packaging/windows/build.sh
 
 windows-test: build
-	BUILD_WIN_DIR=$(BUILD_WIN_DIR) BUILD_DIR=$(BUILD_DIR) JOBS=$(JOBS) ZELBO_WERROR=$(ZELBO_WERROR) bash scripts/windows-test.sh
+	BUILD_WIN_DIR=$(BUILD_WIN_DIR) BUILD_DIR=$(BUILD_DIR) JOBS=$(JOBS) ZELBO_WERROR=$(ZELBO_WERROR) bash packaging/windows/check.sh
 
 clean:
 	rm -rf $(BUILD_DIR) $(BUILD_WIN_DIR) $(ASAN_DIR) $(FUZZ_DIR)

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Usage: scripts/win-sign.sh DESCRIPTION FILE...
+# Usage: packaging/windows/sign.sh DESCRIPTION FILE...
 # Signs Windows programs, DLLs and installers in place with Authenticode (osslsigncode, SHA-256): the certificate and
 # key come from the PKCS#12 file ZELBO_SIGN_PFX, its password from the file ZELBO_SIGN_PASSWORD_FILE (never from the
 # command line, which other users' ps shows), and the signature is time-stamped by the RFC 3161 server

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Usage: scripts/windows-msi.sh [--machine] BUILD_WIN_DIR [VERSION [OUT_DIR]]
+# Usage: packaging/windows/msi/windows-msi.sh [--machine] BUILD_WIN_DIR [VERSION [OUT_DIR]]
 # Builds the per-user installer zelbo_udp-VERSION-win64.msi, or with --machine the per-machine one
 # zelbo_udp-VERSION-win64-machine.msi, from the zip folder BUILD_WIN_DIR/zelbo_udp-win64 with wixl and msibuild
 # (msitools). VERSION defaults to the CMake project version; the test passes a higher one to get an upgrade without
@@ -13,14 +13,14 @@ if [ "${1:-}" = --machine ]; then
     suffix=-machine
     shift
 fi
-here="$(cd "$(dirname "$0")/.." && pwd)"
+here="$(cd "$(dirname "$0")" && pwd)"
 build="$(cd "${1:?usage: $0 [--machine] BUILD_WIN_DIR [VERSION [OUT_DIR]]}" && pwd)"
 version="${2:-$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")}"
 out="$(cd "${3:-$build}" && pwd)"
 stage=zelbo_udp-win64
 
 die() { echo "windows-msi: $*" >&2; exit 1; }
-[ -d "$build/$stage" ] || die "$build/$stage is missing: run scripts/windows.sh first"
+[ -d "$build/$stage" ] || die "$build/$stage is missing: run packaging/windows/build.sh first"
 [ -f "$build/packaging/product.wxi" ] || die "$build/packaging/product.wxi is missing: configure $build again"
 # Windows Installer orders versions by their first three fields, each within its own range.
 if ! [[ "$version" =~ ^([0-9]+)\.([0-9]+)\.([0-9]+)$ ]] || [ "${BASH_REMATCH[1]}" -gt 255 ] ||
@@ -33,15 +33,15 @@ trap 'rm -rf "$work"' EXIT
 
 # One component per file of the zip folder but the exe, which the main source names for its shortcuts, each with a
 # registry value named after the file as its key path. Every folder is removed at uninstall once empty.
-/usr/bin/python3 "$here/scripts/msi_files.py" "$build/$stage" >"$work/files.wxs"
-/usr/bin/python3 "$here/scripts/msi_presets.py" wxs >"$work/presets.wxs"
+/usr/bin/python3 "$here/msi_files.py" "$build/$stage" >"$work/files.wxs"
+/usr/bin/python3 "$here/msi_presets.py" wxs >"$work/presets.wxs"
 
 msi="$out/zelbo_udp-$version-win64$suffix.msi"
 rm -f "$msi"
 # wixl takes source paths relative to where it runs: the build folder.
-(cd "$build" && wixl -a x64 -I "$build/packaging" -I "$here/packaging/windows" -D Scope="$scope" \
+(cd "$build" && wixl -a x64 -I "$build/packaging" -I "$here" -D Scope="$scope" \
     -D ProductVersion="$version" -D StageDir="$stage" -o "$work/package.msi" \
-    "$here/packaging/windows/zelbo_udp.wxs" "$work/files.wxs" "$work/presets.wxs") ||
+    "$here/zelbo_udp.wxs" "$work/files.wxs" "$work/presets.wxs") ||
     die "wixl failed"
 printf '\r\n\r\n932\t_ForceCodepage\r\n' >"$work/_ForceCodepage.idt"
 msibuild "$work/package.msi" -i "$work/_ForceCodepage.idt"
@@ -52,15 +52,15 @@ run_sql() {
         msibuild "$work/package.msi" -q "$statement" || die "msibuild failed on: $statement"
     done
 }
-run_sql <"$here/packaging/windows/tables.sql"
-[ "$scope" = machine ] || run_sql <"$here/packaging/windows/tables-user.sql"
-/usr/bin/python3 "$here/scripts/msi_presets.py" sql "$work/package.msi" >"$work/presets.sql"
+run_sql <"$here/tables.sql"
+[ "$scope" = machine ] || run_sql <"$here/tables-user.sql"
+/usr/bin/python3 "$here/msi_presets.py" sql "$work/package.msi" >"$work/presets.sql"
 run_sql <"$work/presets.sql"
 # An UPDATE that matches no row succeeds too: check that they took.
 if msiinfo export "$work/package.msi" LaunchCondition | tail -n +4 | grep -v -q '。' ||
     ! grep -q '^StartupShortcut.*STARTATLOGON' <<<"$(msiinfo export "$work/package.msi" Component)" ||
     ! grep -q $'^SecureCustomProperties\t.*STARTATLOGON' <<<"$(msiinfo export "$work/package.msi" Property)"; then
-    die "tables.sql, tables-user.sql or scripts/msi_presets.py no longer match packaging/windows/zelbo_udp.wxs"
+    die "tables.sql, tables-user.sql or msi_presets.py no longer match zelbo_udp.wxs"
 fi
 
 # wixl writes the summary's template as x64;1033 whatever the product's language: give it the package's own.
@@ -71,7 +71,7 @@ msibuild "$work/package.msi" -s "$(summary Subject)" "$(summary Author)" "x64;$l
 
 # wixl has no short names; a file, folder or shortcut name that is no 8.3 name gets one, unique in its folder, as
 # SHORT|long (an install where the volume wants short names uses them; validation requires them).
-/usr/bin/python3 "$here/scripts/msi_short_names.py" "$work/package.msi" >"$work/shortnames.sql"
+/usr/bin/python3 "$here/msi_short_names.py" "$work/package.msi" >"$work/shortnames.sql"
 while IFS= read -r statement; do
     msibuild "$work/package.msi" -q "$statement" || die "msibuild failed on: $statement"
 done <"$work/shortnames.sql"

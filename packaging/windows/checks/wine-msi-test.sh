@@ -33,14 +33,14 @@ winpath() { printf 'Z:%s' "${1//\//\\}"; }
 
 version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")"
 first="$build/zelbo_udp-$version-win64.msi"
-[ -f "$first" ] || fail "$first is missing: run scripts/windows.sh first"
+[ -f "$first" ] || fail "$first is missing: run packaging/windows/build.sh first"
 # The same files under two higher versions, and the first of them once more as another package.
 higher="${version%.*}.$((${version##*.} + 1))"
 highest="${version%.*}.$((${version##*.} + 2))"
 mkdir "$work/again"
-upgrade="$(bash "$here/windows-msi.sh" "$build" "$higher" "$work")"
-again="$(bash "$here/windows-msi.sh" "$build" "$higher" "$work/again")"
-last="$(bash "$here/windows-msi.sh" "$build" "$highest" "$work")"
+upgrade="$(bash "$here/../msi/windows-msi.sh" "$build" "$higher" "$work")"
+again="$(bash "$here/../msi/windows-msi.sh" "$build" "$higher" "$work/again")"
+last="$(bash "$here/../msi/windows-msi.sh" "$build" "$highest" "$work")"
 
 homes=()
 for dir in "$WINEPREFIX"/drive_c/users/*; do
@@ -177,12 +177,12 @@ wine reg query 'HKCU\Software\ZELBO' >/dev/null 2>&1 && fail "the uninstall left
 # For all users: installed with presets that point at terminal_sim, the program's first start from the Start menu
 # asks nothing and polls at once.
 machine="$build/zelbo_udp-$version-win64-machine.msi"
-machine_upgrade="$(bash "$here/windows-msi.sh" --machine "$build" "$higher" "$work")"
+machine_upgrade="$(bash "$here/../msi/windows-msi.sh" --machine "$build" "$higher" "$work")"
 machine_save="$work/machine-save"
 mkdir "$machine_save"
 /usr/bin/python3 "$here/make_records.py" "$work/records.txt" 100
-# shellcheck source=terminal-sim.sh
-. "$here/terminal-sim.sh"
+# shellcheck source=../../../scripts/terminal-sim.sh
+. "$here/../../../scripts/terminal-sim.sh"
 start_terminal_sim "$sim" "$work/sim.out" --file "$work/records.txt" --name MACHINE --cycles 1 --exit-after-idle 60 \
     --quiet
 [ -n "$sim_port" ] || fail "terminal_sim did not start: $(cat "$work/sim.out")"

@@ -5,7 +5,7 @@
 # short name; THIRD-PARTY-NOTICES.txt is installed beside the program; a launch condition refuses Windows builds
 # below 17763 with a Japanese text, reading the build from the registry; STARTATLOGON and the upgrade properties are
 # secure.
-#   bash scripts/check-msi.sh build-win/zelbo_udp-1.0.0-win64.msi
+#   bash packaging/windows/checks/check-msi.sh build-win/zelbo_udp-1.0.0-win64.msi
 set -euo pipefail
 
 msi="${1:?usage: check-msi.sh MSI}"

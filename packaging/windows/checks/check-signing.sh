@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Usage: scripts/check-signing.sh STAGE_DIR MSI
-# The signing path of scripts/windows.sh on every run, without a real certificate: copies of the exe, every DLL and
-# the installer are signed by scripts/win-sign.sh with a throwaway self-signed code-signing certificate made here,
+# Usage: packaging/windows/checks/check-signing.sh STAGE_DIR MSI
+# The signing path of the Windows build on every run, without a real certificate: copies of the exe, every DLL and
+# the installer are signed by sign.sh with a throwaway self-signed code-signing certificate made here,
 # each must verify against that certificate, and a copy changed after signing must not. No time stamp (no network).
 set -euo pipefail
 
@@ -29,7 +29,7 @@ mapfile -t files < <(find "$work/files" -type f | sort)
 [ ${#files[@]} -ge 3 ] || fail "no exe and DLLs in $stage"
 
 ZELBO_SIGN_PFX="$work/cert.pfx" ZELBO_SIGN_PASSWORD_FILE="$work/password" ZELBO_SIGN_TIMESTAMP_URL='' \
-    bash "$here/win-sign.sh" "ZELBO_UDP" "${files[@]}"
+    bash "$here/../sign.sh" "ZELBO_UDP" "${files[@]}"
 verify() { osslsigncode verify -CAfile "$work/cert.pem" -in "$1" >"$work/verify.out" 2>&1; }
 for file in "${files[@]}"; do
     verify "$file" || fail "${file#"$work/files/"} does not verify: $(cat "$work/verify.out")"

@@ -1,6 +1,6 @@
 # Reads an installer's tables back with msiinfo and checks what package validation (ICE) and Windows act on; the
 # list is in check-msi.sh, which calls this.
-#   python3 scripts/check_msi.py MSI
+#   python3 check_msi.py MSI
 import re, subprocess, sys
 
 msi = sys.argv[1]

@@ -1,6 +1,6 @@
 # wixl writes no short names: prints one msibuild UPDATE statement a line that gives each file, folder and shortcut
 # name that is no 8.3 name one, unique in its folder, as SHORT|long.
-#   python3 scripts/msi_short_names.py MSI >shortnames.sql
+#   python3 msi_short_names.py MSI >shortnames.sql
 import subprocess, sys
 
 package = sys.argv[1]

@@ -4,8 +4,8 @@
 # uninstall removes it. An upgrade with at least one preset on its command line writes the file from those alone;
 # one with none writes again what the installed version was given, which each preset's component keeps as a
 # registry value beside the other key paths (the old version is removed, with its file, before the new one installs).
-#   python3 scripts/msi_presets.py wxs >presets.wxs        the components, for wixl
-#   python3 scripts/msi_presets.py sql MSI >presets.sql    msibuild statements for the package wixl wrote: what wixl
+#   python3 msi_presets.py wxs >presets.wxs        the components, for wixl
+#   python3 msi_presets.py sql MSI >presets.sql    msibuild statements for the package wixl wrote: what wixl
 #                                                          0.101 cannot say (component conditions, the IniFile table,
 #                                                          searches and property actions), one a line
 import subprocess, sys
