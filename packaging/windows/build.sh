@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Cross-builds zelbo_udp.exe and its tests for 64-bit Windows and lays out the folder a user copies to a PC:
-# the exe with the DLLs it needs as Qt's deployment convention has them, zipped as zelbo_udp-win64.zip, and the
-# same folder as a per-user installer, zelbo_udp-VERSION-win64.msi. With a certificate (ZELBO_SIGN_PFX, see
-# packaging/windows/sign.sh) the exe, the DLLs and the installer are signed with Authenticode.
+# Usage: packaging/windows/build.sh (the first job of make windows)
+# Sources to exe and DLLs: cross-builds zelbo_udp.exe and its tests for 64-bit Windows against the Qt and curl that
+# deps/win-deps.sh keeps in its cache, and lays out the folder a user copies to a PC, BUILD_WIN_DIR/zelbo_udp-win64:
+# the exe with the DLLs it needs as Qt's deployment convention has them, stripped, and THIRD-PARTY-NOTICES.txt.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
@@ -68,27 +68,3 @@ bash packaging/windows/deps/third-party-notices.sh "$stage" "$cache" >"$stage/TH
 cmp -s "$stage/THIRD-PARTY-NOTICES.txt" THIRD-PARTY-NOTICES.txt ||
     echo "windows: THIRD-PARTY-NOTICES.txt differs from this build's; to update it:" \
         "cp $stage/THIRD-PARTY-NOTICES.txt ." >&2
-
-# Signed after stripping (which would break a signature) and before packing, so the zip and the MSI hold the signed
-# files; the MSI is signed once built.
-product="$(sed -n 's/.*ProductName = "\(.*\)".*/\1/p' "$build/packaging/product.wxi")"
-sign() { :; }
-if [ -n "${ZELBO_SIGN_PFX:-}" ]; then
-    sign() { bash packaging/windows/sign.sh "$product" "$@"; }
-    sign "$stage/zelbo_udp.exe" "$stage"/*.dll "${plugins[@]}"
-else
-    echo "windows: ZELBO_SIGN_PFX is not set: the exe, its DLLs and the MSI stay unsigned" >&2
-fi
-
-(cd "$build" && zip -qr zelbo_udp-win64.zip zelbo_udp-win64)
-echo "windows: $build/zelbo_udp-win64.zip ($(du -h "$build/zelbo_udp-win64.zip" | cut -f1))"
-
-rm -f "$build"/zelbo_udp-*-win64.msi
-msi="$(bash packaging/windows/msi/windows-msi.sh "$build")"
-sign "$msi"
-echo "windows: $msi ($(du -h "$msi" | cut -f1))"
-# And for every user of the PC, into Program Files, as IT's deployment tools install.
-rm -f "$build"/zelbo_udp-*-win64-machine.msi
-msi="$(bash packaging/windows/msi/windows-msi.sh --machine "$build")"
-sign "$msi"
-echo "windows: $msi ($(du -h "$msi" | cut -f1))"

@@ -1,28 +1,34 @@
 #!/usr/bin/env bash
-# Builds the Windows programs (packaging/windows/build.sh), reads the exe's manifest and the installer's tables back, looks
-# for the third-party notices in the zip, signs copies with a throwaway certificate (checks/check-signing.sh), and
-# runs, under Wine in a new prefix of its own: every cross-built test through CTest, then the real zelbo_udp.exe
-# against the Linux terminal_sim, from the zip folder and installed by the MSI (with upgrade and uninstall).
+# Usage: packaging/windows/check.sh (make windows-test runs it after make windows and the Linux build)
+# Checks what the other jobs made: reads the exe's manifest and icon and both installers' tables back, looks for the
+# third-party notices in the zip, signs copies with a throwaway certificate, and runs, under Wine in a new prefix of
+# its own: every cross-built test through CTest, then the real zelbo_udp.exe against the Linux terminal_sim, from the
+# zip folder and installed by either MSI (with upgrade and uninstall). The checks it calls live in checks/.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
 build="${BUILD_WIN_DIR:-build-win}"
 linux_build="${BUILD_DIR:-build}"
 jobs="${JOBS:-$(nproc)}"
-bash packaging/windows/build.sh
-bash packaging/windows/checks/check-manifest.sh "$build/zelbo_udp-win64/zelbo_udp.exe"
+checks=packaging/windows/checks
+die() { echo "windows-test: $*" >&2; exit 1; }
+version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt" 2>/dev/null || true)"
+for file in zelbo_udp-win64.zip "zelbo_udp-$version-win64.msi" "zelbo_udp-$version-win64-machine.msi"; do
+    [ -f "$build/$file" ] || die "$build/$file is missing: run make windows first"
+done
+[ -x "$linux_build/tools/simulator/terminal_sim" ] || die "no Linux terminal_sim in $linux_build: run make build first"
+
+bash $checks/check-manifest.sh "$build/zelbo_udp-win64/zelbo_udp.exe"
 # Explorer, the task bar and the Start menu each take the size they need from the exe's icon.
 wrestool -x -t 14 "$build/zelbo_udp-win64/zelbo_udp.exe" >"$build/exe-icon.ico"
 icon_sizes="$(icotool -l "$build/exe-icon.ico" | sed -n 's/.*--width=\([0-9]*\).*/\1/p' | sort -n | tr '\n' ' ')"
-[ "$icon_sizes" = "16 24 32 48 256 " ] ||
-    { echo "windows-test: the exe's icon holds the sizes ${icon_sizes:-none}, not 16 24 32 48 256" >&2; exit 1; }
-version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")"
-bash packaging/windows/checks/check-msi.sh "$build/zelbo_udp-$version-win64-machine.msi"
-bash packaging/windows/checks/check-msi.sh "$build/zelbo_udp-$version-win64.msi"
+[ "$icon_sizes" = "16 24 32 48 256 " ] || die "the exe's icon holds the sizes ${icon_sizes:-none}, not 16 24 32 48 256"
+bash $checks/check-msi.sh "$build/zelbo_udp-$version-win64-machine.msi"
+bash $checks/check-msi.sh "$build/zelbo_udp-$version-win64.msi"
 # Asked of unzip itself: grep -q ending the pipe early would fail it under pipefail.
 unzip -l "$build/zelbo_udp-win64.zip" zelbo_udp-win64/THIRD-PARTY-NOTICES.txt >/dev/null 2>&1 ||
-    { echo "windows-test: the zip holds no THIRD-PARTY-NOTICES.txt" >&2; exit 1; }
-bash packaging/windows/checks/check-signing.sh "$build/zelbo_udp-win64" "$build/zelbo_udp-$version-win64.msi"
+    die "the zip holds no THIRD-PARTY-NOTICES.txt"
+bash $checks/check-signing.sh "$build/zelbo_udp-win64" "$build/zelbo_udp-$version-win64.msi"
 
 work="$(mktemp -d /tmp/zelbo-wine.XXXXXX)"
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -48,6 +54,6 @@ export ZELBO_SMTP_LAUNCHER="Z:${work//\//\\}\\smtp-launcher"
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c "
     set -e
     cd '$build' && ctest --output-on-failure -j '$jobs'
-    cd '$PWD' && bash packaging/windows/checks/wine-transfer-test.sh '$build/zelbo_udp-win64' '$linux_build/tools/simulator/terminal_sim'
-    bash packaging/windows/checks/wine-msi-test.sh '$build' '$linux_build/tools/simulator/terminal_sim'
+    cd '$PWD' && bash $checks/wine-transfer-test.sh '$build/zelbo_udp-win64' '$linux_build/tools/simulator/terminal_sim'
+    bash $checks/wine-msi-test.sh '$build' '$linux_build/tools/simulator/terminal_sim'
 "

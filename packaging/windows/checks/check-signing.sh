@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Usage: packaging/windows/checks/check-signing.sh STAGE_DIR MSI
 # The signing path of the Windows build on every run, without a real certificate: copies of the exe, every DLL and
-# the installer are signed by sign.sh with a throwaway self-signed code-signing certificate made here,
-# each must verify against that certificate, and a copy changed after signing must not. No time stamp (no network).
+# the installer are signed by sign.sh with a throwaway self-signed code-signing certificate made here, each must
+# verify against that certificate, and a copy changed after signing must not. No time stamp (no network).
 set -euo pipefail
 
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -28,8 +28,9 @@ cp "$msi" "$work/files/package.msi"
 mapfile -t files < <(find "$work/files" -type f | sort)
 [ ${#files[@]} -ge 3 ] || fail "no exe and DLLs in $stage"
 
-ZELBO_SIGN_PFX="$work/cert.pfx" ZELBO_SIGN_PASSWORD_FILE="$work/password" ZELBO_SIGN_TIMESTAMP_URL='' \
-    bash "$here/../sign.sh" "ZELBO_UDP" "${files[@]}"
+# The build folder names the product, which sign.sh gives each signature.
+BUILD_WIN_DIR="$(cd "$stage/.." && pwd)" ZELBO_SIGN_PFX="$work/cert.pfx" ZELBO_SIGN_PASSWORD_FILE="$work/password" \
+    ZELBO_SIGN_TIMESTAMP_URL='' bash "$here/../sign.sh" "${files[@]}"
 verify() { osslsigncode verify -CAfile "$work/cert.pem" -in "$1" >"$work/verify.out" 2>&1; }
 for file in "${files[@]}"; do
     verify "$file" || fail "${file#"$work/files/"} does not verify: $(cat "$work/verify.out")"

@@ -33,7 +33,7 @@ winpath() { printf 'Z:%s' "${1//\//\\}"; }
 
 version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")"
 first="$build/zelbo_udp-$version-win64.msi"
-[ -f "$first" ] || fail "$first is missing: run packaging/windows/build.sh first"
+[ -f "$first" ] || fail "$first is missing: run make windows first"
 # The same files under two higher versions, and the first of them once more as another package.
 higher="${version%.*}.$((${version##*.} + 1))"
 highest="${version%.*}.$((${version##*.} + 2))"
