@@ -2,9 +2,9 @@
 # Reads the installer's tables back with msiinfo and checks what package validation (ICE) and Windows act on: the
 # summary's language is the product's (1041); every component in the user's profile keeps an HKCU value as its key
 # path and every folder created there is removed once empty; every file, folder and shortcut name has a valid 8.3
-# short name; THIRD-PARTY-NOTICES.txt is installed beside the program; a launch condition refuses Windows builds
-# below 17763 with a Japanese text, reading the build from the registry; STARTATLOGON and the upgrade properties are
-# secure.
+# short name; THIRD-PARTY-NOTICES.txt is installed beside the program; every launch condition refuses with a Japanese
+# text, and one refuses Windows builds below 17763, reading the build from the registry; the Startup shortcut is
+# installed only with STARTATLOGON=1; STARTATLOGON, the upgrade properties and every preset are secure.
 #   bash packaging/windows/checks/check-msi.sh build-win/zelbo_udp-1.0.0-win64.msi
 set -euo pipefail
 

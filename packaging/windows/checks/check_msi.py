@@ -86,6 +86,12 @@ conditions = {row[0]: row[1] for row in rows("LaunchCondition")}
 text = conditions.get("Installed OR CURRENTBUILDNUMBER >= 17763", "")
 if not re.search(r"[\u3040-\u30ff]", text) or "17763" not in text:
     problems.append(f"no launch condition refusing builds below 17763 with a Japanese text (found: {conditions})")
+# wixl keeps a condition's Message as its text; msi_tables.py gives every one the text Windows shows.
+problems += [f"launch condition {condition} refuses with '{text}', no Japanese text"
+             for condition, text in conditions.items() if not re.search(r"[\u3040-\u30ff]", text)]
+startup = [row[4] for row in rows("Component") if row[0] == "StartupShortcut"]
+if startup != ['STARTATLOGON = "1"']:
+    problems.append(f"the Startup shortcut is not installed only with STARTATLOGON=1 (condition: {startup})")
 
 secure = set(properties.get("SecureCustomProperties", "").split(";"))
 # STARTATLOGON, the upgrade properties and every preset the defaults file is written from.
@@ -95,5 +101,5 @@ if not wanted <= secure:
 
 if problems:
     sys.exit("check-msi: " + msi + ":\n  " + "\n  ".join(problems))
-print(f"check-msi: {msi}: language, per-user key paths, folder removal, short names, notices, build condition, "
-      f"secure properties: ok")
+print(f"check-msi: {msi}: language, per-user key paths, folder removal, short names, notices, refusal texts, "
+      f"build condition, Startup shortcut condition, secure properties: ok")
