@@ -4,10 +4,10 @@
 # uninstall removes it. An upgrade with at least one preset on its command line writes the file from those alone;
 # one with none writes again what the installed version was given, which each preset's component keeps as a
 # registry value beside the other key paths (the old version is removed, with its file, before the new one installs).
-#   python3 msi_presets.py wxs >presets.wxs        the components, for wixl
-#   python3 msi_presets.py sql MSI >presets.sql    msibuild statements for the package wixl wrote: what wixl
-#                                                          0.101 cannot say (component conditions, the IniFile table,
-#                                                          searches and property actions), one a line
+#   python3 msi_presets.py wxs >presets.wxs   the components, for wixl
+#   sql(MSI), from msi_tables.py              msibuild statements for the package wixl wrote: what wixl 0.101 cannot
+#                                             say (component conditions, the IniFile table, searches and property
+#                                             actions), one a line; msi_tables.py makes every preset a secure property
 import subprocess, sys
 
 PRESETS = ["REMOTEHOST", "REMOTEPORT", "LOCALPORT", "SAVEFOLDER", "AUTOSTART", "FIXFNAME", "ADDDATE", "OVERWRITE",
@@ -86,14 +86,10 @@ def sql(package):
     # Emptied by RemoveIniValues, but a file left with its section line would still be there.
     print("INSERT INTO `RemoveFile` (`FileKey`, `Component_`, `FileName`, `DirProperty`, `InstallMode`) "
           f"VALUES ('RemoveDefaultsFile', 'MainExecutable', '{DEFAULTS_FILE}', 'INSTALLFOLDER', 2)")
-    # Secure, so the values reach the installing side also where that runs elevated or managed.
-    secure = ";".join([properties["SecureCustomProperties"]] + PRESETS)
-    print(f"UPDATE `Property` SET `Value` = '{secure}' WHERE `Property` = 'SecureCustomProperties'")
 
 
-if sys.argv[1:2] == ["wxs"]:
-    wxs()
-elif sys.argv[1:2] == ["sql"] and len(sys.argv) == 3:
-    sql(sys.argv[2])
-else:
-    sys.exit("usage: msi_presets.py wxs | msi_presets.py sql MSI")
+if __name__ == "__main__":
+    if sys.argv[1:] == ["wxs"]:
+        wxs()
+    else:
+        sys.exit("usage: msi_presets.py wxs")

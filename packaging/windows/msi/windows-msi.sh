@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Usage: packaging/windows/msi/windows-msi.sh [--machine] BUILD_WIN_DIR [VERSION [OUT_DIR]]
 # Builds the per-user installer zelbo_udp-VERSION-win64.msi, or with --machine the per-machine one
-# zelbo_udp-VERSION-win64-machine.msi, from the zip folder BUILD_WIN_DIR/zelbo_udp-win64 with wixl and msibuild
-# (msitools). VERSION defaults to the CMake project version; the test passes a higher one to get an upgrade without
-# rebuilding. Prints the path of the package.
+# zelbo_udp-VERSION-win64-machine.msi, from the zip folder BUILD_WIN_DIR/zelbo_udp-win64: wixl compiles
+# zelbo_udp.wxs with the fragments msi_files.py and msi_presets.py write, and one msibuild pass adds what wixl cannot.
+# VERSION defaults to the CMake project version; the test passes a higher one to get an upgrade without rebuilding.
+# Prints the path of the package.
 set -euo pipefail
 
 scope=user
@@ -43,37 +44,16 @@ rm -f "$msi"
     -D ProductVersion="$version" -D StageDir="$stage" -o "$work/package.msi" \
     "$here/zelbo_udp.wxs" "$work/files.wxs" "$work/presets.wxs") ||
     die "wixl failed"
+# What wixl 0.101 cannot write, in one msibuild pass: the code page 932 first, so that the Japanese texts are stored
+# as Windows reads them; every statement msi_tables.py prints; and the summary's template, which wixl gives as x64;1033
+# whatever the product's language.
+/usr/bin/python3 "$here/msi_tables.py" "$work/package.msi" >"$work/tables.sql"
+mapfile -t statements <"$work/tables.sql"
 printf '\r\n\r\n932\t_ForceCodepage\r\n' >"$work/_ForceCodepage.idt"
-msibuild "$work/package.msi" -i "$work/_ForceCodepage.idt"
-run_sql() {
-    local statement
-    while IFS= read -r statement; do
-        case "$statement" in '' | --*) continue ;; esac
-        msibuild "$work/package.msi" -q "$statement" || die "msibuild failed on: $statement"
-    done
-}
-run_sql <"$here/tables.sql"
-[ "$scope" = machine ] || run_sql <"$here/tables-user.sql"
-/usr/bin/python3 "$here/msi_presets.py" sql "$work/package.msi" >"$work/presets.sql"
-run_sql <"$work/presets.sql"
-# An UPDATE that matches no row succeeds too: check that they took.
-if msiinfo export "$work/package.msi" LaunchCondition | tail -n +4 | grep -v -q '。' ||
-    ! grep -q '^StartupShortcut.*STARTATLOGON' <<<"$(msiinfo export "$work/package.msi" Component)" ||
-    ! grep -q $'^SecureCustomProperties\t.*STARTATLOGON' <<<"$(msiinfo export "$work/package.msi" Property)"; then
-    die "tables.sql, tables-user.sql or msi_presets.py no longer match zelbo_udp.wxs"
-fi
-
-# wixl writes the summary's template as x64;1033 whatever the product's language: give it the package's own.
 summary() { msiinfo suminfo "$work/package.msi" | sed -n "s/^$1: //p"; }
 language="$(msiinfo export "$work/package.msi" Property | sed -n 's/^ProductLanguage\t//p' | tr -d '\r')"
-msibuild "$work/package.msi" -s "$(summary Subject)" "$(summary Author)" "x64;$language" \
-    "$(summary 'Revision number (UUID)')"
-
-# wixl has no short names; a file, folder or shortcut name that is no 8.3 name gets one, unique in its folder, as
-# SHORT|long (an install where the volume wants short names uses them; validation requires them).
-/usr/bin/python3 "$here/msi_short_names.py" "$work/package.msi" >"$work/shortnames.sql"
-while IFS= read -r statement; do
-    msibuild "$work/package.msi" -q "$statement" || die "msibuild failed on: $statement"
-done <"$work/shortnames.sql"
+msibuild "$work/package.msi" -i "$work/_ForceCodepage.idt" -q "${statements[@]}" \
+    -s "$(summary Subject)" "$(summary Author)" "x64;$language" "$(summary 'Revision number (UUID)')" ||
+    { trap - EXIT; die "msibuild failed on a statement of $work/tables.sql"; }
 mv "$work/package.msi" "$msi"
 echo "$msi"
