@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs a cross-built Windows program under Wine: the project's own prefix (WINEPREFIX, made by windows-test.sh)
+# Runs a cross-built Windows program under Wine: the project's own prefix (WINEPREFIX, made by check.sh)
 # and the DLL folders of the Windows Qt, curl and the MinGW runtime on its search path.
 set -euo pipefail
 

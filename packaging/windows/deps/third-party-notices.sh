@@ -12,7 +12,7 @@ cache="${2:?usage: $0 STAGE_DIR CACHE_DIR}"
 die() { echo "third-party-notices: $*" >&2; exit 1; }
 licences=/usr/share/common-licenses
 
-# The folders windows.sh copies DLLs from besides the cache.
+# The folders build.sh copies DLLs from besides the cache.
 gcc_runtime="$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")"
 mingw_lib=/usr/x86_64-w64-mingw32/lib
 
