@@ -4,8 +4,8 @@
 #include "base/MessageSink.h"
 #include "base/ProgramPaths.h"
 #include "config/MailPasswordStore.h"
-#include "config/Presets.h"
 #include "config/SettingsFile.h"
+#include "config/SettingsOrPresets.h"
 #include "output/MailSender.h"
 
 #include <QFile>
@@ -21,26 +21,23 @@ public:
     void showMessage(const QString&, const QString&, MessageIcon) override {}
 };
 
-// The settings file, or before the first start what the presets will make of it.
+std::optional<QByteArray> presetBytes(const ProgramPaths& paths)
+{
+    QFile presets(paths.presetPath);
+    if (paths.presetPath.isEmpty() || !presets.open(QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    return presets.readAll();
+}
+
 std::optional<Settings> settingsFor(const ProgramPaths& paths)
 {
     SilentSink silent;
     const SettingsFile file(paths, silent);
     Settings settings;
-    switch (file.ReadSettingsFile(settings)) {
-    case ReadResult::Ok:
-        return settings;
-    case ReadResult::Missing: {
-        QFile presets(paths.presetPath);
-        if (paths.presetPath.isEmpty() || !presets.open(QIODevice::ReadOnly)) {
-            return std::nullopt;
-        }
-        return applyPresets(presets.readAll(), SettingsFile::defaults(QString())).settings;
-    }
-    case ReadResult::Invalid:
-    default:
-        return std::nullopt;
-    }
+    const ReadResult read = file.ReadSettingsFile(settings);
+    // Only a missing settings file looks at the presets.
+    return settingsOrPresets(read, settings, read == ReadResult::Missing ? presetBytes(paths) : std::nullopt);
 }
 
 } // namespace

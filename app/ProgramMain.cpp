@@ -1,6 +1,7 @@
 #include "ProgramMain.h"
 
 #include "CommObjects.h"
+#include "FleetCommand.h"
 #include "MailCommand.h"
 #include "SingleCopy.h"
 
@@ -10,8 +11,9 @@
 #include "config/Settings.h"
 #include "config/SettingsFile.h"
 #include "output/CycleHistory.h"
-#include "output/KeychainPasswordStore.h"
+#include "output/SystemPasswordStore.h"
 #include "output/MailSender.h"
+#include "output/StatusFile.h"
 #include "ui/AppIcon.h"
 #include "ui/FatalErrorBox.h"
 #include "ui/MainWindow.h"
@@ -24,6 +26,7 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QFile>
+#include <QSysInfo>
 #include <QTextStream>
 
 #include <cstdio>
@@ -59,21 +62,31 @@ void recordStartNotes(const QString& historyPath, const QStringList& notes)
     }
 }
 
-// `--store-mail-password [--profile NAME]`: no window, no lock; the password from standard input into the store.
-int storeMailPasswordCommand()
+// The paths of the data folder a command acts for (--profile's, if given); nothing, said on report, for a profile name
+// that cannot name a folder.
+std::optional<ProgramPaths> commandPaths(QTextStream& report)
 {
-    QTextStream report(stdout);
     const std::optional<QString> profileGiven = profileArgument(QCoreApplication::arguments());
     const QString profile = profileGiven.value_or(QString());
     if (profileGiven && !ProgramPaths::isProfileName(profile)) {
         report << "zelbo_udp: the profile name cannot name a folder: " << profile << Qt::endl;
+        return std::nullopt;
+    }
+    return ProgramPaths::forExecutable(QCoreApplication::applicationFilePath(), profile);
+}
+
+// `--store-mail-password [--profile NAME]`: no window, no lock; the password from standard input into the store.
+int storeMailPasswordCommand()
+{
+    QTextStream report(stdout);
+    const std::optional<ProgramPaths> paths = commandPaths(report);
+    if (!paths) {
         return 2;
     }
-    const ProgramPaths paths = ProgramPaths::forExecutable(QCoreApplication::applicationFilePath(), profile);
     QFile input;
     (void)input.open(stdin, QIODevice::ReadOnly);
-    KeychainPasswordStore store;
-    return storeMailPassword(paths, store, input, report);
+    SystemPasswordStore store;
+    return storeMailPassword(*paths, store, input, report);
 }
 
 int run(const WiringHook& wired)
@@ -90,7 +103,8 @@ int run(const WiringHook& wired)
     ProgramPaths paths = ProgramPaths::forExecutable(QCoreApplication::applicationFilePath(), profile);
     // Before anything reads or writes a file of the folder: a second copy touches none of them.
     SingleCopy copy(paths.dataFolder);
-    switch (copy.claim()) {
+    const SingleCopy::Claim claim = copy.claim();
+    switch (claim) {
     case SingleCopy::Claim::HandedOver:
         return 0;
     case SingleCopy::Claim::NoAnswer:
@@ -111,11 +125,13 @@ int run(const WiringHook& wired)
     }
     messages.setParent(&window);
     copy.setShowRequested([&window] { bringToFront(&window); });
-    // Before comm, which tells it of every cycle: it must outlive comm.
+    // Before comm, which tells them of every cycle: they must outlive comm. The status file is made once the settings
+    // name IT's folder.
     TrayIcon tray(window, QApplication::applicationName());
+    std::optional<StatusFile> status;
 
     // The mail password lives in the system's credential store, read when a mail or the dialog needs it.
-    KeychainPasswordStore passwords;
+    SystemPasswordStore passwords;
     MailSender testMailer;
     testMailer.setPasswordStore(&passwords);
     window.setMailTools(mailSignInTools(passwords, testMailer));
@@ -131,7 +147,8 @@ int run(const WiringHook& wired)
         [&comm] {
             comm.control().sessionEnding();
             // A failure still repeating gets its closing line, and waiting history lines their last chance.
-            comm.output().flushHistory();
+            comm.output().recorder().flush();
+            comm.output().finishFileWork();
         },
         [&comm] { return comm.control().quitRequested(); },
         [&comm] { comm.control().sessionEndCancelled(); },
@@ -140,8 +157,19 @@ int run(const WiringHook& wired)
     if (!window.Form_Load()) {
         return 1;
     }
+    QStringList historyNotes = window.refusedPresets();
+    // Said at every such start, since nothing keeps a second copy out meanwhile.
+    if (claim == SingleCopy::Claim::Unlocked) {
+        window.addStartNote(copy.unlockedNote());
+        historyNotes << copy.unlockedNote();
+    }
     comm.control().setStartNote(window.startNotes().join(CrLf));
-    recordStartNotes(paths.historyPath, window.refusedPresets());
+    recordStartNotes(paths.historyPath, historyNotes);
+    status.emplace(StatusIdentity{QApplication::applicationVersion(), QSysInfo::machineHostName(), userName(), profile,
+                                  paths.dataFolder},
+                   paths.statusPath, settings.StatusFolder);
+    comm.connectStatus(*status, window);
+    status->write();
     window.showAfterLoad();
     return QApplication::exec();
 }
@@ -151,13 +179,23 @@ int run(const WiringHook& wired)
 int programMain(int argc, char* argv[], const WiringHook& wired)
 {
     // A command for scripts needs no display: a Linux session without one must run it too.
+    bool fleetWindow = false;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], StoreMailPasswordOption) == 0) {
+        const bool storePassword = std::strcmp(argv[i], StoreMailPasswordOption) == 0;
+        if (storePassword || std::strcmp(argv[i], FleetReportOption) == 0) {
             QCoreApplication app(argc, argv);
             QCoreApplication::setApplicationName(QStringLiteral(ZELBO_TITLE));
             QCoreApplication::setOrganizationName(QStringLiteral(ZELBO_COMPANY));
-            return storeMailPasswordCommand();
+            if (storePassword) {
+                return storeMailPasswordCommand();
+            }
+            // Its report goes to the prompt it was started from, its first word included.
+            attachParentConsole();
+            QTextStream report(stdout);
+            const std::optional<ProgramPaths> paths = commandPaths(report);
+            return paths ? fleetReportCommand(QCoreApplication::arguments(), *paths) : 2;
         }
+        fleetWindow = fleetWindow || std::strcmp(argv[i], FleetWindowOption) == 0;
     }
     try {
         QApplication app(argc, argv);
@@ -173,6 +211,12 @@ int programMain(int argc, char* argv[], const WiringHook& wired)
         QtMessageSink fatalMessages;
         FatalErrorBox fatalError(fatalMessages);
         try {
+            // IT's window over every copy's status file: no lock, no settings of its own, no run.
+            if (fleetWindow) {
+                QTextStream report(stdout);
+                const std::optional<ProgramPaths> paths = commandPaths(report);
+                return paths ? fleetWindowCommand(QCoreApplication::arguments(), *paths) : 2;
+            }
             return run(wired);
         } catch (const std::exception& e) {
             fatalError.report(QString::fromLocal8Bit(e.what()));

@@ -1,6 +1,7 @@
 #include "SingleCopy.h"
 
 #include "base/Platform.h"
+#include "protocol/RunTexts.h"
 
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
@@ -24,6 +25,11 @@ QString serverNameFor(const QString& dataFolder)
     return QStringLiteral("zelbo_udp-") + QString::fromLatin1(hash);
 }
 
+QString lockFilePath(const QString& dataFolder)
+{
+    return QDir(dataFolder).filePath(QString::fromLatin1(SingleCopy::LockFileName));
+}
+
 } // namespace
 
 SingleCopy::SingleCopy(const QString& dataFolder) : m_dataFolder(dataFolder), m_serverName(serverNameFor(dataFolder)) {}
@@ -37,19 +43,28 @@ SingleCopy::~SingleCopy()
 
 SingleCopy::Claim SingleCopy::claim(std::chrono::milliseconds answerWait)
 {
-    const LockFileHold hold = holdLockFile(QDir(m_dataFolder).filePath(QString::fromLatin1(LockFileName)));
+    const LockFileHold hold = holdLockFile(lockFilePath(m_dataFolder));
     switch (hold.result) {
     case LockFileHold::Result::Taken:
         m_lock = hold.handle;
         listen();
         return Claim::First;
+    // Also a lock file that refuses access (another user's, or one Windows is still removing): never run beside it.
     case LockFileHold::Result::HeldElsewhere:
         allowOtherProcessToTakeForeground();
         return askFirstCopy(answerWait) ? Claim::HandedOver : Claim::NoAnswer;
+    case LockFileHold::Result::CannotCreate:
     case LockFileHold::Result::Failed:
     default:
+        m_lockError = hold.error.value_or(SystemError{});
         return Claim::Unlocked;
     }
+}
+
+QString SingleCopy::unlockedNote() const
+{
+    return QStringLiteral("ﾛｯｸﾌｧｲﾙを作成できないため二重起動を防げません : ") +
+           QDir::toNativeSeparators(lockFilePath(m_dataFolder)) + fileErrorNumberText(m_lockError);
 }
 
 bool SingleCopy::askFirstCopy(std::chrono::milliseconds answerWait) const

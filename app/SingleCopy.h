@@ -3,6 +3,8 @@
 // lets go of it even after a kill) and listens for later starts; a later start touches none of the folder's files,
 // asks the first copy to show its window and ends.
 
+#include "base/SystemError.h"
+
 #include <QLocalServer>
 #include <QString>
 
@@ -17,7 +19,7 @@ public:
         First,      // the lock is ours: go on
         HandedOver, // another copy holds the folder and has shown its window: end now
         NoAnswer,   // another copy holds the folder but did not answer: tell the user, then end
-        Unlocked,   // the lock file could not be made at all (a folder nobody may write): go on as before
+        Unlocked,   // the lock file could not be made at all (a folder nobody may write): go on, and say so
     };
 
     static constexpr auto AnswerWait = std::chrono::seconds(5);
@@ -29,6 +31,9 @@ public:
     SingleCopy& operator=(const SingleCopy&) = delete;
 
     Claim claim(std::chrono::milliseconds answerWait = AnswerWait);
+    // After Claim::Unlocked: the line for the status box and the history, naming the lock file and the system's
+    // error. A second start in the folder is then not kept out.
+    QString unlockedNote() const;
     // Called in the first copy when a later start asks for the window.
     void setShowRequested(std::function<void()> showRequested) { m_showRequested = std::move(showRequested); }
 
@@ -39,6 +44,7 @@ private:
 
     QString m_dataFolder;
     QString m_serverName;
+    SystemError m_lockError;
     qintptr m_lock = -1;
     QLocalServer m_server;
     std::function<void()> m_showRequested;

@@ -5,6 +5,7 @@
 #include "FuzzCheck.h"
 
 #include "config/SettingsFile.h"
+#include "config/SettingsTable.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -16,11 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (SettingsFile::parse(bytes, first) != ReadResult::Ok) {
         return 0;
     }
-    const QString* texts[] = {&first.SaveFolder, &first.LocalPort,   &first.RemoteHost, &first.RemotePort,
-                              &first.FixFname,   &first.MailAddress, &first.MailSub,    &first.FromMailAddress,
-                              &first.MailServer, &first.TimeAdjust,  &first.MailUser};
-    for (const QString* text : texts) {
-        if (text->contains(u'"')) {
+    for (const SettingRow& row : settingsTable()) {
+        if (const QString* text = textValue(row, first); text && text->contains(u'"')) {
             return 0;
         }
     }

@@ -1,7 +1,7 @@
 #pragma once
 // Where the mail password lives: the system's credential store, never a file of ours. One password per mail server and
 // user. An interface, so that the dialog, the mailer and the command line are tested without a store;
-// KeychainPasswordStore (output/) is the real one.
+// SystemPasswordStore (output/) is the real one.
 
 #include <QString>
 

@@ -1,22 +1,23 @@
 #include "config/Presets.h"
 
 #include "base/Cp932.h"
+#include "base/FolderHelpers.h"
 #include "config/RefusalRules.h"
 #include "config/SettingsCheck.h"
+#include "config/SettingsTable.h"
 
-#include <QMap>
 #include <QRegularExpression>
 #include <QStringConverter>
-
-#include <functional>
-#include <limits>
-#include <utility>
-#include <vector>
 
 namespace {
 
 QString decodeText(const QByteArray& bytes)
 {
+    // What Windows PowerShell 5.1 writes with Out-File and >; the decoder drops the byte order mark.
+    if (bytes.startsWith("\xFF\xFE")) {
+        QStringDecoder utf16(QStringDecoder::Utf16LE);
+        return utf16.decode(bytes);
+    }
     QByteArray body = bytes;
     if (body.startsWith("\xEF\xBB\xBF")) {
         body.remove(0, 3);
@@ -26,30 +27,9 @@ QString decodeText(const QByteArray& bytes)
     return utf8.hasError() ? Cp932::decodeShown(body) : text;
 }
 
-bool readNumber(const QString& value, std::int16_t& number)
-{
-    bool ok = false;
-    const int read = value.toInt(&ok, 10);
-    if (!ok || read < std::numeric_limits<std::int16_t>::min() || read > std::numeric_limits<std::int16_t>::max()) {
-        return false;
-    }
-    number = static_cast<std::int16_t>(read);
-    return true;
-}
-
-bool readFieldSelect(const QString& value, std::array<std::int16_t, Settings::FieldCount>& fields)
-{
-    static const QRegularExpression digits(QStringLiteral("^[01]{20}$"));
-    if (!digits.match(value).hasMatch()) {
-        return false;
-    }
-    for (int i = 0; i < Settings::FieldCount; ++i) {
-        fields[static_cast<std::size_t>(i)] = value.at(i) == u'1' ? 1 : 0;
-    }
-    return true;
-}
-
-QString expandEnvironment(const QString& text)
+// %DOCUMENTS% is the user's Documents where Windows keeps it (moved to OneDrive or redirected, it is not under the
+// profile); any other %NAME% the user's environment variable. One that names nothing stays as written.
+QString expandVariables(const QString& text)
 {
     static const QRegularExpression variable(QStringLiteral("%([^%]+)%"));
     QString expanded;
@@ -58,58 +38,17 @@ QString expandEnvironment(const QString& text)
         const QRegularExpressionMatch match = it.next();
         expanded += text.mid(from, match.capturedStart() - from);
         const QString name = match.captured(1);
-        expanded +=
-            qEnvironmentVariableIsSet(qPrintable(name)) ? qEnvironmentVariable(qPrintable(name)) : match.captured(0);
+        if (name.compare(QLatin1String("DOCUMENTS"), Qt::CaseInsensitive) == 0) {
+            const QString documents = GetSpecialFolderPath(PersonalFolderId);
+            expanded += documents.isEmpty() ? match.captured(0) : documents;
+        } else if (qEnvironmentVariableIsSet(qPrintable(name))) {
+            expanded += qEnvironmentVariable(qPrintable(name));
+        } else {
+            expanded += match.captured(0);
+        }
         from = match.capturedEnd();
     }
     return expanded + text.mid(from);
-}
-
-using Setter = std::function<bool(Settings&, const QString&)>;
-
-Setter text(QString Settings::*field)
-{
-    return [field](Settings& s, const QString& value) {
-        s.*field = value;
-        return true;
-    };
-}
-
-Setter number(std::int16_t Settings::*field)
-{
-    return [field](Settings& s, const QString& value) { return readNumber(value, s.*field); };
-}
-
-// In this order: SENDMAIL after the mail texts, since the dialog refuses mail on without them.
-const std::vector<std::pair<QString, Setter>>& setters()
-{
-    static const std::vector<std::pair<QString, Setter>> table = {
-        {QStringLiteral("SAVEFOLDER"),
-         [](Settings& s, const QString& value) {
-             s.SaveFolder = expandEnvironment(value);
-             return true;
-         }},
-        {QStringLiteral("CRCTYPE"), number(&Settings::CrcType)},
-        {QStringLiteral("OVERWRITE"), number(&Settings::OverWrite)},
-        {QStringLiteral("STARTUPSIZE"), number(&Settings::StartUpSize)},
-        {QStringLiteral("AUTOSTART"), number(&Settings::AutoStart)},
-        {QStringLiteral("PROTOCOL"), number(&Settings::Protocol)},
-        {QStringLiteral("MAILADDRESS"), text(&Settings::MailAddress)},
-        {QStringLiteral("MAILSUB"), text(&Settings::MailSub)},
-        {QStringLiteral("FROMMAILADDRESS"), text(&Settings::FromMailAddress)},
-        {QStringLiteral("MAILSERVER"), text(&Settings::MailServer)},
-        {QStringLiteral("MAILUSER"), text(&Settings::MailUser)},
-        {QStringLiteral("FIELDSELECT"),
-         [](Settings& s, const QString& value) { return readFieldSelect(value, s.FieldSelect); }},
-        {QStringLiteral("LOCALPORT"), text(&Settings::LocalPort)},
-        {QStringLiteral("REMOTEHOST"), text(&Settings::RemoteHost)},
-        {QStringLiteral("REMOTEPORT"), text(&Settings::RemotePort)},
-        {QStringLiteral("ADDDATE"), number(&Settings::AddDate)},
-        {QStringLiteral("FIXFNAME"), text(&Settings::FixFname)},
-        {QStringLiteral("TIMEADJUST"), text(&Settings::TimeAdjust)},
-        {QStringLiteral("SENDMAIL"), number(&Settings::SendMail)},
-    };
-    return table;
 }
 
 QString refusedNote(const QString& name, const QString& reason)
@@ -117,12 +56,11 @@ QString refusedNote(const QString& name, const QString& reason)
     return QStringLiteral("初期設定 ") + name + QStringLiteral(" は使用できないため既定値にしました : ") + reason;
 }
 
-} // namespace
-
-PresetReading applyPresets(const QByteArray& bytes, const Settings& base)
+// NAME (in capitals) to value, one a line; a line without a name is kept whole as a name, to be noted as unknown.
+QMap<QString, QString> readLines(const QString& text)
 {
     QMap<QString, QString> given;
-    for (QString line : decodeText(bytes).split(u'\n')) {
+    for (QString line : text.split(u'\n')) {
         line = line.trimmed();
         if (line.isEmpty() || line.startsWith(u';') || line.startsWith(u'#') || line.startsWith(u'[')) {
             continue;
@@ -135,23 +73,31 @@ PresetReading applyPresets(const QByteArray& bytes, const Settings& base)
         }
         given.insert(name, line.mid(equals + 1).trimmed());
     }
+    return given;
+}
 
+// Each given value through the dialog's rules, in table order; what is left over has no setting of that name.
+PresetReading applyValues(QMap<QString, QString> given, const Settings& base)
+{
     PresetReading reading{base, 0, {}};
-    for (const auto& [name, set] : setters()) {
+    for (const SettingRow& row : settingsTable()) {
+        const QString name = row.name.toString();
         const auto it = given.constFind(name);
         if (it == given.constEnd()) {
             continue;
         }
+        const QString value = row.rules.testFlag(Rule::Variables) ? expandVariables(it.value()) : it.value();
         Settings candidate = reading.settings;
         QString reason;
-        if (!set(candidate, it.value()) || !settingsInRange(candidate) || firstBadFieldSelect(candidate) >= 0) {
+        if (!setFromPresetText(row, candidate, value) || !settingsInRange(candidate) ||
+            firstBadFieldSelect(candidate) >= 0) {
             reason = QStringLiteral("値 ") + it.value();
         } else {
             reason = settingsRefusal(candidate);
             reason.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
         }
-        if (reason.isEmpty() && name == QStringLiteral("SAVEFOLDER") && candidate.SaveFolder.isEmpty()) {
-            // No folder at all would leave the run nowhere to store; the default is a real folder.
+        if (reason.isEmpty() && row.rules.testFlag(Rule::NotEmpty) && presetText(row, candidate).isEmpty()) {
+            // No save folder at all would leave the run nowhere to store; the default is a real folder.
             reason = QStringLiteral("(空)");
         }
         given.remove(name);
@@ -166,4 +112,16 @@ PresetReading applyPresets(const QByteArray& bytes, const Settings& base)
         reading.notes << refusedNote(it.key(), QStringLiteral("不明な項目"));
     }
     return reading;
+}
+
+} // namespace
+
+PresetReading applyPresets(const QByteArray& bytes, const Settings& base)
+{
+    return applyValues(presetValues(bytes), base);
+}
+
+QMap<QString, QString> presetValues(const QByteArray& bytes)
+{
+    return readLines(decodeText(bytes));
 }

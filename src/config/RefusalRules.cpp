@@ -3,68 +3,84 @@
 #include "base/CrLf.h"
 #include "base/FileNameRule.h"
 #include "base/Cp932.h"
+#include "config/SettingsTable.h"
 
 #include <QStringList>
 
-#include <array>
-#include <utility>
+#include <functional>
+
+namespace {
+
+// The captions of the rows with rule whose text fails test, one a line in the order of the settings line.
+QStringList failingCaptions(const Settings& settings, Rule rule, const std::function<bool(const QString&)>& fails)
+{
+    QStringList captions;
+    for (const SettingRow* row : rowsInLineOrder()) {
+        const QString* text = textValue(*row, settings);
+        if (row->rules.testFlag(rule) && text && fails(*text)) {
+            captions << row->caption.toString();
+        }
+    }
+    return captions;
+}
+
+QString refusal(QStringList captions, const QString& reason)
+{
+    if (captions.isEmpty()) {
+        return QString();
+    }
+    captions << reason;
+    return captions.join(CrLf);
+}
+
+bool mailIsOn(const Settings& settings)
+{
+    for (const SettingRow& row : settingsTable()) {
+        if (row.rules.testFlag(Rule::MailSwitch) && numberValue(row, settings) == 1) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
 
 QString settingsRefusal(const Settings& editSettings)
 {
-    if (editSettings.SendMail == 1 && (editSettings.MailAddress.isEmpty() || editSettings.FromMailAddress.isEmpty() ||
-                                       editSettings.MailServer.isEmpty())) {
-        return QStringLiteral("宛先ﾒｰﾙｱﾄﾞﾚｽ(To)") + CrLf + QStringLiteral("差出人ﾒｰﾙｱﾄﾞﾚｽ(From)") + CrLf +
-               QStringLiteral("ﾒｰﾙｻｰﾊﾞｰ") + CrLf + QStringLiteral("のいずれかが入力されていません！！");
+    if (mailIsOn(editSettings)) {
+        const auto isEmpty = [](const QString& text) { return text.isEmpty(); };
+        if (!failingCaptions(editSettings, Rule::NeededForMail, isEmpty).isEmpty()) {
+            // All of them are named, not only the empty ones.
+            return refusal(failingCaptions(editSettings, Rule::NeededForMail, [](const QString&) { return true; }),
+                           QStringLiteral("のいずれかが入力されていません！！"));
+        }
     }
 
-    if (mailServerHasCredentials(editSettings.MailServer)) {
-        return QStringLiteral("ﾒｰﾙｻｰﾊﾞｰ") + CrLf + QStringLiteral("にﾕｰｻﾞｰ名やﾊﾟｽﾜｰﾄﾞ(…@)は書けません。") + CrLf +
-               QStringLiteral("ﾕｰｻﾞｰ名とﾊﾟｽﾜｰﾄﾞの欄に入力してください！！");
+    const QString signIn = refusal(failingCaptions(editSettings, Rule::NoSignIn, mailServerHasCredentials),
+                                   QStringLiteral("にﾕｰｻﾞｰ名やﾊﾟｽﾜｰﾄﾞ(…@)は書けません。") + CrLf +
+                                       QStringLiteral("ﾕｰｻﾞｰ名とﾊﾟｽﾜｰﾄﾞの欄に入力してください！！"));
+    if (!signIn.isEmpty()) {
+        return signIn;
     }
-
-    const std::array<std::pair<QString, const QString*>, 10> texts = {{
-        {QStringLiteral("保存ﾌｫﾙﾀﾞ"), &editSettings.SaveFolder},
-        {QStringLiteral("ﾛｰｶﾙﾎﾟｰﾄ(Bind)"), &editSettings.LocalPort},
-        {QStringLiteral("ﾘﾓｰﾄﾎｽﾄ"), &editSettings.RemoteHost},
-        {QStringLiteral("ﾘﾓｰﾄﾎﾟｰﾄ"), &editSettings.RemotePort},
-        {QStringLiteral("保存ﾌｧｲﾙ名"), &editSettings.FixFname},
-        {QStringLiteral("宛先ﾒｰﾙｱﾄﾞﾚｽ(To)"), &editSettings.MailAddress},
-        {QStringLiteral("件名"), &editSettings.MailSub},
-        {QStringLiteral("差出人ﾒｰﾙｱﾄﾞﾚｽ(From)"), &editSettings.FromMailAddress},
-        {QStringLiteral("ﾒｰﾙｻｰﾊﾞｰ"), &editSettings.MailServer},
-        {QStringLiteral("ﾕｰｻﾞｰ名"), &editSettings.MailUser},
-    }};
-    // The captions of the fields that fail, one a line, then what is wrong with them.
-    const auto refusal = [&texts](bool (*storable)(const QString&), const QString& reason) {
-        QStringList lines;
-        for (const auto& [name, text] : texts) {
-            if (!storable(*text)) {
-                lines << name;
-            }
-        }
-        if (lines.isEmpty()) {
-            return QString();
-        }
-        lines << reason;
-        return lines.join(CrLf);
-    };
     // The settings file encloses texts in double quotes with no escape, so a quote inside a text would cut the value
     // and every value after it would be read from the wrong place.
-    const QString quoted = refusal([](const QString& text) { return !text.contains(u'"'); },
-                                   QStringLiteral("に \" (ﾀﾞﾌﾞﾙｸｫｰﾃｰｼｮﾝ) は使用できません！！"));
+    const QString quoted =
+        refusal(failingCaptions(editSettings, Rule::Storable, [](const QString& text) { return text.contains(u'"'); }),
+                QStringLiteral("に \" (ﾀﾞﾌﾞﾙｸｫｰﾃｰｼｮﾝ) は使用できません！！"));
     if (!quoted.isEmpty()) {
         return quoted;
     }
-    const QString unstorable = refusal(Cp932::roundTrips, QStringLiteral("に使用できない文字が含まれています！！"));
+    const QString unstorable = refusal(
+        failingCaptions(editSettings, Rule::Storable, [](const QString& text) { return !Cp932::roundTrips(text); }),
+        QStringLiteral("に使用できない文字が含まれています！！"));
     if (!unstorable.isEmpty()) {
         return unstorable;
     }
     // The run would store under another name than the one typed, and the user would look for the wrong file.
-    if (safeFileName(editSettings.FixFname) != editSettings.FixFname) {
-        return QStringLiteral("保存ﾌｧｲﾙ名") + CrLf + QStringLiteral("に \\ / : * ? < > | と .. 、末尾の . と空白、") +
-               CrLf + QStringLiteral("CON PRN AUX NUL COM1～COM9 LPT1～LPT9 という名前は使用できません！！");
-    }
-    return QString();
+    return refusal(
+        failingCaptions(editSettings, Rule::FileName, [](const QString& text) { return safeFileName(text) != text; }),
+        QStringLiteral("に \\ / : * ? < > | と .. 、末尾の . と空白、") + CrLf +
+            QStringLiteral("CON PRN AUX NUL COM1～COM9 LPT1～LPT9 という名前は使用できません！！"));
 }
 
 bool mailServerHasCredentials(const QString& mailServer)

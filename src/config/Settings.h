@@ -1,6 +1,7 @@
 #pragma once
 // The configuration record, as one value type. The application owns the single live instance and passes it by
-// reference; nothing here knows about files or widgets.
+// reference; nothing here knows about files or widgets. Defaults are the members' initial values; SettingsTable says
+// where each setting is stored and what it may hold.
 
 #include <QString>
 
@@ -10,6 +11,7 @@
 struct Settings
 {
     static constexpr int FieldCount = 20;
+    using Flags = std::array<std::int16_t, FieldCount>;
 
     QString SaveFolder;
     std::int16_t CrcType = 0;
@@ -23,7 +25,7 @@ struct Settings
     QString FromMailAddress;
     QString MailServer;
     // Index 0 is F1, index 19 is F20; 1 keeps the field.
-    std::array<std::int16_t, FieldCount> FieldSelect = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+    Flags FieldSelect = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
     QString LocalPort = QStringLiteral("6000");
     QString RemoteHost = QStringLiteral("192.168.0.111");
     QString RemotePort = QStringLiteral("6001");
@@ -33,6 +35,9 @@ struct Settings
     // Sign-in name for the mail server; empty sends without signing in. Its password is only in the system's
     // credential store, never in this record.
     QString MailUser;
+    // IT's folder that gets a copy of the status file (STATUSFOLDER); empty: none. It has no place in the settings
+    // line: the extra settings file keeps it.
+    QString StatusFolder;
 
     bool operator==(const Settings&) const = default;
 };

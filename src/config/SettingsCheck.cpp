@@ -2,37 +2,30 @@
 
 #include "base/Platform.h"
 #include "config/RefusalRules.h"
+#include "config/SettingsTable.h"
 
 #include <QDir>
 
-namespace {
-
-bool isZeroOrOne(std::int16_t value)
+bool settingsInRange(const Settings& settings)
 {
-    return value == 0 || value == 1;
-}
-
-} // namespace
-
-bool settingsInRange(const Settings& s)
-{
-    bool ok = false;
-    const double timeAdjust = s.TimeAdjust.trimmed().toDouble(&ok);
-    if (!ok || timeAdjust < 0 || timeAdjust > 1) {
-        return false;
+    for (const SettingRow& row : settingsTable()) {
+        if (!row.rules.testFlag(Rule::UncheckedOnRead) && !inRange(row, settings)) {
+            return false;
+        }
     }
-    if (s.AddDate < 0 || s.AddDate > 4) {
-        return false;
-    }
-    return isZeroOrOne(s.CrcType) && isZeroOrOne(s.OverWrite) && isZeroOrOne(s.StartUpSize) &&
-           isZeroOrOne(s.AutoStart) && isZeroOrOne(s.Protocol);
+    return true;
 }
 
 int firstBadFieldSelect(const Settings& settings)
 {
-    for (int i = 0; i < Settings::FieldCount; ++i) {
-        if (!isZeroOrOne(settings.FieldSelect[static_cast<std::size_t>(i)])) {
-            return i;
+    for (const SettingRow& row : settingsTable()) {
+        if (const auto* flags = std::get_if<Settings::Flags Settings::*>(&row.field)) {
+            const Settings::Flags& values = settings.*(*flags);
+            for (std::size_t i = 0; i < values.size(); ++i) {
+                if (values[i] != 0 && values[i] != 1) {
+                    return int(i);
+                }
+            }
         }
     }
     return -1;
@@ -43,8 +36,10 @@ QString saveFolderMissingText()
     return QStringLiteral("保存ﾌｫﾙﾀﾞが存在しません\r\n再設定を行ってください！！");
 }
 
-CheckResult CheckSettings(Settings& settings, const SettingsFile& file, MessageSink& messages,
-                          const QString& dataFolder)
+namespace {
+
+CheckResult checkSettingsFile(Settings& settings, const SettingsFile& file, MessageSink& messages,
+                              const QString& dataFolder)
 {
     CheckResult result;
     switch (file.ReadSettingsFile(settings)) {
@@ -100,6 +95,21 @@ CheckResult CheckSettings(Settings& settings, const SettingsFile& file, MessageS
         }
         messages.showMessage(saveFolderMissingText(), QStringLiteral("エラー！！"), MessageIcon::Critical);
         result.statusText = saveFolderMissingText();
+    }
+    return result;
+}
+
+} // namespace
+
+CheckResult CheckSettings(Settings& settings, const SettingsFile& file, MessageSink& messages,
+                          const QString& dataFolder)
+{
+    CheckResult result = checkSettingsFile(settings, file, messages, dataFolder);
+    // After any reset, which knows only the settings line.
+    if (result.settingsWritable) {
+        if (const QString note = file.readExtraSettings(settings); !note.isEmpty()) {
+            result.notes << note;
+        }
     }
     return result;
 }

@@ -4,19 +4,45 @@
 #include "base/CrLf.h"
 #include "base/FolderHelpers.h"
 #include "base/SafeFile.h"
+#include "config/ExtraSettings.h"
 #include "config/Presets.h"
+#include "config/SettingsTable.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 
 #include <limits>
+#include <vector>
 
 namespace {
 
-constexpr int ValueCount = 37;
-// The mail user follows as a 38th value; files without it (older ones) read with an empty user.
-constexpr int OptionalValueCount = 1;
-constexpr int FirstFieldPosition = 15; // positions 15 to 34 hold F1 to F20
+// The values every file holds. Those after them came later (the mail user): a file from before reads without them.
+constexpr std::size_t RequiredValueCount = 37;
+
+// One value of the settings line: the setting it belongs to and, for flags, which of them.
+struct Place
+{
+    const SettingRow* row = nullptr;
+    std::size_t element = 0;
+};
+
+const std::vector<Place>& places()
+{
+    static const std::vector<Place> line = [] {
+        std::vector<Place> values;
+        for (const SettingRow* row : rowsInLineOrder()) {
+            if (row->position == SettingRow::NoPosition) {
+                continue;
+            }
+            for (int element = 0; element < row->width(); ++element) {
+                values.push_back({row, std::size_t(element)});
+            }
+        }
+        return values;
+    }();
+    return line;
+}
 
 bool isLineEnd(QChar c)
 {
@@ -108,6 +134,46 @@ QString quoted(const QString& text)
     return QStringLiteral("\"") + text + QStringLiteral("\"");
 }
 
+bool readItem(const Place& place, const QString& item, Settings& settings)
+{
+    const SettingField& field = place.row->field;
+    if (const auto* text = std::get_if<QString Settings::*>(&field)) {
+        settings.*(*text) = item;
+        return true;
+    }
+    if (const auto* number = std::get_if<std::int16_t Settings::*>(&field)) {
+        return toInt16(item, settings.*(*number));
+    }
+    return toInt16(item, (settings.*std::get<Settings::Flags Settings::*>(field))[place.element]);
+}
+
+void setDefault(const Place& place, Settings& settings)
+{
+    static const Settings initial;
+    const SettingField& field = place.row->field;
+    if (const auto* text = std::get_if<QString Settings::*>(&field)) {
+        settings.*(*text) = initial.*(*text);
+    } else if (const auto* number = std::get_if<std::int16_t Settings::*>(&field)) {
+        settings.*(*number) = initial.*(*number);
+    } else {
+        const auto flags = std::get<Settings::Flags Settings::*>(field);
+        (settings.*flags)[place.element] = (initial.*flags)[place.element];
+    }
+}
+
+// Texts quoted, numbers bare.
+QString formatItem(const Place& place, const Settings& settings)
+{
+    const SettingField& field = place.row->field;
+    if (const auto* text = std::get_if<QString Settings::*>(&field)) {
+        return quoted(settings.*(*text));
+    }
+    if (const auto* number = std::get_if<std::int16_t Settings::*>(&field)) {
+        return QString::number(settings.*(*number));
+    }
+    return QString::number((settings.*std::get<Settings::Flags Settings::*>(field))[place.element]);
+}
+
 QString defaultFolderLine(const ProgramPaths& paths)
 {
     if (paths.IsVersion6OrLater) {
@@ -144,106 +210,33 @@ ReadResult SettingsFile::parse(const QByteArray& bytes, Settings& settings)
     // Values are text people and the file system see: duplicate codes read as their characters.
     const QString text = Cp932::decodeShown(bytes);
     ItemReader reader(text);
-    for (int position = 1; position <= ValueCount; ++position) {
+    const std::vector<Place>& line = places();
+    for (std::size_t index = 0; index < line.size(); ++index) {
         QString item;
         bool wasQuoted = false;
-        if (!reader.next(item, wasQuoted)) {
+        if (reader.next(item, wasQuoted) && readItem(line[index], item, settings)) {
+            continue;
+        }
+        if (index < RequiredValueCount) {
             return ReadResult::Invalid;
         }
-        std::int16_t number = 0;
-        auto readInt = [&](std::int16_t& field) {
-            if (!toInt16(item, number)) {
-                return false;
-            }
-            field = number;
-            return true;
-        };
-        bool ok = true;
-        switch (position) {
-        case 1:
-            settings.SaveFolder = item;
-            break;
-        case 2:
-            settings.LocalPort = item;
-            break;
-        case 3:
-            settings.RemoteHost = item;
-            break;
-        case 4:
-            settings.RemotePort = item;
-            break;
-        case 5:
-            ok = readInt(settings.AddDate);
-            break;
-        case 6:
-            settings.FixFname = item;
-            break;
-        case 7:
-            ok = readInt(settings.CrcType);
-            break;
-        case 8:
-            ok = readInt(settings.OverWrite);
-            break;
-        case 9:
-            ok = readInt(settings.StartUpSize);
-            break;
-        case 10:
-            ok = readInt(settings.AutoStart);
-            break;
-        case 11:
-            ok = readInt(settings.Protocol);
-            break;
-        case 12:
-            ok = readInt(settings.SendMail);
-            break;
-        case 13:
-            settings.MailAddress = item;
-            break;
-        case 14:
-            settings.MailSub = item;
-            break;
-        case 35:
-            settings.FromMailAddress = item;
-            break;
-        case 36:
-            settings.MailServer = item;
-            break;
-        case 37:
-            settings.TimeAdjust = item;
-            break;
-        default:
-            ok = readInt(settings.FieldSelect[static_cast<std::size_t>(position - FirstFieldPosition)]);
-            break;
-        }
-        if (!ok) {
-            return ReadResult::Invalid;
-        }
+        setDefault(line[index], settings);
     }
-    QString item;
-    bool wasQuoted = false;
-    settings.MailUser = reader.next(item, wasQuoted) ? item : QString();
     return ReadResult::Ok;
 }
 
 Settings SettingsFile::defaults(const QString& saveFolder)
 {
-    Settings settings;
-    settings.SaveFolder = saveFolder;
-    return settings;
+    return defaultSettings(saveFolder);
 }
 
-QByteArray SettingsFile::formatFile(const Settings& s)
+QByteArray SettingsFile::formatFile(const Settings& settings)
 {
     QStringList values;
-    values.reserve(ValueCount + OptionalValueCount);
-    values << quoted(s.SaveFolder) << quoted(s.LocalPort) << quoted(s.RemoteHost) << quoted(s.RemotePort)
-           << QString::number(s.AddDate) << quoted(s.FixFname) << QString::number(s.CrcType)
-           << QString::number(s.OverWrite) << QString::number(s.StartUpSize) << QString::number(s.AutoStart)
-           << QString::number(s.Protocol) << QString::number(s.SendMail) << quoted(s.MailAddress) << quoted(s.MailSub);
-    for (const std::int16_t flag : s.FieldSelect) {
-        values << QString::number(flag);
+    values.reserve(qsizetype(places().size()));
+    for (const Place& place : places()) {
+        values << formatItem(place, settings);
     }
-    values << quoted(s.FromMailAddress) << quoted(s.MailServer) << quoted(s.TimeAdjust) << quoted(s.MailUser);
     return Cp932::encode(QString(values.join(u',') + CrLf));
 }
 
@@ -290,6 +283,44 @@ std::optional<bool> SettingsFile::createFromPresets(Settings& settings, QStringL
     settings = reading.settings;
     notes = reading.notes;
     return writeInitialFile(settings);
+}
+
+namespace {
+
+// A file's bytes; nothing when it is missing, or cannot be read (missing then tells which).
+std::optional<QByteArray> readWhole(const QString& path, bool& missing)
+{
+    missing = path.isEmpty() || !QFileInfo::exists(path);
+    QFile file;
+    if (missing || SafeFile::openRegular(file, path, QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    QByteArray bytes = file.readAll();
+    return file.error() == QFileDevice::NoError ? std::optional<QByteArray>(bytes) : std::nullopt;
+}
+
+} // namespace
+
+QString SettingsFile::readExtraSettings(Settings& settings) const
+{
+    bool missing = false;
+    const std::optional<QByteArray> extra = readWhole(m_paths.extraPath, missing);
+    if (!extra && !missing) {
+        return QString();
+    }
+    bool noPresets = false;
+    const ExtraReading reading = ::readExtraSettings(extra, readWhole(m_paths.presetPath, noPresets), settings);
+    settings = reading.settings;
+    if (!reading.write) {
+        return QString();
+    }
+    const auto failure = SafeFile::writeFile(m_paths.extraPath, *reading.write, SafeFile::Mode::Replace);
+    if (!failure) {
+        return QString();
+    }
+    // Taken for this start all the same; the next start tries the file again.
+    return QStringLiteral("設定ﾌｧｲﾙ ") + m_paths.extraPath + QStringLiteral(" に書き込めません : ") +
+           QString::number(failure->error.number) + u' ' + failure->error.description;
 }
 
 Settings SettingsFile::initialSettings() const

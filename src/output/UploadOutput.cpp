@@ -10,9 +10,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMutexLocker>
 #include <QRegularExpression>
 
-#include <algorithm>
 #include <utility>
 
 namespace {
@@ -24,82 +24,64 @@ qint64 lengthOf(const QString& path)
     return info.exists() ? info.size() : -1;
 }
 
-bool sameBlock(const JournalEntry& entry, bool append, const UploadFileWriter::Block& block)
-{
-    return entry.append == append && entry.blockLength == block.lines.size() && entry.digest == block.digest;
-}
-
 } // namespace
 
 UploadOutput::UploadOutput(const Settings& settings, const ProgramPaths& paths, MessageSink& messages,
                            const QString& title)
     : m_settings(settings), m_messages(messages), m_title(title), m_files(paths.BackFilePath),
-      m_writer(messages, title), m_journal(paths.journalPath), m_history(paths.historyPath)
+      m_writer(m_heldMessages, title), m_journal(paths.journalPath), m_recorder(paths.historyPath)
 {
+}
+
+UploadOutput::JobSettings UploadOutput::jobSettings() const
+{
+    return {m_settings.SaveFolder, m_settings.FieldSelect, m_settings.OverWrite};
+}
+
+template <typename Job> auto UploadOutput::work(Job job)
+{
+    const QString folder = m_settings.SaveFolder;
+    const auto slow = [this, folder] {
+        if (m_status) {
+            m_status(QStringLiteral("保存ﾌｫﾙﾀﾞの応答を待っています : ") + QDir::toNativeSeparators(folder));
+        }
+    };
+    if constexpr (std::is_void_v<std::invoke_result_t<Job>>) {
+        m_worker.run(job, slow);
+        m_heldMessages.showHeld(m_messages);
+        tellHeldNotes();
+    } else {
+        auto result = m_worker.run(job, slow);
+        m_heldMessages.showHeld(m_messages);
+        tellHeldNotes();
+        return result;
+    }
 }
 
 Output::RecoveryReport UploadOutput::recoverCycle()
 {
-    if (m_cycle.stage != Stage::NotRecovered) {
-        return {};
-    }
-    m_cycle.stage = Stage::Idle;
-    removeStaleUploadTemporaries();
-    const CycleJournal::Reading reading = m_journal.read();
-    if (reading.state == CycleJournal::State::Absent) {
-        return {};
-    }
-    if (reading.state == CycleJournal::State::Unreadable) {
-        (void)m_journal.clear();
-        return {Recovery::Unreadable, {}};
-    }
-    const JournalEntry& entry = reading.entry;
-    SafeFile::removeStaleTemporaries(entry.uploadPath);
-    if (CycleJournal::holdsBlock(entry)) {
-        // The answer may or may not have gone out: only the terminal's next block can tell.
-        m_cycle.stage = Stage::Pending;
-        m_cycle.entry = entry;
-        return {Recovery::Pending, {}};
-    }
-    if (entry.append) {
-        const qint64 length = lengthOf(entry.uploadPath);
-        const qint64 base = std::max<qint64>(entry.oldLength, 0);
-        // Longer than before but short of the whole block: the write was cut short, so no "ACK" can have gone out.
-        // A file the write created and never filled is taken back too. Anything else is not this write's doing.
-        const bool torn = (length > base && length <= base + entry.blockLength) || (entry.oldLength < 0 && length == 0);
-        // Held while it is looked at, so that no other writer appends meanwhile; lines another writer appended after
-        // the kill are not this write's, and stay.
-        UploadFileHold hold;
-        if (torn && !hold.take(entry.uploadPath, std::chrono::milliseconds(0)) &&
-            CycleJournal::tailIsOwnBlock(
-                entry, length, UploadFileWriter::renderQuietly(m_files.stagingPath(), m_settings.FieldSelect))) {
-            m_cycle.stage = Stage::TornWrite;
-            m_cycle.entry = entry;
-            if (const auto error = SafeFile::restoreLength(entry.uploadPath, entry.oldLength)) {
-                // The journal stays, so a later start or the next store still knows what to take back.
-                return {Recovery::CutBackFailed, *error};
-            }
-            m_cycle.stage = Stage::Idle;
-        }
-    }
-    (void)m_journal.clear();
-    return {};
+    return work([this, settings = jobSettings()] {
+        drive(m_transaction.recover(), settings);
+        return m_transaction.outcome().recovery;
+    });
 }
 
 std::optional<Output::OpenFailure> UploadOutput::beginCycle(const QString& logPath)
 {
-    m_files.closeAll();
-    // Never another folder in its place: the terminal is told "CAN" until this one is back.
-    if (auto error = checkFolder(QFileInfo(logPath).path())) {
-        return OpenFailure{CycleFile::SaveFolder, *error};
-    }
-    if (auto error = m_files.openStaging()) {
-        return OpenFailure{CycleFile::Staging, *error};
-    }
-    if (auto error = m_files.openLog(logPath)) {
-        return OpenFailure{CycleFile::Log, *error};
-    }
-    return std::nullopt;
+    return work([this, logPath]() -> std::optional<OpenFailure> {
+        m_files.closeAll();
+        // Never another folder in its place: the terminal is told "CAN" until this one is back.
+        if (auto error = checkFolder(QFileInfo(logPath).path())) {
+            return OpenFailure{CycleFile::SaveFolder, *error};
+        }
+        if (auto error = m_files.openStaging()) {
+            return OpenFailure{CycleFile::Staging, *error};
+        }
+        if (auto error = m_files.openLog(logPath)) {
+            return OpenFailure{CycleFile::Log, *error};
+        }
+        return std::nullopt;
+    });
 }
 
 std::optional<SystemError> UploadOutput::writeRecord(const QString& line)
@@ -109,245 +91,89 @@ std::optional<SystemError> UploadOutput::writeRecord(const QString& line)
 
 std::optional<SystemError> UploadOutput::closeRecords()
 {
-    return m_files.flushStaging();
+    return work([this] { return m_files.flushStaging(); });
 }
 
 void UploadOutput::writeLogLine(const QString& line)
 {
-    m_files.writeLogLine(line);
+    // Nothing waits for a log line: a slow share holds the lines back, not the transfer. Lines that come while a write
+    // is queued go with it, so a fast transfer wakes the file work once a batch rather than once a record.
+    {
+        const QMutexLocker lock(&m_logMutex);
+        m_logLines.append(line);
+        if (m_logWriteQueued) {
+            return;
+        }
+        m_logWriteQueued = true;
+    }
+    m_worker.post([this] {
+        QStringList lines;
+        {
+            const QMutexLocker lock(&m_logMutex);
+            lines.swap(m_logLines);
+            m_logWriteQueued = false;
+        }
+        m_files.writeLogLines(lines);
+    });
 }
 
 Output::Stored UploadOutput::WriteUploadFile(const QString& uploadPath)
 {
-    m_files.closeAll();
-    switch (m_cycle.stage) {
-    case Stage::NotRecovered:
-    case Stage::Idle:
-    case Stage::Pending:
-        break;
-    case Stage::TornWrite:
-        if (const auto error = SafeFile::restoreLength(m_cycle.entry.uploadPath, m_cycle.entry.oldLength)) {
-            reportFileError(*error, m_cycle.entry.uploadPath);
-            return Stored::Failed;
-        }
-        m_cycle.stage = Stage::Idle;
-        break;
-    // A cycle that was never ended: what it left undecided is taken back, and only a pending block stays.
-    case Stage::Journaled:
-    case Stage::Adopted:
-    case Stage::Written:
-        m_cycle.heldAppend.reset();
-        m_cycle.stage = Stage::Idle;
-        break;
-    case Stage::TakeBackFailed:
-        m_cycle.stage = Stage::Pending;
-        break;
-    default:
-        internalError("WriteUploadFile");
-        return Stored::Failed;
-    }
-    // Read once: the journal records the length and digest of exactly the bytes then stored.
-    const auto block = m_writer.render(m_files.stagingPath(), uploadPath, m_settings.FieldSelect);
-    if (!block) {
-        return Stored::Failed;
-    }
-    const bool append = isAppend();
-    // No other copy appends from the length measured below until this cycle is settled.
-    if (append) {
-        if (const auto error = m_uploadHold.take(uploadPath)) {
-            reportFileError(*error, uploadPath);
-            return Stored::Failed;
-        }
-    }
-    const bool pending = m_cycle.stage == Stage::Pending;
-    const bool repeat = pending && sameBlock(m_cycle.entry, append, *block) && CycleJournal::holdsBlock(m_cycle.entry);
-    // Appended, or under another name (a date in it): storing the repeat would make a second copy.
-    if (repeat && (append || m_cycle.entry.uploadPath != uploadPath)) {
-        m_cycle.stage = Stage::Adopted;
-        return Stored::AlreadyStored;
-    }
-
-    // A different block means the lost answer was "ACK": what the file holds stays as it is.
-    m_cycle.stage = Stage::Idle;
-    JournalEntry entry;
-    entry.uploadPath = uploadPath;
-    entry.append = append;
-    entry.oldLength = append ? lengthOf(uploadPath) : -1;
-    entry.blockLength = block->lines.size();
-    entry.digest = block->digest;
-    // Rewritten in place with the same bytes; its mail went out before.
-    entry.mailAccepted = repeat && m_cycle.entry.mailAccepted;
-    if (const auto error = m_journal.write(entry)) {
-        reportFileError(*error, m_journal.path());
-        return Stored::Failed;
-    }
-    m_cycle.stage = Stage::Journaled;
-    m_cycle.entry = entry;
-    checkpoint("journal");
-    if (append) {
-        m_cycle.heldAppend = m_writer.holdAppend(block->lines, uploadPath);
-        if (!m_cycle.heldAppend) {
-            return Stored::Failed;
-        }
-    } else if (!m_writer.store(block->lines, uploadPath, m_settings.OverWrite)) {
-        return Stored::Failed;
-    }
-    m_cycle.stage = Stage::Written;
-    return repeat ? Stored::AlreadyStored : Stored::Written;
+    return work([this, uploadPath, settings = jobSettings()] {
+        m_files.closeAll();
+        drive(m_transaction.endOfFile(uploadPath, settings.overWrite != 1), settings);
+        return m_transaction.outcome().stored;
+    });
 }
 
 Output::Mail UploadOutput::SendByMail(QString& mailError)
 {
-    if (m_settings.SendMail != 1 || !hasCycleEntry()) {
+    switch (m_transaction.mail(m_settings.SendMail == 1)) {
+    case CycleTransaction::MailDecision::NotMailed:
         return Mail::NotMailed;
-    }
-    if (m_cycle.entry.mailAccepted) {
+    case CycleTransaction::MailDecision::AlreadySent:
         return Mail::AlreadySent;
+    case CycleTransaction::MailDecision::Send:
+        break;
     }
     // The message body is always empty.
-    const MailSender::Mail mail{m_settings.MailAddress,   m_settings.FromMailAddress, m_settings.MailSub,  QString(),
-                                m_cycle.entry.uploadPath, m_settings.MailServer,      m_settings.MailUser, {}};
+    const MailSender::Mail mail{
+        m_settings.MailAddress,           m_settings.FromMailAddress, m_settings.MailSub,  QString(),
+        m_transaction.entry().uploadPath, m_settings.MailServer,      m_settings.MailUser, {}};
     if (!m_mailer.send(mail, mailError)) {
         return Mail::Failed;
     }
-    // The send pumps events: the end of the session may have answered and closed the cycle meanwhile.
-    if (!hasCycleEntry()) {
-        return Mail::Failed;
-    }
-    m_cycle.entry.mailAccepted = true;
-    // Best effort: without it a kill before the answer only costs a second mail.
-    (void)m_journal.write(m_cycle.entry);
-    return Mail::Sent;
+    return work([this, settings = jobSettings()] {
+        drive(m_transaction.mailAccepted(), settings);
+        return m_transaction.outcome().mail;
+    });
 }
 
 std::optional<SystemError> UploadOutput::settleCycle(bool acknowledged)
 {
-    std::optional<SystemError> error;
-    switch (m_cycle.stage) {
-    case Stage::NotRecovered:
-    case Stage::Idle:
-    case Stage::Pending:
-    case Stage::TornWrite:
-    case Stage::Journaled:
-    case Stage::TakeBackFailed:
-        // No cycle reached its end of file, or nothing of this one is left to keep or take back.
-        break;
-    case Stage::Adopted:
-        if (!acknowledged && m_cycle.entry.append) {
-            // No "ACK" went out for it (its mail had not been accepted): the terminal sends it again.
-            error = SafeFile::restoreLength(m_cycle.entry.uploadPath, m_cycle.entry.oldLength);
-        }
-        m_cycle.stage = settledStage(error);
-        break;
-    case Stage::Written:
-        if (const auto held = std::move(m_cycle.heldAppend)) {
-            if (acknowledged) {
-                // Already on disk: closing cannot fail in a way that loses it.
-                (void)held->commit();
-            } else {
-                error = held->rollback();
-            }
-        }
-        m_cycle.stage = settledStage(error);
-        break;
-    default:
-        internalError("settleCycle");
-        break;
-    }
-    m_uploadHold.release();
-    checkpoint("answer");
-    return error;
+    return work([this, acknowledged, settings = jobSettings()] {
+        drive(m_transaction.settle(acknowledged), settings);
+        return m_transaction.outcome().settleError;
+    });
 }
 
 void UploadOutput::endCycle(bool answerSent)
 {
-    m_files.closeAll();
-    m_uploadHold.release();
-    switch (m_cycle.stage) {
-    case Stage::NotRecovered:
-    case Stage::Idle:
-    case Stage::Pending:
-    case Stage::TornWrite:
-        break;
-    case Stage::Journaled:
-    case Stage::Adopted:
-    case Stage::Written:
-        // An append never settled is taken back, as when the program ends.
-        m_cycle.heldAppend.reset();
-        // Unanswered, the terminal sends the block again: recognised while the file holds it whole.
-        m_cycle.stage = !answerSent && CycleJournal::holdsBlock(m_cycle.entry) ? Stage::Pending : Stage::Idle;
-        checkpoint("answered");
-        if (m_cycle.stage == Stage::Idle) {
-            (void)m_journal.clear();
-        }
-        break;
-    case Stage::TakeBackFailed:
-        m_cycle.stage = Stage::Pending;
-        checkpoint("answered");
-        break;
-    default:
-        internalError("endCycle");
-        break;
-    }
+    // The answer is out and nothing waits for this: the next cycle's file work queues behind it.
+    m_worker.post([this, answerSent, settings = jobSettings()] {
+        m_files.closeAll();
+        drive(m_transaction.end(answerSent), settings);
+    });
+}
+
+void UploadOutput::finishFileWork()
+{
+    work([] {});
 }
 
 QString UploadOutput::recordCycle(const CycleSummary& summary)
 {
-    CycleHistoryEntry entry;
-    entry.time = summary.time;
-    entry.terminalFile = summary.terminalFile;
-    entry.announcedCount = summary.announcedCount;
-    entry.receivedCount = summary.receivedCount;
-    entry.answer = summary.end == CycleEnd::Acknowledged ? QStringLiteral("ACK") : QStringLiteral("CAN");
-    entry.uploadFile = QDir::toNativeSeparators(summary.uploadPath);
-    entry.mailResult = summary.mailResult;
-    entry.failure = summary.failure;
-
-    const OutageRule::Outcome outcome = summary.end == CycleEnd::Acknowledged ? OutageRule::Outcome::Stored
-                                        : summary.end == CycleEnd::Stopped    ? OutageRule::Outcome::Stopped
-                                                                              : OutageRule::Outcome::Failed;
-    const OutageRule::Step step = m_outage.next(outcome, summary.failure);
-    const CycleHistory::State before = m_history.state();
-    std::optional<SystemError> error;
-    if (step.ended) {
-        error = closeStreak(*step.ended);
-    }
-    if (step.writeLine) {
-        if (auto lineError = m_history.append(entry)) {
-            error = lineError;
-        }
-    } else {
-        m_lastRepeat = entry;
-    }
-    if (m_cycleListener) {
-        m_cycleListener({summary.time, outcome, summary.failure, step.notice});
-    }
-    // Held lines are written later and need no word; losing some is said once, when it begins.
-    if (error && before != CycleHistory::State::Dropping && m_history.state() == CycleHistory::State::Dropping) {
-        return QStringLiteral("<History> 履歴ﾌｧｲﾙに書き込めないため、%1件を超えた分の履歴を記録しません")
-                   .arg(CycleHistory::MaxHeldLines) +
-               fileErrorNumberText(*error);
-    }
-    return QString();
-}
-
-void UploadOutput::flushHistory()
-{
-    if (const auto streak = m_outage.close()) {
-        (void)closeStreak(*streak);
-    }
-    m_history.flush();
-}
-
-std::optional<SystemError> UploadOutput::closeStreak(const OutageRule::Streak& streak)
-{
-    if (!m_lastRepeat) {
-        return std::nullopt;
-    }
-    CycleHistoryEntry closing = *std::exchange(m_lastRepeat, std::nullopt);
-    // The line of the streak's first cycle is above it; this one is its last, with how many there were.
-    closing.failure = streak.reason + QStringLiteral(" (%1回連続の最後)").arg(streak.cycles);
-    return m_history.append(closing);
+    return m_recorder.record(summary);
 }
 
 void UploadOutput::setMailTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds total)
@@ -355,40 +181,153 @@ void UploadOutput::setMailTimeouts(std::chrono::milliseconds connect, std::chron
     m_mailer.setTimeouts(connect, total);
 }
 
-bool UploadOutput::isAppend() const
+void UploadOutput::drive(CycleTransaction::Step step, const JobSettings& settings)
 {
-    return m_settings.OverWrite != 1;
-}
-
-bool UploadOutput::hasCycleEntry() const
-{
-    switch (m_cycle.stage) {
-    case Stage::NotRecovered:
-    case Stage::Idle:
-    case Stage::Pending:
-    case Stage::TornWrite:
-        return false;
-    case Stage::Journaled:
-    case Stage::Adopted:
-    case Stage::Written:
-    case Stage::TakeBackFailed:
-        return true;
-    default:
-        internalError("hasCycleEntry");
-        return false;
+    while (step.action != CycleTransaction::Action::None) {
+        step = m_transaction.resume(perform(step, settings));
     }
 }
 
-UploadOutput::Stage UploadOutput::settledStage(const std::optional<SystemError>& error) const
+CycleTransaction::Result UploadOutput::perform(const CycleTransaction::Step& step, const JobSettings& settings)
 {
-    return error && CycleJournal::holdsBlock(m_cycle.entry) ? Stage::TakeBackFailed : Stage::Journaled;
+    using Action = CycleTransaction::Action;
+    using Result = CycleTransaction::Result;
+    const JournalEntry& entry = m_transaction.entry();
+    switch (step.action) {
+    case Action::None:
+        break;
+    case Action::RemoveTemporaries:
+        removeStaleUploadTemporaries(settings.saveFolder);
+        break;
+    case Action::ReadJournal:
+        return Result::journal(m_journal.read());
+    case Action::RemoveEntryTemporaries:
+        SafeFile::removeStaleTemporaries(step.path);
+        break;
+    case Action::CheckBlock:
+        return Result::fact(CycleJournal::holdsBlock(entry));
+    case Action::MeasureUpload:
+        return Result::measured(lengthOf(step.path));
+    case Action::HoldUpload:
+        return Result::failure(takeUploadHold(step.path, step.wait));
+    case Action::ReleaseHold:
+        m_uploadHold.release();
+        break;
+    case Action::CompareTail:
+        return Result::fact(CycleJournal::tailIsOwnBlock(
+            entry, step.length, UploadFileWriter::renderQuietly(m_files.stagingPath(), settings.fieldSelect)));
+    case Action::CutBack:
+        return Result::failure(SafeFile::restoreLength(entry.uploadPath, entry.oldLength));
+    case Action::ReportError:
+        reportFileError(step.error, step.path.isEmpty() ? m_journal.path() : step.path);
+        break;
+    case Action::Render: {
+        auto block = m_writer.render(m_files.stagingPath(), step.path, settings.fieldSelect);
+        if (!block) {
+            return Result::rendered(std::nullopt);
+        }
+        m_lines = std::move(block->lines);
+        return Result::rendered(CycleTransaction::Block{m_lines.size(), block->digest});
+    }
+    case Action::WriteJournal:
+        return Result::failure(m_journal.write(entry));
+    case Action::ClearJournal:
+        (void)m_journal.clear();
+        break;
+    case Action::Store: {
+        const bool stored = m_writer.store(m_lines, step.path, settings.overWrite);
+        m_lines.clear();
+        return Result::fact(stored);
+    }
+    case Action::AppendHeld:
+        m_heldAppend = m_writer.holdAppend(m_lines, step.path);
+        m_lines.clear();
+        return Result::fact(m_heldAppend != nullptr);
+    case Action::Commit:
+        if (m_heldAppend) {
+            (void)m_heldAppend->commit();
+        }
+        m_heldAppend.reset();
+        break;
+    case Action::Rollback: {
+        const auto held = std::move(m_heldAppend);
+        return Result::failure(held ? held->rollback() : std::nullopt);
+    }
+    case Action::DropHeldAppend:
+        m_heldAppend.reset();
+        break;
+    case Action::Checkpoint:
+        if (m_checkpoint) {
+            m_checkpoint(step.name);
+        }
+        break;
+    case Action::InternalError:
+        m_heldMessages.showMessage(QStringLiteral("内部ｴﾗｰ: ") + QString::fromLatin1(step.name), m_title,
+                                   MessageIcon::None);
+        break;
+    }
+    return Result::done();
 }
 
-void UploadOutput::removeStaleUploadTemporaries() const
+std::optional<SystemError> UploadOutput::takeUploadHold(const QString& uploadPath, bool wait)
+{
+    const UploadFileHold::Taken taken =
+        m_uploadHold.take(uploadPath, wait ? UploadFileHold::Patience : std::chrono::milliseconds(0));
+    const QString lockPath = QDir::toNativeSeparators(UploadFileHold::lockPath(uploadPath));
+    switch (taken.outcome) {
+    case UploadFileHold::Outcome::Held:
+        return std::nullopt;
+    case UploadFileHold::Outcome::Unheld:
+        // Appending worked there before the hold existed; it still does, without keeping other writers off.
+        if (!std::exchange(m_unheldSaid, true)) {
+            holdNote(QStringLiteral("ﾛｯｸﾌｧｲﾙを作成できないため、他のPCからの同時書き込みを防げません : ") + lockPath +
+                         fileErrorNumberText(taken.error),
+                     true);
+        }
+        return std::nullopt;
+    case UploadFileHold::Outcome::HeldElsewhere:
+        // A share keeps the open files of a PC that crashed until it gives up on the PC.
+        if (wait && isNetworkPath(uploadPath)) {
+            holdNote(QStringLiteral("ﾛｯｸﾌｧｲﾙを他のPCが使用しています。異常終了したPCのﾛｯｸは共有ﾌｫﾙﾀﾞに数分間"
+                                    "残ることがあります : ") +
+                         lockPath,
+                     false);
+        }
+        return taken.error;
+    case UploadFileHold::Outcome::Failed:
+    default:
+        return taken.error;
+    }
+}
+
+void UploadOutput::holdNote(const QString& text, bool inHistory)
+{
+    const QMutexLocker lock(&m_notesMutex);
+    m_notes.append({QDateTime::currentDateTime(), text, inHistory});
+}
+
+void UploadOutput::tellHeldNotes()
+{
+    QList<Note> notes;
+    {
+        const QMutexLocker lock(&m_notesMutex);
+        notes.swap(m_notes);
+    }
+    for (const Note& note : notes) {
+        if (m_status) {
+            m_status(note.text);
+        }
+        if (note.inHistory) {
+            m_recorder.recordNote(note.time, note.text);
+        }
+    }
+}
+
+void UploadOutput::removeStaleUploadTemporaries(const QString& saveFolder)
 {
     // Every upload file name ends in ".txt"; its temporaries are "<name>.<hex>.tmp" beside it.
     static const QRegularExpression temporary(QStringLiteral("^(.+\\.txt)\\.[0-9a-f]{1,8}\\.tmp$"));
-    const QDir folder(m_settings.SaveFolder);
+    const QDir folder(saveFolder);
     const QStringList names = folder.entryList({QStringLiteral("*.tmp")}, QDir::Files | QDir::Hidden | QDir::System);
     for (const QString& name : names) {
         const QRegularExpressionMatch match = temporary.match(name);
@@ -398,19 +337,7 @@ void UploadOutput::removeStaleUploadTemporaries() const
     }
 }
 
-void UploadOutput::checkpoint(const char* point) const
-{
-    if (m_checkpoint) {
-        m_checkpoint(point);
-    }
-}
-
 void UploadOutput::reportFileError(const SystemError& error, const QString& path)
 {
-    m_messages.showMessageNoWait(UploadFileWriter::failureText(error.description, path), m_title, MessageIcon::None);
-}
-
-void UploadOutput::internalError(const char* where) const
-{
-    m_messages.showMessageNoWait(QStringLiteral("内部ｴﾗｰ: ") + QString::fromLatin1(where), m_title, MessageIcon::None);
+    m_heldMessages.showMessage(UploadFileWriter::failureText(error.description, path), m_title, MessageIcon::None);
 }

@@ -119,3 +119,14 @@ char16_t nextSeqChar(char16_t seq)
 {
     return seq == u'9' ? u'0' : static_cast<char16_t>(seq + 1);
 }
+
+RecordReply classifyRecordReply(QStringView reply, bool simple, char16_t seqChar, bool retryLeft)
+{
+    if (reply.isEmpty()) {
+        return retryLeft ? RecordReply::TimeOut : RecordReply::TimedOut;
+    }
+    if (!simple && reply.size() >= 2 && reply[0] == u'^' && reply[1] == previousSeqChar(seqChar)) {
+        return RecordReply::Repeat;
+    }
+    return reply == u"END" ? RecordReply::End : RecordReply::Record;
+}

@@ -34,6 +34,22 @@ QString frameData(QStringView frame);
 char16_t previousSeqChar(char16_t seq);
 char16_t nextSeqChar(char16_t seq);
 
+// What a reply of the record phase is, decided once before the run acts on it.
+enum class RecordReply
+{
+    // None came: answered "NAK" while retries are left,
+    TimeOut,
+    // ...else the cycle fails.
+    TimedOut,
+    // The last accepted record again (its "ACK" was lost); only the marker and the sequence character are looked at.
+    Repeat,
+    End,
+    // Anything else, to be checked and stored.
+    Record,
+};
+// simple: the simple protocol, which has no frames and so no repeats. retryLeft: a time-out may still be retried.
+RecordReply classifyRecordReply(QStringView reply, bool simple, char16_t seqChar, bool retryLeft);
+
 struct FileNameFrame
 {
     bool hasAt = false;     // the frame holds an "@"; without it there is no name to cut out

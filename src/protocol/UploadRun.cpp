@@ -40,10 +40,11 @@ void UploadRun::RunUpload()
         m_host.ShowStatus(1, m_startNote);
     }
     // A link that failed to open replaces that text with its error and ends the run; the first cycle then fails.
+    // With automatic start a local port that another program holds is waited for instead (RunLink).
     // Only a run whose link opened looks back at an unanswered cycle: one that could not bind may share its folder
     // with a copy that is writing it.
     if (m_link.linkOk()) {
-        showRecovery(m_output.recoverCycle());
+        m_account.recoverCycle();
     }
     m_retryCount = 0;
     m_saveFolder = m_settings.SaveFolder;
@@ -94,11 +95,22 @@ UploadRun::Phase UploadRun::newCycle()
 UploadRun::Phase UploadRun::cycleStart()
 {
     m_host.setBusyCursor(false);
-    m_cycleResult = false;
-    m_alreadyStored = false;
-    m_answered = false;
+    m_stored = Output::Stored::Failed;
+    m_answer = Answer::None;
     m_account.begin();
     if (!m_link.yieldAndCheck()) {
+        return Phase::EndOfCycle;
+    }
+    switch (m_link.takeLocalPort()) {
+    case RunLink::LocalPort::Open:
+        break;
+    case RunLink::LocalPort::OpenedNow:
+        m_account.recoverCycle();
+        break;
+    case RunLink::LocalPort::Held:
+        return Phase::EndOfCycle;
+    default:
+        internalError("cycleStart");
         return Phase::EndOfCycle;
     }
     return isClockAdjustOn(m_settings.TimeAdjust) ? Phase::ClockSetting : Phase::FileRequest;
@@ -115,7 +127,7 @@ UploadRun::Phase UploadRun::clockSetting()
             return Phase::EndOfCycle;
         }
         QString reply;
-        if (!m_link.receive(reply)) {
+        if (!m_link.poll(reply)) {
             return Phase::EndOfCycle;
         }
         if (reply == QStringLiteral("OK")) {
@@ -129,7 +141,7 @@ UploadRun::Phase UploadRun::fileRequest()
     if (!m_link.send(QStringLiteral("VOL"))) {
         return Phase::EndOfCycle;
     }
-    if (!m_link.receive(m_reply)) {
+    if (!m_link.poll(m_reply)) {
         return Phase::EndOfCycle;
     }
     if (m_reply.isEmpty()) {
@@ -221,79 +233,93 @@ UploadRun::Phase UploadRun::recordPhase()
         }
         // Time-outs and bad frames count together; only an accepted or repeated record resets the count.
         ++m_retryCount;
-        // A repeat of the last accepted record (its ACK was lost): acknowledged again, not stored. Only the
-        // marker and the sequence character are looked at.
-        const bool repeat =
-            !simple && m_reply.size() >= 2 && m_reply[0] == u'^' && m_reply[1] == previousSeqChar(m_seqChar);
+        const RecordReply reply = classifyRecordReply(m_reply, simple, m_seqChar, m_retryCount < TimeoutRetryLimit);
         // A record that may be stored is logged right after its "ACK": the terminal waits for nothing else.
-        const bool candidate = !m_reply.isEmpty() && !repeat && m_reply != QStringLiteral("END");
-        if (!candidate) {
+        if (reply != RecordReply::Record) {
             writeLog(m_reply);
         }
-
-        if (m_reply.isEmpty() && m_retryCount < TimeoutRetryLimit) {
+        switch (reply) {
+        case RecordReply::TimeOut:
             m_link.send(QStringLiteral("NAK"));
-            continue;
-        }
-        if (repeat) {
+            break;
+        case RecordReply::Repeat:
+            // Its "ACK" was lost: acknowledged again, not stored.
             m_link.send(QStringLiteral("ACK"));
             m_retryCount = 0;
-            continue;
-        }
-        if (m_reply.isEmpty()) {
+            break;
+        case RecordReply::TimedOut:
             m_host.beep();
             m_account.showFailure(1, QStringLiteral("ﾚｺｰﾄﾞ受信 : ﾀｲﾑｱｳﾄ ｴﾗｰ"));
             return Phase::EndOfCycle;
-        }
-        // "END" ends the file whenever it comes, whatever the announced count.
-        if (m_reply == QStringLiteral("END")) {
-            if (const auto error = m_output.closeRecords()) {
-                return stagingWriteFailed(*error, simple);
+        case RecordReply::End:
+            return endOfFile(simple);
+        case RecordReply::Record:
+            if (const auto next = acceptRecord(simple)) {
+                return *next;
             }
-            const Output::Stored stored = m_output.WriteUploadFile(m_uploadPath);
-            m_cycleResult = stored != Output::Stored::Failed;
-            if (!m_cycleResult) {
-                // Its box has said why; the history keeps what failed.
-                m_account.setFailure(QStringLiteral("ｱｯﾌﾟﾛｰﾄﾞﾌｧｲﾙに書き込めません"));
-            }
-            m_alreadyStored = stored == Output::Stored::AlreadyStored;
-            m_host.setProgressValue(m_announcedCount);
+            break;
+        default:
+            internalError("recordPhase");
             return Phase::EndOfCycle;
         }
-
-        if (!simple) {
-            if (!m_link.yieldAndCheck()) {
-                writeLog(m_reply);
-                return Phase::EndOfCycle;
-            }
-            const std::int16_t result = CheckFrame(m_reply, m_seqChar, m_settings.CrcType);
-            if (result != FrameValid) {
-                writeLog(m_reply);
-                if (rejectFrame(result, QStringLiteral("ﾚｺｰﾄﾞ受信"), BadFrameRetryLimit, 0)) {
-                    continue;
-                }
-                return Phase::EndOfCycle;
-            }
-        }
-        // The simple protocol stores the reply as it came; the framed one stores the frame's data.
-        if (const auto error = m_output.writeRecord(simple ? m_reply : frameData(m_reply))) {
-            writeLog(m_reply);
-            return stagingWriteFailed(*error, simple);
-        }
-        if (!simple) {
-            m_seqChar = nextSeqChar(m_seqChar);
-        }
-
-        // Beyond the announced count the status keeps counting while the bar stays full. Both are set before the
-        // send, whose event pass may bring a Stop and its status line.
-        ++m_recordCount;
-        m_host.ShowStatus(0, recordStatusText(m_recordCount, m_announcedCount));
-        m_host.setProgressValue(std::min(m_recordCount, m_announcedCount));
-        m_link.send(QStringLiteral("ACK"));
-        m_retryCount = 0;
-        // The log line carries the count before this record.
-        m_account.writeLog(m_reply, m_recordCount - 1);
     }
+}
+
+UploadRun::Phase UploadRun::endOfFile(bool simple)
+{
+    // "END" ends the file whenever it comes, whatever the announced count.
+    if (const auto error = m_output.closeRecords()) {
+        return stagingWriteFailed(*error, simple);
+    }
+    m_stored = m_output.WriteUploadFile(m_uploadPath);
+    if (m_stored == Output::Stored::Failed) {
+        // Its box has said why; the history keeps what failed.
+        m_account.setFailure(QStringLiteral("ｱｯﾌﾟﾛｰﾄﾞﾌｧｲﾙに書き込めません"));
+    }
+    m_host.setProgressValue(m_announcedCount);
+    // The write waited in the event loop: a Stop (or the session's end) meanwhile let it finish, and the terminal is
+    // told "CAN".
+    if (!m_link.yieldAndCheck()) {
+        m_stored = Output::Stored::Failed;
+    }
+    return Phase::EndOfCycle;
+}
+
+std::optional<UploadRun::Phase> UploadRun::acceptRecord(bool simple)
+{
+    if (!simple) {
+        if (!m_link.yieldAndCheck()) {
+            writeLog(m_reply);
+            return Phase::EndOfCycle;
+        }
+        const std::int16_t result = CheckFrame(m_reply, m_seqChar, m_settings.CrcType);
+        if (result != FrameValid) {
+            writeLog(m_reply);
+            if (rejectFrame(result, QStringLiteral("ﾚｺｰﾄﾞ受信"), BadFrameRetryLimit, 0)) {
+                return std::nullopt;
+            }
+            return Phase::EndOfCycle;
+        }
+    }
+    // The simple protocol stores the reply as it came; the framed one stores the frame's data.
+    if (const auto error = m_output.writeRecord(simple ? m_reply : frameData(m_reply))) {
+        writeLog(m_reply);
+        return stagingWriteFailed(*error, simple);
+    }
+    if (!simple) {
+        m_seqChar = nextSeqChar(m_seqChar);
+    }
+
+    // Beyond the announced count the status keeps counting while the bar stays full. Both are set before the send,
+    // whose event pass may bring a Stop and its status line.
+    ++m_recordCount;
+    m_host.ShowStatus(0, recordStatusText(m_recordCount, m_announcedCount));
+    m_host.setProgressValue(std::min(m_recordCount, m_announcedCount));
+    m_link.send(QStringLiteral("ACK"));
+    m_retryCount = 0;
+    // The log line carries the count before this record.
+    m_account.writeLog(m_reply, m_recordCount - 1);
+    return std::nullopt;
 }
 
 UploadRun::Phase UploadRun::stagingWriteFailed(const SystemError& error, bool simple)
@@ -310,8 +336,8 @@ UploadRun::Phase UploadRun::stagingWriteFailed(const SystemError& error, bool si
 UploadRun::Phase UploadRun::endOfCycle()
 {
     m_host.setProgressVisible(false);
-    if (m_cycleResult) {
-        if (m_alreadyStored) {
+    if (m_stored != Output::Stored::Failed) {
+        if (m_stored == Output::Stored::AlreadyStored) {
             m_host.ShowStatus(1, alreadyStoredStatusText());
         }
         switch (m_output.SendByMail(m_mailError)) {
@@ -348,7 +374,7 @@ UploadRun::Phase UploadRun::endOfCycle()
         }
     }
     m_link.endCycle();
-    m_account.record(m_announcedCount, m_recordCount, m_uploadPath, m_acknowledged);
+    m_account.record(m_announcedCount, m_recordCount, m_uploadPath, m_answer == Answer::Acknowledged);
 
     if (m_settings.AutoStart == 1 && m_host.isRunning()) {
         // A stop during the pause is noticed at the next cycle start, which then fails at once.
@@ -388,11 +414,10 @@ bool UploadRun::rejectFrame(std::int16_t result, const QString& stage, int retry
 void UploadRun::answer(bool acknowledged)
 {
     // A session that ended mid-cycle has had its "CAN" already.
-    if (m_answered) {
+    if (m_answer != Answer::None) {
         return;
     }
-    m_answered = true;
-    m_acknowledged = acknowledged;
+    m_answer = acknowledged ? Answer::Acknowledged : Answer::Cancelled;
     // After "CAN" the terminal sends the same records again; left in the upload file, they would be stored twice.
     if (const auto error = m_output.settleCycle(acknowledged)) {
         m_host.ShowStatus(1, fileErrorText(QStringLiteral("<UploadFile> "), *error));
@@ -403,24 +428,6 @@ void UploadRun::answer(bool acknowledged)
     m_output.endCycle(!error);
     m_host.setKeepAwake(false);
     m_link.judgeLinkError(error);
-}
-
-void UploadRun::showRecovery(const Output::RecoveryReport& report)
-{
-    switch (report.recovery) {
-    case Output::Recovery::Nothing:
-    case Output::Recovery::Pending:
-        break;
-    case Output::Recovery::Unreadable:
-        m_host.ShowStatus(1, journalUnreadableStatusText());
-        break;
-    case Output::Recovery::CutBackFailed:
-        m_host.ShowStatus(1, fileErrorText(QStringLiteral("<UploadFile> "), report.error));
-        break;
-    default:
-        internalError("showRecovery");
-        break;
-    }
 }
 
 void UploadRun::writeLog(const QString& reply)

@@ -14,6 +14,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 
 class UploadRun
 {
@@ -52,6 +53,11 @@ private:
     Phase fileRequest();
     Phase opening();
     Phase recordPhase();
+    // "END": the records go to the upload file.
+    Phase endOfFile(bool simple);
+    // A record reply that passed as one: stored and acknowledged, or nothing when the cycle goes on; else where the
+    // cycle goes next.
+    std::optional<Phase> acceptRecord(bool simple);
     // A record that cannot reach the staging file fails the cycle.
     Phase stagingWriteFailed(const SystemError& error, bool simple);
     Phase endOfCycle();
@@ -63,7 +69,6 @@ private:
     bool rejectFrame(std::int16_t result, const QString& stage, int retryLimit, std::int16_t statusMode);
     // The final answer: the output settles the cycle's files just before it ("CAN" takes back what was stored).
     void answer(bool acknowledged);
-    void showRecovery(const Output::RecoveryReport& report);
     // A log line with the current record count.
     void writeLog(const QString& reply);
     void internalError(const char* where);
@@ -84,11 +89,16 @@ private:
     // settings record itself is left as the user set it.
     QString m_saveFolder;
     int m_retryCount = 0;
-    bool m_cycleResult = false;
-    bool m_alreadyStored = false;
-    // The cycle's final answer has gone out (or was tried).
-    bool m_answered = false;
-    bool m_acknowledged = false;
+    // What "END" left in the upload file; Failed also before any "END".
+    Output::Stored m_stored = Output::Stored::Failed;
+    // The cycle's final answer, once it has gone out (or was tried).
+    enum class Answer
+    {
+        None,
+        Acknowledged,
+        Cancelled,
+    };
+    Answer m_answer = Answer::None;
     QString m_reply;
     QString m_fileNamePart;
     int m_announcedCount = 0;

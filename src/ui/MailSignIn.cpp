@@ -16,7 +16,7 @@ const QString TestTitle = QStringLiteral("ﾃｽﾄ送信");
 
 bool hasUser(const Settings& settings)
 {
-    return !settings.MailUser.trimmed().isEmpty();
+    return !mailSignInUser(settings).isEmpty();
 }
 
 } // namespace
@@ -29,37 +29,36 @@ MailSignIn::MailSignIn(Tools tools, QLineEdit* password, QPushButton* test, Mess
     m_test->setEnabled(static_cast<bool>(m_tools.sendTest));
 }
 
-MailSignIn::Stored MailSignIn::lookUp(const Settings& settings, QString& error) const
+StoredPassword MailSignIn::lookUp(const Settings& settings, QString& error) const
 {
     if (m_tools.passwords == nullptr) {
-        return Stored::NoStore;
+        return StoredPassword::NoStore;
     }
-    const MailPasswordStore::Result result = m_tools.passwords->read(settings.MailServer, settings.MailUser.trimmed());
+    const MailPasswordStore::Result result = m_tools.passwords->read(settings.MailServer, mailSignInUser(settings));
     error = result.error;
     switch (result.outcome) {
     case MailPasswordStore::Outcome::Done:
-        return Stored::Yes;
+        return StoredPassword::Yes;
     case MailPasswordStore::Outcome::Unavailable:
-        return Stored::NoStore;
+        return StoredPassword::NoStore;
     case MailPasswordStore::Outcome::NotFound:
     case MailPasswordStore::Outcome::Failed:
-        return Stored::No;
+        return StoredPassword::No;
     default:
         error = QStringLiteral("内部ｴﾗｰ: MailSignIn::lookUp");
-        return Stored::No;
+        return StoredPassword::No;
     }
 }
 
 void MailSignIn::load(const Settings& settings)
 {
-    m_loadedServer = settings.MailServer;
-    m_loadedUser = settings.MailUser.trimmed();
     QString error;
-    m_loadedState = hasUser(settings) ? lookUp(settings, error) : Stored::No;
+    m_signIn = {settings.MailServer, mailSignInUser(settings),
+                hasUser(settings) ? lookUp(settings, error) : StoredPassword::No};
     m_loaded = true;
     m_password->clear();
     if (hasUser(settings)) {
-        showState(m_loadedState, error);
+        showState(m_signIn.stored, error);
     } else {
         m_password->setEnabled(false);
         m_password->setPlaceholderText(QString());
@@ -67,30 +66,25 @@ void MailSignIn::load(const Settings& settings)
     }
 }
 
-void MailSignIn::showState(Stored stored, const QString& error)
+void MailSignIn::showState(StoredPassword stored, const QString& error)
 {
-    m_password->setEnabled(stored != Stored::NoStore);
+    m_password->setEnabled(stored != StoredPassword::NoStore);
     m_password->setToolTip(error.isEmpty() ? StoreTip : StoreTip + CrLf + error);
     switch (stored) {
-    case Stored::Yes:
+    case StoredPassword::Yes:
         // Typed only to change it.
         m_password->setPlaceholderText(QStringLiteral("保存済み"));
         break;
-    case Stored::No:
+    case StoredPassword::No:
         m_password->setPlaceholderText(QStringLiteral("要入力"));
         break;
-    case Stored::NoStore:
+    case StoredPassword::NoStore:
         m_password->setPlaceholderText(QStringLiteral("保存できません"));
         break;
     default:
         m_password->setPlaceholderText(QStringLiteral("内部ｴﾗｰ: MailSignIn::showState"));
         break;
     }
-}
-
-bool MailSignIn::sameKeyAsLoaded(const Settings& edit) const
-{
-    return edit.MailServer == m_loadedServer && edit.MailUser.trimmed() == m_loadedUser;
 }
 
 void MailSignIn::keyChanged(const Settings& edit)
@@ -105,11 +99,11 @@ void MailSignIn::keyChanged(const Settings& edit)
         return;
     }
     // A password belongs to one server and user: another pair needs its own.
-    if (sameKeyAsLoaded(edit)) {
-        showState(m_loadedState, QString());
+    if (isLoadedSignIn(edit, m_signIn)) {
+        showState(m_signIn.stored, QString());
     } else {
         m_password->clear();
-        showState(m_loadedState == Stored::NoStore ? Stored::NoStore : Stored::No, QString());
+        showState(m_signIn.stored == StoredPassword::NoStore ? StoredPassword::NoStore : StoredPassword::No, QString());
     }
 }
 
@@ -123,37 +117,30 @@ void MailSignIn::refuse(const QString& text)
 
 bool MailSignIn::commit(const Settings& edit)
 {
-    if (!hasUser(edit)) {
-        return true;
-    }
     const QString typed = m_password->text();
-    if (!typed.isEmpty()) {
+    switch (mailPasswordStep(edit, m_signIn, !typed.isEmpty())) {
+    case MailPasswordStep::Accept:
+        return true;
+    case MailPasswordStep::StoreTyped: {
         const MailPasswordStore::Result result =
-            m_tools.passwords != nullptr ? m_tools.passwords->write(edit.MailServer, edit.MailUser.trimmed(), typed)
+            m_tools.passwords != nullptr ? m_tools.passwords->write(edit.MailServer, mailSignInUser(edit), typed)
                                          : MailPasswordStore::Result{MailPasswordStore::Outcome::Unavailable, {}, {}};
         if (result.outcome == MailPasswordStore::Outcome::Done) {
             return true;
         }
         m_password->clear();
-        refuse(QStringLiteral("ﾊﾟｽﾜｰﾄﾞを保存できませんでした") + CrLf + result.error);
+        refuse(mailPasswordNotStoredText(result.error));
         return false;
     }
-    if (edit.SendMail != 1 || (sameKeyAsLoaded(edit) && m_loadedState == Stored::Yes)) {
-        return true;
+    case MailPasswordStep::AskStore: {
+        QString error;
+        const QString refusal = mailPasswordRefusal(lookUp(edit, error), isLoadedSignIn(edit, m_signIn), error);
+        if (refusal.isEmpty()) {
+            return true;
+        }
+        refuse(refusal);
+        return false;
     }
-    QString error;
-    switch (lookUp(edit, error)) {
-    case Stored::Yes:
-        return true;
-    case Stored::NoStore:
-        refuse(QStringLiteral("ﾊﾟｽﾜｰﾄﾞを保存できる資格情報ｽﾄｱがありません") + CrLf + error + CrLf +
-               QStringLiteral("ﾕｰｻﾞｰ名を空にするか、ｷｬﾝｾﾙしてください"));
-        return false;
-    case Stored::No:
-        refuse(sameKeyAsLoaded(edit) ? QStringLiteral("ﾒｰﾙのﾊﾟｽﾜｰﾄﾞを入力してください")
-                                     : QStringLiteral("ﾒｰﾙｻｰﾊﾞｰかﾕｰｻﾞｰ名が変わりました") + CrLf +
-                                           QStringLiteral("ﾒｰﾙのﾊﾟｽﾜｰﾄﾞを入力してください"));
-        return false;
     default:
         refuse(QStringLiteral("内部ｴﾗｰ: MailSignIn::commit"));
         return false;

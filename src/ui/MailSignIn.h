@@ -5,6 +5,7 @@
 
 #include "base/MessageSink.h"
 #include "config/MailPasswordStore.h"
+#include "config/MailSignInRules.h"
 #include "config/Settings.h"
 
 #include <QObject>
@@ -36,23 +37,16 @@ public:
     void load(const Settings& settings);
     // The server or the user was edited.
     void keyChanged(const Settings& edit);
-    // At OK, before the settings are written: stores a typed password. False keeps the dialog open; a box said why.
+    // At OK, before the settings are written: stores a typed password or checks for a stored one, as
+    // mailPasswordStep says. False keeps the dialog open; a box said why.
     bool commit(const Settings& edit);
     void cmdMailTest_Click(const Settings& edit);
     // A test send is on its way: the dialog must not close under it.
     bool busy() const { return m_busy; }
 
 private:
-    enum class Stored
-    {
-        Yes,
-        No,
-        NoStore, // no credential store on this system
-    };
-
-    Stored lookUp(const Settings& settings, QString& error) const;
-    void showState(Stored stored, const QString& error);
-    bool sameKeyAsLoaded(const Settings& edit) const;
+    StoredPassword lookUp(const Settings& settings, QString& error) const;
+    void showState(StoredPassword stored, const QString& error);
     void refuse(const QString& text);
 
     Tools m_tools;
@@ -62,7 +56,5 @@ private:
     QWidget* m_dialog;
     bool m_loaded = false;
     bool m_busy = false;
-    QString m_loadedServer;
-    QString m_loadedUser;
-    Stored m_loadedState = Stored::No;
+    LoadedSignIn m_signIn;
 };

@@ -87,9 +87,8 @@ bool MainWindow::Form_Load()
         setStatusText(check.statusText);
     }
     for (const QString& note : check.notes) {
-        ShowStatus(m_displays->statusText().isEmpty() ? 0 : 1, note);
+        addStartNote(note);
     }
-    m_startNotes = check.notes;
     m_refusedPresets = check.refusedPresets;
     m_awaitSaveFolder = check.awaitSaveFolder;
     ApplyWindowSettings();
@@ -101,6 +100,13 @@ bool MainWindow::Form_Load()
     // The window comes up with its start-up texts in place.
     flushDisplays();
     return true;
+}
+
+void MainWindow::addStartNote(const QString& note)
+{
+    ShowStatus(m_displays->statusText().isEmpty() ? 0 : 1, note);
+    m_startNotes << note;
+    flushDisplays();
 }
 
 void MainWindow::ApplyWindowSettings()
@@ -266,17 +272,20 @@ void MainWindow::Timer1_Timer()
 
 void MainWindow::awaitSaveFolder()
 {
-    // The automatic start waits for the folder a while; then its box comes up without holding the polling, whose
-    // cycles answer "CAN" until the folder is back.
-    if (setCurrentFolder(m_settings.SaveFolder)) {
+    switch (saveFolderWaitStep(setCurrentFolder(m_settings.SaveFolder), m_saveFolderChecks, m_saveFolderWaitChecks)) {
+    case SaveFolderWaitStep::Start:
         setStatusText(QString());
-    } else if (m_saveFolderChecks < m_saveFolderWaitChecks) {
+        break;
+    case SaveFolderWaitStep::CheckAgain:
         ++m_saveFolderChecks;
-        QTimer::singleShot(SaveFolderCheckMs, this, [this] { awaitSaveFolder(); });
+        QTimer::singleShot(SaveFolderCheckInterval, this, [this] { awaitSaveFolder(); });
         return;
-    } else {
+    case SaveFolderWaitStep::GiveUp:
+    default:
+        // Its box does not hold the polling.
         setStatusText(saveFolderMissingText());
         m_messages.showMessageNoWait(saveFolderMissingText(), QStringLiteral("エラー！！"), MessageIcon::Critical);
+        break;
     }
     m_awaitSaveFolder = false;
     Timer1_Timer();

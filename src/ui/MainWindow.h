@@ -4,6 +4,7 @@
 
 #include "base/MessageSink.h"
 #include "base/ProgramPaths.h"
+#include "config/SaveFolderWait.h"
 #include "config/Settings.h"
 #include "config/SettingsFile.h"
 #include "protocol/RunHost.h"
@@ -21,7 +22,7 @@
 // (which begins with a separator).
 QString fileViewerPath(const QString& folderCaption, const QString& fileCaption);
 
-// The controls are members by their design names, built and laid out by MainWindowControls.
+// The controls are members under their objectNames (lblStatus, cmdComm…), built and laid out by MainWindowControls.
 class MainWindow : public QWidget, public RunHost, private MainWindowControls
 {
     Q_OBJECT
@@ -49,6 +50,9 @@ public:
     // The start-up's own status lines (a first start's data folder, presets not taken), which the first run shows
     // again under its own first line; and the presets alone, for the day's history.
     const QStringList& startNotes() const { return m_startNotes; }
+    // After Form_Load: a start-up line found outside the window (a lock file that could not be made), shown and
+    // repeated as the start-up's own.
+    void addStartNote(const QString& note);
     const QStringList& refusedPresets() const { return m_refusedPresets; }
 
     void setCommHandlers(CommHandlers handlers) { m_comm = std::move(handlers); }
@@ -67,11 +71,8 @@ public:
     void SetCommState(std::int16_t mode) override;
     void setKeepAwake(bool on) override;
 
-    // At logon a mapped drive may come back late: with AutoStart 1 a missing save folder is checked once a second,
-    // this many times, before its box appears.
-    static constexpr int SaveFolderCheckMs = 1000;
-    static constexpr int SaveFolderWaitChecks = 30;
-    // Tests shorten the wait; the program keeps the default.
+    // How often a save folder missing at an automatic start is checked again (config/SaveFolderWait); tests shorten
+    // the wait, the program keeps the default.
     void setSaveFolderWaitChecks(int checks) { m_saveFolderWaitChecks = checks; }
     void setProgressMax(int max) override;
     void setProgressValue(int value) override;
@@ -81,10 +82,13 @@ public:
     void beep() override;
     void flushDisplays() override;
     void flushDueDisplays() override;
+    void idlePoll() override { emit idlePolled(); }
 
 signals:
     // SetCommState's mode, 1 as a run starts and 0 as it ends, for what shows the run outside the window.
     void commStateChanged(std::int16_t mode);
+    // The run asked the terminal and had no answer, nor a link error: for what shows the run outside the window.
+    void idlePolled();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -15,7 +15,8 @@ namespace {
 constexpr int TwipsPerPixel = 15;
 constexpr int ClientWidthTwips = 6375;
 constexpr int ClientHeightTwips = 5655;
-// The note's size in the design face; a taller face is stepped down towards the windows' own size until it fits.
+// The note's size in the face the window was laid out for; a taller face is stepped down towards the windows' own
+// size until it fits.
 constexpr int NotePointSize = 12;
 constexpr int MinNotePointSize = 9;
 
@@ -114,7 +115,8 @@ void MainWindowControls::buildProgressBar(QWidget& window)
 
 void MainWindowControls::buildNote(QWidget& window, const QFont& font)
 {
-    // Down to the buttons rather than 975 twips: fonts other than the design face need a little more line height.
+    // Down to the buttons rather than 975 twips: faces other than the one the window was laid out for need a little
+    // more line height.
     lblNote = makeLabel(window, "lblNote", QString(), twips(120, 3240, 6135, 1185));
     QFont noteFont = font;
     noteFont.setPointSize(NotePointSize);

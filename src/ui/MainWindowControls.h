@@ -1,6 +1,7 @@
 #pragma once
-// The main window's controls, each at its design place (twips / 15) with its design look, its design name as
-// objectName for tests to find. It builds and shapes widgets only: the window connects them and fills them in.
+// The main window's controls, each where the window's layout in twips puts it (divided by 15 for pixels), with its
+// fixed colours and frames, and its member name as objectName for tests to find. It builds and shapes widgets only: the
+// window connects them and fills them in.
 
 #include <QSize>
 
@@ -20,10 +21,11 @@ public:
     // The window's fixed client area.
     static QSize clientSize();
 
-    // Creates every control on window in the windows' face, in the design's order, which is also the focus order.
+    // Creates every control on window in the windows' face: captions, status box, bar, note, then the buttons and
+    // lights. That order is also the focus order.
     void build(QWidget& window);
-    // Where the design face is missing, a fallback with a taller line would cut off the note's last line: the
-    // note's size is stepped down towards the windows' own until its text fits.
+    // Where the face the window was laid out for is missing, a fallback with a taller line would cut off the note's
+    // last line: the note's size is stepped down towards the windows' own until its text fits.
     void fitNoteFont() const;
 
     QLabel* Label2 = nullptr;

@@ -14,8 +14,9 @@ constexpr int UiPointSize = 9;
 
 QFont japaneseUiFont(const QFont& base)
 {
-    // The design face first, then the Japanese UI faces Windows installs where it is missing, then Linux faces of
-    // nearly its metrics. Proportional faces only: a fixed-pitch Japanese face squeezes Latin letters to half width.
+    // The face the windows were laid out for first, then the Japanese UI faces Windows installs where it is missing,
+    // then Linux faces of nearly its metrics. Proportional faces only: a fixed-pitch Japanese face squeezes Latin
+    // letters to half width.
     QFont font = base;
     font.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic"), QStringLiteral("MS UI Gothic"),
                       QStringLiteral("Meiryo UI"), QStringLiteral("Yu Gothic UI"), QStringLiteral("IPAPGothic"),

@@ -1,5 +1,7 @@
 #include "config/RefusalRules.h"
 
+#include "config/MailSignInRules.h"
+
 #include <QTest>
 
 class TestSettingsRefusal : public QObject
@@ -65,6 +67,35 @@ private slots:
         Settings s;
         s.MailServer = QStringLiteral("smtp://u:p@127.0.0.1:587");
         QVERIFY(settingsRefusal(s).startsWith(QStringLiteral("ﾒｰﾙｻｰﾊﾞｰ\r\nにﾕｰｻﾞｰ名やﾊﾟｽﾜｰﾄﾞ")));
+    }
+
+    // The password at OK, for a dialog opened with taro on smtp.example.jp: what is typed is stored; with mail on,
+    // nothing typed passes only for the same pair with a password stored, else the store's answer decides.
+    void mailPasswordAtOk()
+    {
+        const QString server = QStringLiteral("smtp.example.jp");
+        const auto step = [&](const QString& to, const char* user, int sendMail, StoredPassword loaded, bool typed) {
+            Settings edit;
+            edit.MailServer = to;
+            edit.MailUser = QString::fromLatin1(user);
+            edit.SendMail = static_cast<std::int16_t>(sendMail);
+            return mailPasswordStep(edit, {server, QStringLiteral("taro"), loaded}, typed);
+        };
+        using enum StoredPassword;
+        QCOMPARE(step(server, " ", 1, No, true), MailPasswordStep::Accept);
+        QCOMPARE(step(server, "taro", 0, Yes, true), MailPasswordStep::StoreTyped);
+        QCOMPARE(step(server, " taro ", 1, Yes, false), MailPasswordStep::Accept);
+        QCOMPARE(step(server, "taro", 7, No, false), MailPasswordStep::Accept); // mail on is exactly 1
+        QCOMPARE(step(server, "taro", 1, No, false), MailPasswordStep::AskStore);
+        QCOMPARE(step(server, "hanako", 1, Yes, false), MailPasswordStep::AskStore);
+        QCOMPARE(step(QStringLiteral("mail.example.jp"), "taro", 1, Yes, false), MailPasswordStep::AskStore);
+
+        const QString enter = QStringLiteral("ﾒｰﾙのﾊﾟｽﾜｰﾄﾞを入力してください");
+        QCOMPARE(mailPasswordRefusal(Yes, false, QString()), QString());
+        QCOMPARE(mailPasswordRefusal(No, true, QString()), enter);
+        QCOMPARE(mailPasswordRefusal(No, false, QString()),
+                 QStringLiteral("ﾒｰﾙｻｰﾊﾞｰかﾕｰｻﾞｰ名が変わりました\r\n") + enter);
+        QVERIFY(mailPasswordRefusal(NoStore, true, QStringLiteral("no store")).contains(u"\r\nno store\r\n"));
     }
 };
 

@@ -1,13 +1,15 @@
 #pragma once
 // Starts the real zelbo_udp (a copy in a test's folder) off screen. pauseAt is for zelbo_udp_pausing only: the
-// checkpoint where it stands still to be killed.
+// checkpoint where it stands still to be killed. extra adds to the environment.
 
 #include <QProcess>
 #include <QTest>
 
-inline void startRealProgram(QProcess& program, const QString& exe, const QString& pauseAt = QString())
+inline void startRealProgram(QProcess& program, const QString& exe, const QString& pauseAt = QString(),
+                             const QProcessEnvironment& extra = QProcessEnvironment())
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(extra);
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     if (pauseAt.isEmpty()) {
         environment.remove(QStringLiteral("ZELBO_TEST_PAUSE_AT"));

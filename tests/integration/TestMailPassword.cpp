@@ -4,7 +4,7 @@
 #include "base/Cp932.h"
 #include "config/SettingsFile.h"
 #include "fakes/TestFiles.h"
-#include "output/KeychainPasswordStore.h"
+#include "output/SystemPasswordStore.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -20,7 +20,7 @@ class TestMailPassword : public QObject
     Q_OBJECT
 
 private:
-    KeychainPasswordStore m_store{10s};
+    SystemPasswordStore m_store{10s};
     // Each run its own server name, so that entries of earlier runs in a persistent store change nothing.
     const QString m_server =
         QStringLiteral("smtp://") + QUuid::createUuid().toString(QUuid::WithoutBraces) + QStringLiteral(".invalid:587");

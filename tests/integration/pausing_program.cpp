@@ -25,8 +25,8 @@ int main(int argc, char* argv[])
             QFile flag(folder + QStringLiteral("/PAUSED.") + QString::fromLatin1(point));
             (void)flag.open(QIODevice::WriteOnly);
             flag.close();
-            // Blocks the only thread on purpose, as a kill at this point would find it: no event may move the cycle
-            // on meanwhile. A test-only program; the shipped one never pauses.
+            // Blocks the file work on purpose, as a kill at this point would find it: the cycle waits for this step and
+            // cannot move on meanwhile. A test-only program; the shipped one never pauses.
             QThread::sleep(120);
         });
     });

@@ -40,6 +40,7 @@ private:
     {
         QVERIFY(!output.settleCycle(acknowledged));
         output.endCycle(true);
+        output.finishFileWork();
     }
 
 private slots:
@@ -242,7 +243,7 @@ private slots:
 
     // A failure that lasts is two history lines, its first cycle and its last with the count; a history that cannot
     // take more lines says so once in the status box. (Its notices are followed through to the tray in
-    // TestMainWindow.)
+    // TestMainWindowActions.)
     void lastingFailureInTheHistory()
     {
         QTemporaryDir dir;
@@ -272,7 +273,7 @@ private slots:
         // At the session's end a failure still repeating gets its closing line.
         cycle(18, QStringLiteral("A"));
         cycle(21, QStringLiteral("A"));
-        output.flushHistory();
+        output.recorder().flush();
         QVERIFY(readTestFile(paths.historyPath)
                     .endsWith(Cp932::encode(QStringLiteral("10:15:18,,0,0,CAN,,,A\r\n"
                                                            "2026/12/08 10:15:21,,0,0,CAN,,,A (2回連続の最後)\r\n"))));

@@ -20,7 +20,8 @@
 
 namespace {
 
-// Taller than the design face (line height about 1.45 em against 1.0), as tall as the Windows fallbacks get.
+// Taller than the face the windows were laid out for (line height about 1.45 em against 1.0), as tall as the Windows
+// fallbacks get.
 const QString TallFace = QStringLiteral("Noto Sans CJK JP");
 
 // Puts the tall face in front of every control's own families, keeping each one's size and weight. The secondary
@@ -146,8 +147,8 @@ private slots:
                                static_cast<QWidget*>(picker.data()), static_cast<QWidget*>(about.data())}) {
             QVERIFY(shown != nullptr);
             QCOMPARE(QFontInfo(shown->font()).family(), TallFace);
-            // The main window's file and folder boxes show data in rows of the design's fixed 16 pixels, where this
-            // face's descenders (g, p, y) lose their lowest pixel; the captions must fit whole.
+            // The main window's file and folder boxes show data in rows of a fixed 16 pixels (252 twips), where
+            // this face's descenders (g, p, y) lose their lowest pixel; the captions must fit whole.
             const QStringList dataBoxes = {QStringLiteral("lblFile"), QStringLiteral("lblFolder")};
             const QStringList cut = captionsCut(shown, shown == &window ? dataBoxes : QStringList());
             QVERIFY2(cut.isEmpty(), qPrintable(shown->objectName() + QStringLiteral(": ") + cut.join(u'\n')));

@@ -22,7 +22,7 @@ const QColor Screen(0x9f, 0xd3, 0xff);
 const QColor Key(0xdf, 0xe9, 0xf3);
 const QColor Wave(0xe0, 0x7b, 0x00);
 
-// The design is laid out on a 64-unit square.
+// The icon is drawn on a 64-unit square.
 constexpr double Grid = 64.0;
 
 QImage paintIcon(int size)

@@ -43,8 +43,15 @@ public:
         return static_cast<quint16>(m_lines.first().mid(5).toUInt());
     }
 
-    // Waits (blocking, after the run has returned) until the simulator has exited by itself.
-    bool waitForExit() { return m_process.waitForFinished(20000) && m_process.exitStatus() == QProcess::NormalExit; }
+    // Waits (blocking, after the run has returned) until the simulator has exited by itself; an exit the run's event
+    // loop saw already counts.
+    bool waitForExit()
+    {
+        if (m_process.state() != QProcess::NotRunning && !m_process.waitForFinished(20000)) {
+            return false;
+        }
+        return m_process.exitStatus() == QProcess::NormalExit;
+    }
 
     QStringList lines()
     {

@@ -1,4 +1,4 @@
-#include "output/KeychainPasswordStore.h"
+#include "output/SystemPasswordStore.h"
 
 #include "output/MailHeaders.h"
 
@@ -8,6 +8,9 @@
 #include <qt6keychain/keychain.h>
 
 #include <type_traits>
+
+// Linux: the Secret Service through QtKeychain, one entry per server and user. A locked keyring may take its user's
+// time to answer, hence the patience.
 
 namespace {
 
@@ -64,15 +67,15 @@ template <typename Job> MailPasswordStore::Result runJob(Job* job, std::chrono::
 
 } // namespace
 
-MailPasswordStore::Result KeychainPasswordStore::read(const QString& mailServer, const QString& user)
+MailPasswordStore::Result SystemPasswordStore::read(const QString& mailServer, const QString& user)
 {
     auto* job = new QKeychain::ReadPasswordJob(ServiceName);
     job->setKey(MailHeaders::passwordKey(mailServer, user));
     return runJob(job, m_patience);
 }
 
-MailPasswordStore::Result KeychainPasswordStore::write(const QString& mailServer, const QString& user,
-                                                       const QString& password)
+MailPasswordStore::Result SystemPasswordStore::write(const QString& mailServer, const QString& user,
+                                                     const QString& password)
 {
     auto* job = new QKeychain::WritePasswordJob(ServiceName);
     job->setKey(MailHeaders::passwordKey(mailServer, user));

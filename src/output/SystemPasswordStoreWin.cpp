@@ -1,4 +1,4 @@
-#include "output/KeychainPasswordStore.h"
+#include "output/SystemPasswordStore.h"
 
 #include "base/Platform.h"
 #include "output/MailHeaders.h"
@@ -29,19 +29,19 @@ MailPasswordStore::Result resultOf(const StoredCredential& stored)
                 {},
                 QString::number(stored.error.number) + QLatin1Char(' ') + stored.error.description};
     default:
-        return {MailPasswordStore::Outcome::Failed, {}, QStringLiteral("内部ｴﾗｰ: KeychainPasswordStore")};
+        return {MailPasswordStore::Outcome::Failed, {}, QStringLiteral("内部ｴﾗｰ: SystemPasswordStore")};
     }
 }
 
 } // namespace
 
-MailPasswordStore::Result KeychainPasswordStore::read(const QString& mailServer, const QString& user)
+MailPasswordStore::Result SystemPasswordStore::read(const QString& mailServer, const QString& user)
 {
     return resultOf(readCredential(targetName(mailServer, user)));
 }
 
-MailPasswordStore::Result KeychainPasswordStore::write(const QString& mailServer, const QString& user,
-                                                       const QString& password)
+MailPasswordStore::Result SystemPasswordStore::write(const QString& mailServer, const QString& user,
+                                                     const QString& password)
 {
     return resultOf(writeCredential(targetName(mailServer, user), user, password.toUtf8()));
 }
