@@ -4,7 +4,9 @@
 # path and every folder created there is removed once empty; every file, folder and shortcut name has a valid 8.3
 # short name; THIRD-PARTY-NOTICES.txt is installed beside the program; every launch condition refuses with a Japanese
 # text, and one refuses Windows builds below 17763, reading the build from the registry; the Startup shortcut is
-# installed only with STARTATLOGON=1; STARTATLOGON, the upgrade properties and every preset are secure.
+# installed only with STARTATLOGON=1; every preset (STATUSFOLDER too) is written into the defaults file, which is
+# installed empty in UTF-16LE (FF FE) before the values go in; STARTATLOGON, the upgrade properties and every preset
+# are secure.
 #   bash packaging/windows/checks/check-msi.sh build-win/zelbo_udp-1.0.0-win64.msi
 set -euo pipefail
 

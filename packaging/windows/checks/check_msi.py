@@ -1,7 +1,7 @@
 # Reads an installer's tables back with msiinfo and checks what package validation (ICE) and Windows act on; the
 # list is in check-msi.sh, which calls this.
 #   python3 check_msi.py MSI
-import re, subprocess, sys
+import os, re, subprocess, sys, tempfile
 
 msi = sys.argv[1]
 problems = []
@@ -93,6 +93,30 @@ startup = [row[4] for row in rows("Component") if row[0] == "StartupShortcut"]
 if startup != ['STARTATLOGON = "1"']:
     problems.append(f"the Startup shortcut is not installed only with STARTATLOGON=1 (condition: {startup})")
 
+# Every preset (STATUSFOLDER too) is written into the defaults file, which is installed first as an empty UTF-16LE
+# file whenever one is given, so the values go in as Unicode.
+sys.dont_write_bytecode = True
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "msi"))
+import msi_presets
+ini_keys = [row[4] for row in rows("IniFile")]
+if ini_keys != msi_presets.PRESETS:
+    problems.append(f"the defaults file is written from {ini_keys}, not every preset {msi_presets.PRESETS}")
+defaults_file = [row for row in rows("File") if row[0] == "DefaultsFile"]
+defaults_component = [row for row in rows("Component") if defaults_file and row[0] == defaults_file[0][1]]
+if not defaults_file or defaults_file[0][2] != msi_presets.DEFAULTS_FILE or \
+        set(defaults_component[0][4].split(" OR ")) != set(msi_presets.PRESETS):
+    problems.append("no empty defaults file named as the IniFile rows name it, installed whenever a preset is given")
+else:
+    with tempfile.TemporaryDirectory() as folder:
+        subprocess.run(["msiextract", "-C", folder, msi], check=True, capture_output=True)
+        found = [os.path.join(d, f) for d, _, fs in os.walk(folder) for f in fs if f == "zelbo_udp.defaults.ini"]
+        content = open(found[0], "rb").read() if len(found) == 1 else None
+        if content != b"\xff\xfe":
+            problems.append(f"the installed defaults file holds {content!r}, not the UTF-16LE byte order mark alone")
+sequence = {row[0]: int(row[2]) for row in rows("InstallExecuteSequence")}
+if not sequence.get("InstallFiles", 9999) < sequence.get("WriteIniValues", 0):
+    problems.append("WriteIniValues does not come after InstallFiles")
+
 secure = set(properties.get("SecureCustomProperties", "").split(";"))
 # STARTATLOGON, the upgrade properties and every preset the defaults file is written from.
 wanted = {"STARTATLOGON"} | {row[6] for row in rows("Upgrade")} | {row[4] for row in rows("IniFile")}
@@ -102,4 +126,4 @@ if not wanted <= secure:
 if problems:
     sys.exit("check-msi: " + msi + ":\n  " + "\n  ".join(problems))
 print(f"check-msi: {msi}: language, per-user key paths, folder removal, short names, notices, refusal texts, "
-      f"build condition, Startup shortcut condition, secure properties: ok")
+      f"build condition, Startup shortcut condition, Unicode defaults file, secure properties: ok")

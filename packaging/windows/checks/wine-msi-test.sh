@@ -84,10 +84,12 @@ installed_files_match() { # [folder]: every file of the zip folder installed unc
             ! -path ./zelbo_udp.defaults.ini -exec sha256sum {} + | sort -k2) \
         >"$work/diff.out" 2>&1
 }
-defaults_match() { # folder, NAME=value...: the defaults file holds these lines and no other, in the installer's order
+defaults_match() { # folder, NAME=value...: the defaults file holds these lines and no other, in the installer's order,
+    # in UTF-16LE after its byte order mark
     local folder=$1
     shift
-    printf '%s\r\n' '[ZELBO_UDP]' "$@" | cmp -s - "$folder/zelbo_udp.defaults.ini"
+    { printf '\xff\xfe' && printf '%s\r\n' '[ZELBO_UDP]' "$@" | iconv -f UTF-8 -t UTF-16LE; } |
+        cmp -s - "$folder/zelbo_udp.defaults.ini"
 }
 
 # Word count bit 3 tells Windows that no elevation is needed, so it shows no UAC prompt.
@@ -143,10 +145,11 @@ keep >"$work/kept"
 echo "wine-msi-test: upgrading to $higher with STARTATLOGON=1 and presets"
 # A changed program file must be replaced, not merely left in place.
 printf 'x' >>"$app/zelbo_udp.exe"
-presets=(REMOTEHOST=127.0.0.2 REMOTEPORT=6101 LOCALPORT=6100 'SAVEFOLDER=C:\ZELBO data' AUTOSTART=1)
+# Japanese values, which only a Unicode defaults file keeps where the system code page is not 932 (as in this prefix).
+presets=(REMOTEHOST=127.0.0.2 REMOTEPORT=6101 LOCALPORT=6100 'SAVEFOLDER=C:\ZELBO データ' AUTOSTART=1 MAILSUB=棚卸データ)
 msiexec 0 /i "$(winpath "$upgrade")" STARTATLOGON=1 "${presets[@]}"
 installed_files_match || fail "the upgrade left other files than the zip folder's: $(cat "$work/diff.out")"
-defaults_match "$app" "${presets[@]}" || fail "the defaults file holds: $(cat -A "$app/zelbo_udp.defaults.ini")"
+defaults_match "$app" "${presets[@]}" || fail "the defaults file holds: $(xxd "$app/zelbo_udp.defaults.ini")"
 keep | cmp -s - "$work/kept" || fail "the upgrade changed the settings file, Back.txt or the save folder"
 [ -f "$startup" ] || fail "no Startup shortcut with STARTATLOGON=1"
 check_entry "$upgrade" "$higher"
@@ -194,7 +197,7 @@ presets=(REMOTEHOST=127.0.0.1 "REMOTEPORT=$sim_port" "LOCALPORT=$local_port" "SA
 msiexec 0 /i "$(winpath "$machine")" "${presets[@]}" STARTATLOGON=1
 installed_files_match "$machine_app" || fail "installed files differ from the zip folder: $(cat "$work/diff.out")"
 defaults_match "$machine_app" "${presets[@]}" ||
-    fail "the defaults file holds: $(cat -A "$machine_app/zelbo_udp.defaults.ini")"
+    fail "the defaults file holds: $(xxd "$machine_app/zelbo_udp.defaults.ini")"
 # Windows gives an install for all users the all users' menu folders; Wine 8 gives it the installing user's.
 machine_menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs"
 [ -f "$machine_menu/ZELBO_UDP.lnk" ] || machine_menu="$menu"

@@ -4,7 +4,9 @@
 # uninstall removes it. An upgrade with at least one preset on its command line writes the file from those alone;
 # one with none writes again what the installed version was given, which each preset's component keeps as a
 # registry value beside the other key paths (the old version is removed, with its file, before the new one installs).
-#   python3 msi_presets.py wxs >presets.wxs   the components, for wixl
+# The file is installed empty but for the UTF-16LE byte order mark (FF FE) before the values are written, so Windows
+# writes them in Unicode: a Japanese MAILSUB or folder survives on a PC whose system locale is not Japanese.
+#   python3 msi_presets.py wxs >presets.wxs   the components, for wixl (DefaultsSource: the empty UTF-16LE file)
 #   sql(MSI), from msi_tables.py              msibuild statements for the package wixl wrote: what wixl 0.101 cannot
 #                                             say (component conditions, the IniFile table, searches and property
 #                                             actions), one a line; msi_tables.py makes every preset a secure property
@@ -31,8 +33,15 @@ def wxs():
               f' Key="Software\\$(var.Manufacturer)\\$(var.ProductName)\\Defaults"')
         print(f'                       Name="{name}" Type="string" Value="[{name}]" KeyPath="yes"/>')
         print('      </Component>')
+    print('      <Component Id="DefaultsFile" Guid="*" Win64="yes">')
+    print(f'        <File Id="DefaultsFile" Name="{DEFAULTS_FILE.split("|")[1]}" Source="$(var.DefaultsSource)"'
+          ' KeyPath="no"/>')
+    print('        <RegistryValue Root="$(var.RegistryRoot)" Key="Software\\$(var.Manufacturer)\\$(var.ProductName)"')
+    print(f'                       Name="{DEFAULTS_FILE.split("|")[1]}" Type="integer" Value="1" KeyPath="yes"/>')
+    print('      </Component>')
     print('    </DirectoryRef>')
     print('    <ComponentGroup Id="Presets">')
+    print('      <ComponentRef Id="DefaultsFile"/>')
     for name in PRESETS:
         print(f'      <ComponentRef Id="Preset{name}"/>')
     print('    </ComponentGroup>')
@@ -81,6 +90,10 @@ def sql(package):
         print("INSERT INTO `IniFile` (`IniFile`, `FileName`, `DirProperty`, `Section`, `Key`, `Value`, `Action`, "
               f"`Component_`) VALUES ('Ini{name}', '{DEFAULTS_FILE}', 'INSTALLFOLDER', '{properties['ProductName']}', "
               f"'{name}', '[{name}]', 0, '{component}')")
+    # The empty Unicode file is there whenever a value will be written into it: InstallFiles (4000) comes before
+    # WriteIniValues.
+    print(f"UPDATE `Component` SET `Condition` = '{given}' WHERE `Component` = 'DefaultsFile'")
+    print(f"UPDATE `File` SET `FileName` = '{DEFAULTS_FILE}' WHERE `File` = 'DefaultsFile'")
     # The standard places; wixl lists neither action, as it writes no IniFile table.
     print("INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('RemoveIniValues', 3100)")
     print("INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('WriteIniValues', 5100)")

@@ -98,8 +98,10 @@ def short_names():
     used = {}
     for _, _, _, folder, name in names:
         used.setdefault(folder, set()).add(name.split("|")[0].upper())
+    # msi_presets.py names the defaults file as its IniFile rows do.
+    fixed = {("File", "DefaultsFile")}
     for table, key, column, folder, name in names:
-        if "|" in name or is_short(name):
+        if "|" in name or is_short(name) or (table, key) in fixed:
             continue
         short = shorten(name, used[folder])
         used[folder].add(short)

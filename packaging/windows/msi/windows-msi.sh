@@ -36,12 +36,17 @@ trap 'rm -rf "$work"' EXIT
 # registry value named after the file as its key path. Every folder is removed at uninstall once empty.
 /usr/bin/python3 "$here/msi_files.py" "$build/$stage" >"$work/files.wxs"
 /usr/bin/python3 "$here/msi_presets.py" wxs >"$work/presets.wxs"
+# Files made for the package go in the build folder, since wixl takes only relative source paths. The defaults file
+# as installed, before the presets are written into it: the UTF-16LE byte order mark alone.
+made=packaging/msi
+mkdir -p "$build/$made"
+printf '\xff\xfe' >"$build/$made/zelbo_udp.defaults.ini"
 
 msi="$out/zelbo_udp-$version-win64$suffix.msi"
 rm -f "$msi"
 # wixl takes source paths relative to where it runs: the build folder.
 (cd "$build" && wixl -a x64 -I "$build/packaging" -I "$here" -D Scope="$scope" \
-    -D ProductVersion="$version" -D StageDir="$stage" -o "$work/package.msi" \
+    -D ProductVersion="$version" -D StageDir="$stage" -D DefaultsSource="$made/zelbo_udp.defaults.ini" -o "$work/package.msi" \
     "$here/zelbo_udp.wxs" "$work/files.wxs" "$work/presets.wxs") ||
     die "wixl failed"
 # What wixl 0.101 cannot write, in one msibuild pass: the code page 932 first, so that the Japanese texts are stored
