@@ -117,6 +117,23 @@ sequence = {row[0]: int(row[2]) for row in rows("InstallExecuteSequence")}
 if not sequence.get("InstallFiles", 9999) < sequence.get("WriteIniValues", 0):
     problems.append("WriteIniValues does not come after InstallFiles")
 
+# Started at logon the program goes to the notification area.
+arguments = [row[5] for row in rows("Shortcut") if row[0] == "StartupShortcut"]
+if arguments != ["--background"]:
+    problems.append(f"the Startup shortcut runs zelbo_udp.exe with {arguments}, not --background")
+# Per machine only: the marker beside the exe that sends each user's files to that user's profile, and the event
+# source (HKLM, REG_EXPAND_SZ message file, error, warning and information), both removed with their components.
+machine = properties.get("ALLUSERS") == "1"
+marker = [(component_dirs[row[1]], row[2].split("|")[-1], row[3]) for row in rows("File")
+          if row[2].split("|")[-1] == "zelbo_udp.machine"]
+if marker != ([("INSTALLFOLDER", "zelbo_udp.machine", "0")] if machine else []):
+    problems.append(f"zelbo_udp.machine is installed as {marker} ({'per machine' if machine else 'per user'})")
+source = r"SYSTEM\CurrentControlSet\Services\EventLog\Application\ZELBO_UDP"
+event = sorted((row[1], row[3], row[4]) for row in registry.values() if row[2] == source)
+wanted_event = [("2", "EventMessageFile", "#%[INSTALLFOLDER]zelbo_udp.exe"), ("2", "TypesSupported", "#7")]
+if event != (wanted_event if machine else []):
+    problems.append(f"the event source {source} is registered as {event}")
+
 secure = set(properties.get("SecureCustomProperties", "").split(";"))
 # STARTATLOGON, the upgrade properties and every preset the defaults file is written from.
 wanted = {"STARTATLOGON"} | {row[6] for row in rows("Upgrade")} | {row[4] for row in rows("IniFile")}
@@ -126,4 +143,5 @@ if not wanted <= secure:
 if problems:
     sys.exit("check-msi: " + msi + ":\n  " + "\n  ".join(problems))
 print(f"check-msi: {msi}: language, per-user key paths, folder removal, short names, notices, refusal texts, "
-      f"build condition, Startup shortcut condition, Unicode defaults file, secure properties: ok")
+      f"build condition, Startup shortcut condition, Unicode defaults file, "
+      f"--background at logon, marker and event source per machine only, secure properties: ok")

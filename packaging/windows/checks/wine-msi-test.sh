@@ -81,7 +81,7 @@ installed_files_match() { # [folder]: every file of the zip folder installed unc
     # program's own and the defaults file
     diff <(cd "$build/zelbo_udp-win64" && find . -type f -exec sha256sum {} + | sort -k2) \
         <(cd "${1:-$app}" && find . -type f ! -path ./zelbo_udp.ini ! -path ./Back.txt ! -path './History*.csv' \
-            ! -path ./zelbo_udp.defaults.ini -exec sha256sum {} + | sort -k2) \
+            ! -path ./zelbo_udp.defaults.ini ! -path ./zelbo_udp.machine -exec sha256sum {} + | sort -k2) \
         >"$work/diff.out" 2>&1
 }
 defaults_match() { # folder, NAME=value...: the defaults file holds these lines and no other, in the installer's order,
@@ -124,6 +124,7 @@ installed_files_match || fail "installed files differ from the zip folder: $(cat
 [ -f "$menu/ZELBO_UDP.lnk" ] || fail "no Start menu shortcut in $menu"
 [ ! -e "$startup" ] || fail "a Startup shortcut without STARTATLOGON=1"
 [ ! -e "$app/zelbo_udp.defaults.ini" ] || fail "a defaults file without presets"
+[ ! -e "$app/zelbo_udp.machine" ] || fail "the per-user package installed the per-machine marker"
 check_entry "$first" "$version"
 
 # The first start, from the Start menu, says in a "File Read" box that it writes the default settings, and writes
@@ -205,6 +206,13 @@ machine_menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Progr
     fail "no Start menu and Startup shortcut for all users"
 check_entry "$machine" "$version"
 wine reg query 'HKCU\Software\ZELBO' >/dev/null 2>&1 && fail "the per-machine package wrote to HKCU"
+[ -f "$machine_app/zelbo_udp.machine" ] && [ ! -s "$machine_app/zelbo_udp.machine" ] ||
+    fail "no empty zelbo_udp.machine beside the exe"
+event_source='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\ZELBO_UDP'
+source_values="$(wine reg query "$event_source" 2>&1 | tr -d '\r')" || fail "no event source: $source_values"
+grep -q -E '^ +EventMessageFile +REG_EXPAND_SZ +C:\\Program Files\\ZELBO_UDP\\zelbo_udp\.exe$' <<<"$source_values" &&
+    grep -q -E '^ +TypesSupported +REG_DWORD +0x7$' <<<"$source_values" ||
+    fail "the event source holds: $source_values"
 
 wine start /unix "$machine_menu/ZELBO_UDP.lnk" >/dev/null 2>&1
 timeout 120 tail --pid="$sim_pid" -f /dev/null || fail "no transfer within 120 s: $(tail -n 3 "$work/sim.out")"
@@ -235,6 +243,7 @@ left="$(cd "$machine_app" && find . -mindepth 1 | sort | tr '\n' ' ')"
 [ -e "$machine_menu/ZELBO_UDP.lnk" ] || [ -e "$machine_menu/StartUp/ZELBO_UDP.lnk" ] &&
     fail "the uninstall left a shortcut"
 wine reg query 'HKLM\Software\ZELBO' >/dev/null 2>&1 && fail "the uninstall left HKLM\\Software\\ZELBO"
+wine reg query "$event_source" >/dev/null 2>&1 && fail "the uninstall left the event source"
 wine reg query "$(product_key "$machine_upgrade")" >/dev/null 2>&1 && fail "the uninstall left its uninstall entry"
 echo "wine-msi-test: install, start, transfer, upgrade, refusals and uninstall, per user and per machine, in" \
     "$(($(date +%s) - start)) s"

@@ -56,6 +56,14 @@ def conditions_and_folders():
               "VALUES ('RemoveUserProgramsFolder', 'MainExecutable', 'UserProgramsFolder', 2)")
 
 
+def expandable_values():
+    # wixl writes Type="expandable" as a plain string; Windows Installer makes a REG_EXPAND_SZ of a value that starts
+    # with #%. The event source's message file is one, as Event Viewer expects.
+    for row in rows("Registry"):
+        if row[3] == "EventMessageFile" and not row[4].startswith("#%"):
+            print(f"UPDATE `Registry` SET `Value` = {sql_text('#%' + row[4])} WHERE `Registry` = {sql_text(row[0])}")
+
+
 def secure_properties():
     # The upgrade properties wixl lists, the Startup choice and every preset must reach the installing side as typed,
     # also where that runs elevated or managed.
@@ -110,6 +118,7 @@ def short_names():
 
 refusals()
 conditions_and_folders()
+expandable_values()
 msi_presets.sql(package)
 secure_properties()
 short_names()
