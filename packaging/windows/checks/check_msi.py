@@ -134,9 +134,32 @@ wanted_event = [("2", "EventMessageFile", "#%[INSTALLFOLDER]zelbo_udp.exe"), ("2
 if event != (wanted_event if machine else []):
     problems.append(f"the event source {source} is registered as {event}")
 
+# The keep-alive task: its definition installs only with KEEPALIVE=1, which follows STARTATLOGON unless given;
+# schtasks registers it once the file is there and deletes it before the files go, deferred, per machine as the
+# system, per user as the user, the delete never failing an uninstall.
+actions = {row[0]: row for row in rows("CustomAction")}
+execute = {row[0]: row for row in rows("InstallExecuteSequence")}
+task = [row for row in rows("Component") if row[0] == "KeepAliveTask"]
+task_files = [row[2].split("|")[-1] for row in rows("File") if task and row[1] == "KeepAliveTask"]
+if not task or task[0][4] != 'KEEPALIVE = "1"' or task_files != ["zelbo_udp.keepalive.xml"]:
+    problems.append("the keep-alive task's definition is not installed (only) with KEEPALIVE=1")
+if [execute.get(a, [None, None])[1] for a in ("KeepAliveOn", "KeepAliveOff")] != \
+        ['NOT KEEPALIVE AND STARTATLOGON = "1"', "NOT KEEPALIVE"] or \
+        [actions.get(a, [None] * 4)[3] for a in ("KeepAliveOn", "KeepAliveOff")] != ["1", "0"]:
+    problems.append("KEEPALIVE does not follow STARTATLOGON when not given")
+mode = 1024 | (2048 if machine else 0)
+expected_tasks = {"RegisterKeepAliveTask": ("/create", mode, "$KeepAliveTask = 3", "InstallFiles", 1),
+                  "DeleteKeepAliveTask": ("/delete", mode | 64, "$KeepAliveTask = 2", "RemoveFiles", -1)}
+for action, (verb, flags, condition, around, side) in expected_tasks.items():
+    row, step = actions.get(action), execute.get(action)
+    if not row or int(row[1]) & 63 != 34 or int(row[1]) & ~63 != flags or "schtasks.exe" not in row[3] or \
+            verb not in row[3] or not step or step[1] != condition or \
+            (int(step[2]) - int(execute[around][2])) * side <= 0 or int(step[2]) >= int(execute["InstallFinalize"][2]):
+        problems.append(f"{action} does not run schtasks {verb} as it should: {row} {step}")
+
 secure = set(properties.get("SecureCustomProperties", "").split(";"))
-# STARTATLOGON, the upgrade properties and every preset the defaults file is written from.
-wanted = {"STARTATLOGON"} | {row[6] for row in rows("Upgrade")} | {row[4] for row in rows("IniFile")}
+# STARTATLOGON, KEEPALIVE, the upgrade properties and every preset the defaults file is written from.
+wanted = {"STARTATLOGON", "KEEPALIVE"} | {row[6] for row in rows("Upgrade")} | {row[4] for row in rows("IniFile")}
 if not wanted <= secure:
     problems.append(f"SecureCustomProperties lacks {sorted(wanted - secure)}")
 
@@ -144,4 +167,4 @@ if problems:
     sys.exit("check-msi: " + msi + ":\n  " + "\n  ".join(problems))
 print(f"check-msi: {msi}: language, per-user key paths, folder removal, short names, notices, refusal texts, "
       f"build condition, Startup shortcut condition, Unicode defaults file, "
-      f"--background at logon, marker and event source per machine only, secure properties: ok")
+      f"--background at logon, marker and event source per machine only, keep-alive task, secure properties: ok")

@@ -54,6 +54,16 @@ menu="$home/AppData/Roaming/Microsoft/Windows/Start Menu/Programs"
 startup="$menu/StartUp/ZELBO_UDP.lnk"
 save="$home/Documents/ZELBO"
 machine_app="$WINEPREFIX/drive_c/Program Files/ZELBO_UDP"
+# Where Wine's Task Scheduler keeps a registered task's definition. Wine never runs a task and keeps only part of
+# the definition (no triggers, principal or command: check_task.py checks those in the package), so what is seen
+# here is that the installer registered the package's definition under the right name and the uninstall deleted it.
+# The per-user task carries the user's name.
+tasks="$WINEPREFIX/drive_c/windows/system32/tasks"
+user_task="$tasks/ZELBO_UDP-$(basename "$home")"
+machine_task="$tasks/ZELBO_UDP"
+task_registered() { # task file: registered from the package's definition
+    grep -q -F '<Author>ZELBO</Author>' "$1" 2>/dev/null && grep -q -F 'ZELBO_UDP をﾊﾞｯｸｸﾞﾗｳﾝﾄﾞで起動' "$1"
+}
 
 msiexec() { # expected status, arguments
     local expected=$1 status=0
@@ -81,7 +91,8 @@ installed_files_match() { # [folder]: every file of the zip folder installed unc
     # program's own and the defaults file
     diff <(cd "$build/zelbo_udp-win64" && find . -type f -exec sha256sum {} + | sort -k2) \
         <(cd "${1:-$app}" && find . -type f ! -path ./zelbo_udp.ini ! -path ./Back.txt ! -path './History*.csv' \
-            ! -path ./zelbo_udp.defaults.ini ! -path ./zelbo_udp.machine -exec sha256sum {} + | sort -k2) \
+            ! -path ./zelbo_udp.defaults.ini ! -path ./zelbo_udp.machine ! -path ./zelbo_udp.keepalive.xml \
+            -exec sha256sum {} + | sort -k2) \
         >"$work/diff.out" 2>&1
 }
 defaults_match() { # folder, NAME=value...: the defaults file holds these lines and no other, in the installer's order,
@@ -125,6 +136,7 @@ installed_files_match || fail "installed files differ from the zip folder: $(cat
 [ ! -e "$startup" ] || fail "a Startup shortcut without STARTATLOGON=1"
 [ ! -e "$app/zelbo_udp.defaults.ini" ] || fail "a defaults file without presets"
 [ ! -e "$app/zelbo_udp.machine" ] || fail "the per-user package installed the per-machine marker"
+[ ! -e "$user_task" ] || fail "a keep-alive task without STARTATLOGON=1 or KEEPALIVE=1"
 check_entry "$first" "$version"
 
 # The first start, from the Start menu, says in a "File Read" box that it writes the default settings, and writes
@@ -153,6 +165,8 @@ installed_files_match || fail "the upgrade left other files than the zip folder'
 defaults_match "$app" "${presets[@]}" || fail "the defaults file holds: $(xxd "$app/zelbo_udp.defaults.ini")"
 keep | cmp -s - "$work/kept" || fail "the upgrade changed the settings file, Back.txt or the save folder"
 [ -f "$startup" ] || fail "no Startup shortcut with STARTATLOGON=1"
+task_registered "$user_task" ||
+    fail "no keep-alive task for the user with STARTATLOGON=1: $(ls "$tasks")"
 check_entry "$upgrade" "$higher"
 wine reg query "$(product_key "$first")" >/dev/null 2>&1 && fail "the old version's uninstall entry stayed"
 
@@ -167,6 +181,7 @@ msiexec 0 /i "$(winpath "$last")"
 installed_files_match || fail "the second upgrade left other files than the zip folder's: $(cat "$work/diff.out")"
 keep | cmp -s - "$work/kept" || fail "the second upgrade changed the settings file, Back.txt or the save folder"
 [ -f "$startup" ] || fail "the second upgrade dropped the Startup shortcut"
+[ -f "$user_task" ] || fail "the second upgrade dropped the keep-alive task"
 defaults_match "$app" "${presets[@]}" || fail "the second upgrade, given no presets, changed the defaults file"
 check_entry "$last" "$highest"
 
@@ -177,6 +192,7 @@ left="$(cd "$app" && find . -mindepth 1 | sort | tr '\n' ' ')"
 [ -e "$menu/ZELBO_UDP.lnk" ] || [ -e "$startup" ] && fail "the uninstall left a shortcut"
 keep | cmp -s - "$work/kept" || fail "the uninstall changed the settings file, Back.txt or the save folder"
 wine reg query 'HKCU\Software\ZELBO' >/dev/null 2>&1 && fail "the uninstall left HKCU\\Software\\ZELBO"
+[ ! -e "$user_task" ] || fail "the uninstall left the keep-alive task"
 
 # For all users: installed with presets that point at terminal_sim, the program's first start from the Start menu
 # asks nothing and polls at once.
@@ -195,6 +211,10 @@ s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')"
 echo "wine-msi-test: per machine: installing $(basename "$machine") with presets and STARTATLOGON=1"
 presets=(REMOTEHOST=127.0.0.1 "REMOTEPORT=$sim_port" "LOCALPORT=$local_port" "SAVEFOLDER=$(winpath "$machine_save")"
     AUTOSTART=1)
+# The task names the exe in the default folder, so the keep-alive refuses another one.
+msiexec 67 /i "$(winpath "$machine")" STARTATLOGON=1 'INSTALLFOLDER=C:\ZELBO elsewhere\'
+[ ! -e "$WINEPREFIX/drive_c/ZELBO elsewhere" ] && [ ! -e "$machine_task" ] ||
+    fail "the keep-alive with another INSTALLFOLDER was not refused"
 msiexec 0 /i "$(winpath "$machine")" "${presets[@]}" STARTATLOGON=1
 installed_files_match "$machine_app" || fail "installed files differ from the zip folder: $(cat "$work/diff.out")"
 defaults_match "$machine_app" "${presets[@]}" ||
@@ -208,6 +228,8 @@ check_entry "$machine" "$version"
 wine reg query 'HKCU\Software\ZELBO' >/dev/null 2>&1 && fail "the per-machine package wrote to HKCU"
 [ -f "$machine_app/zelbo_udp.machine" ] && [ ! -s "$machine_app/zelbo_udp.machine" ] ||
     fail "no empty zelbo_udp.machine beside the exe"
+task_registered "$machine_task" ||
+    fail "no keep-alive task for every user with STARTATLOGON=1: $(ls "$tasks")"
 event_source='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\ZELBO_UDP'
 source_values="$(wine reg query "$event_source" 2>&1 | tr -d '\r')" || fail "no event source: $source_values"
 grep -q -E '^ +EventMessageFile +REG_EXPAND_SZ +C:\\Program Files\\ZELBO_UDP\\zelbo_udp\.exe$' <<<"$source_values" &&
@@ -232,6 +254,7 @@ installed_files_match "$machine_app" ||
 machine_keep | cmp -s - "$work/machine-kept" || fail "the upgrade changed the settings file, Back.txt or the save folder"
 defaults_match "$machine_app" "${presets[@]}" || fail "the upgrade, given no presets, changed the defaults file"
 [ -f "$machine_menu/StartUp/ZELBO_UDP.lnk" ] || fail "the upgrade dropped the Startup shortcut"
+[ -f "$machine_task" ] || fail "the upgrade dropped the keep-alive task"
 check_entry "$machine_upgrade" "$higher"
 wine reg query "$(product_key "$machine")" >/dev/null 2>&1 && fail "the old version's uninstall entry stayed"
 
@@ -244,6 +267,7 @@ left="$(cd "$machine_app" && find . -mindepth 1 | sort | tr '\n' ' ')"
     fail "the uninstall left a shortcut"
 wine reg query 'HKLM\Software\ZELBO' >/dev/null 2>&1 && fail "the uninstall left HKLM\\Software\\ZELBO"
 wine reg query "$event_source" >/dev/null 2>&1 && fail "the uninstall left the event source"
+[ ! -e "$machine_task" ] || fail "the uninstall left the keep-alive task"
 wine reg query "$(product_key "$machine_upgrade")" >/dev/null 2>&1 && fail "the uninstall left its uninstall entry"
 echo "wine-msi-test: install, start, transfer, upgrade, refusals and uninstall, per user and per machine, in" \
     "$(($(date +%s) - start)) s"

@@ -56,6 +56,55 @@ def conditions_and_folders():
               "VALUES ('RemoveUserProgramsFolder', 'MainExecutable', 'UserProgramsFolder', 2)")
 
 
+# What Windows shows when KEEPALIVE=1 meets another INSTALLFOLDER: the task names the exe in the default folder.
+KEEPALIVE_FOLDER_REFUSAL = ("KEEPALIVE=1 は既定のインストール先でのみ使えます。"
+                            "INSTALLFOLDER を指定するときは KEEPALIVE=0 を付けてください。")
+
+
+def keep_alive():
+    # KEEPALIVE left open follows STARTATLOGON, after AppSearch (50) and the command line's own value (51).
+    components = {row[0] for row in rows("Component")}
+    if "KeepAliveTask" not in components:
+        sys.exit("windows-msi: zelbo_udp.wxs has no component KeepAliveTask to install with KEEPALIVE=1")
+    files = {row[1]: row[0] for row in rows("File")}
+    machine = {row[0]: row[1] for row in rows("Property")}.get("ALLUSERS") == "1"
+    for action, value, condition, sequence in (("KeepAliveOn", "1", 'NOT KEEPALIVE AND STARTATLOGON = "1"', 53),
+                                               ("KeepAliveOff", "0", "NOT KEEPALIVE", 54)):
+        print("INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) "
+              f"VALUES ('{action}', 51, 'KEEPALIVE', '{value}')")
+        for table in ("InstallUISequence", "InstallExecuteSequence"):
+            print(f"INSERT INTO `{table}` (`Action`, `Condition`, `Sequence`) "
+                  f"VALUES ('{action}', {sql_text(condition)}, {sequence})")
+    print("UPDATE `Component` SET `Condition` = 'KEEPALIVE = \"1\"' WHERE `Component` = 'KeepAliveTask'")
+    # The task names the exe in the default folder (keepalive_task.py), so another folder refuses the task, once
+    # the folders are resolved (CostFinalize, 1000). Type 19: the install ends with this text.
+    default = "[ProgramFiles64Folder]" if machine else "[LocalAppDataFolder]Programs\\"
+    print("INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) "
+          f"VALUES ('NoteKeepAliveFolder', 51, 'KEEPALIVEFOLDER', '{default}ZELBO_UDP\\')")
+    print("INSERT INTO `CustomAction` (`Action`, `Type`, `Target`) "
+          f"VALUES ('RefuseKeepAliveFolder', 19, {sql_text(KEEPALIVE_FOLDER_REFUSAL)})")
+    for table in ("InstallUISequence", "InstallExecuteSequence"):
+        print(f"INSERT INTO `{table}` (`Action`, `Sequence`) VALUES ('NoteKeepAliveFolder', 1001)")
+        print(f"INSERT INTO `{table}` (`Action`, `Condition`, `Sequence`) VALUES ('RefuseKeepAliveFolder', "
+              "'KEEPALIVE = \"1\" AND NOT REMOVE AND INSTALLFOLDER ~<> KEEPALIVEFOLDER', 1002)")
+    # schtasks.exe registers the task from the installed file and deletes it; deferred (1024), per machine as the
+    # system (2048, no impersonation), per user as the user, whose name tells the task apart from other users'.
+    # Type 34: an exe by its command line, run in a folder. The delete ignores its status (64): a task someone
+    # already removed must not stop an uninstall.
+    name = "ZELBO_UDP" if machine else "ZELBO_UDP-[LogonUser]"
+    mode = 1024 + (2048 if machine else 0)
+    schtasks = '"[System64Folder]schtasks.exe"'
+    for action, kind, command, state, sequence in (
+            ("RegisterKeepAliveTask", 34 + mode,
+             f'{schtasks} /create /tn "{name}" /xml "[#{files["KeepAliveTask"]}]" /f', "$KeepAliveTask = 3", 6500),
+            ("DeleteKeepAliveTask", 34 + mode + 64, f'{schtasks} /delete /tn "{name}" /f', "$KeepAliveTask = 2",
+             3450)):
+        print("INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) "
+              f"VALUES ('{action}', {kind}, 'INSTALLFOLDER', {sql_text(command)})")
+        print("INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) "
+              f"VALUES ('{action}', {sql_text(state)}, {sequence})")
+
+
 def expandable_values():
     # wixl writes Type="expandable" as a plain string; Windows Installer makes a REG_EXPAND_SZ of a value that starts
     # with #%. The event source's message file is one, as Event Viewer expects.
@@ -70,7 +119,7 @@ def secure_properties():
     listed = {row[0]: row[1] for row in rows("Property")}.get("SecureCustomProperties")
     if not listed:
         sys.exit("windows-msi: wixl listed no SecureCustomProperties")
-    secure = ";".join([listed, "STARTATLOGON"] + msi_presets.PRESETS)
+    secure = ";".join([listed, "STARTATLOGON", "KEEPALIVE"] + msi_presets.PRESETS)
     print(f"UPDATE `Property` SET `Value` = {sql_text(secure)} WHERE `Property` = 'SecureCustomProperties'")
 
 
@@ -118,6 +167,7 @@ def short_names():
 
 refusals()
 conditions_and_folders()
+keep_alive()
 expandable_values()
 msi_presets.sql(package)
 secure_properties()

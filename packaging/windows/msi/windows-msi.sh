@@ -43,13 +43,16 @@ mkdir -p "$build/$made"
 printf '\xff\xfe' >"$build/$made/zelbo_udp.defaults.ini"
 # The per-machine package's marker beside the exe, empty.
 : >"$build/$made/zelbo_udp.machine"
+# The keep-alive task's definition for this scope.
+/usr/bin/python3 "$here/keepalive_task.py" "$scope" "$build/$made/zelbo_udp.keepalive-$scope.xml"
 
 msi="$out/zelbo_udp-$version-win64$suffix.msi"
 rm -f "$msi"
 # wixl takes source paths relative to where it runs: the build folder.
 (cd "$build" && wixl -a x64 -I "$build/packaging" -I "$here" -D Scope="$scope" \
     -D ProductVersion="$version" -D StageDir="$stage" -D DefaultsSource="$made/zelbo_udp.defaults.ini" \
-    -D MachineMarkerSource="$made/zelbo_udp.machine" -o "$work/package.msi" \
+    -D MachineMarkerSource="$made/zelbo_udp.machine" -D KeepAliveTaskSource="$made/zelbo_udp.keepalive-$scope.xml" \
+    -o "$work/package.msi" \
     "$here/zelbo_udp.wxs" "$work/files.wxs" "$work/presets.wxs") ||
     die "wixl failed"
 # What wixl 0.101 cannot write, in one msibuild pass: the code page 932 first, so that the Japanese texts are stored
