@@ -11,7 +11,8 @@
 import sys
 from xml.sax.saxutils import escape
 
-DESCRIPTION = "ﾛｸﾞｵﾝ時と10分ごとに ZELBO_UDP をﾊﾞｯｸｸﾞﾗｳﾝﾄﾞで起動します (起動中なら何もしません)"
+DESCRIPTION = {"machine": "ﾛｸﾞｵﾝ時と10分ごとに ZELBO_UDP をﾊﾞｯｸｸﾞﾗｳﾝﾄﾞで起動します (起動中なら何もしません)",
+               "user": "10分ごとに ZELBO_UDP をﾊﾞｯｸｸﾞﾗｳﾝﾄﾞで起動します (起動中なら何もしません)"}
 COMMAND = {"machine": r"%ProgramFiles%\ZELBO_UDP\zelbo_udp.exe",
            "user": r"%LOCALAPPDATA%\Programs\ZELBO_UDP\zelbo_udp.exe"}
 REPETITION = """      <Repetition>
@@ -43,7 +44,7 @@ def definition(scope):
 <Task version="1.2" xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task">
   <RegistrationInfo>
     <Author>ZELBO</Author>
-    <Description>{escape(DESCRIPTION)}</Description>
+    <Description>{escape(DESCRIPTION[scope])}</Description>
   </RegistrationInfo>
   <Triggers>
 {TRIGGER[scope]}
