@@ -61,6 +61,15 @@ copy_deps() {
     done
 }
 copy_deps "$stage/zelbo_udp.exe" "${plugins[@]}"
+# Group Policy templates, when the build made them (BUILD_WIN_DIR/policy: *.admx, each language's *.adml in a folder
+# of its own such as ja-JP): shipped in policy\ of the zip folder, so the zip and both installers carry them, for IT
+# to copy into the PolicyDefinitions store. Without them the folder holds no policy\.
+policy_files() { (cd "$build/policy" 2>/dev/null && find . -type f \( -iname '*.admx' -o -iname '*.adml' \) | sort); }
+while read -r file; do
+    [ -n "$file" ] || continue
+    mkdir -p "$stage/policy/$(dirname "$file")"
+    cp "$build/policy/$file" "$stage/policy/$file"
+done < <(policy_files)
 x86_64-w64-mingw32-strip --strip-unneeded "$stage"/*.dll "${plugins[@]}" "$stage/zelbo_udp.exe"
 
 # The licences of everything the folder ships, and where the sources built can be had.

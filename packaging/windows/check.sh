@@ -28,6 +28,15 @@ bash $checks/check-msi.sh "$build/zelbo_udp-$version-win64.msi"
 # Asked of unzip itself: grep -q ending the pipe early would fail it under pipefail.
 unzip -l "$build/zelbo_udp-win64.zip" zelbo_udp-win64/THIRD-PARTY-NOTICES.txt >/dev/null 2>&1 ||
     die "the zip holds no THIRD-PARTY-NOTICES.txt"
+# The Group Policy templates the build made, if any, in the zip and both installers.
+while read -r file; do
+    unzip -l "$build/zelbo_udp-win64.zip" "zelbo_udp-win64/policy/$file" >/dev/null 2>&1 ||
+        die "the zip lacks policy/$file"
+    for msi in "$build/zelbo_udp-$version-win64.msi" "$build/zelbo_udp-$version-win64-machine.msi"; do
+        msiinfo export "$msi" File | cut -f3 | sed 's/.*|//' | tr -d '\r' | grep -q -x -F "$(basename "$file")" ||
+            die "$msi does not install policy/$file"
+    done
+done < <(cd "$build/policy" 2>/dev/null && find . -type f \( -iname '*.admx' -o -iname '*.adml' \) -printf '%P\n')
 bash $checks/check-signing.sh "$build/zelbo_udp-win64" "$build/zelbo_udp-$version-win64.msi"
 
 work="$(mktemp -d /tmp/zelbo-wine.XXXXXX)"
