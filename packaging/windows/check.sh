@@ -36,7 +36,8 @@ while read -r file; do
         msiinfo export "$msi" File | cut -f3 | sed 's/.*|//' | tr -d '\r' | grep -q -x -F "$(basename "$file")" ||
             die "$msi does not install policy/$file"
     done
-done < <(cd "$build/policy" 2>/dev/null && find . -type f \( -iname '*.admx' -o -iname '*.adml' \) -printf '%P\n')
+done < <(cd "$build/policy" 2>/dev/null &&
+    find . -type f \( -iname '*.admx' -o -iname '*.adml' \) -printf '%P\n')
 bash $checks/check-signing.sh "$build/zelbo_udp-win64" "$build/zelbo_udp-$version-win64.msi"
 
 work="$(mktemp -d /tmp/zelbo-wine.XXXXXX)"
