@@ -68,10 +68,13 @@ def keep_alive():
         sys.exit("windows-msi: zelbo_udp.wxs has no component KeepAliveTask to install with KEEPALIVE=1")
     files = {row[1]: row[0] for row in rows("File")}
     machine = {row[0]: row[1] for row in rows("Property")}.get("ALLUSERS") == "1"
-    for action, value, condition, sequence in (("KeepAliveOn", "1", 'NOT KEEPALIVE AND STARTATLOGON = "1"', 53),
-                                               ("KeepAliveOff", "0", "NOT KEEPALIVE", 54)):
+    # KEEPALIVECHOICE, what was given now or before, is what the registry keeps for the next upgrade.
+    for action, name, value, condition, sequence in (
+            ("KeepAliveChoice", "KEEPALIVECHOICE", "[KEEPALIVE]", "", 53),
+            ("KeepAliveOn", "KEEPALIVE", "1", 'NOT KEEPALIVE AND STARTATLOGON = "1"', 54),
+            ("KeepAliveOff", "KEEPALIVE", "0", "NOT KEEPALIVE", 55)):
         print("INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) "
-              f"VALUES ('{action}', 51, 'KEEPALIVE', '{value}')")
+              f"VALUES ('{action}', 51, '{name}', '{value}')")
         for table in ("InstallUISequence", "InstallExecuteSequence"):
             print(f"INSERT INTO `{table}` (`Action`, `Condition`, `Sequence`) "
                   f"VALUES ('{action}', {sql_text(condition)}, {sequence})")
