@@ -9,6 +9,9 @@
 # Presets given to an upgrade land in the defaults file, which the next upgrade keeps; the package refuses
 # ALLUSERS=1. The per-machine package then installs into Program Files with presets that point at terminal_sim, whose
 # records the installed exe fetches from its first start without a box, and upgrades and uninstalls the same way.
+# Along the way: the defaults file is UTF-16LE and keeps Japanese presets; the keep-alive task is registered with
+# STARTATLOGON=1, kept by upgrades and deleted by the uninstall, and refused with another INSTALLFOLDER; only the
+# per-machine package installs zelbo_udp.machine and the event source, which its uninstall removes.
 # Needs WINEPREFIX (a prefix nothing else has installed into) and a display (xvfb-run).
 set -euo pipefail
 

@@ -2,7 +2,9 @@
 # Usage: packaging/windows/msi/windows-msi.sh [--machine] BUILD_WIN_DIR [VERSION [OUT_DIR]]
 # Builds the per-user installer zelbo_udp-VERSION-win64.msi, or with --machine the per-machine one
 # zelbo_udp-VERSION-win64-machine.msi, from the zip folder BUILD_WIN_DIR/zelbo_udp-win64: wixl compiles
-# zelbo_udp.wxs with the fragments msi_files.py and msi_presets.py write, and one msibuild pass adds what wixl cannot.
+# zelbo_udp.wxs with the fragments msi_files.py and msi_presets.py write and the files made for the package (the empty
+# UTF-16LE defaults file, the per-machine marker, the keep-alive task's definition from keepalive_task.py), and one
+# msibuild pass adds what wixl cannot.
 # VERSION defaults to the CMake project version; the test passes a higher one to get an upgrade without rebuilding.
 # Prints the path of the package.
 set -euo pipefail
