@@ -202,6 +202,11 @@ wine reg query 'HKCU\Software\ZELBO' >/dev/null 2>&1 && fail "the uninstall left
 machine="$build/zelbo_udp-$version-win64-machine.msi"
 machine_upgrade="$(bash "$here/../msi/windows-msi.sh" --machine "$build" "$higher" "$work")"
 machine_save="$work/machine-save"
+# Before terminal_sim starts its wait: the task names the exe in the default folder, so the keep-alive refuses
+# another one.
+msiexec 67 /i "$(winpath "$machine")" STARTATLOGON=1 'INSTALLFOLDER=C:\ZELBO elsewhere\'
+[ ! -e "$WINEPREFIX/drive_c/ZELBO elsewhere" ] && [ ! -e "$machine_task" ] ||
+    fail "the keep-alive with another INSTALLFOLDER was not refused"
 mkdir "$machine_save"
 /usr/bin/python3 "$here/make_records.py" "$work/records.txt" 100
 # shellcheck source=../../../scripts/terminal-sim.sh
@@ -214,10 +219,6 @@ s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')"
 echo "wine-msi-test: per machine: installing $(basename "$machine") with presets and STARTATLOGON=1"
 presets=(REMOTEHOST=127.0.0.1 "REMOTEPORT=$sim_port" "LOCALPORT=$local_port" "SAVEFOLDER=$(winpath "$machine_save")"
     AUTOSTART=1)
-# The task names the exe in the default folder, so the keep-alive refuses another one.
-msiexec 67 /i "$(winpath "$machine")" STARTATLOGON=1 'INSTALLFOLDER=C:\ZELBO elsewhere\'
-[ ! -e "$WINEPREFIX/drive_c/ZELBO elsewhere" ] && [ ! -e "$machine_task" ] ||
-    fail "the keep-alive with another INSTALLFOLDER was not refused"
 msiexec 0 /i "$(winpath "$machine")" "${presets[@]}" STARTATLOGON=1
 installed_files_match "$machine_app" || fail "installed files differ from the zip folder: $(cat "$work/diff.out")"
 defaults_match "$machine_app" "${presets[@]}" ||
