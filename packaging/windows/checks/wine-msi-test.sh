@@ -91,9 +91,10 @@ check_entry() { # msi, version: name, version, publisher in "Apps & features", a
         fail "the product icon was not published"
 }
 installed_files_match() { # [folder]: every file of the zip folder installed unchanged, and no other beside the
-    # program's own and the defaults file
+    # program's own (its status file among them) and the installer's own
     diff <(cd "$build/zelbo_udp-win64" && find . -type f -exec sha256sum {} + | sort -k2) \
         <(cd "${1:-$app}" && find . -type f ! -path ./zelbo_udp.ini ! -path ./Back.txt ! -path './History*.csv' \
+            ! -path ./status.json \
             ! -path ./zelbo_udp.defaults.ini ! -path ./zelbo_udp.machine ! -path ./zelbo_udp.keepalive.xml \
             -exec sha256sum {} + | sort -k2) \
         >"$work/diff.out" 2>&1
@@ -191,7 +192,8 @@ check_entry "$last" "$highest"
 echo "wine-msi-test: uninstalling"
 msiexec 0 /x "$(winpath "$last")"
 left="$(cd "$app" && find . -mindepth 1 | sort | tr '\n' ' ')"
-[ "$left" = "./Back.txt ./History.csv ./zelbo_udp.ini " ] || fail "after the uninstall the program folder holds: $left"
+[ "$left" = "./Back.txt ./History.csv ./status.json ./zelbo_udp.ini " ] ||
+    fail "after the uninstall the program folder holds: $left"
 [ -e "$menu/ZELBO_UDP.lnk" ] || [ -e "$startup" ] && fail "the uninstall left a shortcut"
 keep | cmp -s - "$work/kept" || fail "the uninstall changed the settings file, Back.txt or the save folder"
 wine reg query 'HKCU\Software\ZELBO' >/dev/null 2>&1 && fail "the uninstall left HKCU\\Software\\ZELBO"
@@ -266,7 +268,8 @@ echo "wine-msi-test: per machine: uninstalling"
 msiexec 0 /x "$(winpath "$machine_upgrade")"
 # Wine lets the user write under Program Files, so the program kept its own files beside itself.
 left="$(cd "$machine_app" && find . -mindepth 1 | sort | tr '\n' ' ')"
-[ "$left" = "./Back.txt ./History.csv ./zelbo_udp.ini " ] || fail "after the uninstall Program Files holds: $left"
+[ "$left" = "./Back.txt ./History.csv ./status.json ./zelbo_udp.ini " ] ||
+    fail "after the uninstall Program Files holds: $left"
 [ -e "$machine_menu/ZELBO_UDP.lnk" ] || [ -e "$machine_menu/StartUp/ZELBO_UDP.lnk" ] &&
     fail "the uninstall left a shortcut"
 wine reg query 'HKLM\Software\ZELBO' >/dev/null 2>&1 && fail "the uninstall left HKLM\\Software\\ZELBO"
