@@ -52,15 +52,19 @@ fuzz:
 # Windows: zelbo_udp-win64.zip and the installers zelbo_udp-VERSION-win64.msi (per user) and
 # zelbo_udp-VERSION-win64-machine.msi (per machine), cross-built with MinGW-w64 (the first run builds Qt and curl into
 # a cache), and every test under Wine, the real exe against the Linux terminal_sim included, from the zip folder and
-# installed by either MSI.
+# installed by either MSI. One script per job; packaging/windows/README.md draws the flow.
 BUILD_WIN_DIR ?= build-win
 ZELBO_WERROR ?=
+WINDOWS_ENV = BUILD_WIN_DIR=$(BUILD_WIN_DIR) BUILD_DIR=$(BUILD_DIR) JOBS=$(JOBS) ZELBO_WERROR=$(ZELBO_WERROR)
 
 windows: deps
-	BUILD_WIN_DIR=$(BUILD_WIN_DIR) JOBS=$(JOBS) ZELBO_WERROR=$(ZELBO_WERROR) bash scripts/windows.sh
+	$(WINDOWS_ENV) bash packaging/windows/build.sh
+	$(WINDOWS_ENV) bash packaging/windows/sign.sh
+	$(WINDOWS_ENV) bash packaging/windows/package.sh
 
-windows-test: build
-	BUILD_WIN_DIR=$(BUILD_WIN_DIR) BUILD_DIR=$(BUILD_DIR) JOBS=$(JOBS) ZELBO_WERROR=$(ZELBO_WERROR) bash scripts/windows-test.sh
+# The Wine tests talk to the Linux terminal_sim.
+windows-test: build windows
+	$(WINDOWS_ENV) bash packaging/windows/check.sh
 
 clean:
 	rm -rf $(BUILD_DIR) $(BUILD_WIN_DIR) $(ASAN_DIR) $(FUZZ_DIR)

@@ -3,6 +3,7 @@
 # build folder, never beside the sources.
 file(GLOB_RECURSE sources
     ${SOURCE_DIR}/scripts/*.py
+    ${SOURCE_DIR}/packaging/*.py
     ${SOURCE_DIR}/tests/*.py
     ${SOURCE_DIR}/tools/*.py
     ${SOURCE_DIR}/bench/*.py

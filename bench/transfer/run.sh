@@ -48,6 +48,6 @@ trap 'WINEPREFIX="$prefix" wineserver -k 2>/dev/null; rm -rf "$prefix"' EXIT
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 wineboot -i >/dev/null 2>&1
 out="$prefix/bench.out"
-bash "$here/scripts/wine-run.sh" "$win_bench" --sim "$win_build/tools/simulator/terminal_sim.exe" "$@" \
+bash "$here/packaging/windows/checks/wine-run.sh" "$win_bench" --sim "$win_build/tools/simulator/terminal_sim.exe" "$@" \
     >"$out" 2>&1 </dev/null || true
 cat "$out"

@@ -6,6 +6,7 @@ packages=(
     g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
     wine wine64 xvfb xauth
     dpkg-dev xz-utils zip unzip cmake ninja-build icoutils wixl msitools xdotool osslsigncode openssl
+    softhsm2 libengine-pkcs11-openssl
     qt6-base-dev qt6-base-dev-tools
 )
 
@@ -45,4 +46,10 @@ need ninja ninja-build
 need xdotool xdotool
 need osslsigncode osslsigncode
 need openssl openssl
+# The signing check's stand-in for a hardware token, and the engine osslsigncode reaches a PKCS#11 module through.
+need softhsm2-util softhsm2
+engines="$(openssl version -e | sed -n 's/^ENGINESDIR: "\(.*\)"/\1/p')"
+[ -e /usr/lib/softhsm/libsofthsm2.so ] && [ -e "$engines/pkcs11.so" ] ||
+    { echo "windows: SoftHSM or the PKCS#11 engine is missing: install softhsm2 libengine-pkcs11-openssl" >&2
+        exit 1; }
 [ -x /usr/lib/qt6/libexec/moc ] || { echo "windows: Qt's host tools are missing: install qt6-base-dev-tools" >&2; exit 1; }

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Reads the application manifest (RT_MANIFEST, id 1) back out of a Windows exe and checks what Windows acts on:
 # it parses as XML, runs asInvoker, names Windows 10/11 as supported, is long-path aware and PerMonitorV2 DPI aware.
-#   bash scripts/check-manifest.sh build-win/zelbo_udp-win64/zelbo_udp.exe
+#   bash packaging/windows/checks/check-manifest.sh build-win/zelbo_udp-win64/zelbo_udp.exe
 set -euo pipefail
 
 exe="${1:?usage: check-manifest.sh EXE}"

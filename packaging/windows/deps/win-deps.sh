@@ -31,8 +31,8 @@ host_cmake_dir="$(dirname "$(dirname "$host_qt_config")")"
 
 # The toolchain file is copied into the cache: Qt records its path, which must outlive any clone.
 toolchain="$cache/toolchain.cmake"
-cmp -s "$here/../cmake/mingw-w64-x86_64.cmake" "$toolchain" 2>/dev/null ||
-    cp "$here/../cmake/mingw-w64-x86_64.cmake" "$toolchain"
+cmp -s "$here/../../../cmake/mingw-w64-x86_64.cmake" "$toolchain" 2>/dev/null ||
+    cp "$here/../../../cmake/mingw-w64-x86_64.cmake" "$toolchain"
 
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"

@@ -1,7 +1,7 @@
 # Writes the WiX fragment for the zip folder's files to stdout: one component per file but the exe, which the main
 # source names for its shortcuts, each with a registry value named after the file as its key path (in HKCU or HKLM,
 # by the package's scope); every folder is removed at uninstall once empty. An empty folder is left out.
-#   python3 scripts/msi_files.py STAGE_DIR >files.wxs
+#   python3 msi_files.py STAGE_DIR >files.wxs
 import os, re, sys
 from xml.sax.saxutils import quoteattr
 

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Usage: scripts/third-party-notices.sh STAGE_DIR CACHE_DIR >THIRD-PARTY-NOTICES.txt
+# Usage: packaging/windows/deps/third-party-notices.sh STAGE_DIR CACHE_DIR >THIRD-PARTY-NOTICES.txt
 # Writes the notices for the zip folder STAGE_DIR: for each source package a DLL there comes from, the Debian version
 # built, its patches, where its source can be had and Debian's copyright file, then the full text of every licence
-# those files refer to. Qt and curl come from the cache scripts/win-deps.sh built (CACHE_DIR); any other DLL must
+# those files refer to. Qt and curl come from the cache win-deps.sh built (CACHE_DIR); any other DLL must
 # belong to an installed Debian package. A DLL of unknown origin stops it, so nothing ships without its licence.
 # The same inputs give the same bytes: the committed THIRD-PARTY-NOTICES.txt is this output for the current cache.
 set -euo pipefail
@@ -12,7 +12,7 @@ cache="${2:?usage: $0 STAGE_DIR CACHE_DIR}"
 die() { echo "third-party-notices: $*" >&2; exit 1; }
 licences=/usr/share/common-licenses
 
-# The folders windows.sh copies DLLs from besides the cache.
+# The folders build.sh copies DLLs from besides the cache.
 gcc_runtime="$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")"
 mingw_lib=/usr/x86_64-w64-mingw32/lib
 
@@ -37,7 +37,7 @@ while IFS= read -r file; do
         for dir in "$gcc_runtime" "$mingw_lib"; do
             [ -f "$dir/$name" ] && system="$dir/$name" && break
         done
-        [ -n "$system" ] || die "no known origin for $file: add its licence to scripts/third-party-notices.sh"
+        [ -n "$system" ] || die "no known origin for $file: add its licence to packaging/windows/deps/third-party-notices.sh"
         package="$(dpkg-query -S "$system" | sed -n '1s/:.*//p')"
         origin[$file]="$(dpkg-query -W -f='${source:Package} ${source:Version}' "$package")|/usr/share/doc/$package"
         ;;

@@ -45,8 +45,8 @@ free_port() {
 }
 
 # A stranger on 127.0.0.2 sends "END" before some records, and some checksums are wrong: neither may cost a byte.
-# shellcheck source=terminal-sim.sh
-. "$(dirname "$0")/terminal-sim.sh"
+# shellcheck source=../../../scripts/terminal-sim.sh
+. "$(dirname "$0")/../../../scripts/terminal-sim.sh"
 start_terminal_sim "$sim" "$work/sim.out" --file "$work/records.txt" --name WINE --cycles 1 --exit-after-idle 60 \
     --quiet --foreign @3,500,1100 --bad-crc @7,800
 [ -n "$sim_port" ] || fail "terminal_sim did not start: $(cat "$work/sim.out")"

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs a cross-built Windows program under Wine: the project's own prefix (WINEPREFIX, made by windows-test.sh)
+# Runs a cross-built Windows program under Wine: the project's own prefix (WINEPREFIX, made by check.sh)
 # and the DLL folders of the Windows Qt, curl and the MinGW runtime on its search path.
 set -euo pipefail
 
@@ -9,7 +9,7 @@ winpath() { printf 'Z:%s' "${1//\//\\}"; }
 export WINEDEBUG="${WINEDEBUG:--all}"
 # No Mono or Gecko installer prompts in a fresh prefix.
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
-# The MinGW runtime DLLs beside the compiler's libgcc, as scripts/windows.sh finds them.
+# The MinGW runtime DLLs beside the compiler's libgcc, as build.sh finds them.
 gcc_runtime="$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name 2>/dev/null || true)")"
 if [ ! -f "$gcc_runtime/libstdc++-6.dll" ]; then
     echo "wine-run: the MinGW C++ runtime is missing: install the Debian package g++-mingw-w64-x86-64-posix" >&2

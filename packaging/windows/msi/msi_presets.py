@@ -4,10 +4,12 @@
 # uninstall removes it. An upgrade with at least one preset on its command line writes the file from those alone;
 # one with none writes again what the installed version was given, which each preset's component keeps as a
 # registry value beside the other key paths (the old version is removed, with its file, before the new one installs).
-#   python3 scripts/msi_presets.py wxs >presets.wxs        the components, for wixl
-#   python3 scripts/msi_presets.py sql MSI >presets.sql    msibuild statements for the package wixl wrote: what wixl
-#                                                          0.101 cannot say (component conditions, the IniFile table,
-#                                                          searches and property actions), one a line
+# The file is installed empty but for the UTF-16LE byte order mark (FF FE) before the values are written, so Windows
+# writes them in Unicode: a Japanese MAILSUB or folder survives on a PC whose system locale is not Japanese.
+#   python3 msi_presets.py wxs >presets.wxs   the components, for wixl (DefaultsSource: the empty UTF-16LE file)
+#   sql(MSI), from msi_tables.py              msibuild statements for the package wixl wrote: what wixl 0.101 cannot
+#                                             say (component conditions, the IniFile table, searches and property
+#                                             actions), one a line; msi_tables.py makes every preset a secure property
 import subprocess, sys
 
 # The settings table's names (the test msi_preset_names fails when they differ); this order is the defaults file's.
@@ -31,8 +33,15 @@ def wxs():
               f' Key="Software\\$(var.Manufacturer)\\$(var.ProductName)\\Defaults"')
         print(f'                       Name="{name}" Type="string" Value="[{name}]" KeyPath="yes"/>')
         print('      </Component>')
+    print('      <Component Id="DefaultsFile" Guid="*" Win64="yes">')
+    print(f'        <File Id="DefaultsFile" Name="{DEFAULTS_FILE.split("|")[1]}" Source="$(var.DefaultsSource)"'
+          ' KeyPath="no"/>')
+    print('        <RegistryValue Root="$(var.RegistryRoot)" Key="Software\\$(var.Manufacturer)\\$(var.ProductName)"')
+    print(f'                       Name="{DEFAULTS_FILE.split("|")[1]}" Type="integer" Value="1" KeyPath="yes"/>')
+    print('      </Component>')
     print('    </DirectoryRef>')
     print('    <ComponentGroup Id="Presets">')
+    print('      <ComponentRef Id="DefaultsFile"/>')
     for name in PRESETS:
         print(f'      <ComponentRef Id="Preset{name}"/>')
     print('    </ComponentGroup>')
@@ -81,20 +90,20 @@ def sql(package):
         print("INSERT INTO `IniFile` (`IniFile`, `FileName`, `DirProperty`, `Section`, `Key`, `Value`, `Action`, "
               f"`Component_`) VALUES ('Ini{name}', '{DEFAULTS_FILE}', 'INSTALLFOLDER', '{properties['ProductName']}', "
               f"'{name}', '[{name}]', 0, '{component}')")
+    # The empty Unicode file is there whenever a value will be written into it: InstallFiles (4000) comes before
+    # WriteIniValues.
+    print(f"UPDATE `Component` SET `Condition` = '{given}' WHERE `Component` = 'DefaultsFile'")
+    print(f"UPDATE `File` SET `FileName` = '{DEFAULTS_FILE}' WHERE `File` = 'DefaultsFile'")
     # The standard places; wixl lists neither action, as it writes no IniFile table.
     print("INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('RemoveIniValues', 3100)")
     print("INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('WriteIniValues', 5100)")
     # Emptied by RemoveIniValues, but a file left with its section line would still be there.
     print("INSERT INTO `RemoveFile` (`FileKey`, `Component_`, `FileName`, `DirProperty`, `InstallMode`) "
           f"VALUES ('RemoveDefaultsFile', 'MainExecutable', '{DEFAULTS_FILE}', 'INSTALLFOLDER', 2)")
-    # Secure, so the values reach the installing side also where that runs elevated or managed.
-    secure = ";".join([properties["SecureCustomProperties"]] + PRESETS)
-    print(f"UPDATE `Property` SET `Value` = '{secure}' WHERE `Property` = 'SecureCustomProperties'")
 
 
-if sys.argv[1:2] == ["wxs"]:
-    wxs()
-elif sys.argv[1:2] == ["sql"] and len(sys.argv) == 3:
-    sql(sys.argv[2])
-else:
-    sys.exit("usage: msi_presets.py wxs | msi_presets.py sql MSI")
+if __name__ == "__main__":
+    if sys.argv[1:] == ["wxs"]:
+        wxs()
+    else:
+        sys.exit("usage: msi_presets.py wxs")

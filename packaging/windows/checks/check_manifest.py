@@ -1,6 +1,6 @@
 # Checks an application manifest's text for what Windows acts on; called by check-manifest.sh, which reads the text
 # out of the exe.
-#   python3 scripts/check_manifest.py EXE MANIFEST_TEXT
+#   python3 check_manifest.py EXE MANIFEST_TEXT
 import sys
 import xml.etree.ElementTree as ET
 

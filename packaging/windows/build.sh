@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
-# Cross-builds zelbo_udp.exe and its tests for 64-bit Windows and lays out the folder a user copies to a PC:
-# the exe with the DLLs it needs as Qt's deployment convention has them, zipped as zelbo_udp-win64.zip, and the
-# same folder as a per-user installer, zelbo_udp-VERSION-win64.msi. With a certificate (ZELBO_SIGN_PFX, see
-# scripts/win-sign.sh) the exe, the DLLs and the installer are signed with Authenticode.
+# Usage: packaging/windows/build.sh (the first job of make windows)
+# Sources to exe and DLLs: cross-builds zelbo_udp.exe and its tests for 64-bit Windows against the Qt and curl that
+# deps/win-deps.sh keeps in its cache, and lays out the folder a user copies to a PC, BUILD_WIN_DIR/zelbo_udp-win64:
+# the exe with the DLLs it needs as Qt's deployment convention has them, stripped, and THIRD-PARTY-NOTICES.txt.
 set -euo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/../.."
 
 build="${BUILD_WIN_DIR:-build-win}"
 jobs="${JOBS:-$(nproc)}"
-cache="$(bash scripts/win-deps.sh | tail -n1)"
+cache="$(bash packaging/windows/deps/win-deps.sh | tail -n1)"
 qt="$cache/qt"
 curl="$cache/curl"
 die() { echo "windows: $*" >&2; exit 1; }
@@ -23,7 +23,7 @@ mingw_lib=/usr/x86_64-w64-mingw32/lib
 
 "$qt/bin/qt-cmake" -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DZELBO_CURL_PREFIX="$curl" \
-    -DCMAKE_CROSSCOMPILING_EMULATOR="$PWD/scripts/wine-run.sh" \
+    -DCMAKE_CROSSCOMPILING_EMULATOR="$PWD/packaging/windows/checks/wine-run.sh" \
     ${ZELBO_WERROR:+-DZELBO_WERROR=$ZELBO_WERROR} >"$build.configure.log" 2>&1 ||
     { cat "$build.configure.log" >&2; exit 1; }
 rm -f "$build.configure.log"
@@ -61,34 +61,19 @@ copy_deps() {
     done
 }
 copy_deps "$stage/zelbo_udp.exe" "${plugins[@]}"
+# Group Policy templates, when the build made them (BUILD_WIN_DIR/policy: *.admx, each language's *.adml in a folder
+# of its own such as ja-JP): shipped in policy\ of the zip folder, so the zip and both installers carry them, for IT
+# to copy into the PolicyDefinitions store. Without them the folder holds no policy\.
+policy_files() { (cd "$build/policy" 2>/dev/null && find . -type f \( -iname '*.admx' -o -iname '*.adml' \) | sort); }
+while read -r file; do
+    [ -n "$file" ] || continue
+    mkdir -p "$stage/policy/$(dirname "$file")"
+    cp "$build/policy/$file" "$stage/policy/$file"
+done < <(policy_files)
 x86_64-w64-mingw32-strip --strip-unneeded "$stage"/*.dll "${plugins[@]}" "$stage/zelbo_udp.exe"
 
 # The licences of everything the folder ships, and where the sources built can be had.
-bash scripts/third-party-notices.sh "$stage" "$cache" >"$stage/THIRD-PARTY-NOTICES.txt"
+bash packaging/windows/deps/third-party-notices.sh "$stage" "$cache" >"$stage/THIRD-PARTY-NOTICES.txt"
 cmp -s "$stage/THIRD-PARTY-NOTICES.txt" THIRD-PARTY-NOTICES.txt ||
     echo "windows: THIRD-PARTY-NOTICES.txt differs from this build's; to update it:" \
         "cp $stage/THIRD-PARTY-NOTICES.txt ." >&2
-
-# Signed after stripping (which would break a signature) and before packing, so the zip and the MSI hold the signed
-# files; the MSI is signed once built.
-product="$(sed -n 's/.*ProductName = "\(.*\)".*/\1/p' "$build/packaging/product.wxi")"
-sign() { :; }
-if [ -n "${ZELBO_SIGN_PFX:-}" ]; then
-    sign() { bash scripts/win-sign.sh "$product" "$@"; }
-    sign "$stage/zelbo_udp.exe" "$stage"/*.dll "${plugins[@]}"
-else
-    echo "windows: ZELBO_SIGN_PFX is not set: the exe, its DLLs and the MSI stay unsigned" >&2
-fi
-
-(cd "$build" && zip -qr zelbo_udp-win64.zip zelbo_udp-win64)
-echo "windows: $build/zelbo_udp-win64.zip ($(du -h "$build/zelbo_udp-win64.zip" | cut -f1))"
-
-rm -f "$build"/zelbo_udp-*-win64.msi
-msi="$(bash scripts/windows-msi.sh "$build")"
-sign "$msi"
-echo "windows: $msi ($(du -h "$msi" | cut -f1))"
-# And for every user of the PC, into Program Files, as IT's deployment tools install.
-rm -f "$build"/zelbo_udp-*-win64-machine.msi
-msi="$(bash scripts/windows-msi.sh --machine "$build")"
-sign "$msi"
-echo "windows: $msi ($(du -h "$msi" | cut -f1))"

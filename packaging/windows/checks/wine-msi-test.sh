@@ -9,6 +9,9 @@
 # Presets given to an upgrade land in the defaults file, which the next upgrade keeps; the package refuses
 # ALLUSERS=1. The per-machine package then installs into Program Files with presets that point at terminal_sim, whose
 # records the installed exe fetches from its first start without a box, and upgrades and uninstalls the same way.
+# Along the way: the defaults file is UTF-16LE and keeps Japanese presets; the keep-alive task is registered with
+# STARTATLOGON=1, kept by upgrades and deleted by the uninstall, and refused with another INSTALLFOLDER; only the
+# per-machine package installs zelbo_udp.machine and the event source, which its uninstall removes.
 # Needs WINEPREFIX (a prefix nothing else has installed into) and a display (xvfb-run).
 set -euo pipefail
 
@@ -33,14 +36,14 @@ winpath() { printf 'Z:%s' "${1//\//\\}"; }
 
 version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")"
 first="$build/zelbo_udp-$version-win64.msi"
-[ -f "$first" ] || fail "$first is missing: run scripts/windows.sh first"
+[ -f "$first" ] || fail "$first is missing: run make windows first"
 # The same files under two higher versions, and the first of them once more as another package.
 higher="${version%.*}.$((${version##*.} + 1))"
 highest="${version%.*}.$((${version##*.} + 2))"
 mkdir "$work/again"
-upgrade="$(bash "$here/windows-msi.sh" "$build" "$higher" "$work")"
-again="$(bash "$here/windows-msi.sh" "$build" "$higher" "$work/again")"
-last="$(bash "$here/windows-msi.sh" "$build" "$highest" "$work")"
+upgrade="$(bash "$here/../msi/windows-msi.sh" "$build" "$higher" "$work")"
+again="$(bash "$here/../msi/windows-msi.sh" "$build" "$higher" "$work/again")"
+last="$(bash "$here/../msi/windows-msi.sh" "$build" "$highest" "$work")"
 
 homes=()
 for dir in "$WINEPREFIX"/drive_c/users/*; do
@@ -54,6 +57,16 @@ menu="$home/AppData/Roaming/Microsoft/Windows/Start Menu/Programs"
 startup="$menu/StartUp/ZELBO_UDP.lnk"
 save="$home/Documents/ZELBO"
 machine_app="$WINEPREFIX/drive_c/Program Files/ZELBO_UDP"
+# Where Wine's Task Scheduler keeps a registered task's definition. Wine never runs a task and keeps only part of
+# the definition (no triggers, principal or command: check_task.py checks those in the package), so what is seen
+# here is that the installer registered the package's definition under the right name and the uninstall deleted it.
+# The per-user task carries the user's name.
+tasks="$WINEPREFIX/drive_c/windows/system32/tasks"
+user_task="$tasks/ZELBO_UDP-$(basename "$home")"
+machine_task="$tasks/ZELBO_UDP"
+task_registered() { # task file: registered from the package's definition
+    grep -q -F '<Author>ZELBO</Author>' "$1" 2>/dev/null && grep -q -F 'ZELBO_UDP をﾊﾞｯｸｸﾞﾗｳﾝﾄﾞで起動' "$1"
+}
 
 msiexec() { # expected status, arguments
     local expected=$1 status=0
@@ -78,16 +91,20 @@ check_entry() { # msi, version: name, version, publisher in "Apps & features", a
         fail "the product icon was not published"
 }
 installed_files_match() { # [folder]: every file of the zip folder installed unchanged, and no other beside the
-    # program's own and the defaults file
+    # program's own (its status file among them) and the installer's own
     diff <(cd "$build/zelbo_udp-win64" && find . -type f -exec sha256sum {} + | sort -k2) \
         <(cd "${1:-$app}" && find . -type f ! -path ./zelbo_udp.ini ! -path ./Back.txt ! -path './History*.csv' \
-            ! -path ./zelbo_udp.defaults.ini -exec sha256sum {} + | sort -k2) \
+            ! -path ./status.json \
+            ! -path ./zelbo_udp.defaults.ini ! -path ./zelbo_udp.machine ! -path ./zelbo_udp.keepalive.xml \
+            -exec sha256sum {} + | sort -k2) \
         >"$work/diff.out" 2>&1
 }
-defaults_match() { # folder, NAME=value...: the defaults file holds these lines and no other, in the installer's order
+defaults_match() { # folder, NAME=value...: the defaults file holds these lines and no other, in the installer's order,
+    # in UTF-16LE after its byte order mark
     local folder=$1
     shift
-    printf '%s\r\n' '[ZELBO_UDP]' "$@" | cmp -s - "$folder/zelbo_udp.defaults.ini"
+    { printf '\xff\xfe' && printf '%s\r\n' '[ZELBO_UDP]' "$@" | iconv -f UTF-8 -t UTF-16LE; } |
+        cmp -s - "$folder/zelbo_udp.defaults.ini"
 }
 
 # Word count bit 3 tells Windows that no elevation is needed, so it shows no UAC prompt.
@@ -122,6 +139,8 @@ installed_files_match || fail "installed files differ from the zip folder: $(cat
 [ -f "$menu/ZELBO_UDP.lnk" ] || fail "no Start menu shortcut in $menu"
 [ ! -e "$startup" ] || fail "a Startup shortcut without STARTATLOGON=1"
 [ ! -e "$app/zelbo_udp.defaults.ini" ] || fail "a defaults file without presets"
+[ ! -e "$app/zelbo_udp.machine" ] || fail "the per-user package installed the per-machine marker"
+[ ! -e "$user_task" ] || fail "a keep-alive task without STARTATLOGON=1 or KEEPALIVE=1"
 check_entry "$first" "$version"
 
 # The first start, from the Start menu, says in a "File Read" box that it writes the default settings, and writes
@@ -143,12 +162,15 @@ keep >"$work/kept"
 echo "wine-msi-test: upgrading to $higher with STARTATLOGON=1 and presets"
 # A changed program file must be replaced, not merely left in place.
 printf 'x' >>"$app/zelbo_udp.exe"
-presets=(REMOTEHOST=127.0.0.2 REMOTEPORT=6101 LOCALPORT=6100 'SAVEFOLDER=C:\ZELBO data' AUTOSTART=1)
+# Japanese values, which only a Unicode defaults file keeps where the system code page is not 932 (as in this prefix).
+presets=(REMOTEHOST=127.0.0.2 REMOTEPORT=6101 LOCALPORT=6100 'SAVEFOLDER=C:\ZELBO データ' AUTOSTART=1 MAILSUB=棚卸データ)
 msiexec 0 /i "$(winpath "$upgrade")" STARTATLOGON=1 "${presets[@]}"
 installed_files_match || fail "the upgrade left other files than the zip folder's: $(cat "$work/diff.out")"
-defaults_match "$app" "${presets[@]}" || fail "the defaults file holds: $(cat -A "$app/zelbo_udp.defaults.ini")"
+defaults_match "$app" "${presets[@]}" || fail "the defaults file holds: $(xxd "$app/zelbo_udp.defaults.ini")"
 keep | cmp -s - "$work/kept" || fail "the upgrade changed the settings file, Back.txt or the save folder"
 [ -f "$startup" ] || fail "no Startup shortcut with STARTATLOGON=1"
+task_registered "$user_task" ||
+    fail "no keep-alive task for the user with STARTATLOGON=1: $(ls "$tasks")"
 check_entry "$upgrade" "$higher"
 wine reg query "$(product_key "$first")" >/dev/null 2>&1 && fail "the old version's uninstall entry stayed"
 
@@ -163,26 +185,34 @@ msiexec 0 /i "$(winpath "$last")"
 installed_files_match || fail "the second upgrade left other files than the zip folder's: $(cat "$work/diff.out")"
 keep | cmp -s - "$work/kept" || fail "the second upgrade changed the settings file, Back.txt or the save folder"
 [ -f "$startup" ] || fail "the second upgrade dropped the Startup shortcut"
+[ -f "$user_task" ] || fail "the second upgrade dropped the keep-alive task"
 defaults_match "$app" "${presets[@]}" || fail "the second upgrade, given no presets, changed the defaults file"
 check_entry "$last" "$highest"
 
 echo "wine-msi-test: uninstalling"
 msiexec 0 /x "$(winpath "$last")"
 left="$(cd "$app" && find . -mindepth 1 | sort | tr '\n' ' ')"
-[ "$left" = "./Back.txt ./History.csv ./zelbo_udp.ini " ] || fail "after the uninstall the program folder holds: $left"
+[ "$left" = "./Back.txt ./History.csv ./status.json ./zelbo_udp.ini " ] ||
+    fail "after the uninstall the program folder holds: $left"
 [ -e "$menu/ZELBO_UDP.lnk" ] || [ -e "$startup" ] && fail "the uninstall left a shortcut"
 keep | cmp -s - "$work/kept" || fail "the uninstall changed the settings file, Back.txt or the save folder"
 wine reg query 'HKCU\Software\ZELBO' >/dev/null 2>&1 && fail "the uninstall left HKCU\\Software\\ZELBO"
+[ ! -e "$user_task" ] || fail "the uninstall left the keep-alive task"
 
 # For all users: installed with presets that point at terminal_sim, the program's first start from the Start menu
 # asks nothing and polls at once.
 machine="$build/zelbo_udp-$version-win64-machine.msi"
-machine_upgrade="$(bash "$here/windows-msi.sh" --machine "$build" "$higher" "$work")"
+machine_upgrade="$(bash "$here/../msi/windows-msi.sh" --machine "$build" "$higher" "$work")"
 machine_save="$work/machine-save"
+# Before terminal_sim starts its wait: the task names the exe in the default folder, so the keep-alive refuses
+# another one.
+msiexec 67 /i "$(winpath "$machine")" STARTATLOGON=1 'INSTALLFOLDER=C:\ZELBO elsewhere\'
+[ ! -e "$WINEPREFIX/drive_c/ZELBO elsewhere" ] && [ ! -e "$machine_task" ] ||
+    fail "the keep-alive with another INSTALLFOLDER was not refused"
 mkdir "$machine_save"
 /usr/bin/python3 "$here/make_records.py" "$work/records.txt" 100
-# shellcheck source=terminal-sim.sh
-. "$here/terminal-sim.sh"
+# shellcheck source=../../../scripts/terminal-sim.sh
+. "$here/../../../scripts/terminal-sim.sh"
 start_terminal_sim "$sim" "$work/sim.out" --file "$work/records.txt" --name MACHINE --cycles 1 --exit-after-idle 60 \
     --quiet
 [ -n "$sim_port" ] || fail "terminal_sim did not start: $(cat "$work/sim.out")"
@@ -194,7 +224,7 @@ presets=(REMOTEHOST=127.0.0.1 "REMOTEPORT=$sim_port" "LOCALPORT=$local_port" "SA
 msiexec 0 /i "$(winpath "$machine")" "${presets[@]}" STARTATLOGON=1
 installed_files_match "$machine_app" || fail "installed files differ from the zip folder: $(cat "$work/diff.out")"
 defaults_match "$machine_app" "${presets[@]}" ||
-    fail "the defaults file holds: $(cat -A "$machine_app/zelbo_udp.defaults.ini")"
+    fail "the defaults file holds: $(xxd "$machine_app/zelbo_udp.defaults.ini")"
 # Windows gives an install for all users the all users' menu folders; Wine 8 gives it the installing user's.
 machine_menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs"
 [ -f "$machine_menu/ZELBO_UDP.lnk" ] || machine_menu="$menu"
@@ -202,6 +232,15 @@ machine_menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Progr
     fail "no Start menu and Startup shortcut for all users"
 check_entry "$machine" "$version"
 wine reg query 'HKCU\Software\ZELBO' >/dev/null 2>&1 && fail "the per-machine package wrote to HKCU"
+[ -f "$machine_app/zelbo_udp.machine" ] && [ ! -s "$machine_app/zelbo_udp.machine" ] ||
+    fail "no empty zelbo_udp.machine beside the exe"
+task_registered "$machine_task" ||
+    fail "no keep-alive task for every user with STARTATLOGON=1: $(ls "$tasks")"
+event_source='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\ZELBO_UDP'
+source_values="$(wine reg query "$event_source" 2>&1 | tr -d '\r')" || fail "no event source: $source_values"
+grep -q -E '^ +EventMessageFile +REG_EXPAND_SZ +C:\\Program Files\\ZELBO_UDP\\zelbo_udp\.exe$' <<<"$source_values" &&
+    grep -q -E '^ +TypesSupported +REG_DWORD +0x7$' <<<"$source_values" ||
+    fail "the event source holds: $source_values"
 
 wine start /unix "$machine_menu/ZELBO_UDP.lnk" >/dev/null 2>&1
 timeout 120 tail --pid="$sim_pid" -f /dev/null || fail "no transfer within 120 s: $(tail -n 3 "$work/sim.out")"
@@ -221,6 +260,7 @@ installed_files_match "$machine_app" ||
 machine_keep | cmp -s - "$work/machine-kept" || fail "the upgrade changed the settings file, Back.txt or the save folder"
 defaults_match "$machine_app" "${presets[@]}" || fail "the upgrade, given no presets, changed the defaults file"
 [ -f "$machine_menu/StartUp/ZELBO_UDP.lnk" ] || fail "the upgrade dropped the Startup shortcut"
+[ -f "$machine_task" ] || fail "the upgrade dropped the keep-alive task"
 check_entry "$machine_upgrade" "$higher"
 wine reg query "$(product_key "$machine")" >/dev/null 2>&1 && fail "the old version's uninstall entry stayed"
 
@@ -228,10 +268,13 @@ echo "wine-msi-test: per machine: uninstalling"
 msiexec 0 /x "$(winpath "$machine_upgrade")"
 # Wine lets the user write under Program Files, so the program kept its own files beside itself.
 left="$(cd "$machine_app" && find . -mindepth 1 | sort | tr '\n' ' ')"
-[ "$left" = "./Back.txt ./History.csv ./zelbo_udp.ini " ] || fail "after the uninstall Program Files holds: $left"
+[ "$left" = "./Back.txt ./History.csv ./status.json ./zelbo_udp.ini " ] ||
+    fail "after the uninstall Program Files holds: $left"
 [ -e "$machine_menu/ZELBO_UDP.lnk" ] || [ -e "$machine_menu/StartUp/ZELBO_UDP.lnk" ] &&
     fail "the uninstall left a shortcut"
 wine reg query 'HKLM\Software\ZELBO' >/dev/null 2>&1 && fail "the uninstall left HKLM\\Software\\ZELBO"
+wine reg query "$event_source" >/dev/null 2>&1 && fail "the uninstall left the event source"
+[ ! -e "$machine_task" ] || fail "the uninstall left the keep-alive task"
 wine reg query "$(product_key "$machine_upgrade")" >/dev/null 2>&1 && fail "the uninstall left its uninstall entry"
 echo "wine-msi-test: install, start, transfer, upgrade, refusals and uninstall, per user and per machine, in" \
     "$(($(date +%s) - start)) s"
