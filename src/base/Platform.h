@@ -101,6 +101,24 @@ bool isSessionEndCancelled(const QByteArray& eventType, const void* message);
 // %LOCALAPPDATA%\ZELBO_UDP on Windows, the application's local data location elsewhere. Native separators.
 QString userDataFolder();
 
+// Where the per-user installer puts the program (%LOCALAPPDATA%\Programs\ZELBO_UDP) and the user's own Startup
+// folder, where it puts the shortcut that starts the program at logon. Empty where there is no such installer.
+QString perUserInstallFolder();
+QString userStartupFolder();
+
+// Whether path lies on another computer: on Windows a UNC path or a drive the system reports as remote (a mapped
+// share); elsewhere an NFS, SMB or CIFS mount. A path that cannot be asked about counts as local.
+bool isNetworkPath(const QString& path);
+
+// The user's logon session, so that a start in one session (Remote Desktop) does not reach a copy in another session
+// of the same user: the Windows session id; elsewhere XDG_SESSION_ID, or "0" without one.
+QString currentSessionId();
+
+// Whether the process at the other end of a connected local socket (its native descriptor) runs as this user in this
+// session: on Windows the pipe's server process is asked for both; elsewhere the peer's user id is compared (the
+// session is in the socket's name).
+bool isPeerInThisSession(qintptr socket);
+
 // The user's credential store as the system offers it to programs directly: the Windows Credential Manager, one
 // generic credential per target name, kept per user and never in a file of ours. Elsewhere the store is the Secret
 // Service, reached through QtKeychain, and these answer Unavailable.

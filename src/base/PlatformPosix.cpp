@@ -11,11 +11,14 @@
 #include <QStorageInfo>
 
 #include <cerrno>
+#include <cstdint>
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 SystemError SystemError::fromErrno(int number)
@@ -155,6 +158,47 @@ bool isSessionEndCancelled(const QByteArray&, const void*)
 QString userDataFolder()
 {
     return QDir::toNativeSeparators(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation));
+}
+
+QString perUserInstallFolder()
+{
+    return QString();
+}
+
+QString userStartupFolder()
+{
+    return QString();
+}
+
+bool isNetworkPath(const QString& path)
+{
+    // The file system types of statfs(2): NFS, SMB, CIFS and SMB2 (the last two as the kernel's cifs module reports).
+    constexpr std::uint32_t NetworkFileSystems[] = {0x6969, 0x517B, 0xFF534D42, 0xFE534D42};
+    struct statfs info = {};
+    if (::statfs(QFile::encodeName(path).constData(), &info) != 0) {
+        return false;
+    }
+    const auto type = static_cast<std::uint32_t>(info.f_type);
+    for (const std::uint32_t network : NetworkFileSystems) {
+        if (type == network) {
+            return true;
+        }
+    }
+    return false;
+}
+
+QString currentSessionId()
+{
+    const QString session = qEnvironmentVariable("XDG_SESSION_ID");
+    return session.isEmpty() ? QStringLiteral("0") : session;
+}
+
+bool isPeerInThisSession(qintptr socket)
+{
+    struct ucred peer = {};
+    socklen_t size = sizeof(peer);
+    return ::getsockopt(static_cast<int>(socket), SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 &&
+           peer.uid == ::geteuid();
 }
 
 StoredCredential readCredential(const QString&)
