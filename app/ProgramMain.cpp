@@ -142,7 +142,7 @@ int run(const WiringHook& wired)
     if (!window.Form_Load()) {
         return 1;
     }
-    QStringList historyNotes = window.refusedPresets();
+    QStringList historyNotes = window.historyNotes();
     // Said at every such start, since nothing keeps a second copy out meanwhile.
     if (claim == SingleCopy::Claim::Unlocked) {
         window.addStartNote(copy.unlockedNote());

@@ -33,6 +33,9 @@ public:
     // them, written without a box. Nothing when there is no presets file; otherwise as ResetSettingsFile, with one
     // line in notes for each preset that was not taken.
     [[nodiscard]] std::optional<bool> createFromPresets(Settings& settings, QStringList& notes) const;
+    // A first start's file, such as the user's earlier settings file taken as it is: failures reported as
+    // ResetSettingsFile reports them. False when it could not be written: the caller must then end the program.
+    [[nodiscard]] bool writeInitialFile(const QByteArray& bytes) const;
     // Writes newSettings and reports its own failures; the caller applies the settings whether or not it worked.
     void WriteSettingsFile(const Settings& newSettings) const;
 
@@ -41,10 +44,10 @@ public:
     // Applies the reading rules; values read before a failure are left in settings, as the reader would.
     static ReadResult parse(const QByteArray& bytes, Settings& settings);
 
+    const ProgramPaths& paths() const { return m_paths; }
+
 private:
     Settings initialSettings() const;
-    bool writeInitialFile(const Settings& settings) const;
-
     const ProgramPaths& m_paths;
     MessageSink& m_messages;
 };
