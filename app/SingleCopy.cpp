@@ -17,12 +17,22 @@ constexpr int RetryPauseMs = 100;
 const QByteArray ShowRequest = QByteArrayLiteral("show\n");
 const QByteArray ShowAnswer = QByteArrayLiteral("shown\n");
 
-// The same for every start of the folder, whatever spelling it was started by; Windows compares paths without case.
+// The same for every start of the folder in this logon session, whatever spelling it was started by; Windows compares
+// paths without case. A start in another session of the same user finds nobody to answer rather than raising a
+// window in a session it cannot see.
 QString serverNameFor(const QString& dataFolder)
 {
     const QString folder = QDir::cleanPath(QFileInfo(dataFolder).absoluteFilePath()).toLower();
-    const QByteArray hash = QCryptographicHash::hash(folder.toUtf8(), QCryptographicHash::Sha256).toHex().left(24);
+    const QByteArray key = folder.toUtf8() + '\n' + currentSessionId().toUtf8();
+    const QByteArray hash = QCryptographicHash::hash(key, QCryptographicHash::Sha256).toHex().left(24);
     return QStringLiteral("zelbo_udp-") + QString::fromLatin1(hash);
+}
+
+void pauseBeforeRetry()
+{
+    QEventLoop pause;
+    QTimer::singleShot(RetryPauseMs, &pause, &QEventLoop::quit);
+    pause.exec();
 }
 
 QString lockFilePath(const QString& dataFolder)
@@ -73,9 +83,13 @@ bool SingleCopy::askFirstCopy(std::chrono::milliseconds answerWait) const
         QLocalSocket socket;
         socket.connectToServer(m_serverName);
         if (!socket.waitForConnected(int(std::max<qint64>(deadline.remainingTime(), 1)))) {
-            QEventLoop pause;
-            QTimer::singleShot(RetryPauseMs, &pause, &QEventLoop::quit);
-            pause.exec();
+            pauseBeforeRetry();
+            continue;
+        }
+        // Only a copy of this user in this session is told anything, or believed.
+        if (!isPeerInThisSession(socket.socketDescriptor())) {
+            socket.abort();
+            pauseBeforeRetry();
             continue;
         }
         socket.write(ShowRequest);

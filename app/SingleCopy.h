@@ -1,7 +1,7 @@
 #pragma once
 // One copy of the program per data folder. The first start holds the folder's lock file until it ends (the system
-// lets go of it even after a kill) and listens for later starts; a later start touches none of the folder's files,
-// asks the first copy to show its window and ends.
+// lets go of it even after a kill) and listens for later starts of the same user and logon session; a later start
+// touches none of the folder's files, asks the first copy to show its window and ends.
 
 #include "base/SystemError.h"
 
