@@ -53,6 +53,16 @@ SingleCopy::~SingleCopy()
 
 SingleCopy::Claim SingleCopy::claim(std::chrono::milliseconds answerWait)
 {
+    return take(answerWait);
+}
+
+SingleCopy::Claim SingleCopy::claimInBackground()
+{
+    return take(std::nullopt);
+}
+
+SingleCopy::Claim SingleCopy::take(std::optional<std::chrono::milliseconds> answerWait)
+{
     const LockFileHold hold = holdLockFile(lockFilePath(m_dataFolder));
     switch (hold.result) {
     case LockFileHold::Result::Taken:
@@ -60,8 +70,11 @@ SingleCopy::Claim SingleCopy::claim(std::chrono::milliseconds answerWait)
         listen();
         return Claim::First;
     case LockFileHold::Result::HeldElsewhere:
+        if (!answerWait) {
+            return Claim::HeldElsewhere;
+        }
         allowOtherProcessToTakeForeground();
-        return askFirstCopy(answerWait) ? Claim::HandedOver : Claim::NoAnswer;
+        return askFirstCopy(*answerWait) ? Claim::HandedOver : Claim::NoAnswer;
     case LockFileHold::Result::Failed:
     default:
         m_lockError = hold.error.value_or(SystemError{});
