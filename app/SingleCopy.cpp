@@ -69,12 +69,14 @@ SingleCopy::Claim SingleCopy::take(std::optional<std::chrono::milliseconds> answ
         m_lock = hold.handle;
         listen();
         return Claim::First;
+    // Also a lock file that refuses access (another user's, or one Windows is still removing): never run beside it.
     case LockFileHold::Result::HeldElsewhere:
         if (!answerWait) {
             return Claim::HeldElsewhere;
         }
         allowOtherProcessToTakeForeground();
         return askFirstCopy(*answerWait) ? Claim::HandedOver : Claim::NoAnswer;
+    case LockFileHold::Result::CannotCreate:
     case LockFileHold::Result::Failed:
     default:
         m_lockError = hold.error.value_or(SystemError{});
