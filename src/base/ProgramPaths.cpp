@@ -43,12 +43,13 @@ DataFolderChoice chooseDataFolder(const InstallFacts& facts)
     return {!facts.writable, false};
 }
 
-ProgramPaths::UserFolders ProgramPaths::UserFolders::ofSystem()
+ProgramPaths::Surroundings ProgramPaths::Surroundings::ofSystem()
 {
-    return {userDataFolder(), perUserInstallFolder(), userStartupFolder()};
+    return {userDataFolder(), perUserInstallFolder(), userStartupFolder(), isNetworkPath};
 }
 
-ProgramPaths ProgramPaths::forExecutable(const QString& executablePath, const QString& profile, const UserFolders& user)
+ProgramPaths ProgramPaths::forExecutable(const QString& executablePath, const QString& profile,
+                                         const Surroundings& user)
 {
     const QFileInfo exe(executablePath);
     const QString programFolder = exe.absolutePath();
@@ -56,7 +57,7 @@ ProgramPaths ProgramPaths::forExecutable(const QString& executablePath, const QS
     const QString iniName = baseName + QStringLiteral(".ini");
     InstallFacts facts;
     facts.machineInstall = isFileIn(programFolder, baseName + QLatin1String(MachineMarkerSuffix));
-    facts.onNetwork = !facts.machineInstall && isNetworkPath(programFolder);
+    facts.onNetwork = !facts.machineInstall && user.isNetwork != nullptr && user.isNetwork(programFolder);
     // Probed only where the kind of install leaves it open: no probe file in Program Files or on a share.
     facts.writable = !facts.machineInstall && !facts.onNetwork && canCreateFilesIn(programFolder);
     const DataFolderChoice choice = chooseDataFolder(facts);

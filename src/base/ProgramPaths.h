@@ -48,19 +48,21 @@ struct ProgramPaths
     // The per-user installer's Startup shortcut, named after the product.
     static constexpr char PerUserStartupShortcut[] = "ZELBO_UDP.lnk";
 
-    // The user's folders the choice looks at: the system's, or a test's own.
-    struct UserFolders
+    // What the choice looks at besides the program folder: the system's, or a test's own.
+    struct Surroundings
     {
         QString data;           // userDataFolder()
         QString perUserInstall; // perUserInstallFolder()
         QString startup;        // userStartupFolder()
-        static UserFolders ofSystem();
+        // isNetworkPath(); none: every folder is local
+        bool (*isNetwork)(const QString& path) = nullptr;
+        static Surroundings ofSystem();
     };
 
     // Paths for the given executable and profile (empty: none); the documents-folder flag is probed from the platform.
     // The data folder (and the profile's folder) is made if need be.
     static ProgramPaths forExecutable(const QString& executablePath, const QString& profile = QString(),
-                                      const UserFolders& user = UserFolders::ofSystem());
+                                      const Surroundings& user = Surroundings::ofSystem());
     // The same files in a given data folder, the presets and the notices beside them.
     static ProgramPaths inDataFolder(const QString& dataFolder, const QString& baseName = QStringLiteral("zelbo_udp"));
     // Whether name can be a profile's folder on every system: a file name the upload file rule keeps as it is.

@@ -50,8 +50,8 @@ private slots:
         // What an earlier version wrote into the writable program folder; a per-user install without settings yet.
         QVERIFY(!writeTestFile(program, QStringLiteral("zelbo_udp.ini"), "old").isEmpty());
         QVERIFY(!writeTestFile(perUser, QStringLiteral("zelbo_udp.exe"), "exe").isEmpty());
-        const ProgramPaths::UserFolders user{native(QStringLiteral("user")), perUser.path(),
-                                             native(QStringLiteral("startup"))};
+        const ProgramPaths::Surroundings user{native(QStringLiteral("user")), perUser.path(),
+                                              native(QStringLiteral("startup"))};
         const QStringList programFiles = program.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
         ProgramPaths paths = ProgramPaths::forExecutable(exe, QString(), user);
         QCOMPARE(paths.IniPath, native(QStringLiteral("user/zelbo_udp.ini")));
@@ -71,6 +71,36 @@ private slots:
         QCOMPARE(paths.earlierSettingsPath, native(QStringLiteral("peruser/profiles/1F/zelbo_udp.ini")));
         QVERIFY(paths.perUserInstall.isEmpty() && paths.perUserStartup.isEmpty());
         QCOMPARE(program.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), programFiles);
+    }
+
+    // A zip unpacked on a share every PC may write: the data folder is the user's, said once, and the settings a
+    // start left beside the program are taken; no probe file is made on the share. The same folder when local is the
+    // portable zip's own.
+    void aProgramFolderOnANetworkKeepsToTheUsersFolder()
+    {
+        QTemporaryDir dir;
+        const QDir top(dir.path());
+        QVERIFY(top.mkpath(QStringLiteral("share")) && top.mkpath(QStringLiteral("user")));
+        const QDir share(top.filePath(QStringLiteral("share")));
+        const auto native = [&top](const QString& path) { return QDir::toNativeSeparators(top.filePath(path)); };
+        const QString exe = writeTestFile(share, QStringLiteral("zelbo_udp.exe"), "exe");
+        QVERIFY(!writeTestFile(share, QStringLiteral("zelbo_udp.ini"), "old").isEmpty());
+        const QStringList shareFiles = share.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        ProgramPaths::Surroundings user{native(QStringLiteral("user")), {}, {}};
+        user.isNetwork = [](const QString& path) { return path.endsWith(QStringLiteral("/share")); };
+        ProgramPaths paths = ProgramPaths::forExecutable(exe, QStringLiteral("1F"), user);
+        QCOMPARE(paths.dataFolder, native(QStringLiteral("user/profiles/1F")));
+        QVERIFY(paths.programFolderOnNetwork);
+        QVERIFY(paths.earlierSettingsPath.isEmpty());
+        paths = ProgramPaths::forExecutable(exe, QString(), user);
+        QCOMPARE(paths.IniPath, native(QStringLiteral("user/zelbo_udp.ini")));
+        QCOMPARE(paths.earlierSettingsPath, native(QStringLiteral("share/zelbo_udp.ini")));
+        QCOMPARE(share.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), shareFiles);
+
+        user.isNetwork = nullptr;
+        paths = ProgramPaths::forExecutable(exe, QString(), user);
+        QCOMPARE(paths.IniPath, native(QStringLiteral("share/zelbo_udp.ini")));
+        QVERIFY(!paths.programFolderOnNetwork && paths.earlierSettingsPath.isEmpty());
     }
 };
 
