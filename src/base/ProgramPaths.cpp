@@ -83,9 +83,10 @@ ProgramPaths ProgramPaths::forExecutable(const QString& executablePath, const QS
         // The shortcut counts only beside the install that made it: one of the user's own may have the same name.
         if (isFileIn(user.perUserInstall, exe.fileName())) {
             paths.perUserInstall = QDir::toNativeSeparators(user.perUserInstall);
-            if (isFileIn(user.startup, QLatin1String(PerUserStartupShortcut))) {
-                paths.perUserStartup =
-                    QDir::toNativeSeparators(QDir(user.startup).filePath(QLatin1String(PerUserStartupShortcut)));
+            // Windows' QFileInfo looks through a shortcut to its target: the file itself is what counts here.
+            const QFileInfo shortcut(QDir(user.startup).filePath(QLatin1String(PerUserStartupShortcut)));
+            if (!user.startup.isEmpty() && (shortcut.isShortcut() || shortcut.isFile())) {
+                paths.perUserStartup = QDir::toNativeSeparators(shortcut.filePath());
             }
         }
     }
