@@ -4,6 +4,7 @@
 #include "base/MessageSink.h"
 #include "base/ProgramPaths.h"
 #include "config/MailPasswordStore.h"
+#include "config/SettingsCheck.h"
 #include "config/SettingsFile.h"
 #include "config/SettingsOrPresets.h"
 #include "output/MailSender.h"
@@ -36,6 +37,10 @@ std::optional<Settings> settingsFor(const ProgramPaths& paths)
     const SettingsFile file(paths, silent);
     Settings settings;
     const ReadResult read = file.ReadSettingsFile(settings);
+    // Before the first start: the user's earlier settings file where that start will take it.
+    if (read == ReadResult::Missing && earlierSettings(paths.earlierSettingsPath, settings)) {
+        return settings;
+    }
     // Only a missing settings file looks at the presets.
     return settingsOrPresets(read, settings, read == ReadResult::Missing ? presetBytes(paths) : std::nullopt);
 }

@@ -36,6 +36,10 @@
 
 namespace {
 
+// A start nobody waits at: the Startup shortcuts' and Windows' restart after an update. Beside a copy that holds the
+// folder it ends at once, raising nothing and showing nothing.
+const QString BackgroundOption = QStringLiteral("--background");
+
 // The value of --profile NAME (or --profile=NAME); nothing without one, an empty name for one without a value.
 std::optional<QString> profileArgument(const QStringList& arguments)
 {
@@ -103,9 +107,12 @@ int run(const WiringHook& wired)
     ProgramPaths paths = ProgramPaths::forExecutable(QCoreApplication::applicationFilePath(), profile);
     // Before anything reads or writes a file of the folder: a second copy touches none of them.
     SingleCopy copy(paths.dataFolder);
-    const SingleCopy::Claim claim = copy.claim();
+    const QStringList arguments = QCoreApplication::arguments().mid(1);
+    const bool background = arguments.contains(BackgroundOption);
+    const SingleCopy::Claim claim = background ? copy.claimInBackground() : copy.claim();
     switch (claim) {
     case SingleCopy::Claim::HandedOver:
+    case SingleCopy::Claim::HeldElsewhere:
         return 0;
     case SingleCopy::Claim::NoAnswer:
         messages.showMessage(QStringLiteral("ZELBO_UDPはこのﾌｫﾙﾀﾞで既に起動しています。") + CrLf + paths.dataFolder,
@@ -114,7 +121,8 @@ int run(const WiringHook& wired)
     default:
         break;
     }
-    registerForRestart(QCoreApplication::arguments().mid(1));
+    // A restart after sign-in beside a copy the Startup folder already started leaves that one alone.
+    registerForRestart(background ? arguments : arguments + QStringList{BackgroundOption});
 
     Settings settings;
     SettingsFile settingsFile(paths, messages);
@@ -157,7 +165,7 @@ int run(const WiringHook& wired)
     if (!window.Form_Load()) {
         return 1;
     }
-    QStringList historyNotes = window.refusedPresets();
+    QStringList historyNotes = window.historyNotes();
     // Said at every such start, since nothing keeps a second copy out meanwhile.
     if (claim == SingleCopy::Claim::Unlocked) {
         window.addStartNote(copy.unlockedNote());

@@ -17,12 +17,22 @@ constexpr int RetryPauseMs = 100;
 const QByteArray ShowRequest = QByteArrayLiteral("show\n");
 const QByteArray ShowAnswer = QByteArrayLiteral("shown\n");
 
-// The same for every start of the folder, whatever spelling it was started by; Windows compares paths without case.
+// The same for every start of the folder in this logon session, whatever spelling it was started by; Windows compares
+// paths without case. A start in another session of the same user finds nobody to answer rather than raising a
+// window in a session it cannot see.
 QString serverNameFor(const QString& dataFolder)
 {
     const QString folder = QDir::cleanPath(QFileInfo(dataFolder).absoluteFilePath()).toLower();
-    const QByteArray hash = QCryptographicHash::hash(folder.toUtf8(), QCryptographicHash::Sha256).toHex().left(24);
+    const QByteArray key = folder.toUtf8() + '\n' + currentSessionId().toUtf8();
+    const QByteArray hash = QCryptographicHash::hash(key, QCryptographicHash::Sha256).toHex().left(24);
     return QStringLiteral("zelbo_udp-") + QString::fromLatin1(hash);
+}
+
+void pauseBeforeRetry()
+{
+    QEventLoop pause;
+    QTimer::singleShot(RetryPauseMs, &pause, &QEventLoop::quit);
+    pause.exec();
 }
 
 QString lockFilePath(const QString& dataFolder)
@@ -43,6 +53,16 @@ SingleCopy::~SingleCopy()
 
 SingleCopy::Claim SingleCopy::claim(std::chrono::milliseconds answerWait)
 {
+    return take(answerWait);
+}
+
+SingleCopy::Claim SingleCopy::claimInBackground()
+{
+    return take(std::nullopt);
+}
+
+SingleCopy::Claim SingleCopy::take(std::optional<std::chrono::milliseconds> answerWait)
+{
     const LockFileHold hold = holdLockFile(lockFilePath(m_dataFolder));
     switch (hold.result) {
     case LockFileHold::Result::Taken:
@@ -51,8 +71,11 @@ SingleCopy::Claim SingleCopy::claim(std::chrono::milliseconds answerWait)
         return Claim::First;
     // Also a lock file that refuses access (another user's, or one Windows is still removing): never run beside it.
     case LockFileHold::Result::HeldElsewhere:
+        if (!answerWait) {
+            return Claim::HeldElsewhere;
+        }
         allowOtherProcessToTakeForeground();
-        return askFirstCopy(answerWait) ? Claim::HandedOver : Claim::NoAnswer;
+        return askFirstCopy(*answerWait) ? Claim::HandedOver : Claim::NoAnswer;
     case LockFileHold::Result::CannotCreate:
     case LockFileHold::Result::Failed:
     default:
@@ -75,9 +98,13 @@ bool SingleCopy::askFirstCopy(std::chrono::milliseconds answerWait) const
         QLocalSocket socket;
         socket.connectToServer(m_serverName);
         if (!socket.waitForConnected(int(std::max<qint64>(deadline.remainingTime(), 1)))) {
-            QEventLoop pause;
-            QTimer::singleShot(RetryPauseMs, &pause, &QEventLoop::quit);
-            pause.exec();
+            pauseBeforeRetry();
+            continue;
+        }
+        // Only a copy of this user in this session is told anything, or believed.
+        if (!isPeerInThisSession(socket.socketDescriptor())) {
+            socket.abort();
+            pauseBeforeRetry();
             continue;
         }
         socket.write(ShowRequest);

@@ -106,8 +106,8 @@ LockFileHold holdLockFile(const QString& path);
 void releaseLockFile(qintptr handle, const QString& path, bool remove);
 
 // Whether path lies on a network share (Windows: a UNC path or a mapped network drive; elsewhere an NFS or SMB
-// mount), where a PC that crashed may keep its open files for some minutes. A path that does not exist yet is judged
-// by its folder.
+// mount), where a PC that crashed may keep its open files for some minutes, and which is no place for a data folder.
+// A path that does not exist yet is judged by its folder; one that cannot be asked about counts as local.
 bool isNetworkPath(const QString& path);
 
 // A second start hands over to the copy that runs already: it may then bring its window to the front (Windows lets
@@ -126,6 +126,20 @@ bool isSessionEndCancelled(const QByteArray& eventType, const void* message);
 // The user's own folder for the program's files where the program's folder is not theirs to write (Program Files):
 // %LOCALAPPDATA%\ZELBO_UDP on Windows, the application's local data location elsewhere. Native separators.
 QString userDataFolder();
+
+// Where the per-user installer puts the program (%LOCALAPPDATA%\Programs\ZELBO_UDP) and the user's own Startup
+// folder, where it puts the shortcut that starts the program at logon. Empty where there is no such installer.
+QString perUserInstallFolder();
+QString userStartupFolder();
+
+// The user's logon session, so that a start in one session (Remote Desktop) does not reach a copy in another session
+// of the same user: the Windows session id; elsewhere XDG_SESSION_ID, or "0" without one.
+QString currentSessionId();
+
+// Whether the process at the other end of a connected local socket (its native descriptor) runs as this user in this
+// session: on Windows the pipe's server process is asked for both; elsewhere the peer's user id is compared (the
+// session is in the socket's name).
+bool isPeerInThisSession(qintptr socket);
 
 // The user's credential store as the system offers it to programs directly: the Windows Credential Manager, one
 // generic credential per target name, kept per user and never in a file of ours. Elsewhere the store is the Secret

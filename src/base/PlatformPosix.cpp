@@ -19,6 +19,7 @@
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
 #include <unistd.h>
@@ -185,6 +186,30 @@ bool isSessionEndCancelled(const QByteArray&, const void*)
 QString userDataFolder()
 {
     return QDir::toNativeSeparators(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation));
+}
+
+QString perUserInstallFolder()
+{
+    return QString();
+}
+
+QString userStartupFolder()
+{
+    return QString();
+}
+
+QString currentSessionId()
+{
+    const QString session = qEnvironmentVariable("XDG_SESSION_ID");
+    return session.isEmpty() ? QStringLiteral("0") : session;
+}
+
+bool isPeerInThisSession(qintptr socket)
+{
+    struct ucred peer = {};
+    socklen_t size = sizeof(peer);
+    return ::getsockopt(static_cast<int>(socket), SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 &&
+           peer.uid == ::geteuid();
 }
 
 StoredCredential readCredential(const QString&)

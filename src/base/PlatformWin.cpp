@@ -19,7 +19,9 @@
 #include <mswsock.h>
 #include <windows.h>
 
+#include <knownfolders.h>
 #include <lmcons.h>
+#include <shlobj.h>
 #include <wincred.h>
 
 #include <fcntl.h>
@@ -258,6 +260,75 @@ QString userDataFolder()
     // %LOCALAPPDATA% itself, with the program's name rather than its maker's and its own beneath.
     return QDir::toNativeSeparators(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
                                     QStringLiteral("/ZELBO_UDP"));
+}
+
+QString perUserInstallFolder()
+{
+    // The per-user installer's LocalAppDataFolder\Programs\ZELBO_UDP.
+    return QDir::toNativeSeparators(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                                    QStringLiteral("/Programs/ZELBO_UDP"));
+}
+
+QString userStartupFolder()
+{
+    // The installer's StartupFolder, wherever a policy has moved it.
+    wchar_t* path = nullptr;
+    QString folder;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Startup, KF_FLAG_DONT_VERIFY, nullptr, &path))) {
+        folder = QDir::toNativeSeparators(QString::fromWCharArray(path));
+    }
+    CoTaskMemFree(path);
+    return folder;
+}
+
+QString currentSessionId()
+{
+    DWORD session = 0;
+    return ProcessIdToSessionId(GetCurrentProcessId(), &session) ? QString::number(session) : QStringLiteral("0");
+}
+
+namespace {
+
+// The user a process runs as (its SID's bytes); empty when its token cannot be read.
+QByteArray processUser(HANDLE process)
+{
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(process, TOKEN_QUERY, &token)) {
+        return {};
+    }
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    QByteArray buffer(qsizetype(size), '\0');
+    QByteArray sid;
+    if (size != 0 && GetTokenInformation(token, TokenUser, buffer.data(), size, &size)) {
+        const PSID user = reinterpret_cast<const TOKEN_USER*>(buffer.constData())->User.Sid;
+        sid = QByteArray(static_cast<const char*>(user), qsizetype(GetLengthSid(user)));
+    }
+    CloseHandle(token);
+    return sid;
+}
+
+} // namespace
+
+bool isPeerInThisSession(qintptr socket)
+{
+    // Pipe names are global to the PC: the session in the name keeps the copies of one user's sessions apart, and
+    // this keeps out a pipe another account made first under that name.
+    ULONG server = 0;
+    DWORD serverSession = 0;
+    DWORD ownSession = 0;
+    if (!GetNamedPipeServerProcessId(reinterpret_cast<HANDLE>(socket), &server) ||
+        !ProcessIdToSessionId(server, &serverSession) || !ProcessIdToSessionId(GetCurrentProcessId(), &ownSession) ||
+        serverSession != ownSession) {
+        return false;
+    }
+    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, server);
+    if (process == nullptr) {
+        return false;
+    }
+    const QByteArray serverUser = processUser(process);
+    CloseHandle(process);
+    return !serverUser.isEmpty() && serverUser == processUser(GetCurrentProcess());
 }
 
 StoredCredential readCredential(const QString& target)

@@ -1,10 +1,33 @@
 #include "config/SettingsCheck.h"
 
 #include "base/Platform.h"
+#include "base/SafeFile.h"
 #include "config/RefusalRules.h"
 #include "config/SettingsTable.h"
 
 #include <QDir>
+#include <QFile>
+
+namespace {
+
+QStringList installNotes(const ProgramPaths& paths)
+{
+    QStringList notes;
+    if (paths.programFolderOnNetwork) {
+        notes << QStringLiteral("ﾌﾟﾛｸﾞﾗﾑのﾌｫﾙﾀﾞがﾈｯﾄﾜｰｸ上にあるため設定・受信記録はこのPCに置きます : ") +
+                     paths.ProgramFolder;
+    }
+    // Two installs that both start at logon poll the same terminal from the same port.
+    if (!paths.perUserInstall.isEmpty()) {
+        notes << QStringLiteral("ﾕｰｻﾞｰごとのｲﾝｽﾄｰﾙが残っています。ｱﾝｲﾝｽﾄｰﾙしてください : ") + paths.perUserInstall;
+    }
+    if (!paths.perUserStartup.isEmpty()) {
+        notes << QStringLiteral("ﾕｰｻﾞｰごとのｲﾝｽﾄｰﾙもﾛｸﾞｵﾝ時に起動します : ") + paths.perUserStartup;
+    }
+    return notes;
+}
+
+} // namespace
 
 bool settingsInRange(const Settings& settings)
 {
@@ -31,6 +54,22 @@ int firstBadFieldSelect(const Settings& settings)
     return -1;
 }
 
+std::optional<QByteArray> earlierSettings(const QString& path, Settings& settings)
+{
+    QFile file;
+    if (path.isEmpty() || SafeFile::openRegular(file, path, QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    const QByteArray bytes = file.readAll();
+    Settings read;
+    if (file.error() != QFileDevice::NoError || SettingsFile::parse(bytes, read) != ReadResult::Ok ||
+        !settingsInRange(read) || firstBadFieldSelect(read) >= 0) {
+        return std::nullopt;
+    }
+    settings = read;
+    return bytes;
+}
+
 QString saveFolderMissingText()
 {
     return QStringLiteral("保存ﾌｫﾙﾀﾞが存在しません\r\n再設定を行ってください！！");
@@ -42,21 +81,35 @@ CheckResult checkSettingsFile(Settings& settings, const SettingsFile& file, Mess
                               const QString& dataFolder)
 {
     CheckResult result;
-    switch (file.ReadSettingsFile(settings)) {
-    case ReadResult::Missing:
-        // A fresh file needs no further test, not even of its default folder. With IT's presets nobody need be at
-        // the PC: no box, so an automatic start polls from the first logon on.
-        if (const auto created = file.createFromPresets(settings, result.refusedPresets)) {
+    ReadResult read = file.ReadSettingsFile(settings);
+    if (read == ReadResult::Missing) {
+        const QString& earlierPath = file.paths().earlierSettingsPath;
+        const std::optional<QByteArray> earlier = earlierSettings(earlierPath, settings);
+        if (earlier) {
+            result.settingsWritable = file.writeInitialFile(*earlier);
+            result.notes << QStringLiteral("設定ﾌｧｲﾙを引き継ぎました : ") + earlierPath;
+        } else if (const auto created = file.createFromPresets(settings, result.refusedPresets)) {
+            // With IT's presets nobody need be at the PC: no box, so an automatic start polls from the first logon.
             result.settingsWritable = *created;
             result.notes << QStringLiteral("設定ﾌｧｲﾙを初期設定から作成しました");
             result.notes << result.refusedPresets;
         } else {
             result.settingsWritable = file.ResetSettingsFile(settings, QStringLiteral("ﾌｧｲﾙなし"));
         }
+        result.installNotes = installNotes(file.paths());
+        result.notes << result.installNotes;
         if (!dataFolder.isEmpty()) {
             result.notes << QStringLiteral("設定・受信記録ﾌｫﾙﾀﾞ : ") + dataFolder;
         }
-        return result;
+        // A fresh file needs no further test, not even of its default folder; a file taken over is tested as it is.
+        if (!earlier || !result.settingsWritable) {
+            return result;
+        }
+        read = ReadResult::Ok;
+    }
+    switch (read) {
+    case ReadResult::Missing:
+        break;
     case ReadResult::Invalid:
         if (!file.ResetSettingsFile(settings, QStringLiteral("ﾌｧｲﾙ不正"))) {
             result.settingsWritable = false;

@@ -10,6 +10,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 struct CheckResult
 {
     bool settingsWritable = true; // false: the settings file could not be re-initialised, the program must end
@@ -21,7 +23,14 @@ struct CheckResult
     QStringList notes;
     // The presets that were not taken, for the day's history as well.
     QStringList refusedPresets;
+    // What a first start in the data folder found about the install (a program folder on a network, a per-user
+    // install beside the per-machine one), said once: in notes and in the day's history.
+    QStringList installNotes;
 };
+
+// The user's earlier settings file as a first start takes it: its bytes, and settings read from them, only when it
+// passes the start-up check as it stands (a file that would be reset gives way to the presets).
+std::optional<QByteArray> earlierSettings(const QString& path, Settings& settings);
 
 // The start-up box and status text of a missing save folder.
 QString saveFolderMissingText();
@@ -31,6 +40,7 @@ bool settingsInRange(const Settings& settings);
 // Index of the first FieldSelect entry that is neither 0 nor 1, or -1.
 int firstBadFieldSelect(const Settings& settings);
 
-// dataFolder is named in the status box on a first start.
+// dataFolder is named in the status box on a first start. A first start takes the user's earlier settings file
+// (file.paths().earlierSettingsPath) where it passes this check as it stands, else IT's presets, else the defaults.
 CheckResult CheckSettings(Settings& settings, const SettingsFile& file, MessageSink& messages,
                           const QString& dataFolder = QString());

@@ -270,7 +270,7 @@ bool SettingsFile::ResetSettingsFile(Settings& settings, const QString& reason) 
                                QStringLiteral("運用に適したﾌｫﾙﾀﾞを再設定してください"),
                            QStringLiteral("File Read"), MessageIcon::None);
     settings = initialSettings();
-    return writeInitialFile(settings);
+    return writeInitialFile(formatFile(settings));
 }
 
 std::optional<bool> SettingsFile::createFromPresets(Settings& settings, QStringList& notes) const
@@ -282,7 +282,7 @@ std::optional<bool> SettingsFile::createFromPresets(Settings& settings, QStringL
     const PresetReading reading = applyPresets(file.readAll(), initialSettings());
     settings = reading.settings;
     notes = reading.notes;
-    return writeInitialFile(settings);
+    return writeInitialFile(formatFile(settings));
 }
 
 namespace {
@@ -328,10 +328,10 @@ Settings SettingsFile::initialSettings() const
     return defaults(m_paths.IsVersion6OrLater ? GetSpecialFolderPath(PersonalFolderId) : m_paths.ProgramFolder);
 }
 
-bool SettingsFile::writeInitialFile(const Settings& settings) const
+bool SettingsFile::writeInitialFile(const QByteArray& bytes) const
 {
     QString error;
-    switch (writeFile(m_paths.IniPath, formatFile(settings), error)) {
+    switch (writeFile(m_paths.IniPath, bytes, error)) {
     case WriteOutcome::Written:
         return true;
     case WriteOutcome::OpenFailed:

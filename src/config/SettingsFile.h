@@ -33,6 +33,9 @@ public:
     // them, written without a box. Nothing when there is no presets file; otherwise as ResetSettingsFile, with one
     // line in notes for each preset that was not taken.
     [[nodiscard]] std::optional<bool> createFromPresets(Settings& settings, QStringList& notes) const;
+    // A first start's file, such as the user's earlier settings file taken as it is: failures reported as
+    // ResetSettingsFile reports them. False when it could not be written: the caller must then end the program.
+    [[nodiscard]] bool writeInitialFile(const QByteArray& bytes) const;
     // The settings without a place in the settings line, from the extra file (paths.extraPath) or, where it lacks one,
     // the presets; the extra file is written when a preset was taken. A status line when that write failed, else
     // nothing. An extra file that exists but cannot be read is left alone, and no preset is taken over it.
@@ -45,10 +48,10 @@ public:
     // Applies the reading rules; values read before a failure are left in settings, as the reader would.
     static ReadResult parse(const QByteArray& bytes, Settings& settings);
 
+    const ProgramPaths& paths() const { return m_paths; }
+
 private:
     Settings initialSettings() const;
-    bool writeInitialFile(const Settings& settings) const;
-
     const ProgramPaths& m_paths;
     MessageSink& m_messages;
 };

@@ -48,12 +48,13 @@ public:
     // timer, and starts that timer.
     void showAfterLoad();
     // The start-up's own status lines (a first start's data folder, presets not taken), which the first run shows
-    // again under its own first line; and the presets alone, for the day's history.
+    // again under its own first line.
     const QStringList& startNotes() const { return m_startNotes; }
     // After Form_Load: a start-up line found outside the window (a lock file that could not be made), shown and
     // repeated as the start-up's own.
     void addStartNote(const QString& note);
-    const QStringList& refusedPresets() const { return m_refusedPresets; }
+    // Start notes for the day's history as well: presets not taken, what a first start found about the install.
+    const QStringList& historyNotes() const { return m_historyNotes; }
 
     void setCommHandlers(CommHandlers handlers) { m_comm = std::move(handlers); }
     void setFileOpener(FileOpener opener) { m_openFile = std::move(opener); }
@@ -128,7 +129,7 @@ private:
     FileOpener m_openFile;
     QString m_saveFolder;
     QStringList m_startNotes;
-    QStringList m_refusedPresets;
+    QStringList m_historyNotes;
 
     // The status box and the progress bar at screen rate; made once they exist.
     std::unique_ptr<RunDisplays> m_displays;

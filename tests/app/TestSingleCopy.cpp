@@ -1,5 +1,6 @@
 #include "SingleCopy.h"
 
+#include "base/Platform.h"
 #include "fakes/TestFiles.h"
 
 #include <QEventLoop>
@@ -32,8 +33,18 @@ private slots:
         }));
         first->start();
         QVERIFY(claimed.tryAcquire(1, 10000));
+        // A start in the background asks nothing.
+        QCOMPARE(SingleCopy(dir.path()).claimInBackground(), SingleCopy::Claim::HeldElsewhere);
         QCOMPARE(SingleCopy(dir.path()).claim(), SingleCopy::Claim::HandedOver);
         QCOMPARE(shown.load(), 1);
+        // The same user in another logon session is not answered (POSIX takes the session from the environment).
+        const QByteArray session = qgetenv("XDG_SESSION_ID");
+        qputenv("XDG_SESSION_ID", session + "-other");
+        if (currentSessionId() == QString::fromUtf8(session + "-other")) {
+            QCOMPARE(SingleCopy(dir.path()).claim(std::chrono::milliseconds(300)), SingleCopy::Claim::NoAnswer);
+            QCOMPARE(shown.load(), 1);
+        }
+        qputenv("XDG_SESSION_ID", session);
         first->quit();
         QVERIFY(first->wait(10000));
         SingleCopy holder(dir.path());

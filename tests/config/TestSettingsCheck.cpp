@@ -36,6 +36,7 @@ private slots:
         QVERIFY(m_dir.isValid());
         m_paths = testProgramPaths(m_dir.path());
         QFile::remove(m_paths.IniPath);
+        QFile::remove(m_paths.presetPath);
         QDir::setCurrent(m_startDir);
     }
 
@@ -144,6 +145,47 @@ private slots:
         QCOMPARE(result.notes, QStringList{mailServerCredentialsNote()});
         QVERIFY(sink.boxes.isEmpty());
         QCOMPARE(settings.MailServer, written.MailServer);
+    }
+
+    // A first start with the user's earlier settings file takes it as it is, without a box and over the presets,
+    // and says once what the install found; one that would be reset gives way to the presets.
+    void firstStartTakesEarlierSettings()
+    {
+        const QString saveFolder = QDir::toNativeSeparators(m_dir.filePath(QStringLiteral("save")));
+        QVERIFY(QDir().mkpath(saveFolder));
+        Settings earlier = SettingsFile::defaults(saveFolder);
+        earlier.RemoteHost = QStringLiteral("127.0.0.9");
+        const QByteArray bytes = SettingsFile::formatFile(earlier);
+        const QDir dir(m_dir.path());
+        m_paths.earlierSettingsPath = QDir::toNativeSeparators(writeTestFile(dir, QStringLiteral("old.ini"), bytes));
+        QVERIFY(!writeTestFile(dir, QStringLiteral("zelbo_udp.defaults.ini"), "REMOTEHOST=127.0.0.2\r\n").isEmpty());
+        m_paths.programFolderOnNetwork = true;
+        m_paths.perUserInstall = QStringLiteral("C:\\P\\ZELBO_UDP");
+        m_paths.perUserStartup = QStringLiteral("C:\\S\\ZELBO_UDP.lnk");
+        RecordingMessageSink sink;
+        SettingsFile settingsFile(m_paths, sink);
+        Settings settings;
+        CheckResult result = CheckSettings(settings, settingsFile, sink, QStringLiteral("D:\\data"));
+        QCOMPARE(readTestFile(m_paths.IniPath), bytes);
+        QCOMPARE(settings.RemoteHost, QStringLiteral("127.0.0.9"));
+        const QStringList install = {
+            QStringLiteral("ﾌﾟﾛｸﾞﾗﾑのﾌｫﾙﾀﾞがﾈｯﾄﾜｰｸ上にあるため設定・受信記録はこのPCに置きます : ") +
+                m_paths.ProgramFolder,
+            QStringLiteral("ﾕｰｻﾞｰごとのｲﾝｽﾄｰﾙが残っています。ｱﾝｲﾝｽﾄｰﾙしてください : C:\\P\\ZELBO_UDP"),
+            QStringLiteral("ﾕｰｻﾞｰごとのｲﾝｽﾄｰﾙもﾛｸﾞｵﾝ時に起動します : C:\\S\\ZELBO_UDP.lnk")};
+        QCOMPARE(result.installNotes, install);
+        QCOMPARE(result.notes,
+                 QStringList{QStringLiteral("設定ﾌｧｲﾙを引き継ぎました : ") + m_paths.earlierSettingsPath} + install +
+                     QStringList{QStringLiteral("設定・受信記録ﾌｫﾙﾀﾞ : D:\\data")});
+        // Said once: the next start reads its own file.
+        QVERIFY(CheckSettings(settings, settingsFile, sink, QStringLiteral("D:\\data")).notes.isEmpty());
+
+        QVERIFY(QFile::remove(m_paths.IniPath));
+        QVERIFY(!writeTestFile(dir, QStringLiteral("old.ini"), "\"x\",1\r\n").isEmpty());
+        result = CheckSettings(settings, settingsFile, sink);
+        QVERIFY(sink.boxes.isEmpty());
+        QCOMPARE(settings.RemoteHost, QStringLiteral("127.0.0.2"));
+        QCOMPARE(readTestFile(m_paths.earlierSettingsPath), QByteArray("\"x\",1\r\n"));
     }
 
     void missingFileSkipsTheFolderTestEvenForAMissingDefault()

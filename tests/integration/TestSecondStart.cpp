@@ -9,31 +9,11 @@
 #include "simulator/SimProcess.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QMap>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-
-namespace {
-
-// Every file under folder (the lock file apart, which the system keeps open) with its bytes.
-QMap<QString, QByteArray> filesUnder(const QString& folder)
-{
-    QMap<QString, QByteArray> files;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        if (!path.endsWith(QStringLiteral("zelbo_udp.lock"))) {
-            files.insert(QDir(folder).relativeFilePath(path), readTestFile(path));
-        }
-    }
-    return files;
-}
-
-} // namespace
 
 class TestSecondStart : public QObject
 {
