@@ -57,6 +57,8 @@ menu="$home/AppData/Roaming/Microsoft/Windows/Start Menu/Programs"
 startup="$menu/StartUp/ZELBO_UDP.lnk"
 save="$home/Documents/ZELBO"
 machine_app="$WINEPREFIX/drive_c/Program Files/ZELBO_UDP"
+# The per-machine install keeps each user's files in the user's own folder, even where Program Files is writable.
+machine_data="$home/AppData/Local/ZELBO_UDP"
 # Where Wine's Task Scheduler keeps a registered task's definition. Wine never runs a task and keeps only part of
 # the definition (no triggers, principal or command: check_task.py checks those in the package), so what is seen
 # here is that the installer registered the package's definition under the right name and the uninstall deleted it.
@@ -199,6 +201,9 @@ keep | cmp -s - "$work/kept" || fail "the uninstall changed the settings file, B
 wine reg query 'HKCU\Software\ZELBO' >/dev/null 2>&1 && fail "the uninstall left HKCU\\Software\\ZELBO"
 [ ! -e "$user_task" ] || fail "the uninstall left the keep-alive task"
 
+# A PC without the per-user install: its leftover settings would otherwise be the first start's, over the presets.
+rm -rf "$app"
+
 # For all users: installed with presets that point at terminal_sim, the program's first start from the Start menu
 # asks nothing and polls at once.
 machine="$build/zelbo_udp-$version-win64-machine.msi"
@@ -248,8 +253,10 @@ sim_pid=""
 grep -q '^RESULT ACK records=100 ' "$work/sim.out" || fail "terminal_sim: $(grep RESULT "$work/sim.out")"
 cmp -s "$work/records.txt" "$machine_save/MACHINE.txt" || fail "the upload file differs from the terminal's records"
 wineserver -k
+[ -s "$machine_data/zelbo_udp.ini" ] && [ ! -e "$machine_app/zelbo_udp.ini" ] ||
+    fail "the per-machine copy did not keep its settings in the user's folder"
 machine_keep() {
-    (cd "$machine_app" && sha256sum zelbo_udp.ini Back.txt History.csv) && sha256sum "$machine_save"/*
+    (cd "$machine_data" && sha256sum zelbo_udp.ini Back.txt History.csv) && sha256sum "$machine_save"/*
 }
 machine_keep >"$work/machine-kept"
 
@@ -266,10 +273,8 @@ wine reg query "$(product_key "$machine")" >/dev/null 2>&1 && fail "the old vers
 
 echo "wine-msi-test: per machine: uninstalling"
 msiexec 0 /x "$(winpath "$machine_upgrade")"
-# Wine lets the user write under Program Files, so the program kept its own files beside itself.
-left="$(cd "$machine_app" && find . -mindepth 1 | sort | tr '\n' ' ')"
-[ "$left" = "./Back.txt ./History.csv ./status.json ./zelbo_udp.ini " ] ||
-    fail "after the uninstall Program Files holds: $left"
+# Wine lets the user write under Program Files, yet the program kept nothing there.
+[ ! -e "$machine_app" ] || fail "after the uninstall Program Files holds: $(cd "$machine_app" && find . -mindepth 1)"
 [ -e "$machine_menu/ZELBO_UDP.lnk" ] || [ -e "$machine_menu/StartUp/ZELBO_UDP.lnk" ] &&
     fail "the uninstall left a shortcut"
 wine reg query 'HKLM\Software\ZELBO' >/dev/null 2>&1 && fail "the uninstall left HKLM\\Software\\ZELBO"
