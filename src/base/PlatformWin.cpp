@@ -257,7 +257,7 @@ StoredCredential readCredential(const QString& target)
         if (code == ERROR_NOT_FOUND) {
             return {StoredCredential::Outcome::NotFound, {}, {}};
         }
-        // A system where the user's credential store is switched off by policy.
+        // A network logon (remote PowerShell, PsExec, ssh) has no credential set of its own.
         if (code == ERROR_NO_SUCH_LOGON_SESSION) {
             return {StoredCredential::Outcome::Unavailable, {}, SystemError::fromSystemCode(int(code))};
         }
