@@ -59,7 +59,8 @@ void recordStartNotes(const QString& historyPath, const QStringList& notes)
     }
 }
 
-// `--store-mail-password [--profile NAME]`: no window, no lock; the password from standard input into the store.
+// `--store-mail-password [--profile NAME] [--keep-blanks]`: no window, no lock; the password from standard input into
+// the store.
 int storeMailPasswordCommand()
 {
     QTextStream report(stdout);
@@ -73,7 +74,8 @@ int storeMailPasswordCommand()
     QFile input;
     (void)input.open(stdin, QIODevice::ReadOnly);
     SystemPasswordStore store;
-    return storeMailPassword(paths, store, input, report);
+    const bool keepBlanks = QCoreApplication::arguments().contains(QLatin1String(KeepBlanksOption));
+    return storeMailPassword(paths, store, input, report, keepBlanks);
 }
 
 int run(const WiringHook& wired)
@@ -161,6 +163,8 @@ int programMain(int argc, char* argv[], const WiringHook& wired)
     // A command for scripts needs no display: a Linux session without one must run it too.
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], StoreMailPasswordOption) == 0) {
+            // Its line is for the prompt or script that started it: a Windows program has no console of its own.
+            attachParentConsole();
             QCoreApplication app(argc, argv);
             QCoreApplication::setApplicationName(QStringLiteral(ZELBO_TITLE));
             QCoreApplication::setOrganizationName(QStringLiteral(ZELBO_COMPANY));

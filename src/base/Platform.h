@@ -97,6 +97,12 @@ void registerForRestart(const QStringList& arguments);
 // with FALSE, after another program refused WM_QUERYENDSESSION). Always false where no such message exists.
 bool isSessionEndCancelled(const QByteArray& eventType, const void* message);
 
+// A command for scripts (--store-mail-password) started from a command prompt: the program is a Windows (GUI)
+// program, which gets no console of its own, so its lines would go nowhere. On Windows it attaches to the console of
+// the process that started it, if that has one, and sends the C runtime's stdout and stderr there unless they already
+// go to a file or pipe. Call before anything writes to them. A no-op elsewhere, where the streams are the terminal's.
+void attachParentConsole();
+
 // The user's own folder for the program's files where the program's folder is not theirs to write (Program Files):
 // %LOCALAPPDATA%\ZELBO_UDP on Windows, the application's local data location elsewhere. Native separators.
 QString userDataFolder();

@@ -152,6 +152,8 @@ bool isSessionEndCancelled(const QByteArray&, const void*)
     return false;
 }
 
+void attachParentConsole() {}
+
 QString userDataFolder()
 {
     return QDir::toNativeSeparators(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation));

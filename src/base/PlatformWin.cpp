@@ -20,6 +20,7 @@
 
 #include <wincred.h>
 
+#include <cstdio>
 #include <string>
 #include <string.h>
 
@@ -240,6 +241,38 @@ bool isSessionEndCancelled(const QByteArray& eventType, const void* message)
     }
     const MSG* msg = static_cast<const MSG*>(message);
     return msg->message == WM_ENDSESSION && msg->wParam == FALSE;
+}
+
+namespace {
+
+// Whether a standard handle leads where the starter sent it: a file, a pipe, or a device that is no console (NUL).
+// A GUI program started from a prompt without a redirection has none; once attached, a console answers its mode.
+bool isRedirected(DWORD which)
+{
+    const HANDLE handle = GetStdHandle(which);
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    const DWORD type = GetFileType(handle);
+    DWORD mode = 0;
+    return type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE ||
+           (type == FILE_TYPE_CHAR && !GetConsoleMode(handle, &mode));
+}
+
+} // namespace
+
+void attachParentConsole()
+{
+    if ((isRedirected(STD_OUTPUT_HANDLE) && isRedirected(STD_ERROR_HANDLE)) || !AttachConsole(ATTACH_PARENT_PROCESS)) {
+        return;
+    }
+    // There is no CONERR$: both go to the console's screen buffer. Best effort: a failure leaves the stream as it was.
+    if (!isRedirected(STD_OUTPUT_HANDLE)) {
+        (void)_wfreopen(L"CONOUT$", L"w", stdout);
+    }
+    if (!isRedirected(STD_ERROR_HANDLE)) {
+        (void)_wfreopen(L"CONOUT$", L"w", stderr);
+    }
 }
 
 QString userDataFolder()

@@ -28,7 +28,7 @@ private:
         QStringLiteral("smtp://") + QUuid::createUuid().toString(QUuid::WithoutBraces) + QStringLiteral(".invalid:587");
 
     // Runs the real program with --store-mail-password in folder, password on its standard input.
-    int storeWithProgram(const QTemporaryDir& folder, const QByteArray& input)
+    int storeWithProgram(const QTemporaryDir& folder, const QByteArray& input, const QStringList& more = {})
     {
         const QString exe = folder.filePath(QFileInfo(QStringLiteral(ZELBO_UDP_PATH)).fileName());
         if (!QFileInfo::exists(exe) && !QFile::copy(QStringLiteral(ZELBO_UDP_PATH), exe)) {
@@ -36,7 +36,7 @@ private:
         }
         QProcess program;
         program.setProcessChannelMode(QProcess::ForwardedChannels);
-        program.start(exe, {QStringLiteral("--store-mail-password")});
+        program.start(exe, QStringList{QStringLiteral("--store-mail-password")} + more);
         if (!program.waitForStarted(10000)) {
             return -1;
         }
@@ -96,6 +96,12 @@ private slots:
         // Nothing of ours holds it: the settings file is as it was and no file was added.
         QCOMPARE(readTestFile(folder.filePath(QStringLiteral("zelbo_udp.ini"))), ini);
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::NoDotAndDotDot), before);
+
+        // The blank "echo n3w > file" leaves is refused, and the stored password stays, unless it belongs.
+        QCOMPARE(storeWithProgram(folder, "n3w \r\n"), 2);
+        QCOMPARE(m_store.read(m_server, QStringLiteral("jiro")).password, QStringLiteral("s3cret"));
+        QCOMPARE(storeWithProgram(folder, "n3w \r\n", {QStringLiteral("--keep-blanks")}), 0);
+        QCOMPARE(m_store.read(m_server, QStringLiteral("jiro")).password, QStringLiteral("n3w "));
     }
 
     // The Credential Manager as cmdkey /generic and the control panel's editor keep a password (UTF-16LE without a
