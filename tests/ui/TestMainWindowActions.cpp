@@ -277,11 +277,11 @@ private slots:
         // Stopped as by Stop, with "CAN"; the query leaves the program open and its cancellation resumes polling
         // once, with a line saying why; the end closes it and takes no Start.
         QCOMPARE(seen,
-                 (QStringList{QStringLiteral("VOL"), QStringLiteral("stopped"), QStringLiteral("CAN"),
-                              QStringLiteral("stopped"), QStringLiteral("通信ｽﾄｯﾌﾟﾎﾞﾀﾝが押されました\r\n異常終了"),
-                              QStringLiteral("VOL"),
-                              QStringLiteral("UDP通信：送受信待ち\r\nﾛｸﾞｵﾌ/ｼｬｯﾄﾀﾞｳﾝが取り消されたため通信を再開します"),
-                              QStringLiteral("stopped"), QStringLiteral("CAN")}));
+                 (QStringList{
+                     QStringLiteral("VOL"), QStringLiteral("stopped"), QStringLiteral("CAN"), QStringLiteral("stopped"),
+                     QStringLiteral("ﾛｸﾞｵﾌ/ｼｬｯﾄﾀﾞｳﾝのため通信を停止しました\r\n異常終了"), QStringLiteral("VOL"),
+                     QStringLiteral("UDP通信：送受信待ち\r\nﾛｸﾞｵﾌ/ｼｬｯﾄﾀﾞｳﾝが取り消されたため通信を再開します"),
+                     QStringLiteral("stopped"), QStringLiteral("CAN")}));
         QVERIFY(!m_window->isVisible());
     }
 };
