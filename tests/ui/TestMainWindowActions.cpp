@@ -164,8 +164,8 @@ private slots:
             summary.failure = second % 15 == 0 ? QString() : missing;
             m_comm->output().recordCycle(summary);
             if (second == 12) {
-                QCOMPARE(tray.toolTip(),
-                         QStringLiteral("ZELBO_UDP - 通信中\n最終受信 2026/12/08 10:15:00 ACK\n異常: ") + missing);
+                QCOMPARE(tray.toolTip(), QStringLiteral("ZELBO_UDP - 通信中\n異常: ") + missing +
+                                             QStringLiteral("\n最終受信 2026/12/08 10:15:00 ACK"));
             }
         }
         m_window->SetCommState(0);
