@@ -127,9 +127,6 @@ int run(const WiringHook& wired)
     comm.output().setMailPasswordStore(&passwords);
     comm.connectWindow(window);
     comm.connectTray(tray, window);
-    if (wired) {
-        wired(comm, paths);
-    }
     SessionWatcher session({
         [&comm] {
             comm.control().sessionEnding();
@@ -140,6 +137,9 @@ int run(const WiringHook& wired)
         [&comm] { return comm.control().quitRequested(); },
         [&comm] { comm.control().sessionEndCancelled(); },
     });
+    if (wired) {
+        wired(comm, paths, session);
+    }
 
     if (!window.Form_Load()) {
         return 1;
