@@ -1,6 +1,7 @@
 #include "ProgramMain.h"
 
 #include "CommObjects.h"
+#include "FleetCommand.h"
 #include "MailCommand.h"
 #include "SingleCopy.h"
 
@@ -12,6 +13,7 @@
 #include "output/CycleHistory.h"
 #include "output/SystemPasswordStore.h"
 #include "output/MailSender.h"
+#include "output/StatusFile.h"
 #include "ui/AppIcon.h"
 #include "ui/FatalErrorBox.h"
 #include "ui/MainWindow.h"
@@ -24,6 +26,7 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QFile>
+#include <QSysInfo>
 #include <QTextStream>
 
 #include <cstdio>
@@ -59,23 +62,33 @@ void recordStartNotes(const QString& historyPath, const QStringList& notes)
     }
 }
 
+// The paths of the data folder a command acts for (--profile's, if given); nothing, said on report, for a profile name
+// that cannot name a folder.
+std::optional<ProgramPaths> commandPaths(QTextStream& report)
+{
+    const std::optional<QString> profileGiven = profileArgument(QCoreApplication::arguments());
+    const QString profile = profileGiven.value_or(QString());
+    if (profileGiven && !ProgramPaths::isProfileName(profile)) {
+        report << "zelbo_udp: the profile name cannot name a folder: " << profile << Qt::endl;
+        return std::nullopt;
+    }
+    return ProgramPaths::forExecutable(QCoreApplication::applicationFilePath(), profile);
+}
+
 // `--store-mail-password [--profile NAME] [--keep-blanks]`: no window, no lock; the password from standard input into
 // the store.
 int storeMailPasswordCommand()
 {
     QTextStream report(stdout);
-    const std::optional<QString> profileGiven = profileArgument(QCoreApplication::arguments());
-    const QString profile = profileGiven.value_or(QString());
-    if (profileGiven && !ProgramPaths::isProfileName(profile)) {
-        report << "zelbo_udp: the profile name cannot name a folder: " << profile << Qt::endl;
+    const std::optional<ProgramPaths> paths = commandPaths(report);
+    if (!paths) {
         return 2;
     }
-    const ProgramPaths paths = ProgramPaths::forExecutable(QCoreApplication::applicationFilePath(), profile);
     QFile input;
     (void)input.open(stdin, QIODevice::ReadOnly);
     SystemPasswordStore store;
     const bool keepBlanks = QCoreApplication::arguments().contains(QLatin1String(KeepBlanksOption));
-    return storeMailPassword(paths, store, input, report, keepBlanks);
+    return storeMailPassword(*paths, store, input, report, keepBlanks);
 }
 
 int run(const WiringHook& wired)
@@ -114,8 +127,10 @@ int run(const WiringHook& wired)
     }
     messages.setParent(&window);
     copy.setShowRequested([&window] { bringToFront(&window); });
-    // Before comm, which tells it of every cycle: it must outlive comm.
+    // Before comm, which tells them of every cycle: they must outlive comm. The status file is made once the settings
+    // name IT's folder.
     TrayIcon tray(window, QApplication::applicationName());
+    std::optional<StatusFile> status;
 
     // The mail password lives in the system's credential store, read when a mail or the dialog needs it.
     SystemPasswordStore passwords;
@@ -152,6 +167,11 @@ int run(const WiringHook& wired)
     }
     comm.control().setStartNote(window.startNotes().join(CrLf));
     recordStartNotes(paths.historyPath, historyNotes);
+    status.emplace(StatusIdentity{QApplication::applicationVersion(), QSysInfo::machineHostName(), userName(), profile,
+                                  paths.dataFolder},
+                   paths.statusPath, settings.StatusFolder);
+    comm.connectStatus(*status, window);
+    status->write();
     window.showAfterLoad();
     return QApplication::exec();
 }
@@ -161,15 +181,24 @@ int run(const WiringHook& wired)
 int programMain(int argc, char* argv[], const WiringHook& wired)
 {
     // A command for scripts needs no display: a Linux session without one must run it too.
+    bool fleetWindow = false;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], StoreMailPasswordOption) == 0) {
-            // Its line is for the prompt or script that started it: a Windows program has no console of its own.
+        const bool storePassword = std::strcmp(argv[i], StoreMailPasswordOption) == 0;
+        if (storePassword || std::strcmp(argv[i], FleetReportOption) == 0) {
+            // Their lines are for the prompt or script that started them, the first word included: a Windows program
+            // has no console of its own.
             attachParentConsole();
             QCoreApplication app(argc, argv);
             QCoreApplication::setApplicationName(QStringLiteral(ZELBO_TITLE));
             QCoreApplication::setOrganizationName(QStringLiteral(ZELBO_COMPANY));
-            return storeMailPasswordCommand();
+            if (storePassword) {
+                return storeMailPasswordCommand();
+            }
+            QTextStream report(stdout);
+            const std::optional<ProgramPaths> paths = commandPaths(report);
+            return paths ? fleetReportCommand(QCoreApplication::arguments(), *paths) : 2;
         }
+        fleetWindow = fleetWindow || std::strcmp(argv[i], FleetWindowOption) == 0;
     }
     try {
         QApplication app(argc, argv);
@@ -185,6 +214,12 @@ int programMain(int argc, char* argv[], const WiringHook& wired)
         QtMessageSink fatalMessages;
         FatalErrorBox fatalError(fatalMessages);
         try {
+            // IT's window over every copy's status file: no lock, no settings of its own, no run.
+            if (fleetWindow) {
+                QTextStream report(stdout);
+                const std::optional<ProgramPaths> paths = commandPaths(report);
+                return paths ? fleetWindowCommand(QCoreApplication::arguments(), *paths) : 2;
+            }
             return run(wired);
         } catch (const std::exception& e) {
             fatalError.report(QString::fromLocal8Bit(e.what()));

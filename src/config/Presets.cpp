@@ -6,7 +6,6 @@
 #include "config/SettingsCheck.h"
 #include "config/SettingsTable.h"
 
-#include <QMap>
 #include <QRegularExpression>
 #include <QStringConverter>
 
@@ -119,5 +118,10 @@ PresetReading applyValues(QMap<QString, QString> given, const Settings& base)
 
 PresetReading applyPresets(const QByteArray& bytes, const Settings& base)
 {
-    return applyValues(readLines(decodeText(bytes)), base);
+    return applyValues(presetValues(bytes), base);
+}
+
+QMap<QString, QString> presetValues(const QByteArray& bytes)
+{
+    return readLines(decodeText(bytes));
 }

@@ -36,8 +36,10 @@ QString saveFolderMissingText()
     return QStringLiteral("保存ﾌｫﾙﾀﾞが存在しません\r\n再設定を行ってください！！");
 }
 
-CheckResult CheckSettings(Settings& settings, const SettingsFile& file, MessageSink& messages,
-                          const QString& dataFolder)
+namespace {
+
+CheckResult checkSettingsFile(Settings& settings, const SettingsFile& file, MessageSink& messages,
+                              const QString& dataFolder)
 {
     CheckResult result;
     switch (file.ReadSettingsFile(settings)) {
@@ -93,6 +95,21 @@ CheckResult CheckSettings(Settings& settings, const SettingsFile& file, MessageS
         }
         messages.showMessage(saveFolderMissingText(), QStringLiteral("エラー！！"), MessageIcon::Critical);
         result.statusText = saveFolderMissingText();
+    }
+    return result;
+}
+
+} // namespace
+
+CheckResult CheckSettings(Settings& settings, const SettingsFile& file, MessageSink& messages,
+                          const QString& dataFolder)
+{
+    CheckResult result = checkSettingsFile(settings, file, messages, dataFolder);
+    // After any reset, which knows only the settings line.
+    if (result.settingsWritable) {
+        if (const QString note = file.readExtraSettings(settings); !note.isEmpty()) {
+            result.notes << note;
+        }
     }
     return result;
 }

@@ -104,6 +104,18 @@ void DiskRunFiles::writeLogLine(const QString& line)
     }
 }
 
+void DiskRunFiles::writeLogLines(const QStringList& lines)
+{
+    if (!m_log.isOpen() || lines.isEmpty()) {
+        return;
+    }
+    QByteArray bytes;
+    for (const QString& line : lines) {
+        bytes += lineBytes(line);
+    }
+    m_log.write(bytes);
+}
+
 void DiskRunFiles::closeAll()
 {
     // A failed cycle's records stay in the staging file, as far as the disk takes them.

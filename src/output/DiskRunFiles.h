@@ -9,6 +9,7 @@
 #include <QByteArray>
 #include <QFile>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -31,6 +32,8 @@ public:
     std::optional<SystemError> flushStaging();
     // Best effort: a failing log never stops a transfer.
     void writeLogLine(const QString& line);
+    // Several lines in one write.
+    void writeLogLines(const QStringList& lines);
     // Flushes the held lines (best effort) and closes whatever is open; harmless when nothing is.
     void closeAll();
 

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMutexLocker>
 #include <QRegularExpression>
 
 #include <utility>
@@ -41,16 +42,18 @@ template <typename Job> auto UploadOutput::work(Job job)
 {
     const QString folder = m_settings.SaveFolder;
     const auto slow = [this, folder] {
-        if (m_slowFolder) {
-            m_slowFolder(QStringLiteral("保存ﾌｫﾙﾀﾞの応答を待っています : ") + QDir::toNativeSeparators(folder));
+        if (m_status) {
+            m_status(QStringLiteral("保存ﾌｫﾙﾀﾞの応答を待っています : ") + QDir::toNativeSeparators(folder));
         }
     };
     if constexpr (std::is_void_v<std::invoke_result_t<Job>>) {
         m_worker.run(job, slow);
         m_heldMessages.showHeld(m_messages);
+        tellHeldNotes();
     } else {
         auto result = m_worker.run(job, slow);
         m_heldMessages.showHeld(m_messages);
+        tellHeldNotes();
         return result;
     }
 }
@@ -93,8 +96,25 @@ std::optional<SystemError> UploadOutput::closeRecords()
 
 void UploadOutput::writeLogLine(const QString& line)
 {
-    // Nothing waits for a log line: a slow share holds the lines back, not the transfer.
-    m_worker.post([this, line] { m_files.writeLogLine(line); });
+    // Nothing waits for a log line: a slow share holds the lines back, not the transfer. Lines that come while a write
+    // is queued go with it, so a fast transfer wakes the file work once a batch rather than once a record.
+    {
+        const QMutexLocker lock(&m_logMutex);
+        m_logLines.append(line);
+        if (m_logWriteQueued) {
+            return;
+        }
+        m_logWriteQueued = true;
+    }
+    m_worker.post([this] {
+        QStringList lines;
+        {
+            const QMutexLocker lock(&m_logMutex);
+            lines.swap(m_logLines);
+            m_logWriteQueued = false;
+        }
+        m_files.writeLogLines(lines);
+    });
 }
 
 Output::Stored UploadOutput::WriteUploadFile(const QString& uploadPath)
@@ -189,8 +209,7 @@ CycleTransaction::Result UploadOutput::perform(const CycleTransaction::Step& ste
     case Action::MeasureUpload:
         return Result::measured(lengthOf(step.path));
     case Action::HoldUpload:
-        return Result::failure(
-            m_uploadHold.take(step.path, step.wait ? UploadFileHold::Patience : std::chrono::milliseconds(0)));
+        return Result::failure(takeUploadHold(step.path, step.wait));
     case Action::ReleaseHold:
         m_uploadHold.release();
         break;
@@ -248,6 +267,60 @@ CycleTransaction::Result UploadOutput::perform(const CycleTransaction::Step& ste
         break;
     }
     return Result::done();
+}
+
+std::optional<SystemError> UploadOutput::takeUploadHold(const QString& uploadPath, bool wait)
+{
+    const UploadFileHold::Taken taken =
+        m_uploadHold.take(uploadPath, wait ? UploadFileHold::Patience : std::chrono::milliseconds(0));
+    const QString lockPath = QDir::toNativeSeparators(UploadFileHold::lockPath(uploadPath));
+    switch (taken.outcome) {
+    case UploadFileHold::Outcome::Held:
+        return std::nullopt;
+    case UploadFileHold::Outcome::Unheld:
+        // Appending worked there before the hold existed; it still does, without keeping other writers off.
+        if (!std::exchange(m_unheldSaid, true)) {
+            holdNote(QStringLiteral("ﾛｯｸﾌｧｲﾙを作成できないため、他のPCからの同時書き込みを防げません : ") + lockPath +
+                         fileErrorNumberText(taken.error),
+                     true);
+        }
+        return std::nullopt;
+    case UploadFileHold::Outcome::HeldElsewhere:
+        // A share keeps the open files of a PC that crashed until it gives up on the PC.
+        if (wait && isNetworkPath(uploadPath)) {
+            holdNote(QStringLiteral("ﾛｯｸﾌｧｲﾙを他のPCが使用しています。異常終了したPCのﾛｯｸは共有ﾌｫﾙﾀﾞに数分間"
+                                    "残ることがあります : ") +
+                         lockPath,
+                     false);
+        }
+        return taken.error;
+    case UploadFileHold::Outcome::Failed:
+    default:
+        return taken.error;
+    }
+}
+
+void UploadOutput::holdNote(const QString& text, bool inHistory)
+{
+    const QMutexLocker lock(&m_notesMutex);
+    m_notes.append({QDateTime::currentDateTime(), text, inHistory});
+}
+
+void UploadOutput::tellHeldNotes()
+{
+    QList<Note> notes;
+    {
+        const QMutexLocker lock(&m_notesMutex);
+        notes.swap(m_notes);
+    }
+    for (const Note& note : notes) {
+        if (m_status) {
+            m_status(note.text);
+        }
+        if (note.inHistory) {
+            m_recorder.recordNote(note.time, note.text);
+        }
+    }
 }
 
 void UploadOutput::removeStaleUploadTemporaries(const QString& saveFolder)
