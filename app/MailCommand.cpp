@@ -1,8 +1,8 @@
 #include "MailCommand.h"
 
-#include "base/Cp932.h"
 #include "base/MessageSink.h"
 #include "base/ProgramPaths.h"
+#include "config/MailPasswordInput.h"
 #include "config/MailPasswordStore.h"
 #include "config/SettingsCheck.h"
 #include "config/SettingsFile.h"
@@ -45,6 +45,30 @@ std::optional<Settings> settingsFor(const ProgramPaths& paths)
     return settingsOrPresets(read, settings, read == ReadResult::Missing ? presetBytes(paths) : std::nullopt);
 }
 
+QString refusalText(MailPasswordInput::Refusal refusal)
+{
+    const QString notStored = QStringLiteral(". Nothing stored");
+    switch (refusal) {
+    case MailPasswordInput::Refusal::Empty:
+        return QStringLiteral("no password on standard input");
+    case MailPasswordInput::Refusal::Utf16:
+        return QStringLiteral("standard input is UTF-16 (it begins with a byte order mark); save the password as UTF-8 "
+                              "or ANSI text") +
+               notStored;
+    case MailPasswordInput::Refusal::Nul:
+        return QStringLiteral("the password on standard input holds a NUL character (UTF-16 text?); save it as UTF-8 "
+                              "or ANSI text") +
+               notStored;
+    case MailPasswordInput::Refusal::Blanks:
+        return QStringLiteral("the password on standard input begins or ends with a blank (\"echo secret > file\" "
+                              "leaves one)") +
+               notStored + QStringLiteral("; give ") + QLatin1String(KeepBlanksOption) +
+               QStringLiteral(" if the blanks belong to the password");
+    default:
+        return QStringLiteral("internal error: refusalText");
+    }
+}
+
 } // namespace
 
 MailSignIn::Tools mailSignInTools(MailPasswordStore& store, const MailSender& sender)
@@ -61,7 +85,8 @@ MailSignIn::Tools mailSignInTools(MailPasswordStore& store, const MailSender& se
             }};
 }
 
-int storeMailPassword(const ProgramPaths& paths, MailPasswordStore& store, QIODevice& input, QTextStream& report)
+int storeMailPassword(const ProgramPaths& paths, MailPasswordStore& store, QIODevice& input, QTextStream& report,
+                      bool keepBlanks)
 {
     const std::optional<Settings> settings = settingsFor(paths);
     if (!settings) {
@@ -74,20 +99,12 @@ int storeMailPassword(const ProgramPaths& paths, MailPasswordStore& store, QIODe
                << Qt::endl;
         return 2;
     }
-    QByteArray line = input.readLine();
-    while (line.endsWith('\n') || line.endsWith('\r')) {
-        line.chop(1);
-    }
-    // UTF-8, or what a Japanese Windows console pipes: code page 932.
-    QString password = QString::fromUtf8(line);
-    if (password.contains(QChar::ReplacementCharacter)) {
-        password = Cp932::decodeShown(line);
-    }
-    if (password.isEmpty()) {
-        report << "zelbo_udp: no password on standard input" << Qt::endl;
+    const MailPasswordInput line = MailPasswordInput::fromLine(input.readLine(), keepBlanks);
+    if (line.refusal != MailPasswordInput::Refusal::None) {
+        report << "zelbo_udp: " << refusalText(line.refusal) << Qt::endl;
         return 2;
     }
-    const MailPasswordStore::Result result = store.write(settings->MailServer, user, password);
+    const MailPasswordStore::Result result = store.write(settings->MailServer, user, line.password);
     if (result.outcome != MailPasswordStore::Outcome::Done) {
         report << "zelbo_udp: the password could not be stored: " << result.error << Qt::endl;
         return 1;

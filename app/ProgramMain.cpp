@@ -79,7 +79,8 @@ std::optional<ProgramPaths> commandPaths(QTextStream& report)
     return ProgramPaths::forExecutable(QCoreApplication::applicationFilePath(), profile);
 }
 
-// `--store-mail-password [--profile NAME]`: no window, no lock; the password from standard input into the store.
+// `--store-mail-password [--profile NAME] [--keep-blanks]`: no window, no lock; the password from standard input into
+// the store.
 int storeMailPasswordCommand()
 {
     QTextStream report(stdout);
@@ -90,7 +91,8 @@ int storeMailPasswordCommand()
     QFile input;
     (void)input.open(stdin, QIODevice::ReadOnly);
     SystemPasswordStore store;
-    return storeMailPassword(*paths, store, input, report);
+    const bool keepBlanks = QCoreApplication::arguments().contains(QLatin1String(KeepBlanksOption));
+    return storeMailPassword(*paths, store, input, report, keepBlanks);
 }
 
 int run(const WiringHook& wired)
@@ -148,9 +150,6 @@ int run(const WiringHook& wired)
     comm.output().setMailPasswordStore(&passwords);
     comm.connectWindow(window);
     comm.connectTray(tray, window);
-    if (wired) {
-        wired(comm, paths);
-    }
     SessionWatcher session({
         [&comm] {
             comm.control().sessionEnding();
@@ -161,6 +160,9 @@ int run(const WiringHook& wired)
         [&comm] { return comm.control().quitRequested(); },
         [&comm] { comm.control().sessionEndCancelled(); },
     });
+    if (wired) {
+        wired(comm, paths, session);
+    }
 
     if (!window.Form_Load()) {
         return 1;
@@ -191,14 +193,15 @@ int programMain(int argc, char* argv[], const WiringHook& wired)
     for (int i = 1; i < argc; ++i) {
         const bool storePassword = std::strcmp(argv[i], StoreMailPasswordOption) == 0;
         if (storePassword || std::strcmp(argv[i], FleetReportOption) == 0) {
+            // Their lines are for the prompt or script that started them, the first word included: a Windows program
+            // has no console of its own.
+            attachParentConsole();
             QCoreApplication app(argc, argv);
             QCoreApplication::setApplicationName(QStringLiteral(ZELBO_TITLE));
             QCoreApplication::setOrganizationName(QStringLiteral(ZELBO_COMPANY));
             if (storePassword) {
                 return storeMailPasswordCommand();
             }
-            // Its report goes to the prompt it was started from, its first word included.
-            attachParentConsole();
             QTextStream report(stdout);
             const std::optional<ProgramPaths> paths = commandPaths(report);
             return paths ? fleetReportCommand(QCoreApplication::arguments(), *paths) : 2;

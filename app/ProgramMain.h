@@ -5,9 +5,10 @@
 #include <functional>
 
 class CommObjects;
+class SessionWatcher;
 struct ProgramPaths;
 
-// Called once the run side is wired, before the window loads its settings.
-using WiringHook = std::function<void(CommObjects& comm, const ProgramPaths& paths)>;
+// Called once the run side and the session's end are wired, before the window loads its settings.
+using WiringHook = std::function<void(CommObjects& comm, const ProgramPaths& paths, SessionWatcher& session)>;
 
 int programMain(int argc, char* argv[], const WiringHook& wired = {});

@@ -164,8 +164,11 @@ StoredCredential writeCredential(const QString& target, const QString& userName,
 // database's name for the effective user elsewhere ($USER where it has none). Empty when the system gives none.
 QString userName();
 
-// A program built for the windows subsystem (Windows) has no console: a command run from a prompt writes to the
-// prompt's console by attaching to it, and standard output goes there unless it was redirected. A no-op elsewhere.
+// A command for scripts (--store-mail-password, --fleet-report) started from a command prompt: the program is built for
+// the windows subsystem (Windows), gets no console of its own, and its lines would go nowhere. On Windows it attaches
+// to the console of the process that started it, if that has one, and sends the C runtime's stdout and stderr there
+// unless they already go to a file, a pipe or NUL. Call before anything writes to them. A no-op elsewhere, where the
+// streams are the terminal's.
 void attachParentConsole();
 
 // text as a console, or a script reading standard output, takes it: on Windows CR LF line ends and the console's code

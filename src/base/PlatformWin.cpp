@@ -339,7 +339,7 @@ StoredCredential readCredential(const QString& target)
         if (code == ERROR_NOT_FOUND) {
             return {StoredCredential::Outcome::NotFound, {}, {}};
         }
-        // A system where the user's credential store is switched off by policy.
+        // A network logon (remote PowerShell, PsExec, ssh) has no credential set of its own.
         if (code == ERROR_NO_SUCH_LOGON_SESSION) {
             return {StoredCredential::Outcome::Unavailable, {}, SystemError::fromSystemCode(int(code))};
         }
@@ -390,16 +390,35 @@ QString userName()
     return QString::fromWCharArray(name, int(size) - 1);
 }
 
+namespace {
+
+// Whether a standard handle leads where the starter sent it: a file, a pipe, or a device that is no console (NUL).
+// A GUI program started from a prompt without a redirection has none; once attached, a console answers its mode.
+bool isRedirected(DWORD which)
+{
+    const HANDLE handle = GetStdHandle(which);
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    const DWORD type = GetFileType(handle);
+    DWORD mode = 0;
+    return type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE ||
+           (type == FILE_TYPE_CHAR && !GetConsoleMode(handle, &mode));
+}
+
+} // namespace
+
 void attachParentConsole()
 {
-    // Started from a prompt: write to its console, unless standard output was redirected (a file, a pipe), which
-    // the process already holds.
-    if (!AttachConsole(ATTACH_PARENT_PROCESS)) {
+    if ((isRedirected(STD_OUTPUT_HANDLE) && isRedirected(STD_ERROR_HANDLE)) || !AttachConsole(ATTACH_PARENT_PROCESS)) {
         return;
     }
-    const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
-    if (output == nullptr || output == INVALID_HANDLE_VALUE || GetFileType(output) == FILE_TYPE_CHAR) {
-        (void)std::freopen("CONOUT$", "w", stdout);
+    // There is no CONERR$: both go to the console's screen buffer. Best effort: a failure leaves the stream as it was.
+    if (!isRedirected(STD_OUTPUT_HANDLE)) {
+        (void)_wfreopen(L"CONOUT$", L"w", stdout);
+    }
+    if (!isRedirected(STD_ERROR_HANDLE)) {
+        (void)_wfreopen(L"CONOUT$", L"w", stderr);
     }
 }
 

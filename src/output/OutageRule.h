@@ -17,7 +17,7 @@ public:
     {
         Stored,
         Failed,
-        // The user's Stop: someone is at the window, so it is nobody's outage.
+        // Stopped by the user (someone is at the window) or by the session's end: nobody's outage.
         Stopped,
     };
 

@@ -1,5 +1,6 @@
 #include "output/SystemPasswordStore.h"
 
+#include "base/CredentialBlob.h"
 #include "base/Platform.h"
 #include "output/MailHeaders.h"
 
@@ -19,11 +20,15 @@ MailPasswordStore::Result resultOf(const StoredCredential& stored)
 {
     switch (stored.outcome) {
     case StoredCredential::Outcome::Done:
-        return {MailPasswordStore::Outcome::Done, QString::fromUtf8(stored.secret), {}};
+        return {MailPasswordStore::Outcome::Done, CredentialBlob::toPassword(stored.secret), {}};
     case StoredCredential::Outcome::NotFound:
         return {MailPasswordStore::Outcome::NotFound, {}, {}};
     case StoredCredential::Outcome::Unavailable:
-        return {MailPasswordStore::Outcome::Unavailable, {}, stored.error.description};
+        // The system's own text only says that no such logon session exists.
+        return {MailPasswordStore::Outcome::Unavailable,
+                {},
+                QStringLiteral("このﾛｸﾞｵﾝ(ﾈｯﾄﾜｰｸﾛｸﾞｵﾝ)では資格情報ﾏﾈｰｼﾞｬｰを使用できません : ") +
+                    QString::number(stored.error.number) + QLatin1Char(' ') + stored.error.description};
     case StoredCredential::Outcome::Failed:
         return {MailPasswordStore::Outcome::Failed,
                 {},
@@ -43,5 +48,5 @@ MailPasswordStore::Result SystemPasswordStore::read(const QString& mailServer, c
 MailPasswordStore::Result SystemPasswordStore::write(const QString& mailServer, const QString& user,
                                                      const QString& password)
 {
-    return resultOf(writeCredential(targetName(mailServer, user), user, password.toUtf8()));
+    return resultOf(writeCredential(targetName(mailServer, user), user, CredentialBlob::fromPassword(password)));
 }

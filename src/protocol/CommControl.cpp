@@ -2,6 +2,7 @@
 
 #include "config/Settings.h"
 #include "protocol/RunHost.h"
+#include "protocol/RunTexts.h"
 #include "protocol/UploadRun.h"
 
 #include <QString>
@@ -25,7 +26,7 @@ CommControl::CommControl(RunHost& host, Link& link, Clock& clock, Output& output
 void CommControl::cmdComm_Click(int index)
 {
     if (index == StopIndex) {
-        stop();
+        stop(userStopStatusText());
         return;
     }
     if (index != StartIndex) {
@@ -72,7 +73,7 @@ void CommControl::Timer1_Timer()
 bool CommControl::Form_Unload()
 {
     if (m_host.isRunning()) {
-        stop();
+        stop(userStopStatusText());
         return true;
     }
     switch (m_state) {
@@ -85,7 +86,7 @@ bool CommControl::Form_Unload()
         m_state = RunState::CloseAfterRun;
         return true;
     case RunState::StartAfterRun: // a Start that waits counts as a run: the close stops it, as during a run
-        stop();
+        stop(userStopStatusText());
         return true;
     case RunState::SessionEndStopping: // the user's close outlasts a cancelled end of the session
         m_state = RunState::CloseAfterRun;
@@ -101,13 +102,18 @@ bool CommControl::Form_Unload()
 
 void CommControl::sessionEnding()
 {
-    if (m_host.isRunning() || m_state == RunState::StartAfterRun) {
-        stop();
+    const bool running = m_host.isRunning();
+    if (running || m_state == RunState::StartAfterRun) {
+        stop(sessionEndStopStatusText());
         resumeOnCancel();
     }
     // Windows ends the process as soon as the session's end has been answered, before the run gets back from its
     // wait: the cycle's "CAN" and its files cannot wait for that.
     if (m_activeRun != nullptr) {
+        // A run the user had stopped already keeps that reason.
+        if (running) {
+            m_activeRun->setStopText(sessionEndStopStatusText());
+        }
         m_activeRun->endNow();
     }
 }
@@ -147,7 +153,7 @@ void CommControl::sessionEndCancelled()
     }
 }
 
-void CommControl::stop()
+void CommControl::stop(const QString& statusText)
 {
     switch (m_state) {
     case RunState::StartAfterRun:
@@ -170,7 +176,7 @@ void CommControl::stop()
     m_startNote.clear();
     m_host.setRunning(false);
     m_host.SetCommState(0);
-    m_host.ShowStatus(1, QStringLiteral("通信ｽﾄｯﾌﾟﾎﾞﾀﾝが押されました"));
+    m_host.ShowStatus(1, statusText);
 }
 
 void CommControl::resumeOnCancel()

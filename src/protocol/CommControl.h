@@ -58,7 +58,8 @@ private:
         SessionEndStopping, // the session's end stopped the run; a cancelled end starts polling again
     };
 
-    void stop();
+    // statusText: why, for the status box.
+    void stop(const QString& statusText);
     // After the session's end stopped polling: a cancelled end starts it again.
     void resumeOnCancel();
     // Stopped but still returning: the new run waits for the old one, so the two never hold the link at once.

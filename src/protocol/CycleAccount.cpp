@@ -2,7 +2,8 @@
 
 #include "protocol/RunTexts.h"
 
-CycleAccount::CycleAccount(RunHost& host, Clock& clock, Output& output) : m_host(host), m_clock(clock), m_output(output)
+CycleAccount::CycleAccount(RunHost& host, Clock& clock, Output& output)
+    : m_host(host), m_clock(clock), m_output(output), m_stopText(userStopStatusText())
 {
 }
 
@@ -68,7 +69,7 @@ void CycleAccount::record(int announcedCount, int receivedCount, const QString& 
         summary.failure = m_failure.isEmpty() ? failedStatusText() : m_failure;
     } else {
         summary.end = Output::CycleEnd::Stopped;
-        summary.failure = QStringLiteral("通信ｽﾄｯﾌﾟﾎﾞﾀﾝが押されました");
+        summary.failure = m_stopText;
     }
     // The output decides which cycles of a lasting failure get a line of their own.
     const QString note = m_output.recordCycle(summary);

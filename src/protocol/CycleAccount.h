@@ -28,6 +28,9 @@ public:
     void setFailure(const QString& text) { m_failure = text; }
     const QString& failure() const { return m_failure; }
 
+    // The history's reason for a cycle that ended because the run was stopped; the user's Stop unless set.
+    void setStopText(const QString& text) { m_stopText = text; }
+
     // The terminal's name as its frame had it.
     void setTerminalName(const QString& name) { m_terminalName = name; }
     void setMailResult(const QString& text) { m_mailResult = text; }
@@ -45,6 +48,7 @@ private:
     QString m_terminalName;
     QString m_mailResult;
     QString m_failure;
+    QString m_stopText;
     // The start of the log lines of the current second (see writeLog).
     QString m_logPrefix;
     qint64 m_logSecond = 0;

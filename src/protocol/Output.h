@@ -65,7 +65,7 @@ public:
     {
         Acknowledged,
         Failed,
-        // The user's Stop.
+        // Stopped by the user or by the session's end.
         Stopped,
     };
 

@@ -137,6 +137,16 @@ QString failedStatusText()
     return QStringLiteral("異常終了");
 }
 
+QString userStopStatusText()
+{
+    return QStringLiteral("通信ｽﾄｯﾌﾟﾎﾞﾀﾝが押されました");
+}
+
+QString sessionEndStopStatusText()
+{
+    return QStringLiteral("ﾛｸﾞｵﾌ/ｼｬｯﾄﾀﾞｳﾝのため通信を停止しました");
+}
+
 QString frameErrorStatusText(const QString& stage, std::int16_t result)
 {
     switch (result) {

@@ -44,6 +44,10 @@ QString recordStatusText(int recordCount, int announcedCount);
 QString completedStatusText(int announcedCount);
 // The line a failed cycle ends with.
 QString failedStatusText();
+// Why a run stopped, in the status box and the history: the user's "通信ｽﾄｯﾌﾟ", or the end of the session (logoff,
+// shutdown, an installer's Restart Manager), which must not send an admin looking for a person who pressed it.
+QString userStopStatusText();
+QString sessionEndStopStatusText();
 // A frame CheckFrame refused (result): the stage, then what was wrong with the frame.
 QString frameErrorStatusText(const QString& stage, std::int16_t result);
 // number + " UDP設定に問題がないか確認してください。 " + description: a link error that ends the run.

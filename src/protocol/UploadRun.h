@@ -26,6 +26,8 @@ public:
     // The session is ending and the process may not outlive this call: the cycle in progress is answered "CAN" and
     // its files settled now rather than when the run gets back from its wait.
     void endNow();
+    // Why the run was stopped, for the history of the cycle it ends: the user's Stop unless set.
+    void setStopText(const QString& text) { m_account.setStopText(text); }
     // A line shown under the run's first status line: why the run began when nobody pressed Start.
     void setStartNote(const QString& note) { m_startNote = note; }
 

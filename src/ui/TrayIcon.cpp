@@ -1,6 +1,7 @@
 #include "ui/TrayIcon.h"
 
 #include "ui/AppIcon.h"
+#include "ui/TrayTexts.h"
 #include "ui/WindowPlacement.h"
 
 #include <QWidget>
@@ -53,7 +54,8 @@ void TrayIcon::cycleFailed(const QString& reason)
 void TrayIcon::outageStarted(const QString& reason)
 {
     m_notify(m_title + QStringLiteral(" - 異常"),
-             reason + QStringLiteral("\n同じ異常が続いています。端末のﾃﾞｰﾀは保存されていません"),
+             fitTrayText(reason + QStringLiteral("\n同じ異常が続いています。端末のﾃﾞｰﾀは保存されていません"),
+                         TrayNoticeLimit),
              QSystemTrayIcon::Warning);
 }
 
@@ -72,12 +74,13 @@ void TrayIcon::bringUpWindow()
 
 void TrayIcon::showToolTip()
 {
+    // The failure before the last stored cycle: Windows keeps only the tooltip's beginning.
     QString text = m_title + (m_polling ? QStringLiteral(" - 通信中") : QStringLiteral(" - 停止中"));
-    if (m_lastStored.isValid()) {
-        text += QStringLiteral("\n最終受信 ") + m_lastStored.toString(TimeFormat) + QStringLiteral(" ACK");
-    }
     if (!m_failure.isEmpty()) {
         text += QStringLiteral("\n異常: ") + m_failure;
     }
-    m_icon.setToolTip(text);
+    if (m_lastStored.isValid()) {
+        text += QStringLiteral("\n最終受信 ") + m_lastStored.toString(TimeFormat) + QStringLiteral(" ACK");
+    }
+    m_icon.setToolTip(fitTrayText(text, TrayToolTipLimit));
 }

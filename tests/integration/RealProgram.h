@@ -1,7 +1,7 @@
 #pragma once
 // Starts the real zelbo_udp (a copy in a test's folder) off screen, with the arguments already given to program.
 // pauseAt is for zelbo_udp_pausing only: the checkpoint where it stands still to be killed. extra adds to the
-// environment.
+// environment (QT_QPA_PLATFORM in it puts the program on a real display).
 
 #include "fakes/TestFiles.h"
 
@@ -14,8 +14,8 @@ inline void startRealProgram(QProcess& program, const QString& exe, const QStrin
                              const QProcessEnvironment& extra = QProcessEnvironment())
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(extra);
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(extra);
     if (pauseAt.isEmpty()) {
         environment.remove(QStringLiteral("ZELBO_TEST_PAUSE_AT"));
     } else {

@@ -2,8 +2,10 @@
 // the real program's --store-mail-password, which keeps the password there and nowhere else.
 
 #include "base/Cp932.h"
+#include "base/Platform.h"
 #include "config/SettingsFile.h"
 #include "fakes/TestFiles.h"
+#include "output/MailHeaders.h"
 #include "output/SystemPasswordStore.h"
 
 #include <QDir>
@@ -26,7 +28,7 @@ private:
         QStringLiteral("smtp://") + QUuid::createUuid().toString(QUuid::WithoutBraces) + QStringLiteral(".invalid:587");
 
     // Runs the real program with --store-mail-password in folder, password on its standard input.
-    int storeWithProgram(const QTemporaryDir& folder, const QByteArray& input)
+    int storeWithProgram(const QTemporaryDir& folder, const QByteArray& input, const QStringList& more = {})
     {
         const QString exe = folder.filePath(QFileInfo(QStringLiteral(ZELBO_UDP_PATH)).fileName());
         if (!QFileInfo::exists(exe) && !QFile::copy(QStringLiteral(ZELBO_UDP_PATH), exe)) {
@@ -34,7 +36,7 @@ private:
         }
         QProcess program;
         program.setProcessChannelMode(QProcess::ForwardedChannels);
-        program.start(exe, {QStringLiteral("--store-mail-password")});
+        program.start(exe, QStringList{QStringLiteral("--store-mail-password")} + more);
         if (!program.waitForStarted(10000)) {
             return -1;
         }
@@ -94,6 +96,34 @@ private slots:
         // Nothing of ours holds it: the settings file is as it was and no file was added.
         QCOMPARE(readTestFile(folder.filePath(QStringLiteral("zelbo_udp.ini"))), ini);
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::NoDotAndDotDot), before);
+
+        // The blank "echo n3w > file" leaves is refused, and the stored password stays, unless it belongs.
+        QCOMPARE(storeWithProgram(folder, "n3w \r\n"), 2);
+        QCOMPARE(m_store.read(m_server, QStringLiteral("jiro")).password, QStringLiteral("s3cret"));
+        QCOMPARE(storeWithProgram(folder, "n3w \r\n", {QStringLiteral("--keep-blanks")}), 0);
+        QCOMPARE(m_store.read(m_server, QStringLiteral("jiro")).password, QStringLiteral("n3w "));
+    }
+
+    // The Credential Manager as cmdkey /generic and the control panel's editor keep a password (UTF-16LE without a
+    // terminator), and as versions before kept it (UTF-8).
+    void credentialManagerReadsCmdkeysAndEarlierEntries()
+    {
+        const QString user = QStringLiteral("saburo");
+        const QString target = QStringLiteral("ZELBO_UDP/") + MailHeaders::passwordKey(m_server, user);
+        const QString cmdkeys = QStringLiteral("ひみつ pass1");
+        const QByteArray utf16(reinterpret_cast<const char*>(cmdkeys.utf16()), cmdkeys.size() * 2);
+        const StoredCredential written = writeCredential(target, user, utf16);
+        if (written.outcome == StoredCredential::Outcome::Unavailable) {
+            QSKIP("no Credential Manager: the Secret Service's entries are QtKeychain's");
+        }
+        QCOMPARE(written.outcome, StoredCredential::Outcome::Done);
+        QCOMPARE(m_store.read(m_server, user).password, cmdkeys);
+        // The UTF-8 of versions before, though its bytes would also pass as UTF-16LE (of CJK).
+        QCOMPARE(writeCredential(target, user, "Pa55w0rd").outcome, StoredCredential::Outcome::Done);
+        QCOMPARE(m_store.read(m_server, user).password, QStringLiteral("Pa55w0rd"));
+        // What the program writes is what cmdkey writes.
+        QCOMPARE(m_store.write(m_server, user, cmdkeys).outcome, MailPasswordStore::Outcome::Done);
+        QCOMPARE(readCredential(target).secret, utf16);
     }
 };
 

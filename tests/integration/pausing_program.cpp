@@ -14,7 +14,7 @@
 int main(int argc, char* argv[])
 {
     const QByteArray point = qgetenv("ZELBO_TEST_PAUSE_AT");
-    return programMain(argc, argv, [point](CommObjects& comm, const ProgramPaths& paths) {
+    return programMain(argc, argv, [point](CommObjects& comm, const ProgramPaths& paths, SessionWatcher&) {
         if (point.isEmpty()) {
             return;
         }

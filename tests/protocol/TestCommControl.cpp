@@ -14,6 +14,7 @@
 namespace {
 
 const QString StopText = QStringLiteral("通信ｽﾄｯﾌﾟﾎﾞﾀﾝが押されました");
+const QString SessionEndText = QStringLiteral("ﾛｸﾞｵﾌ/ｼｬｯﾄﾀﾞｳﾝのため通信を停止しました");
 const QString ResumedCall = QStringLiteral("status1 ﾛｸﾞｵﾌ/ｼｬｯﾄﾀﾞｳﾝが取り消されたため通信を再開します");
 
 } // namespace
@@ -288,7 +289,12 @@ void TestCommControl::sessionEndStopsTheRunAndItsCancellationResumesOnce()
     });
     m_control->cmdComm_Click(0);
     QVERIFY(!runningAfterEnd);
-    QCOMPARE(m_host.statusLines().count(StopText), 1);
+    // Nobody pressed Stop: neither the status box nor the history may send an admin looking for them.
+    QCOMPARE(m_host.statusLines().count(SessionEndText), 1);
+    QCOMPARE(m_host.statusLines().count(StopText), 0);
+    QCOMPARE(m_output->cycles.size(), 1);
+    QCOMPARE(m_output->cycles.last().end, Output::CycleEnd::Stopped);
+    QCOMPARE(m_output->cycles.last().failure, SessionEndText);
     scriptOneRun([this] { m_control->cmdComm_Click(1); });
     m_control->sessionEndCancelled();
     QCOMPARE(m_link->openCount, 2);
@@ -330,7 +336,7 @@ void TestCommControl::stopOrTheSessionsEndLeavesNothingToResume()
     m_control->cmdComm_Click(0);
     m_control->cmdComm_Click(1);
     m_control->sessionEndCancelled();
-    // A run stopped by hand before the session's end is not the end's to resume.
+    // A run stopped by hand before the session's end is not the end's to resume, and keeps its reason.
     scriptOneRun([this] {
         m_control->cmdComm_Click(1);
         m_control->sessionEnding();
@@ -338,6 +344,7 @@ void TestCommControl::stopOrTheSessionsEndLeavesNothingToResume()
     m_control->cmdComm_Click(0);
     m_control->sessionEndCancelled();
     QCOMPARE(m_link->openCount, 3);
+    QCOMPARE(m_output->cycles.last().failure, StopText);
 
     // The session ends during a run: kept until the run has returned, then closed once; no Start, no resume.
     bool keptDuringRun = false;

@@ -164,8 +164,8 @@ private slots:
             summary.failure = second % 15 == 0 ? QString() : missing;
             m_comm->output().recordCycle(summary);
             if (second == 12) {
-                QCOMPARE(tray.toolTip(),
-                         QStringLiteral("ZELBO_UDP - 通信中\n最終受信 2026/12/08 10:15:00 ACK\n異常: ") + missing);
+                QCOMPARE(tray.toolTip(), QStringLiteral("ZELBO_UDP - 通信中\n異常: ") + missing +
+                                             QStringLiteral("\n最終受信 2026/12/08 10:15:00 ACK"));
             }
         }
         m_window->SetCommState(0);
@@ -277,11 +277,11 @@ private slots:
         // Stopped as by Stop, with "CAN"; the query leaves the program open and its cancellation resumes polling
         // once, with a line saying why; the end closes it and takes no Start.
         QCOMPARE(seen,
-                 (QStringList{QStringLiteral("VOL"), QStringLiteral("stopped"), QStringLiteral("CAN"),
-                              QStringLiteral("stopped"), QStringLiteral("通信ｽﾄｯﾌﾟﾎﾞﾀﾝが押されました\r\n異常終了"),
-                              QStringLiteral("VOL"),
-                              QStringLiteral("UDP通信：送受信待ち\r\nﾛｸﾞｵﾌ/ｼｬｯﾄﾀﾞｳﾝが取り消されたため通信を再開します"),
-                              QStringLiteral("stopped"), QStringLiteral("CAN")}));
+                 (QStringList{
+                     QStringLiteral("VOL"), QStringLiteral("stopped"), QStringLiteral("CAN"), QStringLiteral("stopped"),
+                     QStringLiteral("ﾛｸﾞｵﾌ/ｼｬｯﾄﾀﾞｳﾝのため通信を停止しました\r\n異常終了"), QStringLiteral("VOL"),
+                     QStringLiteral("UDP通信：送受信待ち\r\nﾛｸﾞｵﾌ/ｼｬｯﾄﾀﾞｳﾝが取り消されたため通信を再開します"),
+                     QStringLiteral("stopped"), QStringLiteral("CAN")}));
         QVERIFY(!m_window->isVisible());
     }
 };
