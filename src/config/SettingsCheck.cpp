@@ -36,10 +36,12 @@ QString saveFolderMissingText()
     return QStringLiteral("保存ﾌｫﾙﾀﾞが存在しません\r\n再設定を行ってください！！");
 }
 
-CheckResult CheckSettings(Settings& settings, const SettingsFile& file, MessageSink& messages,
-                          const QString& dataFolder)
+namespace {
+
+// The user's settings from the file: reset on a missing, unreadable or out-of-range file, made from IT's presets on a
+// first start. False when the checks end here: the file could not be written, or it was made just now.
+bool readUserSettings(Settings& settings, const SettingsFile& file, const QString& dataFolder, CheckResult& result)
 {
-    CheckResult result;
     switch (file.ReadSettingsFile(settings)) {
     case ReadResult::Missing:
         // A fresh file needs no further test, not even of its default folder. With IT's presets nobody need be at
@@ -54,11 +56,11 @@ CheckResult CheckSettings(Settings& settings, const SettingsFile& file, MessageS
         if (!dataFolder.isEmpty()) {
             result.notes << QStringLiteral("設定・受信記録ﾌｫﾙﾀﾞ : ") + dataFolder;
         }
-        return result;
+        return false;
     case ReadResult::Invalid:
         if (!file.ResetSettingsFile(settings, QStringLiteral("ﾌｧｲﾙ不正"))) {
             result.settingsWritable = false;
-            return result;
+            return false;
         }
         break;
     case ReadResult::Ok:
@@ -66,33 +68,54 @@ CheckResult CheckSettings(Settings& settings, const SettingsFile& file, MessageS
     }
 
     if (!settingsInRange(settings)) {
-        if (!file.ResetSettingsFile(settings, QStringLiteral("ﾊﾟﾗﾒｰﾀ不正"))) {
-            result.settingsWritable = false;
-            return result;
-        }
+        result.settingsWritable = file.ResetSettingsFile(settings, QStringLiteral("ﾊﾟﾗﾒｰﾀ不正"));
     } else if (firstBadFieldSelect(settings) >= 0) {
-        if (!file.ResetSettingsFile(settings, QStringLiteral("ﾊﾟﾗﾒｰﾀ不正(ﾌｨｰﾙﾄﾞ)"))) {
-            result.settingsWritable = false;
-            return result;
-        }
+        result.settingsWritable = file.ResetSettingsFile(settings, QStringLiteral("ﾊﾟﾗﾒｰﾀ不正(ﾌｨｰﾙﾄﾞ)"));
     }
+    return result.settingsWritable;
+}
+
+} // namespace
+
+CheckResult CheckSettings(SettingsState& settings, const SettingsFile& file, MessageSink& messages,
+                          const QString& dataFolder)
+{
+    CheckResult result;
+    Settings user = settings.user();
+    const bool goOn = readUserSettings(user, file, dataFolder, result);
+    settings.setUser(user);
+    if (!goOn) {
+        return result;
+    }
+    // From here on what the run will use: the policies' values where they hold.
+    const Settings& effective = settings.effective();
 
     // A hand-edited or older file may still carry sign-in data in the server text; the mail never uses it.
-    if (mailServerHasCredentials(settings.MailServer)) {
+    if (mailServerHasCredentials(effective.MailServer)) {
         result.notes << mailServerCredentialsNote();
     }
 
     // The save folder becomes the current directory, which the folder picker falls back to. A missing one is kept:
     // the terminal is told "CAN" until it is back (a mapped drive reconnected late), rather than having its data
     // stored where nobody looks for it.
-    if (settings.SaveFolder.isEmpty() || !setCurrentFolder(settings.SaveFolder)) {
-        if (settings.AutoStart == 1 && !settings.SaveFolder.isEmpty()) {
+    if (effective.SaveFolder.isEmpty() || !setCurrentFolder(effective.SaveFolder)) {
+        if (effective.AutoStart == 1 && !effective.SaveFolder.isEmpty()) {
             result.awaitSaveFolder = true;
-            result.statusText = QStringLiteral("保存ﾌｫﾙﾀﾞを待っています : ") + settings.SaveFolder;
+            result.statusText = QStringLiteral("保存ﾌｫﾙﾀﾞを待っています : ") + effective.SaveFolder;
             return result;
         }
         messages.showMessage(saveFolderMissingText(), QStringLiteral("エラー！！"), MessageIcon::Critical);
         result.statusText = saveFolderMissingText();
     }
+    return result;
+}
+
+CheckResult CheckSettings(Settings& settings, const SettingsFile& file, MessageSink& messages,
+                          const QString& dataFolder)
+{
+    SettingsState state;
+    state.setUser(settings);
+    const CheckResult result = CheckSettings(state, file, messages, dataFolder);
+    settings = state.user();
     return result;
 }
