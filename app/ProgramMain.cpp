@@ -2,13 +2,14 @@
 
 #include "CommObjects.h"
 #include "MailCommand.h"
+#include "PolicyWatch.h"
 #include "SingleCopy.h"
 
 #include "base/CrLf.h"
 #include "base/Platform.h"
 #include "base/ProgramPaths.h"
-#include "config/Settings.h"
 #include "config/SettingsFile.h"
+#include "config/SettingsState.h"
 #include "output/CycleHistory.h"
 #include "output/SystemPasswordStore.h"
 #include "output/MailSender.h"
@@ -47,7 +48,8 @@ std::optional<QString> profileArgument(const QStringList& arguments)
     return std::nullopt;
 }
 
-// Lines of the day's history for what the start-up could not take.
+// Lines of the day's history for what the start-up, or later IT's policies, could not take. The one place such notes
+// leave the window: the event log is to be written from here as well.
 void recordStartNotes(const QString& historyPath, const QStringList& notes)
 {
     CycleHistory history(historyPath);
@@ -73,7 +75,7 @@ int storeMailPasswordCommand()
     QFile input;
     (void)input.open(stdin, QIODevice::ReadOnly);
     SystemPasswordStore store;
-    return storeMailPassword(paths, store, input, report);
+    return storeMailPassword(paths, readPolicyValues(systemPolicyFile()).values, store, input, report);
 }
 
 int run(const WiringHook& wired)
@@ -103,8 +105,11 @@ int run(const WiringHook& wired)
     }
     registerForRestart(QCoreApplication::arguments().mid(1));
 
-    Settings settings;
+    // The user's settings come with the window's start-up; IT's policies go over them from the first.
+    SettingsState settings;
     SettingsFile settingsFile(paths, messages);
+    PolicyWatch policies(settings, [] { return readPolicyValues(systemPolicyFile()); });
+    policies.start();
 
     MainWindow window(settings, paths, settingsFile, messages);
     if (!profile.isEmpty()) {
@@ -121,7 +126,7 @@ int run(const WiringHook& wired)
     testMailer.setPasswordStore(&passwords);
     window.setMailTools(mailSignInTools(passwords, testMailer));
 
-    CommObjects comm(window, settings, paths, messages, QApplication::applicationName());
+    CommObjects comm(window, settings.effective(), paths, messages, QApplication::applicationName());
     comm.output().setMailPasswordStore(&passwords);
     comm.connectWindow(window);
     comm.connectTray(tray, window);
@@ -143,11 +148,28 @@ int run(const WiringHook& wired)
         return 1;
     }
     QStringList historyNotes = window.refusedPresets();
+    QStringList startNotes = policies.untoldNotes();
     // Said at every such start, since nothing keeps a second copy out meanwhile.
     if (claim == SingleCopy::Claim::Unlocked) {
-        window.addStartNote(copy.unlockedNote());
-        historyNotes << copy.unlockedNote();
+        startNotes << copy.unlockedNote();
     }
+    for (const QString& note : startNotes) {
+        window.addStartNote(note);
+    }
+    historyNotes << startNotes;
+    const auto tellPolicies = [&window, &policies, &paths] {
+        const QStringList notes = policies.untoldNotes();
+        for (const QString& note : notes) {
+            window.ShowStatus(1, note);
+        }
+        recordStartNotes(paths.historyPath, notes);
+    };
+    QObject::connect(&policies, &PolicyWatch::changed, &window, [&window, tellPolicies] {
+        window.showPolicies();
+        tellPolicies();
+    });
+    QObject::connect(&window, &MainWindow::settingsApplied, &window, tellPolicies);
+    QObject::connect(&window, &MainWindow::commStateChanged, &policies, &PolicyWatch::commStateChanged);
     comm.control().setStartNote(window.startNotes().join(CrLf));
     recordStartNotes(paths.historyPath, historyNotes);
     window.showAfterLoad();
