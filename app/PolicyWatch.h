@@ -28,6 +28,8 @@ public:
 
     // The first reading, taken as it is; then the timer.
     void start();
+    // What the timer does: reads the policies again.
+    void readAgain();
     // The notes not told yet, now counted as told. A note that goes and comes back is told again.
     QStringList untoldNotes();
     // SetCommState's mode: 1 as a run starts, 0 as it ends.
@@ -38,7 +40,6 @@ signals:
     void changed();
 
 private:
-    void readAgain();
     QStringList notes() const;
 
     SettingsState& m_settings;
