@@ -1,6 +1,7 @@
 #include "CommObjects.h"
 
 #include "base/ProgramPaths.h"
+#include "output/StatusFile.h"
 #include "ui/MainWindow.h"
 #include "ui/TrayIcon.h"
 
@@ -9,7 +10,7 @@ CommObjects::CommObjects(RunHost& host, const Settings& settings, const ProgramP
     : m_link(host, settings), m_output(settings, paths, messages, title),
       m_control(host, m_link, m_clock, m_output, settings)
 {
-    m_output.setSlowFolderListener([&host](const QString& line) { host.ShowStatus(1, line); });
+    m_output.setStatusListener([&host](const QString& line) { host.ShowStatus(1, line); });
 }
 
 void CommObjects::connectWindow(MainWindow& window)
@@ -24,7 +25,7 @@ void CommObjects::connectWindow(MainWindow& window)
 
 void CommObjects::connectTray(TrayIcon& tray, MainWindow& window)
 {
-    m_output.recorder().setCycleListener([&tray](const CycleRecorder::CycleNotice& cycle) {
+    m_output.recorder().addCycleListener([&tray](const CycleRecorder::CycleNotice& cycle) {
         // A Stop changes nothing of what the last cycles told; the run's state shows it.
         if (cycle.outcome == OutageRule::Outcome::Stored) {
             tray.cycleStored(cycle.time);
@@ -39,4 +40,15 @@ void CommObjects::connectTray(TrayIcon& tray, MainWindow& window)
     });
     QObject::connect(&window, &MainWindow::commStateChanged, &tray,
                      [&tray](std::int16_t mode) { tray.setPolling(mode == 1); });
+}
+
+void CommObjects::connectStatus(StatusFile& status, MainWindow& window)
+{
+    m_output.recorder().addCycleListener(
+        [&status](const CycleRecorder::CycleNotice& cycle) { status.cycleEnded(cycle); });
+    QObject::connect(&window, &MainWindow::commStateChanged, &window,
+                     [&status](std::int16_t mode) { status.setPolling(mode == 1); });
+    QObject::connect(&window, &MainWindow::idlePolled, &window,
+                     [&status] { status.idlePoll(QDateTime::currentDateTime()); });
+    status.setLineListener([&window](const QString& line) { window.ShowStatus(1, line); });
 }

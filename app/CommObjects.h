@@ -10,6 +10,7 @@
 
 class MainWindow;
 class MessageSink;
+class StatusFile;
 class TrayIcon;
 struct ProgramPaths;
 struct Settings;
@@ -28,6 +29,9 @@ public:
     void connectWindow(MainWindow& window);
     // Hands every ended cycle and outage notice to the tray, and the window's run state. The tray must outlive this.
     void connectTray(TrayIcon& tray, MainWindow& window);
+    // Hands every ended cycle, the run's state and its idle polls to the status file, whose failures to write get a
+    // line in the window's status box. The status file must outlive this.
+    void connectStatus(StatusFile& status, MainWindow& window);
 
 private:
     UdpLink m_link;

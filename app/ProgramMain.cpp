@@ -1,6 +1,7 @@
 #include "ProgramMain.h"
 
 #include "CommObjects.h"
+#include "FleetCommand.h"
 #include "MailCommand.h"
 #include "PolicyWatch.h"
 #include "SingleCopy.h"
@@ -13,6 +14,7 @@
 #include "output/CycleHistory.h"
 #include "output/SystemPasswordStore.h"
 #include "output/MailSender.h"
+#include "output/StatusFile.h"
 #include "ui/AppIcon.h"
 #include "ui/FatalErrorBox.h"
 #include "ui/MainWindow.h"
@@ -25,6 +27,7 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QFile>
+#include <QSysInfo>
 #include <QTextStream>
 
 #include <cstdio>
@@ -61,21 +64,31 @@ void recordStartNotes(const QString& historyPath, const QStringList& notes)
     }
 }
 
-// `--store-mail-password [--profile NAME]`: no window, no lock; the password from standard input into the store.
-int storeMailPasswordCommand()
+// The paths of the data folder a command acts for (--profile's, if given); nothing, said on report, for a profile name
+// that cannot name a folder.
+std::optional<ProgramPaths> commandPaths(QTextStream& report)
 {
-    QTextStream report(stdout);
     const std::optional<QString> profileGiven = profileArgument(QCoreApplication::arguments());
     const QString profile = profileGiven.value_or(QString());
     if (profileGiven && !ProgramPaths::isProfileName(profile)) {
         report << "zelbo_udp: the profile name cannot name a folder: " << profile << Qt::endl;
+        return std::nullopt;
+    }
+    return ProgramPaths::forExecutable(QCoreApplication::applicationFilePath(), profile);
+}
+
+// `--store-mail-password [--profile NAME]`: no window, no lock; the password from standard input into the store.
+int storeMailPasswordCommand()
+{
+    QTextStream report(stdout);
+    const std::optional<ProgramPaths> paths = commandPaths(report);
+    if (!paths) {
         return 2;
     }
-    const ProgramPaths paths = ProgramPaths::forExecutable(QCoreApplication::applicationFilePath(), profile);
     QFile input;
     (void)input.open(stdin, QIODevice::ReadOnly);
     SystemPasswordStore store;
-    return storeMailPassword(paths, readPolicyValues(systemPolicyFile()).values, store, input, report);
+    return storeMailPassword(*paths, readPolicyValues(systemPolicyFile()).values, store, input, report);
 }
 
 int run(const WiringHook& wired)
@@ -117,8 +130,10 @@ int run(const WiringHook& wired)
     }
     messages.setParent(&window);
     copy.setShowRequested([&window] { bringToFront(&window); });
-    // Before comm, which tells it of every cycle: it must outlive comm.
+    // Before comm, which tells them of every cycle: they must outlive comm. The status file is made once the settings
+    // name IT's folder.
     TrayIcon tray(window, QApplication::applicationName());
+    std::optional<StatusFile> status;
 
     // The mail password lives in the system's credential store, read when a mail or the dialog needs it.
     SystemPasswordStore passwords;
@@ -172,6 +187,11 @@ int run(const WiringHook& wired)
     QObject::connect(&window, &MainWindow::commStateChanged, &policies, &PolicyWatch::commStateChanged);
     comm.control().setStartNote(window.startNotes().join(CrLf));
     recordStartNotes(paths.historyPath, historyNotes);
+    status.emplace(StatusIdentity{QApplication::applicationVersion(), QSysInfo::machineHostName(), userName(), profile,
+                                  paths.dataFolder},
+                   paths.statusPath, settings.effective().StatusFolder);
+    comm.connectStatus(*status, window);
+    status->write();
     window.showAfterLoad();
     return QApplication::exec();
 }
@@ -181,13 +201,23 @@ int run(const WiringHook& wired)
 int programMain(int argc, char* argv[], const WiringHook& wired)
 {
     // A command for scripts needs no display: a Linux session without one must run it too.
+    bool fleetWindow = false;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], StoreMailPasswordOption) == 0) {
+        const bool storePassword = std::strcmp(argv[i], StoreMailPasswordOption) == 0;
+        if (storePassword || std::strcmp(argv[i], FleetReportOption) == 0) {
             QCoreApplication app(argc, argv);
             QCoreApplication::setApplicationName(QStringLiteral(ZELBO_TITLE));
             QCoreApplication::setOrganizationName(QStringLiteral(ZELBO_COMPANY));
-            return storeMailPasswordCommand();
+            if (storePassword) {
+                return storeMailPasswordCommand();
+            }
+            // Its report goes to the prompt it was started from, its first word included.
+            attachParentConsole();
+            QTextStream report(stdout);
+            const std::optional<ProgramPaths> paths = commandPaths(report);
+            return paths ? fleetReportCommand(QCoreApplication::arguments(), *paths) : 2;
         }
+        fleetWindow = fleetWindow || std::strcmp(argv[i], FleetWindowOption) == 0;
     }
     try {
         QApplication app(argc, argv);
@@ -203,6 +233,12 @@ int programMain(int argc, char* argv[], const WiringHook& wired)
         QtMessageSink fatalMessages;
         FatalErrorBox fatalError(fatalMessages);
         try {
+            // IT's window over every copy's status file: no lock, no settings of its own, no run.
+            if (fleetWindow) {
+                QTextStream report(stdout);
+                const std::optional<ProgramPaths> paths = commandPaths(report);
+                return paths ? fleetWindowCommand(QCoreApplication::arguments(), *paths) : 2;
+            }
             return run(wired);
         } catch (const std::exception& e) {
             fatalError.report(QString::fromLocal8Bit(e.what()));

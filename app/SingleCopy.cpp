@@ -49,9 +49,11 @@ SingleCopy::Claim SingleCopy::claim(std::chrono::milliseconds answerWait)
         m_lock = hold.handle;
         listen();
         return Claim::First;
+    // Also a lock file that refuses access (another user's, or one Windows is still removing): never run beside it.
     case LockFileHold::Result::HeldElsewhere:
         allowOtherProcessToTakeForeground();
         return askFirstCopy(answerWait) ? Claim::HandedOver : Claim::NoAnswer;
+    case LockFileHold::Result::CannotCreate:
     case LockFileHold::Result::Failed:
     default:
         m_lockError = hold.error.value_or(SystemError{});

@@ -13,7 +13,7 @@ import subprocess, sys
 # The settings table's names (the test msi_preset_names fails when they differ); this order is the defaults file's.
 PRESETS = ["REMOTEHOST", "REMOTEPORT", "LOCALPORT", "SAVEFOLDER", "AUTOSTART", "FIXFNAME", "ADDDATE", "OVERWRITE",
            "CRCTYPE", "PROTOCOL", "STARTUPSIZE", "TIMEADJUST", "SENDMAIL", "MAILADDRESS", "MAILSUB",
-           "FROMMAILADDRESS", "MAILSERVER", "MAILUSER", "FIELDSELECT"]
+           "FROMMAILADDRESS", "MAILSERVER", "MAILUSER", "FIELDSELECT", "STATUSFOLDER"]
 # A fixed 8.3 name, which no generated one (NAME~N) can take.
 DEFAULTS_FILE = "ZELBODEF.INI|zelbo_udp.defaults.ini"
 

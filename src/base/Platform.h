@@ -2,9 +2,11 @@
 // The program's OS calls outside SafeFile, one source file per OS (PlatformPosix.cpp, PlatformWin.cpp, chosen by
 // CMake), so no other file of src/ needs a platform #if. Qt Core only.
 
+#include "base/PortHolder.h"
 #include "base/SystemError.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QMap>
 #include <QString>
 #include <QStringList>
@@ -56,6 +58,19 @@ bool isTransientNetworkError(int code);
 // Whether a socket call's system code only says that nothing was there to read (EAGAIN; WSAEWOULDBLOCK).
 bool isNothingToReadError(int code);
 
+// The process that holds local UDP port (on any address, IPv4 or IPv6), with what the system tells this user of it;
+// nothing when no socket on the port is found. Windows: the system's UDP table, then the process's image name,
+// session and account where it may be opened (another user's process may not: its name then comes from the process
+// list). Linux: /proc/net/udp and udp6 give the socket and its owner; the process is found only among those this user
+// may look into.
+std::optional<PortHolder> udpPortHolder(quint16 port);
+
+// Whether a bind of local UDP port that the system refused for access (EACCES; WSAEACCES) was refused because another
+// socket holds the port. Windows says so for a port another user's socket holds exclusively, but also for a port it
+// reserves for itself: only a port its UDP table shows in use counts. Never elsewhere, where the refusal is for a
+// privileged port.
+bool accessRefusalMeansPortHeld(quint16 port);
+
 // While on, the system does not go to sleep on its idle timer (Windows: SetThreadExecutionState for this thread, so
 // it is to be switched on and off on the same thread); the screen may still turn off. Elsewhere a no-op: the
 // desktops' sleep inhibitors sit behind their session bus, which this Qt Core library does not reach.
@@ -63,18 +78,24 @@ void keepSystemAwake(bool on);
 
 // Whether the session manager's request to save data (Qt's commitDataRequest) always means that the session is ending:
 // on Windows it comes only from WM_QUERYENDSESSION (logoff, shutdown, an installer's Restart Manager); an X session
-// manager also sends it for a mere checkpoint, and there only its Die (Qt's Quit) ends the session.
+// manager also sends it for a mere checkpoint, and there only its Die, Qt's Quit, ends the session.
 bool commitDataMeansSessionEnd();
 
 // An exclusive hold on a lock file that the system lets go when the process ends, however it ends (a kill, a
 // crash, a logoff): flock on an open descriptor on POSIX, a handle opened without sharing on Windows, so it also holds
-// against a copy on another PC that reaches the same folder over a share. Windows removes the file with the handle.
+// against a copy on another PC that reaches the same folder over a share. Windows removes the file with the handle
+// where the user may delete it; where not (a share that grants Write but not Modify) the hidden empty file stays.
 struct LockFileHold
 {
     enum class Result
     {
         Taken,
+        // Another holds it; so counts a lock file that exists but refuses access (another user's, or one that Windows
+        // is still removing).
         HeldElsewhere,
+        // No lock file exists and the folder lets none be made (access denied, a read-only volume): nobody can hold
+        // it. error says why.
+        CannotCreate,
         Failed, // the lock file could not be opened for another reason: error says why
     };
     Result result = Result::Failed;
@@ -84,6 +105,11 @@ struct LockFileHold
 LockFileHold holdLockFile(const QString& path);
 // Lets go of a hold; with remove, the lock file goes too where the system did not remove it with the handle.
 void releaseLockFile(qintptr handle, const QString& path, bool remove);
+
+// Whether path lies on a network share (Windows: a UNC path or a mapped network drive; elsewhere an NFS or SMB
+// mount), where a PC that crashed may keep its open files for some minutes. A path that does not exist yet is judged
+// by its folder.
+bool isNetworkPath(const QString& path);
 
 // A second start hands over to the copy that runs already: it may then bring its window to the front (Windows lets
 // only the foreground process pass that right on); a no-op elsewhere.
@@ -120,6 +146,22 @@ struct StoredCredential
 };
 StoredCredential readCredential(const QString& target);
 StoredCredential writeCredential(const QString& target, const QString& userName, const QByteArray& secret);
+
+// The name the user signed in with, for IT's view of which copy is whose: GetUserNameW on Windows, the password
+// database's name for the effective user elsewhere ($USER where it has none). Empty when the system gives none.
+QString userName();
+
+// A program built for the windows subsystem (Windows) has no console: a command run from a prompt writes to the
+// prompt's console by attaching to it, and standard output goes there unless it was redirected. A no-op elsewhere.
+void attachParentConsole();
+
+// text as a console, or a script reading standard output, takes it: on Windows CR LF line ends and the console's code
+// page (UTF-8 where that is 65001, else code page 932 as on Japanese Windows); elsewhere UTF-8 as it stands.
+QByteArray consoleBytes(const QString& text);
+
+// Writes bytes to standard output unchanged (no line-end translation) and flushes them. False when that failed, or
+// there is no standard output at all.
+bool writeStandardOutput(QByteArrayView bytes);
 
 // IT's policies for the program as the system keeps them, NAME (in capitals) to value as given. Windows: the values
 // under SOFTWARE\Policies\ZELBO\ZELBO_UDP, HKCU's with HKLM's over them (a machine policy wins over a user policy, as

@@ -1,7 +1,6 @@
 #include "base/Platform.h"
 
 #include "base/FolderHelpers.h"
-#include "base/NameValueFile.h"
 #include "base/SaveVolumes.h"
 #include "base/SystemError.h"
 
@@ -12,11 +11,16 @@
 #include <QStorageInfo>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 SystemError SystemError::fromErrno(int number)
@@ -74,29 +78,37 @@ bool systemIsVersion6OrLater()
     return !GetSpecialFolderPath(PersonalFolderId).isEmpty();
 }
 
-void ignoreUdpPortUnreachable(qintptr) {}
-
-int lastSocketErrorCode()
-{
-    return errno;
-}
-
-bool isTransientNetworkError(int code)
-{
-    return code == ENETUNREACH || code == EHOSTUNREACH || code == ENETDOWN || code == ENOBUFS;
-}
-
-bool isNothingToReadError(int code)
-{
-    return code == EAGAIN || code == EWOULDBLOCK;
-}
-
-void keepSystemAwake(bool) {}
-
 bool commitDataMeansSessionEnd()
 {
     return false;
 }
+
+namespace {
+
+// The lock file opened for the hold, made if need be; -1 with hold's result and error when it cannot be.
+int openLockFile(const QByteArray& name, LockFileHold& hold)
+{
+    const int descriptor = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (descriptor >= 0) {
+        return descriptor;
+    }
+    const int code = errno;
+    hold.error = SystemError::fromSystemCode(code);
+    if (code != EACCES && code != EPERM && code != EROFS) {
+        hold.result = LockFileHold::Result::Failed;
+        return -1;
+    }
+    // Another user's lock file, or one on a read-only volume: flock holds on a descriptor opened for reading too.
+    const int reading = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+    if (reading >= 0) {
+        return reading;
+    }
+    const int readCode = errno;
+    hold.result = readCode == ENOENT ? LockFileHold::Result::CannotCreate : LockFileHold::Result::HeldElsewhere;
+    return -1;
+}
+
+} // namespace
 
 LockFileHold holdLockFile(const QString& path)
 {
@@ -105,9 +117,8 @@ LockFileHold holdLockFile(const QString& path)
     // A holder that removes the file as it lets go leaves this descriptor on a file nobody else can find: the hold
     // counts only on the file the path still names.
     for (int attempt = 0; attempt < 3; ++attempt) {
-        const int descriptor = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        const int descriptor = openLockFile(name, hold);
         if (descriptor < 0) {
-            hold.error = SystemError::fromSystemCode(errno);
             return hold;
         }
         if (::flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
@@ -123,6 +134,7 @@ LockFileHold holdLockFile(const QString& path)
             held.st_ino == named.st_ino) {
             hold.result = LockFileHold::Result::Taken;
             hold.handle = descriptor;
+            hold.error.reset();
             return hold;
         }
         ::close(descriptor);
@@ -142,6 +154,23 @@ void releaseLockFile(qintptr handle, const QString& path, bool remove)
         ::unlink(QFile::encodeName(path).constData());
     }
     ::close(static_cast<int>(handle));
+}
+
+bool isNetworkPath(const QString& path)
+{
+    struct statfs volume = {};
+    const QFileInfo info(path);
+    if (::statfs(QFile::encodeName(path).constData(), &volume) != 0 &&
+        ::statfs(QFile::encodeName(info.absolutePath()).constData(), &volume) != 0) {
+        return false;
+    }
+    // The kernel's magic numbers of NFS, SMB, CIFS and SMB2/3 mounts.
+    constexpr unsigned long Nfs = 0x6969;
+    constexpr unsigned long Smb = 0x517b;
+    constexpr unsigned long Cifs = 0xff534d42;
+    constexpr unsigned long Smb2 = 0xfe534d42;
+    const auto type = static_cast<unsigned long>(volume.f_type);
+    return type == Nfs || type == Smb || type == Cifs || type == Smb2;
 }
 
 void allowOtherProcessToTakeForeground() {}
@@ -168,28 +197,23 @@ StoredCredential writeCredential(const QString&, const QString&, const QByteArra
     return {StoredCredential::Outcome::Unavailable, {}, {}};
 }
 
-PolicyReading readPolicyValues(const QString& posixPolicyFile)
+QString userName()
 {
-    const QFileInfo info(posixPolicyFile);
-    if (!info.exists()) {
-        return {};
+    if (const passwd* entry = getpwuid(geteuid()); entry && entry->pw_name) {
+        return QString::fromLocal8Bit(entry->pw_name);
     }
-    QFile file(posixPolicyFile);
-    // Only a regular file: opening a FIFO would wait for a writer.
-    if (!info.isFile()) {
-        return {{}, posixPolicyFile + QStringLiteral(" : ") + SystemError::fromErrno(EINVAL).description};
-    }
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {{}, posixPolicyFile + QStringLiteral(" : ") + file.errorString()};
-    }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        return {{}, posixPolicyFile + QStringLiteral(" : ") + file.errorString()};
-    }
-    return {readNameValueFile(bytes), {}};
+    return qEnvironmentVariable("USER");
 }
 
-QString systemPolicyFile()
+void attachParentConsole() {}
+
+QByteArray consoleBytes(const QString& text)
 {
-    return QStringLiteral("/etc/zelbo_udp/policy.ini");
+    return text.toUtf8();
+}
+
+bool writeStandardOutput(QByteArrayView bytes)
+{
+    const bool written = std::fwrite(bytes.data(), 1, std::size_t(bytes.size()), stdout) == std::size_t(bytes.size());
+    return std::fflush(stdout) == 0 && written;
 }

@@ -1,5 +1,6 @@
 #include "base/Platform.h"
 
+#include "base/Cp932.h"
 #include "base/LongPath.h"
 #include "base/PlatformWin.h"
 #include "base/SystemError.h"
@@ -18,15 +19,16 @@
 #include <mswsock.h>
 #include <windows.h>
 
+#include <lmcons.h>
 #include <wincred.h>
 
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
 #include <string>
 #include <string.h>
 #include <vector>
-
-#ifndef SIO_UDP_NETRESET
-#define SIO_UDP_NETRESET _WSAIOW(IOC_VENDOR, 15)
-#endif
 
 std::wstring win32FilePath(const QString& path)
 {
@@ -126,32 +128,6 @@ bool systemIsVersion6OrLater()
     return QOperatingSystemVersion::current().majorVersion() >= 6;
 }
 
-void ignoreUdpPortUnreachable(qintptr socket)
-{
-    // Qt turns SIO_UDP_CONNRESET on for every UDP socket it creates; a failure here leaves it on, which the link
-    // copes with as well.
-    for (const DWORD option : {DWORD(SIO_UDP_CONNRESET), DWORD(SIO_UDP_NETRESET)}) {
-        BOOL report = FALSE;
-        DWORD returned = 0;
-        WSAIoctl(SOCKET(socket), option, &report, sizeof(report), nullptr, 0, &returned, nullptr, nullptr);
-    }
-}
-
-int lastSocketErrorCode()
-{
-    return WSAGetLastError();
-}
-
-bool isTransientNetworkError(int code)
-{
-    return code == WSAENETUNREACH || code == WSAEHOSTUNREACH || code == WSAENETDOWN || code == WSAENOBUFS;
-}
-
-bool isNothingToReadError(int code)
-{
-    return code == WSAEWOULDBLOCK;
-}
-
 void keepSystemAwake(bool on)
 {
     // Best effort: a refusal only means the PC may sleep as it would have without us.
@@ -165,20 +141,40 @@ bool commitDataMeansSessionEnd()
 
 LockFileHold holdLockFile(const QString& path)
 {
-    // No sharing: a second open fails with a sharing violation while this handle lives. Removed with the handle, so
-    // an uninstall finds no file of a lock behind.
+    // No sharing: a second open fails with a sharing violation while this handle lives; that is the whole exclusion.
+    // Removed with the handle where the user may delete it, so an uninstall finds no file of a lock behind. A share
+    // that grants Write but not Modify refuses delete-on-close: the lock is then opened plainly and the hidden empty
+    // file stays.
     LockFileHold hold;
-    const HANDLE file = CreateFileW(win32FilePath(path).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
-                                    OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        const DWORD code = GetLastError();
-        hold.result =
-            code == ERROR_SHARING_VIOLATION ? LockFileHold::Result::HeldElsewhere : LockFileHold::Result::Failed;
-        hold.error = SystemError::fromSystemCode(static_cast<int>(code));
+    const std::wstring name = win32FilePath(path);
+    HANDLE file = CreateFileW(name.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    DWORD code = file == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+    if (code == ERROR_ACCESS_DENIED) {
+        file = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN, nullptr);
+        code = file == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+    }
+    if (file != INVALID_HANDLE_VALUE) {
+        hold.result = LockFileHold::Result::Taken;
+        hold.handle = reinterpret_cast<qintptr>(file);
         return hold;
     }
-    hold.result = LockFileHold::Result::Taken;
-    hold.handle = reinterpret_cast<qintptr>(file);
+    hold.error = SystemError::fromSystemCode(static_cast<int>(code));
+    if (code == ERROR_SHARING_VIOLATION) {
+        hold.result = LockFileHold::Result::HeldElsewhere;
+    } else if (code == ERROR_WRITE_PROTECT) {
+        // Nobody can open it for writing there.
+        hold.result = LockFileHold::Result::CannotCreate;
+    } else if (code == ERROR_ACCESS_DENIED) {
+        // A lock file that is there but refuses access is another user's, or delete-pending (Windows refuses every
+        // open until its last handle closes): held. Only where none exists could none be made.
+        const DWORD attributes = GetFileAttributesW(name.c_str());
+        const DWORD attributesCode = attributes == INVALID_FILE_ATTRIBUTES ? GetLastError() : ERROR_SUCCESS;
+        const bool absent = attributesCode == ERROR_FILE_NOT_FOUND || attributesCode == ERROR_PATH_NOT_FOUND;
+        hold.result = absent ? LockFileHold::Result::CannotCreate : LockFileHold::Result::HeldElsewhere;
+    } else {
+        hold.result = LockFileHold::Result::Failed;
+    }
     return hold;
 }
 
@@ -187,6 +183,20 @@ void releaseLockFile(qintptr handle, const QString&, bool)
     if (handle != -1) {
         CloseHandle(reinterpret_cast<HANDLE>(handle));
     }
+}
+
+bool isNetworkPath(const QString& path)
+{
+    // Absolute and extended-length: \\?\UNC\server\share\... or \\?\X:\...
+    const QString full = QString::fromStdWString(win32FilePath(path));
+    if (full.startsWith(QLatin1String("\\\\?\\UNC\\"), Qt::CaseInsensitive)) {
+        return true;
+    }
+    if (full.size() < 7 || !full.startsWith(QLatin1String("\\\\?\\")) || full[5] != u':') {
+        return false;
+    }
+    const std::wstring root = full.mid(4, 2).toStdWString() + L"\\";
+    return GetDriveTypeW(root.c_str()) == DRIVE_REMOTE;
 }
 
 void allowOtherProcessToTakeForeground()
@@ -298,100 +308,50 @@ StoredCredential writeCredential(const QString& target, const QString& userName,
     return {StoredCredential::Outcome::Failed, {}, SystemError::fromSystemCode(int(code))};
 }
 
-namespace {
-
-constexpr wchar_t PolicyKeyPath[] = L"SOFTWARE\\Policies\\ZELBO\\ZELBO_UDP";
-// A value that grows between measuring the key and reading it is measured again, a few times at most.
-constexpr int PolicyReadAttempts = 3;
-
-// A policy value as text: REG_SZ and REG_EXPAND_SZ as they stand, REG_DWORD in decimal; nothing for other types.
-std::optional<QString> policyText(DWORD type, const std::vector<BYTE>& data, DWORD size)
+QString userName()
 {
-    if (type == REG_SZ || type == REG_EXPAND_SZ) {
-        QString text =
-            QString::fromWCharArray(reinterpret_cast<const wchar_t*>(data.data()), qsizetype(size / sizeof(wchar_t)));
-        // Stored with its terminating null or without one.
-        while (text.endsWith(QChar(u'\0'))) {
-            text.chop(1);
-        }
-        return text;
-    }
-    if (type == REG_DWORD && size == sizeof(DWORD)) {
-        DWORD number = 0;
-        memcpy(&number, data.data(), sizeof(number));
-        return QString::number(number);
-    }
-    return std::nullopt;
-}
-
-// Every value of one hive's policy key over values. The key's absence is no failure; a failure reads none of its
-// values and says where and why.
-QString readPolicyKey(HKEY hive, const QString& hiveName, QMap<QString, QString>& values)
-{
-    const QString where = hiveName + u'\\' + QString::fromWCharArray(PolicyKeyPath) + QStringLiteral(" : ");
-    HKEY key = nullptr;
-    LSTATUS status = RegOpenKeyExW(hive, PolicyKeyPath, 0, KEY_READ | KEY_WOW64_64KEY, &key);
-    if (status == ERROR_FILE_NOT_FOUND) {
+    wchar_t name[UNLEN + 1];
+    DWORD size = UNLEN + 1;
+    if (!GetUserNameW(name, &size) || size == 0) {
         return QString();
     }
-    if (status != ERROR_SUCCESS) {
-        return where + SystemError::fromSystemCode(int(status)).description;
-    }
-    QMap<QString, QString> read;
-    std::vector<wchar_t> name;
-    std::vector<BYTE> data;
-    DWORD index = 0;
-    int attempts = 0;
-    for (;;) {
-        DWORD longestName = 0;
-        DWORD largestData = 0;
-        status = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &longestName,
-                                  &largestData, nullptr, nullptr);
-        if (status != ERROR_SUCCESS) {
-            break;
-        }
-        name.assign(longestName + 1, L'\0');
-        data.assign(largestData + sizeof(wchar_t), 0);
-        DWORD nameLength = DWORD(name.size());
-        DWORD size = DWORD(data.size());
-        DWORD type = REG_NONE;
-        status = RegEnumValueW(key, index, name.data(), &nameLength, nullptr, &type, data.data(), &size);
-        if (status == ERROR_MORE_DATA && ++attempts < PolicyReadAttempts) {
-            continue;
-        }
-        if (status != ERROR_SUCCESS) {
-            break;
-        }
-        attempts = 0;
-        ++index;
-        const QString valueName = QString::fromWCharArray(name.data(), qsizetype(nameLength)).toUpper();
-        if (const std::optional<QString> text = policyText(type, data, size); text && !valueName.isEmpty()) {
-            read.insert(valueName, *text);
-        }
-    }
-    RegCloseKey(key);
-    if (status != ERROR_NO_MORE_ITEMS) {
-        return where + SystemError::fromSystemCode(int(status)).description;
-    }
-    values.insert(read);
-    return QString();
+    // size counts the terminating null.
+    return QString::fromWCharArray(name, int(size) - 1);
 }
 
-} // namespace
-
-PolicyReading readPolicyValues(const QString&)
+void attachParentConsole()
 {
-    PolicyReading reading;
-    QStringList failures;
-    // The user's first, the machine's over them.
-    failures << readPolicyKey(HKEY_CURRENT_USER, QStringLiteral("HKCU"), reading.values);
-    failures << readPolicyKey(HKEY_LOCAL_MACHINE, QStringLiteral("HKLM"), reading.values);
-    failures.removeAll(QString());
-    reading.failure = failures.join(QStringLiteral(" / "));
-    return reading;
+    // Started from a prompt: write to its console, unless standard output was redirected (a file, a pipe), which
+    // the process already holds.
+    if (!AttachConsole(ATTACH_PARENT_PROCESS)) {
+        return;
+    }
+    const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (output == nullptr || output == INVALID_HANDLE_VALUE || GetFileType(output) == FILE_TYPE_CHAR) {
+        (void)std::freopen("CONOUT$", "w", stdout);
+    }
 }
 
-QString systemPolicyFile()
+QByteArray consoleBytes(const QString& text)
 {
-    return QString();
+    QString lines = text;
+    lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+    return GetConsoleOutputCP() == CP_UTF8 ? lines.toUtf8() : Cp932::encode(lines);
+}
+
+bool writeStandardOutput(QByteArrayView bytes)
+{
+    const int descriptor = _fileno(stdout);
+    if (descriptor < 0) {
+        return false;
+    }
+    std::fflush(stdout);
+    // The bytes are written as given: the text mode would turn each LF of a CR LF into one more CR LF.
+    const int previous = _setmode(descriptor, _O_BINARY);
+    const bool written = std::fwrite(bytes.data(), 1, std::size_t(bytes.size()), stdout) == std::size_t(bytes.size());
+    const bool flushed = std::fflush(stdout) == 0;
+    if (previous != -1) {
+        _setmode(descriptor, previous);
+    }
+    return written && flushed;
 }

@@ -50,6 +50,8 @@ ProgramPaths ProgramPaths::inDataFolder(const QString& dataFolder, const QString
     paths.BackFilePath = folder + sep + QStringLiteral("Back.txt");
     paths.journalPath = folder + sep + QStringLiteral("Cycle.jnl");
     paths.historyPath = folder + sep + QStringLiteral("History.csv");
+    paths.extraPath = folder + sep + baseName + QStringLiteral(".extra.ini");
+    paths.statusPath = folder + sep + QStringLiteral("status.json");
     paths.presetPath = folder + sep + baseName + QStringLiteral(".defaults.ini");
     paths.noticesPath = folder + sep + QStringLiteral("THIRD-PARTY-NOTICES.txt");
     return paths;

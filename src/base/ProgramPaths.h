@@ -14,6 +14,8 @@ struct ProgramPaths
     QString journalPath;            // <dataFolder>/Cycle.jnl: the cycle journal, present while a cycle is unanswered
     bool IsVersion6OrLater = false; // Windows: major version 6 or later; elsewhere: a documents folder exists
     QString historyPath;            // <dataFolder>/History.csv: one line per cycle, for people to read
+    QString extraPath;              // <dataFolder>/zelbo_udp.extra.ini: the settings without a place in the line
+    QString statusPath;             // <dataFolder>/status.json: what this copy is doing, for IT's scripts
     QString presetPath;             // <ProgramFolder>/zelbo_udp.defaults.ini: IT's presets for a first start
     QString noticesPath;            // <ProgramFolder>/THIRD-PARTY-NOTICES.txt: the licences of the libraries shipped
 

@@ -59,7 +59,7 @@ public:
     [[nodiscard]] static std::optional<WriteFailure> writeFile(const QString& path, QByteArrayView bytes, Mode mode);
 
     // Opens path into file, refusing folders, FIFOs and devices. mode is ReadOnly, or WriteOnly with Truncate or
-    // Append (the file is created when missing); Unbuffered is passed on. A file without any write permission is not
+    // Append, the file created when missing; Unbuffered is passed on. A file without any write permission is not
     // opened for writing, not even by an administrator.
     [[nodiscard]] static std::optional<SystemError> openRegular(QFile& file, const QString& path,
                                                                 QIODevice::OpenMode mode);

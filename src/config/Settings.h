@@ -35,6 +35,9 @@ struct Settings
     // Sign-in name for the mail server; empty sends without signing in. Its password is only in the system's
     // credential store, never in this record.
     QString MailUser;
+    // IT's folder that gets a copy of the status file (STATUSFOLDER); empty: none. It has no place in the settings
+    // line: the extra settings file keeps it.
+    QString StatusFolder;
 
     bool operator==(const Settings&) const = default;
 };

@@ -83,6 +83,12 @@ CheckResult CheckSettings(SettingsState& settings, const SettingsFile& file, Mes
     CheckResult result;
     Settings user = settings.user();
     const bool goOn = readUserSettings(user, file, dataFolder, result);
+    // After any reset, which knows only the settings line.
+    if (result.settingsWritable) {
+        if (const QString note = file.readExtraSettings(user); !note.isEmpty()) {
+            result.notes << note;
+        }
+    }
     settings.setUser(user);
     if (!goOn) {
         return result;

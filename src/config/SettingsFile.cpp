@@ -4,10 +4,12 @@
 #include "base/CrLf.h"
 #include "base/FolderHelpers.h"
 #include "base/SafeFile.h"
+#include "config/ExtraSettings.h"
 #include "config/Presets.h"
 #include "config/SettingsTable.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 
 #include <limits>
@@ -281,6 +283,44 @@ std::optional<bool> SettingsFile::createFromPresets(Settings& settings, QStringL
     settings = reading.settings;
     notes = reading.notes;
     return writeInitialFile(settings);
+}
+
+namespace {
+
+// A file's bytes; nothing when it is missing, or cannot be read (missing then tells which).
+std::optional<QByteArray> readWhole(const QString& path, bool& missing)
+{
+    missing = path.isEmpty() || !QFileInfo::exists(path);
+    QFile file;
+    if (missing || SafeFile::openRegular(file, path, QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    QByteArray bytes = file.readAll();
+    return file.error() == QFileDevice::NoError ? std::optional<QByteArray>(bytes) : std::nullopt;
+}
+
+} // namespace
+
+QString SettingsFile::readExtraSettings(Settings& settings) const
+{
+    bool missing = false;
+    const std::optional<QByteArray> extra = readWhole(m_paths.extraPath, missing);
+    if (!extra && !missing) {
+        return QString();
+    }
+    bool noPresets = false;
+    const ExtraReading reading = ::readExtraSettings(extra, readWhole(m_paths.presetPath, noPresets), settings);
+    settings = reading.settings;
+    if (!reading.write) {
+        return QString();
+    }
+    const auto failure = SafeFile::writeFile(m_paths.extraPath, *reading.write, SafeFile::Mode::Replace);
+    if (!failure) {
+        return QString();
+    }
+    // Taken for this start all the same; the next start tries the file again.
+    return QStringLiteral("設定ﾌｧｲﾙ ") + m_paths.extraPath + QStringLiteral(" に書き込めません : ") +
+           QString::number(failure->error.number) + u' ' + failure->error.description;
 }
 
 Settings SettingsFile::initialSettings() const

@@ -1,6 +1,6 @@
 #pragma once
 // Reads, re-initialises and writes the one-line settings file beside the program (37 values and the mail user, code
-// page 932), in the order of the settings table.
+// page 932), in the order of the settings table, and reads the extra settings file beside it.
 // Depends only on Qt Core; reports through MessageSink.
 
 #include "base/MessageSink.h"
@@ -33,6 +33,10 @@ public:
     // them, written without a box. Nothing when there is no presets file; otherwise as ResetSettingsFile, with one
     // line in notes for each preset that was not taken.
     [[nodiscard]] std::optional<bool> createFromPresets(Settings& settings, QStringList& notes) const;
+    // The settings without a place in the settings line, from the extra file (paths.extraPath) or, where it lacks one,
+    // the presets; the extra file is written when a preset was taken. A status line when that write failed, else
+    // nothing. An extra file that exists but cannot be read is left alone, and no preset is taken over it.
+    QString readExtraSettings(Settings& settings) const;
     // Writes newSettings and reports its own failures; the caller applies the settings whether or not it worked.
     void WriteSettingsFile(const Settings& newSettings) const;
 

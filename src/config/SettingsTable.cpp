@@ -30,7 +30,7 @@ std::span<const SettingRow> settingsTable()
 {
     using R = Rule;
     // NAME, place in the settings line, field, range, rules, caption.
-    static const std::array<SettingRow, 19> table = {{
+    static const std::array<SettingRow, 20> table = {{
         {u"SAVEFOLDER", 1, &Settings::SaveFolder, {}, R::Storable | R::Variables | R::NotEmpty, u"保存ﾌｫﾙﾀﾞ"},
         {u"CRCTYPE", 7, &Settings::CrcType, ZeroOrOne, {}, u"CRCﾀｲﾌﾟ"},
         {u"OVERWRITE", 8, &Settings::OverWrite, ZeroOrOne, {}, u"保存ﾓｰﾄﾞ"},
@@ -51,6 +51,8 @@ std::span<const SettingRow> settingsTable()
         {u"TIMEADJUST", 37, &Settings::TimeAdjust, ZeroOrOne, {}, u"PCと日時を合わせる"},
         {u"SENDMAIL", 12, &Settings::SendMail, ZeroOrOne, R::MailSwitch | R::UncheckedOnRead,
          u"ｱｯﾌﾟﾛｰﾄﾞﾌｧｲﾙを添付してﾒｰﾙする"},
+        // IT's, with no control in the dialog: written to no settings line, so no code page 932 rule.
+        {u"STATUSFOLDER", SettingRow::NoPosition, &Settings::StatusFolder, {}, {}, u"状態ﾌｧｲﾙの共有ﾌｫﾙﾀﾞ"},
     }};
     return table;
 }

@@ -72,7 +72,16 @@ void UdpLink::OpenUDP()
         bound = Winsock1.bind(QHostAddress::Any, static_cast<quint16>(localPort), QAbstractSocket::DontShareAddress);
     }
     if (!bound) {
-        failOpen(socketError());
+        const quint16 port = static_cast<quint16>(localPort);
+        const QAbstractSocket::SocketError refusal = Winsock1.error();
+        if (refusal == QAbstractSocket::AddressInUseError ||
+            (refusal == QAbstractSocket::SocketAccessError && accessRefusalMeansPortHeld(port))) {
+            // Another program holds the port: the run may wait for it, and the line names who holds it.
+            m_openError = socketError();
+            recordError({*m_openError, LinkError::Kind::PortInUse, port, udpPortHolder(port)});
+        } else {
+            failOpen(socketError());
+        }
         return;
     }
     ignoreUdpPortUnreachable(Winsock1.socketDescriptor());
@@ -115,7 +124,7 @@ void UdpLink::SendText(const QString& text)
 
     if (m_remoteAddresses.isEmpty() || !m_remotePort) {
         if (!m_lookupAbandoned) {
-            recordError(m_openError ? *m_openError : SystemError::fromErrno(EDESTADDRREQ), false);
+            recordError({m_openError ? *m_openError : SystemError::fromErrno(EDESTADDRREQ)});
         }
         return;
     }
@@ -294,7 +303,7 @@ void UdpLink::armTimer2()
 void UdpLink::failOpen(const SystemError& error)
 {
     m_openError = error;
-    recordError(error, false);
+    recordError({error});
 }
 
 void UdpLink::recordSocketError(int systemCode)
@@ -302,16 +311,16 @@ void UdpLink::recordSocketError(int systemCode)
     // Qt gives one code ("Unable to send a datagram") for every failed send; the system's own code tells whether the
     // network is only away for now, and its text says so better.
     if (isTransientNetworkError(systemCode)) {
-        recordError(SystemError::fromSystemCode(systemCode), true);
+        recordError({SystemError::fromSystemCode(systemCode), LinkError::Kind::NetworkAway});
     } else {
-        recordError(socketError(), false);
+        recordError({socketError()});
     }
 }
 
-void UdpLink::recordError(const SystemError& error, bool transient)
+void UdpLink::recordError(const LinkError& error)
 {
     if (!m_error) {
-        m_error = LinkError{error, transient};
+        m_error = error;
     }
     // A wait ends at an error; one woken only by a posted event would sleep on.
     wakeEventLoop();

@@ -64,8 +64,8 @@ private:
     void startTicking(int limit);
     void countTicks();
     void armTimer2();
-    // Keeps the first error for the run (transient: the network is away for now) and ends a wait in progress.
-    void recordError(const SystemError& error, bool transient);
+    // Keeps the first error for the run and ends a wait in progress.
+    void recordError(const LinkError& error);
     void recordSocketError(int systemCode);
     void failOpen(const SystemError& error);
     SystemError socketError() const;

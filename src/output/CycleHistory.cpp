@@ -26,7 +26,9 @@ QString csvField(const QString& text)
     return u'"' + quoted + u'"';
 }
 
-QByteArray csvLine(const QStringList& fields)
+} // namespace
+
+QByteArray CycleHistory::csvLine(const QStringList& fields)
 {
     QStringList quoted;
     quoted.reserve(fields.size());
@@ -35,8 +37,6 @@ QByteArray csvLine(const QStringList& fields)
     }
     return Cp932::encode(quoted.join(u',') + CrLf);
 }
-
-} // namespace
 
 CycleHistory::CycleHistory(const QString& path, qint64 rollOverBytes) : m_path(path), m_rollOverBytes(rollOverBytes)
 {

@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QList>
+#include <QStringList>
 #include <QString>
 #include <QTimer>
 
@@ -70,6 +71,8 @@ public:
     // The header row and one entry's row, CR LF ended, in cp932; fields quoted only where CSV needs it.
     static QByteArray headerLine();
     static QByteArray entryLine(const CycleHistoryEntry& entry);
+    // One row of fields as Excel reads it: cp932, CR LF ended, a field quoted only where CSV needs it.
+    static QByteArray csvLine(const QStringList& fields);
     // The row that stands for lines that could not be kept: the first one's time and how many there were.
     static QByteArray droppedLine(const QDateTime& firstTime, int count);
 

@@ -36,8 +36,10 @@ QString CycleRecorder::record(const Output::CycleSummary& summary)
     } else {
         m_lastRepeat = entry;
     }
-    if (m_listener) {
-        m_listener({summary.time, outcome, summary.failure, step.notice});
+    const CycleNotice notice{summary.time,        outcome,         summary.failure, step.notice, entry.terminalFile,
+                             entry.receivedCount, entry.uploadFile};
+    for (const CycleListener& listener : m_listeners) {
+        listener(notice);
     }
     // Held lines are written later and need no word; losing some is said once, when it begins.
     if (error && before != CycleHistory::State::Dropping && m_history.state() == CycleHistory::State::Dropping) {
@@ -46,6 +48,15 @@ QString CycleRecorder::record(const Output::CycleSummary& summary)
                fileErrorNumberText(*error);
     }
     return QString();
+}
+
+void CycleRecorder::recordNote(const QDateTime& time, const QString& note)
+{
+    CycleHistoryEntry entry;
+    entry.time = time;
+    entry.failure = note;
+    // A line the file cannot take waits with the others.
+    (void)m_history.append(entry);
 }
 
 void CycleRecorder::flush()

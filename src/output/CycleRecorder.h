@@ -12,6 +12,7 @@
 
 #include <functional>
 #include <optional>
+#include <vector>
 
 class CycleRecorder
 {
@@ -24,6 +25,10 @@ public:
         QString failure; // empty when stored
         // Started: this cycle's failure has lasted OutageRule::LastingCycles cycles. Ended: stored again after that.
         OutageRule::Notice notice = OutageRule::Notice::None;
+        // As the cycle's history line has them: the terminal's file name, the records received, the upload file.
+        QString terminalFile;
+        int records = 0;
+        QString uploadFile;
     };
     using CycleListener = std::function<void(const CycleNotice&)>;
 
@@ -32,11 +37,14 @@ public:
     // One cycle's history line (OutageRule decides which get one), then the listener. Returns a line for the status
     // box when the history begins to lose lines, else nothing.
     QString record(const Output::CycleSummary& summary);
+    // A line that is no cycle's, only its time and note: a condition said once a start rather than every cycle.
+    void recordNote(const QDateTime& time, const QString& note);
     // The session ends and the process may not outlive the call: a failure still repeating gets its closing line,
     // and lines waiting for the history file one last try.
     void flush();
 
-    void setCycleListener(CycleListener listener) { m_listener = std::move(listener); }
+    // Each listener hears of every cycle, in the order they were added.
+    void addCycleListener(CycleListener listener) { m_listeners.push_back(std::move(listener)); }
 
 private:
     // The closing line of a failure repeated cycle after cycle, from its latest cycle.
@@ -46,5 +54,5 @@ private:
     OutageRule m_outage;
     // The latest cycle of a repeated failure that got no line: the streak's closing line is written from it.
     std::optional<CycleHistoryEntry> m_lastRepeat;
-    CycleListener m_listener;
+    std::vector<CycleListener> m_listeners;
 };

@@ -91,8 +91,6 @@ CycleTransaction::Step CycleTransaction::resume(const Result& result)
     }
 }
 
-// At start --------------------------------------------------------------------------------------------------------
-
 CycleTransaction::Step CycleTransaction::recover()
 {
     if (const Step refused = begin(Request::Recover); refused.action != Action::None) {
@@ -175,8 +173,6 @@ CycleTransaction::Step CycleTransaction::recoverNext(const Result& result)
     }
     return internalError("CycleTransaction: recover");
 }
-
-// End of file -----------------------------------------------------------------------------------------------------
 
 CycleTransaction::Step CycleTransaction::endOfFile(const QString& uploadPath, bool append)
 {
@@ -311,8 +307,6 @@ CycleTransaction::Step CycleTransaction::reportAndFail(const SystemError& error,
     return step;
 }
 
-// Mail ------------------------------------------------------------------------------------------------------------
-
 CycleTransaction::MailDecision CycleTransaction::mail(bool mailingOn) const
 {
     if (!mailingOn || !hasCycleEntry()) {
@@ -336,8 +330,6 @@ CycleTransaction::Step CycleTransaction::mailAccepted()
     return ask(Action::WriteJournal);
 }
 
-// The final answer ------------------------------------------------------------------------------------------------
-
 CycleTransaction::Step CycleTransaction::settle(bool acknowledged)
 {
     if (const Step refused = begin(Request::Settle); refused.action != Action::None) {
@@ -351,21 +343,21 @@ CycleTransaction::Step CycleTransaction::settle(bool acknowledged)
     case Stage::Journaled:
     case Stage::TakeBackFailed:
         // No cycle reached its end of file, or nothing of this one is left to keep or take back.
-        return settleDone();
+        return ask(Action::ReleaseHold);
     case Stage::Adopted:
         if (!acknowledged && m_entry.append) {
             // No "ACK" went out for it (its mail had not been accepted): the terminal sends it again.
             return ask(Action::CutBack, m_entry.uploadPath);
         }
         m_stage = Stage::Journaled;
-        return settleDone();
+        return ask(Action::ReleaseHold);
     case Stage::Written:
         if (m_entry.append) {
             // Already on disk when kept: closing cannot fail in a way that loses it.
             return ask(acknowledged ? Action::Commit : Action::Rollback, m_entry.uploadPath);
         }
         m_stage = Stage::Journaled;
-        return settleDone();
+        return ask(Action::ReleaseHold);
     }
     return internalError("CycleTransaction: settle");
 }
@@ -379,10 +371,10 @@ CycleTransaction::Step CycleTransaction::settleNext(const Result& result)
         return settledAfter(result.error);
     case Action::Commit:
         m_stage = Stage::Journaled;
-        return settleDone();
+        return ask(Action::ReleaseHold);
     case Action::CheckBlock:
         m_stage = result.yes ? Stage::TakeBackFailed : Stage::Journaled;
-        return settleDone();
+        return ask(Action::ReleaseHold);
     case Action::ReleaseHold:
         return checkpoint("answer");
     case Action::Checkpoint:
@@ -399,11 +391,6 @@ CycleTransaction::Step CycleTransaction::settledAfter(const std::optional<System
         return ask(Action::CheckBlock, m_entry.uploadPath);
     }
     m_stage = Stage::Journaled;
-    return settleDone();
-}
-
-CycleTransaction::Step CycleTransaction::settleDone()
-{
     return ask(Action::ReleaseHold);
 }
 

@@ -196,7 +196,6 @@ private:
     Step reportAndFail(const SystemError& error, const QString& path);
     // After a settled cycle's take-back: TakeBackFailed when it failed and the file still holds the whole block.
     Step settledAfter(const std::optional<SystemError>& error);
-    Step settleDone();
     Step answered(bool pending);
     Step internalError(const char* where);
 

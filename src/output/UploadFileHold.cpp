@@ -12,20 +12,29 @@ UploadFileHold::~UploadFileHold()
     release();
 }
 
-std::optional<SystemError> UploadFileHold::take(const QString& uploadPath, std::chrono::milliseconds patience)
+UploadFileHold::Taken UploadFileHold::take(const QString& uploadPath, std::chrono::milliseconds patience)
 {
     release();
     const QString path = lockPath(uploadPath);
     const QDeadlineTimer deadline(patience);
     for (;;) {
         const LockFileHold hold = holdLockFile(path);
-        if (hold.result == LockFileHold::Result::Taken) {
+        const SystemError error = hold.error.value_or(SystemError{});
+        switch (hold.result) {
+        case LockFileHold::Result::Taken:
             m_lockPath = path;
             m_handle = hold.handle;
-            return std::nullopt;
-        }
-        if (hold.result != LockFileHold::Result::HeldElsewhere || deadline.hasExpired()) {
-            return hold.error.value_or(SystemError{});
+            return {Outcome::Held, {}};
+        case LockFileHold::Result::CannotCreate:
+            return {Outcome::Unheld, error};
+        case LockFileHold::Result::HeldElsewhere:
+            if (deadline.hasExpired()) {
+                return {Outcome::HeldElsewhere, error};
+            }
+            break;
+        case LockFileHold::Result::Failed:
+        default:
+            return {Outcome::Failed, error};
         }
         // Another copy's cycle ends within a moment; a short pause, as for a file another program holds open.
         QThread::msleep(50);

@@ -9,7 +9,6 @@
 #include <QString>
 
 #include <chrono>
-#include <optional>
 
 class UploadFileHold
 {
@@ -17,14 +16,31 @@ public:
     // As long as a write waits for a file another program holds open.
     static constexpr auto Patience = std::chrono::milliseconds(1000);
 
+    enum class Outcome
+    {
+        Held,
+        // No lock file can be made beside the upload file (a drop share where the user may write the upload file but
+        // create no other file): the write goes on without the hold, as it did before there was one.
+        Unheld,
+        // Another copy kept it past the patience; so does a lock file that refuses access (another user's, or one
+        // being removed).
+        HeldElsewhere,
+        // The lock file could not be opened for another reason.
+        Failed,
+    };
+    struct Taken
+    {
+        Outcome outcome = Outcome::Failed;
+        SystemError error; // the system's reason, unless Held
+    };
+
     UploadFileHold() = default;
     ~UploadFileHold();
     UploadFileHold(const UploadFileHold&) = delete;
     UploadFileHold& operator=(const UploadFileHold&) = delete;
 
-    // Takes the hold of uploadPath, waiting up to patience while another copy has it; why not, when it cannot.
-    [[nodiscard]] std::optional<SystemError> take(const QString& uploadPath,
-                                                  std::chrono::milliseconds patience = Patience);
+    // Takes the hold of uploadPath, waiting up to patience while another copy has it.
+    [[nodiscard]] Taken take(const QString& uploadPath, std::chrono::milliseconds patience = Patience);
     bool held() const { return m_handle != -1; }
     void release();
 

@@ -42,16 +42,18 @@ template <typename Job> auto UploadOutput::work(Job job)
 {
     const QString folder = m_settings.SaveFolder;
     const auto slow = [this, folder] {
-        if (m_slowFolder) {
-            m_slowFolder(QStringLiteral("保存ﾌｫﾙﾀﾞの応答を待っています : ") + QDir::toNativeSeparators(folder));
+        if (m_status) {
+            m_status(QStringLiteral("保存ﾌｫﾙﾀﾞの応答を待っています : ") + QDir::toNativeSeparators(folder));
         }
     };
     if constexpr (std::is_void_v<std::invoke_result_t<Job>>) {
         m_worker.run(job, slow);
         m_heldMessages.showHeld(m_messages);
+        tellHeldNotes();
     } else {
         auto result = m_worker.run(job, slow);
         m_heldMessages.showHeld(m_messages);
+        tellHeldNotes();
         return result;
     }
 }
@@ -207,8 +209,7 @@ CycleTransaction::Result UploadOutput::perform(const CycleTransaction::Step& ste
     case Action::MeasureUpload:
         return Result::measured(lengthOf(step.path));
     case Action::HoldUpload:
-        return Result::failure(
-            m_uploadHold.take(step.path, step.wait ? UploadFileHold::Patience : std::chrono::milliseconds(0)));
+        return Result::failure(takeUploadHold(step.path, step.wait));
     case Action::ReleaseHold:
         m_uploadHold.release();
         break;
@@ -266,6 +267,60 @@ CycleTransaction::Result UploadOutput::perform(const CycleTransaction::Step& ste
         break;
     }
     return Result::done();
+}
+
+std::optional<SystemError> UploadOutput::takeUploadHold(const QString& uploadPath, bool wait)
+{
+    const UploadFileHold::Taken taken =
+        m_uploadHold.take(uploadPath, wait ? UploadFileHold::Patience : std::chrono::milliseconds(0));
+    const QString lockPath = QDir::toNativeSeparators(UploadFileHold::lockPath(uploadPath));
+    switch (taken.outcome) {
+    case UploadFileHold::Outcome::Held:
+        return std::nullopt;
+    case UploadFileHold::Outcome::Unheld:
+        // Appending worked there before the hold existed; it still does, without keeping other writers off.
+        if (!std::exchange(m_unheldSaid, true)) {
+            holdNote(QStringLiteral("ﾛｯｸﾌｧｲﾙを作成できないため、他のPCからの同時書き込みを防げません : ") + lockPath +
+                         fileErrorNumberText(taken.error),
+                     true);
+        }
+        return std::nullopt;
+    case UploadFileHold::Outcome::HeldElsewhere:
+        // A share keeps the open files of a PC that crashed until it gives up on the PC.
+        if (wait && isNetworkPath(uploadPath)) {
+            holdNote(QStringLiteral("ﾛｯｸﾌｧｲﾙを他のPCが使用しています。異常終了したPCのﾛｯｸは共有ﾌｫﾙﾀﾞに数分間"
+                                    "残ることがあります : ") +
+                         lockPath,
+                     false);
+        }
+        return taken.error;
+    case UploadFileHold::Outcome::Failed:
+    default:
+        return taken.error;
+    }
+}
+
+void UploadOutput::holdNote(const QString& text, bool inHistory)
+{
+    const QMutexLocker lock(&m_notesMutex);
+    m_notes.append({QDateTime::currentDateTime(), text, inHistory});
+}
+
+void UploadOutput::tellHeldNotes()
+{
+    QList<Note> notes;
+    {
+        const QMutexLocker lock(&m_notesMutex);
+        notes.swap(m_notes);
+    }
+    for (const Note& note : notes) {
+        if (m_status) {
+            m_status(note.text);
+        }
+        if (note.inHistory) {
+            m_recorder.recordNote(note.time, note.text);
+        }
+    }
 }
 
 void UploadOutput::removeStaleUploadTemporaries(const QString& saveFolder)

@@ -15,6 +15,8 @@
 #include "output/UploadFileWriter.h"
 #include "protocol/Output.h"
 
+#include <QDateTime>
+#include <QList>
 #include <QMutex>
 #include <QStringList>
 
@@ -50,9 +52,10 @@ public:
     void setMailPasswordStore(MailPasswordStore* store) { m_mailer.setPasswordStore(store); }
     // Tests shorten the bounds; the program keeps the defaults.
     void setMailTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds total);
-    // Told, on this thread, when the file work has not answered for FileWorker::SlowAfter: a status line naming the
-    // save folder.
-    void setSlowFolderListener(std::function<void(const QString&)> listener) { m_slowFolder = std::move(listener); }
+    // Told, on this thread, a line for the status box: the file work has not answered for FileWorker::SlowAfter (naming
+    // the save folder); the upload file's lock file cannot be made (once a start, also in the history); another PC
+    // holds the lock file on a share.
+    void setStatusListener(std::function<void(const QString&)> listener) { m_status = std::move(listener); }
     // Tests shorten the wait before that line.
     FileWorker& worker() { return m_worker; }
     // Tests that kill the program mid-cycle (on the file work's thread): called with "journal" (written, upload file
@@ -74,6 +77,11 @@ private:
     // Performs the transaction's actions from step on until its request is decided. File work's thread.
     void drive(CycleTransaction::Step step, const JobSettings& settings);
     CycleTransaction::Result perform(const CycleTransaction::Step& step, const JobSettings& settings);
+    // The upload file's hold for Action::HoldUpload: no error when held, or when no lock file can be made at all.
+    std::optional<SystemError> takeUploadHold(const QString& uploadPath, bool wait);
+    // A status line (and history line) of the file work, said on the caller's thread once its job is done.
+    void holdNote(const QString& text, bool inHistory);
+    void tellHeldNotes();
     static void removeStaleUploadTemporaries(const QString& saveFolder);
     // A file of the cycle other than the writer's own (the journal, the upload file's hold or a torn write) failed:
     // its box, as the writer's boxes read.
@@ -98,11 +106,21 @@ private:
     // Declared after the hold: an append still undecided when the program ends is taken back before the hold goes.
     UploadFileWriter::HeldAppend m_heldAppend;
     std::function<void(const char*)> m_checkpoint;
-    std::function<void(const QString&)> m_slowFolder;
+    std::function<void(const QString&)> m_status;
     // Log lines given on this thread and not yet handed to the file work, which writes them in one go.
     QMutex m_logMutex;
     QStringList m_logLines;
     bool m_logWriteQueued = false;
+    struct Note
+    {
+        QDateTime time;
+        QString text;
+        bool inHistory = false;
+    };
+    QMutex m_notesMutex;
+    QList<Note> m_notes;
+    // The upload file was written without its hold once this start, and that was said. File work's thread.
+    bool m_unheldSaid = false;
     // Declared last: every job queued finishes before the files above close.
     FileWorker m_worker;
 };

@@ -6,6 +6,25 @@ CycleAccount::CycleAccount(RunHost& host, Clock& clock, Output& output) : m_host
 {
 }
 
+void CycleAccount::recoverCycle()
+{
+    const Output::RecoveryReport report = m_output.recoverCycle();
+    switch (report.recovery) {
+    case Output::Recovery::Nothing:
+    case Output::Recovery::Pending:
+        break;
+    case Output::Recovery::Unreadable:
+        m_host.ShowStatus(1, journalUnreadableStatusText());
+        break;
+    case Output::Recovery::CutBackFailed:
+        m_host.ShowStatus(1, fileErrorText(QStringLiteral("<UploadFile> "), report.error));
+        break;
+    default:
+        m_host.ShowStatus(1, QStringLiteral("内部ｴﾗｰ: recoverCycle"));
+        break;
+    }
+}
+
 void CycleAccount::begin()
 {
     m_terminalName.clear();

@@ -1,6 +1,7 @@
 #pragma once
 // What one cycle leaves behind besides the upload file: its lines in LOG.TXT, the failure it is remembered by and its
-// line in the day's history. Reaches the files only through Output and the time only through Clock.
+// line in the day's history, and the look back at a cycle a kill left unanswered. Reaches the files only through Output
+// and the time only through Clock.
 
 #include "protocol/Clock.h"
 #include "protocol/Output.h"
@@ -14,6 +15,9 @@ class CycleAccount
 {
 public:
     CycleAccount(RunHost& host, Clock& clock, Output& output);
+
+    // Once the run's link has opened: looks back at a cycle a kill left unanswered, and shows what it found.
+    void recoverCycle();
 
     // A new cycle: no terminal file, failure or mail line yet.
     void begin();

@@ -2,17 +2,38 @@
 // The upload run's view of the UDP link. The Qt implementation lives in link/; tests use a scripted fake.
 // The link reports nothing to the window itself: it keeps the first error of its socket for the run, which decides.
 
+#include "base/PortHolder.h"
 #include "base/SystemError.h"
 
 #include <QString>
+#include <QtGlobal>
 
 #include <optional>
+#include <utility>
 
 struct LinkError
 {
+    enum class Kind
+    {
+        // The settings or the socket: nothing that passes by itself.
+        Other,
+        // The network itself is away for now (unreachable, down, out of buffers).
+        NetworkAway,
+        // Another program holds the local port (another user's copy on the same PC): it is free once that one ends.
+        PortInUse,
+    };
+
+    LinkError(SystemError systemError, Kind errorKind = Kind::Other, quint16 localPort = 0,
+              std::optional<PortHolder> portHolder = std::nullopt)
+        : error(std::move(systemError)), kind(errorKind), port(localPort), holder(std::move(portHolder))
+    {
+    }
+
     SystemError error;
-    // The network itself is away for now (unreachable, down, out of buffers), not the settings or the socket.
-    bool transient = false;
+    Kind kind = Kind::Other;
+    // PortInUse: the local port and, where the system tells, who holds it.
+    quint16 port = 0;
+    std::optional<PortHolder> holder;
 };
 
 class Link

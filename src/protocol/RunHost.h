@@ -35,4 +35,7 @@ public:
     // displays that are nearly due are brought up to date now rather than while its reply waits to be read. Does
     // nothing by default.
     virtual void flushDueDisplays() {}
+    // The terminal was asked (for its clock or its file) and the wait ended without an answer or a link error: the
+    // copy polls and nothing fails at the moment. Does nothing by default.
+    virtual void idlePoll() {}
 };

@@ -3,6 +3,7 @@
 #include "protocol/Frame.h"
 
 #include <QDir>
+#include <QStringList>
 
 #include <charconv>
 
@@ -163,6 +164,30 @@ QString linkErrorStatusText(const SystemError& error)
 QString networkRetryStatusText(const SystemError& error)
 {
     return QStringLiteral("UDP通信 : ﾈｯﾄﾜｰｸに接続できません。再試行します") + fileErrorNumberText(error);
+}
+
+QString portInUseStatusText(quint16 port, const std::optional<PortHolder>& holder)
+{
+    QString text =
+        QStringLiteral("UDP通信 : ﾛｰｶﾙﾎﾟｰﾄ %1 は他のﾌﾟﾛｸﾞﾗﾑが使用中です。空くまで30秒ごとに再試行します").arg(port);
+    if (!holder) {
+        return text;
+    }
+    QStringList parts;
+    QString process = holder->process;
+    if (holder->pid != 0) {
+        process +=
+            (process.isEmpty() ? QStringLiteral("PID ") : QStringLiteral(" PID ")) + QString::number(holder->pid);
+    }
+    for (const QString& part : {process, holder->user}) {
+        if (!part.isEmpty()) {
+            parts << part;
+        }
+    }
+    if (holder->session) {
+        parts << QStringLiteral("ｾｯｼｮﾝ %1").arg(*holder->session);
+    }
+    return parts.isEmpty() ? text : text + QStringLiteral(" (") + parts.join(QStringLiteral(", ")) + u')';
 }
 
 QString saveFolderMissingStatusText(const QString& folder, const SystemError& error)

@@ -4,6 +4,7 @@
 // is base/'s, since the settings' refusal rules apply it too.
 
 #include "base/FileNameRule.h"
+#include "base/PortHolder.h"
 #include "base/SystemError.h"
 
 #include <QDateTime>
@@ -11,6 +12,7 @@
 #include <QStringView>
 
 #include <cstdint>
+#include <optional>
 
 // "yyyy/mm/dd" and "hh:mm:ss" (24-hour), the date and time texts of the log and the names.
 QString dateText(const QDateTime& when);
@@ -48,6 +50,9 @@ QString frameErrorStatusText(const QString& stage, std::int16_t result);
 QString linkErrorStatusText(const SystemError& error);
 // The network is away for now; polling goes on.
 QString networkRetryStatusText(const SystemError& error);
+// Another program holds the local port; the link binds again every 30 s. Then, where known, who holds it:
+// " (<process> PID <pid>, <user>, ｾｯｼｮﾝ <n>)" with whatever parts are known.
+QString portInUseStatusText(quint16 port, const std::optional<PortHolder>& holder);
 // "保存ﾌｫﾙﾀﾞが存在しません : " + folder + blankNumber(number) + ":" + description: the cycle is refused until it is
 // back.
 QString saveFolderMissingStatusText(const QString& folder, const SystemError& error);

@@ -40,10 +40,11 @@ void UploadRun::RunUpload()
         m_host.ShowStatus(1, m_startNote);
     }
     // A link that failed to open replaces that text with its error and ends the run; the first cycle then fails.
+    // With automatic start a local port that another program holds is waited for instead (RunLink).
     // Only a run whose link opened looks back at an unanswered cycle: one that could not bind may share its folder
     // with a copy that is writing it.
     if (m_link.linkOk()) {
-        showRecovery(m_output.recoverCycle());
+        m_account.recoverCycle();
     }
     m_retryCount = 0;
     m_saveFolder = m_settings.SaveFolder;
@@ -100,6 +101,18 @@ UploadRun::Phase UploadRun::cycleStart()
     if (!m_link.yieldAndCheck()) {
         return Phase::EndOfCycle;
     }
+    switch (m_link.takeLocalPort()) {
+    case RunLink::LocalPort::Open:
+        break;
+    case RunLink::LocalPort::OpenedNow:
+        m_account.recoverCycle();
+        break;
+    case RunLink::LocalPort::Held:
+        return Phase::EndOfCycle;
+    default:
+        internalError("cycleStart");
+        return Phase::EndOfCycle;
+    }
     return isClockAdjustOn(m_settings.TimeAdjust) ? Phase::ClockSetting : Phase::FileRequest;
 }
 
@@ -114,7 +127,7 @@ UploadRun::Phase UploadRun::clockSetting()
             return Phase::EndOfCycle;
         }
         QString reply;
-        if (!m_link.receive(reply)) {
+        if (!m_link.poll(reply)) {
             return Phase::EndOfCycle;
         }
         if (reply == QStringLiteral("OK")) {
@@ -128,7 +141,7 @@ UploadRun::Phase UploadRun::fileRequest()
     if (!m_link.send(QStringLiteral("VOL"))) {
         return Phase::EndOfCycle;
     }
-    if (!m_link.receive(m_reply)) {
+    if (!m_link.poll(m_reply)) {
         return Phase::EndOfCycle;
     }
     if (m_reply.isEmpty()) {
@@ -415,24 +428,6 @@ void UploadRun::answer(bool acknowledged)
     m_output.endCycle(!error);
     m_host.setKeepAwake(false);
     m_link.judgeLinkError(error);
-}
-
-void UploadRun::showRecovery(const Output::RecoveryReport& report)
-{
-    switch (report.recovery) {
-    case Output::Recovery::Nothing:
-    case Output::Recovery::Pending:
-        break;
-    case Output::Recovery::Unreadable:
-        m_host.ShowStatus(1, journalUnreadableStatusText());
-        break;
-    case Output::Recovery::CutBackFailed:
-        m_host.ShowStatus(1, fileErrorText(QStringLiteral("<UploadFile> "), report.error));
-        break;
-    default:
-        internalError("showRecovery");
-        break;
-    }
 }
 
 void UploadRun::writeLog(const QString& reply)

@@ -69,7 +69,6 @@ private:
     bool rejectFrame(std::int16_t result, const QString& stage, int retryLimit, std::int16_t statusMode);
     // The final answer: the output settles the cycle's files just before it ("CAN" takes back what was stored).
     void answer(bool acknowledged);
-    void showRecovery(const Output::RecoveryReport& report);
     // A log line with the current record count.
     void writeLog(const QString& reply);
     void internalError(const char* where);

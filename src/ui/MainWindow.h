@@ -86,12 +86,15 @@ public:
     void beep() override;
     void flushDisplays() override;
     void flushDueDisplays() override;
+    void idlePoll() override { emit idlePolled(); }
 
 signals:
     // SetCommState's mode, 1 as a run starts and 0 as it ends, for what shows the run outside the window.
     void commStateChanged(std::int16_t mode);
     // The settings dialog's OK changed the user's settings.
     void settingsApplied();
+    // The run asked the terminal and had no answer, nor a link error: for what shows the run outside the window.
+    void idlePolled();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -43,6 +43,8 @@ std::optional<QStringList> settingControlNames(QStringView name)
         {QStringLiteral("FIXFNAME"), {QStringLiteral("txtFixFname")}},
         {QStringLiteral("TIMEADJUST"), {QStringLiteral("chkTimeAdjust")}},
         {QStringLiteral("SENDMAIL"), {QStringLiteral("chkSendMail")}},
+        // IT's alone: no control shows it.
+        {QStringLiteral("STATUSFOLDER"), {}},
     };
     const auto it = controls.constFind(name.toString());
     return it == controls.constEnd() ? std::nullopt : std::optional<QStringList>(it.value());

@@ -1,7 +1,10 @@
 #include "config/Presets.h"
 
 #include "base/Cp932.h"
+#include "config/SettingsCheck.h"
 #include "config/SettingsFile.h"
+#include "fakes/RecordingMessageSink.h"
+#include "fakes/TestFiles.h"
 #include "config/SettingsOrPresets.h"
 
 #include <QDir>
@@ -88,6 +91,44 @@ private slots:
                                                    SettingsFile::defaults(QStringLiteral("/d")));
         QCOMPARE(reading.settings.FixFname, QStringLiteral("ﾃﾞｰﾀ"));
         QVERIFY(reading.notes.isEmpty());
+    }
+
+    // STATUSFOLDER, which has no place in the settings line: the settings file stays byte for byte as without it, the
+    // extra file keeps it across a reset, and an upgrade's presets bring it to users who started before, once.
+    void statusFolderKeptBesideTheSettingsFile()
+    {
+        QTemporaryDir withFolder;
+        QTemporaryDir without;
+        QVERIFY(withFolder.isValid() && without.isValid());
+        const QByteArray presets = "SAVEFOLDER=/data\r\nREMOTEPORT=6101\r\n";
+        const auto start = [](const QTemporaryDir& dir, const QByteArray& given) {
+            const ProgramPaths paths = ProgramPaths::inDataFolder(dir.path());
+            writeTestFile(QDir(dir.path()), QStringLiteral("zelbo_udp.defaults.ini"), given);
+            RecordingMessageSink sink;
+            Settings settings;
+            const CheckResult result = CheckSettings(settings, SettingsFile(paths, sink), sink);
+            return std::pair(settings, result.notes);
+        };
+        const QString share = QStringLiteral("\\\\srv\\状態");
+        const auto [taken, notes] = start(withFolder, presets + "STATUSFOLDER=" + share.toUtf8() + "\r\n");
+        QCOMPARE(taken.StatusFolder, share);
+        QCOMPARE(notes, QStringList{QStringLiteral("設定ﾌｧｲﾙを初期設定から作成しました")});
+        (void)start(without, presets);
+        const QString extra = withFolder.filePath(QStringLiteral("zelbo_udp.extra.ini"));
+        QCOMPARE(readTestFile(withFolder.filePath(QStringLiteral("zelbo_udp.ini"))),
+                 readTestFile(without.filePath(QStringLiteral("zelbo_udp.ini"))));
+        QCOMPARE(readTestFile(extra), "STATUSFOLDER=" + share.toUtf8() + "\r\n");
+
+        // A damaged settings file is reset to the defaults; the extra file's value stays, over a changed preset.
+        writeTestFile(QDir(withFolder.path()), QStringLiteral("zelbo_udp.ini"), "\"x\",1\r\n");
+        QCOMPARE(start(withFolder, "STATUSFOLDER=/other\r\n").first.StatusFolder, share);
+
+        // A user from before: a later version's names in the extra file stay when the upgrade's preset is added.
+        QVERIFY(QFile::exists(without.filePath(QStringLiteral("zelbo_udp.ini"))));
+        writeTestFile(QDir(without.path()), QStringLiteral("zelbo_udp.extra.ini"), "LATER=1\n");
+        QCOMPARE(start(without, "STATUSFOLDER=/status\r\n").first.StatusFolder, QStringLiteral("/status"));
+        QCOMPARE(readTestFile(without.filePath(QStringLiteral("zelbo_udp.extra.ini"))),
+                 "LATER=1\r\nSTATUSFOLDER=/status\r\n");
     }
 
     // A command run before the first start acts on what the presets will make of the settings; a damaged file is

@@ -64,6 +64,11 @@ public:
     {
         ++openCount;
         record(QStringLiteral("OpenUDP"));
+        if (!openErrors.isEmpty()) {
+            if (std::optional<LinkError> refusal = openErrors.takeFirst(); refusal && !error) {
+                error = refusal;
+            }
+        }
     }
     void CloseUDP() override
     {
@@ -133,6 +138,8 @@ public:
 
     // The error takeError() hands over next.
     std::optional<LinkError> error;
+    // What each OpenUDP in turn fails with (nothing: it opens); once used up, every one opens.
+    QList<std::optional<LinkError>> openErrors;
 
     // --- record ---
     QStringList transcript; // "OpenUDP", "> VOL", "< ^#...", "< (time-out)", "WaitTicks 300", "CloseUDP"

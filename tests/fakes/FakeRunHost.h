@@ -74,6 +74,7 @@ public:
     // the run asked for the displays to be brought up to date.
     void flushDisplays() override { journalFlush(QStringLiteral("flushDisplays")); }
     void flushDueDisplays() override { journalFlush(QStringLiteral("flushDueDisplays")); }
+    void idlePoll() override { ++idlePolls; }
 
     // lblStatus split into its lines.
     QStringList statusLines() const { return status.split(QStringLiteral("\r\n")); }
@@ -93,6 +94,7 @@ public:
     bool busyCursor = false;
     QList<bool> busyCursorChanges;
     int beeps = 0;
+    int idlePolls = 0;
     // Optional shared journal (with FakeLink) to assert the order across fakes.
     QStringList* journal = nullptr;
     bool journalFlushes = false;

@@ -1,6 +1,6 @@
 // The real zelbo_udp installed where its user may not write, as a user who is not root: its files go to the user's
 // own data folder, IT's presets make the first start poll without a box, and a profile polls a second terminal beside
-// it with files of its own.
+// it with files of its own. And a save folder where that user may write the upload file but create no file.
 
 #include "config/Settings.h"
 #include "config/SettingsFile.h"
@@ -24,13 +24,25 @@ class TestDataFolder : public QObject
 
 private slots:
     void readOnlyProgramFolderPresetsAndAProfile();
+    void appendsWhereNoLockFileCanBeMade();
 };
+
+namespace {
+
+const QString RunAsNobodyNeeds = QStringLiteral("needs root and setpriv to run the program as another user");
+
+QStringList asNobody(const QString& exe)
+{
+    return {QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"), QStringLiteral("--clear-groups"), exe};
+}
+
+} // namespace
 
 void TestDataFolder::readOnlyProgramFolderPresetsAndAProfile()
 {
     const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
     if (::geteuid() != 0 || setpriv.isEmpty()) {
-        QSKIP("needs root and setpriv to run the program as another user");
+        QSKIP(qPrintable(RunAsNobodyNeeds));
     }
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -84,8 +96,6 @@ void TestDataFolder::readOnlyProgramFolderPresetsAndAProfile()
     environment.insert(QStringLiteral("HOME"), home);
     environment.remove(QStringLiteral("XDG_DATA_HOME"));
     environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
-    const QStringList asNobody = {QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
-                                  QStringLiteral("--clear-groups"), exe};
     QProcess first;
     QProcess second;
     for (QProcess* copy : {&first, &second}) {
@@ -93,8 +103,8 @@ void TestDataFolder::readOnlyProgramFolderPresetsAndAProfile()
         copy->setProcessChannelMode(QProcess::ForwardedChannels);
         copy->setWorkingDirectory(home);
     }
-    first.start(setpriv, asNobody);
-    second.start(setpriv, asNobody + QStringList{QStringLiteral("--profile"), QStringLiteral("B")});
+    first.start(setpriv, asNobody(exe));
+    second.start(setpriv, asNobody(exe) + QStringList{QStringLiteral("--profile"), QStringLiteral("B")});
     QVERIFY(first.waitForStarted(10000) && second.waitForStarted(10000));
     const auto stored = [](SimProcess& sim) { return !sim.linesStartingWith(QStringLiteral("RESULT ACK")).isEmpty(); };
     // The history line follows the answer.
@@ -129,6 +139,75 @@ void TestDataFolder::readOnlyProgramFolderPresetsAndAProfile()
     QCOMPARE(SettingsFile::parse(iniFile.readAll(), written), ReadResult::Ok);
     QCOMPARE(written.SaveFolder, home + QStringLiteral("/save"));
     QCOMPARE(written.RemotePort, QString::number(portA));
+}
+
+// As on a drop share: another user's lock file holds the upload file ("CAN"); once it is gone, nothing can hold it, and
+// the cycles are appended without the hold, said once in the history.
+void TestDataFolder::appendsWhereNoLockFileCanBeMade()
+{
+    const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+    if (::geteuid() != 0 || setpriv.isEmpty()) {
+        QSKIP(qPrintable(RunAsNobodyNeeds));
+    }
+    QTemporaryDir dir;
+    const QDir top(dir.path());
+    QVERIFY(top.mkpath(QStringLiteral("program")) && top.mkpath(QStringLiteral("save")));
+    QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                  QFile::ReadOther | QFile::ExeOther));
+    const QDir program(top.filePath(QStringLiteral("program")));
+    const QDir save(top.filePath(QStringLiteral("save")));
+    const QString exe = program.filePath(QStringLiteral("zelbo_udp"));
+    QVERIFY(QFile::copy(QStringLiteral(ZELBO_UDP_PATH), exe));
+    const QString upload = writeTestFile(save, QStringLiteral("UP.txt"), QByteArray());
+    const QString log = writeTestFile(save, QStringLiteral("LOG.TXT"), QByteArray());
+    const QString lock = writeTestFile(save, QStringLiteral(".UP.txt.lock"), QByteArray());
+    QVERIFY(QFile::setPermissions(lock, QFile::ReadOwner | QFile::WriteOwner));
+
+    const QStringList first = {QStringLiteral("001,ｱ")};
+    const QStringList second = {QStringLiteral("002,表")};
+    SimProcess sim(QStringLiteral(TERMINAL_SIM_PATH));
+    const quint16 port =
+        sim.start({QStringLiteral("--file"), writeTestFile(top, QStringLiteral("1"), cp932Lines(first)),
+                   QStringLiteral("--then-file"), writeTestFile(top, QStringLiteral("2"), cp932Lines(second)),
+                   QStringLiteral("--name"), QStringLiteral("UP"), QStringLiteral("--cycles"), QStringLiteral("0"),
+                   QStringLiteral("--exit-after-idle"), QStringLiteral("60"), QStringLiteral("--quiet")});
+    Settings settings = SettingsFile::defaults(save.path());
+    settings.RemoteHost = QStringLiteral("127.0.0.1");
+    settings.RemotePort = QString::number(port);
+    settings.LocalPort = QString::number(freeUdpPort());
+    settings.TimeAdjust = QStringLiteral("0");
+    settings.AutoStart = 1;
+    QVERIFY(port != 0 &&
+            !writeTestFile(program, QStringLiteral("zelbo_udp.ini"), SettingsFile::formatFile(settings)).isEmpty());
+    QVERIFY(QProcess::execute(QStringLiteral("chown"),
+                              {QStringLiteral("-R"), QStringLiteral("nobody"), program.path(), upload, log}) == 0);
+
+    sim.onLine = [&](const QString& line) {
+        if (line.startsWith(QStringLiteral("RESULT CAN"))) {
+            QFile::remove(lock);
+        }
+    };
+    QProcess copy;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+    copy.setProcessEnvironment(environment);
+    copy.setProcessChannelMode(QProcess::ForwardedChannels);
+    copy.start(setpriv, asNobody(exe));
+    QVERIFY2(QTest::qWaitFor([&] { return sim.linesStartingWith(QStringLiteral("RESULT ACK")).size() == 2; }, 60000),
+             qPrintable(sim.lines().join(u'\n')));
+    copy.kill();
+    QVERIFY(copy.waitForFinished(10000));
+
+    QCOMPARE(readTestFile(upload), cp932Lines(first) + cp932Lines(second));
+    QCOMPARE(save.entryList(QDir::Files | QDir::Hidden),
+             (QStringList{QStringLiteral("LOG.TXT"), QStringLiteral("UP.txt")}));
+    const QString history = Cp932::decode(readTestFile(program.filePath(QStringLiteral("History.csv"))));
+    QVERIFY2(history.contains(QStringLiteral(",CAN,") + upload + QStringLiteral(",,ｱｯﾌﾟﾛｰﾄﾞﾌｧｲﾙに書き込めません")),
+             qPrintable(history));
+    QCOMPARE(history.count(QStringLiteral(",ﾛｯｸﾌｧｲﾙを作成できないため、他のPCからの同時書き込みを防げません : ") +
+                           lock + QStringLiteral(" 13:")),
+             1);
 }
 
 QTEST_GUILESS_MAIN(TestDataFolder)

@@ -6,6 +6,7 @@
 #include "link/LinkTestSupport.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QNetworkDatagram>
 #include <QTest>
 #include <QTimer>
@@ -256,17 +257,33 @@ void TestUdpLink::openTwiceRebindsAndCloseReleasesPort()
 
 void TestUdpLink::busyLocalPortIsLinkError()
 {
+    // Held on the loopback address only: the link's bind on every address conflicts all the same.
     QUdpSocket holder;
-    QVERIFY(holder.bind(QHostAddress::Any, m_localPort, QAbstractSocket::DontShareAddress));
+    QVERIFY(holder.bind(QHostAddress::LocalHost, m_localPort, QAbstractSocket::DontShareAddress));
 
     m_link->OpenUDP();
     const std::optional<LinkError> error = m_link->takeError();
-    QVERIFY(error && !error->transient);
+    QVERIFY(error && error->kind == LinkError::Kind::PortInUse);
+    QCOMPARE(error->port, m_localPort);
     QCOMPARE(error->error.number, int(QAbstractSocket::AddressInUseError));
     QVERIFY(!error->error.description.isEmpty());
+    // The system names this process as the holder (Linux shortens the name to 15 characters).
+    QVERIFY(error->holder);
+    QCOMPARE(error->holder->pid, QCoreApplication::applicationPid());
+    QVERIFY(!error->holder->process.isEmpty());
+    QVERIFY2(QFileInfo(QCoreApplication::applicationFilePath()).fileName().startsWith(error->holder->process),
+             qPrintable(error->holder->process));
+    QVERIFY(!error->holder->user.isEmpty());
     // The run decides what the window shows.
     QVERIFY(m_host.status.isEmpty());
     QVERIFY(!m_link->takeError());
+
+    // Once the port is free the same link binds it.
+    holder.close();
+    m_link->OpenUDP();
+    QVERIFY(!m_link->takeError());
+    m_link->SendText(QStringLiteral("VOL"));
+    QCOMPARE(peerReceive(), QByteArray("VOL\r"));
 }
 
 void TestUdpLink::badPortTextsAreLinkErrors_data()
@@ -295,7 +312,7 @@ void TestUdpLink::badPortTextsAreLinkErrors()
 
     m_link->OpenUDP();
     std::optional<LinkError> error = m_link->takeError();
-    QVERIFY(error && !error->transient);
+    QVERIFY(error && error->kind == LinkError::Kind::Other);
     QCOMPARE(error->error.number, 22);
     // A bad remote port leaves the local port bound; a bad local port binds nothing.
     QUdpSocket rival;

@@ -119,6 +119,14 @@ private slots:
         QCOMPARE(fileErrorText(QStringLiteral("<BackFile> "), SystemError{2, QStringLiteral("No such file")}),
                  QStringLiteral("<BackFile>  2:No such file"));
         QCOMPARE(fileErrorNumberText(SystemError{28, QStringLiteral("No space")}), QStringLiteral(" 28:No space"));
+
+        // Who holds the local port, with only the parts the system told.
+        const QString held =
+            QStringLiteral("UDP通信 : ﾛｰｶﾙﾎﾟｰﾄ 6000 は他のﾌﾟﾛｸﾞﾗﾑが使用中です。空くまで30秒ごとに再試行します");
+        QCOMPARE(portInUseStatusText(6000, std::nullopt), held);
+        QCOMPARE(portInUseStatusText(6000, PortHolder{}), held);
+        QCOMPARE(portInUseStatusText(6000, PortHolder{QString(), 77, QString(), 0}),
+                 held + QStringLiteral(" (PID 77, ｾｯｼｮﾝ 0)"));
     }
 };
 

@@ -84,6 +84,8 @@ private slots:
         QVERIFY2(rig.link.ok(), qPrintable(rig.failures()));
         QCOMPARE(rig.link.tickCount, 1 + 100 + 1 + 1 + 1 + 1 + 1 + 1 + 1);
         QCOMPARE(rig.host.status, crlf({progress(1, 1), done(1)}));
+        // Only the silent terminal is an idle poll; any answer, right or wrong, is the terminal there.
+        QCOMPARE(rig.host.idlePolls, 1);
     }
 
     void fileRequest_data()
@@ -147,6 +149,7 @@ private slots:
         QCOMPARE(rig.host.beeps, status.endsWith(Failed) ? 1 : 0);
         QCOMPARE(rig.host.commStates, (QList<std::int16_t>{0}));
         QVERIFY(!rig.host.running);
+        QCOMPARE(rig.host.idlePolls, int(script.count(QStringLiteral("<"))));
     }
 
     void recordPhase_data()

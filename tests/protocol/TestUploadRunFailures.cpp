@@ -11,16 +11,17 @@ private slots:
     void linkFailsToOpen()
     {
         Rig rig;
-        // A bind error ends the run with the link error text, also with AutoStart 1; the first cycle fails at once.
+        // A bind error other than a port in use ends the run with the link error text, also with AutoStart 1; the
+        // first cycle fails at once.
         rig.settings.AutoStart = 1;
-        rig.link.error = LinkError{{10048, QStringLiteral("in use")}, false};
+        rig.link.error = LinkError{{10049, QStringLiteral("cannot assign")}};
         // Nor does it look back at an unanswered cycle: another copy may be writing that folder.
         rig.output.recovery = {Output::Recovery::Unreadable, {}};
         rig.play({QStringLiteral("> CAN")});
         rig.run();
         QVERIFY2(rig.link.ok(), qPrintable(rig.failures()));
         QCOMPARE(rig.host.status,
-                 crlf({QStringLiteral("10048 UDP設定に問題がないか確認してください。 in use"), Failed}));
+                 crlf({QStringLiteral("10049 UDP設定に問題がないか確認してください。 cannot assign"), Failed}));
         QCOMPARE(rig.link.transcript,
                  (QStringList{QStringLiteral("OpenUDP"), QStringLiteral("> CAN"), QStringLiteral("CloseUDP")}));
     }
@@ -29,7 +30,7 @@ private slots:
     // when it is back. A manual run, or any other link error, ends the run.
     void networkAwayForNow()
     {
-        const LinkError unreachable{{101, QStringLiteral("Network is unreachable")}, true};
+        const LinkError unreachable{{101, QStringLiteral("Network is unreachable")}, LinkError::Kind::NetworkAway};
         Rig rig;
         rig.settings.AutoStart = 1;
         rig.link.expect(QStringLiteral("VOL"))
@@ -66,6 +67,56 @@ private slots:
         QCOMPARE(manual.host.status,
                  crlf({QStringLiteral("101 UDP設定に問題がないか確認してください。 Network is unreachable"), Failed}));
         QVERIFY(!manual.host.running);
+    }
+
+    // A local port another program holds (another user's copy): with automatic start each cycle fails for it, the
+    // link binds again every 30 s, and polling starts as soon as it binds, with the look back at an unanswered cycle
+    // that the run's start left out. A run started by hand ends as at any other bind error.
+    void localPortHeldByAnotherProgram()
+    {
+        const auto held = [](const std::optional<PortHolder>& holder) {
+            return LinkError{
+                {8, QStringLiteral("The bound address is already in use")}, LinkError::Kind::PortInUse, 6000, holder};
+        };
+        const PortHolder first{QStringLiteral("zelbo_udp.exe"), 4242, QStringLiteral("PC01\\sato"), 2};
+        const PortHolder second{QString(), 0, QStringLiteral("suzuki"), std::nullopt};
+        Rig rig;
+        rig.settings.AutoStart = 1;
+        rig.output.recovery = {Output::Recovery::Unreadable, {}};
+        rig.link.openErrors = {held(first), held(first), held(second)};
+        rig.play(repeated(Can + QStringList{QStringLiteral("~3000")}, 3));
+        rig.play(opening(1) + records(0, 0) + EndOk +
+                 QStringList{QStringLiteral("~300"), QStringLiteral("stop"), QStringLiteral("> CAN")});
+        rig.run();
+        QVERIFY2(rig.link.ok(), qPrintable(rig.failures()));
+        const QString line =
+            QStringLiteral("UDP通信 : ﾛｰｶﾙﾎﾟｰﾄ 6000 は他のﾌﾟﾛｸﾞﾗﾑが使用中です。空くまで30秒ごとに再試行します");
+        const QString byFirst = line + QStringLiteral(" (zelbo_udp.exe PID 4242, PC01\\sato, ｾｯｼｮﾝ 2)");
+        const QString bySecond = line + QStringLiteral(" (suzuki)");
+        // Shown when it begins and when another program holds the port; 異常終了 for its first cycle and the Stop.
+        QCOMPARE(rig.journal.filter(QStringLiteral("status1 UDP通信 : ﾛｰｶﾙﾎﾟｰﾄ")),
+                 (QStringList{QStringLiteral("status1 ") + byFirst, QStringLiteral("status1 ") + bySecond}));
+        QCOMPARE(rig.journal.count(QStringLiteral("status1 ") + Failed), 2);
+        QCOMPARE(rig.link.openCount, 4);
+        const qsizetype bound = rig.journal.lastIndexOf(QStringLiteral("OpenUDP"));
+        QCOMPARE(rig.journal.indexOf(QStringLiteral("status1 <Journal> 前回の受信記録が読めないため無視します")),
+                 bound + 1);
+        QCOMPARE(rig.output.writeCalls.size(), 1);
+        QCOMPARE(rig.output.cycles.size(), 5);
+        QCOMPARE(rig.output.cycles[0].failure, byFirst);
+        QCOMPARE(rig.output.cycles[1].failure, byFirst);
+        QCOMPARE(rig.output.cycles[2].failure, bySecond);
+        QCOMPARE(rig.output.cycles[3].end, Output::CycleEnd::Acknowledged);
+
+        Rig manual;
+        manual.link.error = held(first);
+        manual.play(Can);
+        manual.run();
+        QVERIFY2(manual.link.ok(), qPrintable(manual.failures()));
+        QCOMPARE(manual.host.status,
+                 crlf({QStringLiteral("8 UDP設定に問題がないか確認してください。 The bound address is already in use"),
+                       Failed}));
+        QCOMPARE(manual.link.openCount, 1);
     }
 
     void fileErrors_data()
