@@ -179,9 +179,13 @@ int run(const WiringHook& wired)
         }
         recordStartNotes(paths.historyPath, notes);
     };
-    QObject::connect(&policies, &PolicyWatch::changed, &window, [&window, tellPolicies] {
+    QObject::connect(&policies, &PolicyWatch::changed, &window, [&window, &status, &settings, tellPolicies] {
         window.showPolicies();
         tellPolicies();
+        // STATUSFOLDER has no control: only a policy changes it while the program runs.
+        if (status) {
+            status->setStatusFolder(settings.effective().StatusFolder);
+        }
     });
     QObject::connect(&window, &MainWindow::settingsApplied, &window, tellPolicies);
     QObject::connect(&window, &MainWindow::commStateChanged, &policies, &PolicyWatch::commStateChanged);
