@@ -25,10 +25,15 @@ TEXTS = {
         SUPPORTED: "ZELBO_UDP {version} and later",
         "description": "Policies of ZELBO_UDP: settings that win over each user's own.",
         "name": "{name} ({caption})",
+        "lead": ("Sets {name}, the setting the settings dialog shows as \"{caption}\", for every user this policy "
+                 "reaches.\n\n{kind}\n\nEnabled: the value given here is used instead of the user's own setting, and "
+                 "its control in the settings dialog is greyed."),
+        # A setting with no place in the settings line has no control in the dialog either.
+        "lead_hidden": ("Sets {name} ({caption}), a setting the settings dialog does not show, for every user this "
+                        "policy reaches.\n\n{kind}\n\nEnabled: the value given here is used instead of the user's "
+                        "own setting (zelbo_udp.extra.ini or the presets)."),
         "explain": (
-            "Sets {name}, the setting the settings dialog shows as \"{caption}\", for every user this policy "
-            "reaches.\n\n{kind}\n\nEnabled: the value given here is used instead of the user's own setting, and its "
-            "control in the settings dialog is greyed. Not configured or Disabled: the user's own setting holds "
+            "{lead} Not configured or Disabled: the user's own setting holds "
             "again; the settings file never takes a policy's value.\n\nA value the settings dialog would refuse is "
             "not used: the user's setting holds, and the program names the value in its status box and in the "
             "day's history.\n\nA computer policy wins over a user policy of the same setting. The program reads its "
@@ -51,9 +56,13 @@ TEXTS = {
         SUPPORTED: "ZELBO_UDP {version} 以降",
         "description": "ZELBO_UDP のﾎﾟﾘｼｰ: 各ﾕｰｻﾞｰの設定より優先される設定です。",
         "name": "{caption} ({name})",
+        "lead": ("設定画面の「{caption}」({name}) を、このﾎﾟﾘｼｰが適用されるすべてのﾕｰｻﾞｰに設定します。\n\n{kind}\n\n"
+                 "有効: ここで指定した値がﾕｰｻﾞｰの設定の代わりに使われ、設定画面の該当する項目は淡色表示になります。"),
+        "lead_hidden": ("「{caption}」({name}) を、このﾎﾟﾘｼｰが適用されるすべてのﾕｰｻﾞｰに設定します。設定画面には表示"
+                        "されない項目です。\n\n{kind}\n\n有効: ここで指定した値がﾕｰｻﾞｰの設定 (zelbo_udp.extra.ini "
+                        "または初期設定) の代わりに使われます。"),
         "explain": (
-            "設定画面の「{caption}」({name}) を、このﾎﾟﾘｼｰが適用されるすべてのﾕｰｻﾞｰに設定します。\n\n{kind}\n\n"
-            "有効: ここで指定した値がﾕｰｻﾞｰの設定の代わりに使われ、設定画面の該当する項目は淡色表示になります。"
+            "{lead}"
             "未構成または無効: ﾕｰｻﾞｰ自身の設定に戻ります。ﾎﾟﾘｼｰの値が設定ﾌｧｲﾙに書き込まれることはありません。\n\n"
             "設定画面で受け付けられない値は使われません。ﾕｰｻﾞｰの設定がそのまま使われ、その値は最終ｽﾃｰﾀｽとその日の履歴に"
             "表示されます。\n\n同じ項目にｺﾝﾋﾟｭｰﾀｰのﾎﾟﾘｼｰとﾕｰｻﾞｰのﾎﾟﾘｼｰがある場合は、ｺﾝﾋﾟｭｰﾀｰのﾎﾟﾘｼｰが優先されます。"
@@ -144,7 +153,8 @@ def adml(table, language, revision, version):
         kind, kind_text = element(row)
         described = texts[kind_text].format(low=row["low"], high=row["high"])
         strings.append((name, texts["name"].format(name=name, caption=caption)))
-        strings.append((f"{name}_Explain", texts["explain"].format(name=name, caption=caption, kind=described)))
+        lead = texts["lead" if row["position"] else "lead_hidden"].format(name=name, caption=caption, kind=described)
+        strings.append((f"{name}_Explain", texts["explain"].format(lead=lead)))
         label = escape(f"{caption} ({name})")
         if kind == "text":
             box = (f'<textBox refId="{name}"><label>{label}</label>'
