@@ -219,7 +219,9 @@ int programMain(int argc, char* argv[], const WiringHook& wired)
             attachParentConsole();
             QTextStream report(stdout);
             const std::optional<ProgramPaths> paths = commandPaths(report);
-            return paths ? fleetReportCommand(QCoreApplication::arguments(), *paths) : 2;
+            return paths ? fleetReportCommand(QCoreApplication::arguments(), *paths,
+                                              readPolicyValues(systemPolicyFile()).values)
+                         : 2;
         }
         fleetWindow = fleetWindow || std::strcmp(argv[i], FleetWindowOption) == 0;
     }
@@ -241,7 +243,9 @@ int programMain(int argc, char* argv[], const WiringHook& wired)
             if (fleetWindow) {
                 QTextStream report(stdout);
                 const std::optional<ProgramPaths> paths = commandPaths(report);
-                return paths ? fleetWindowCommand(QCoreApplication::arguments(), *paths) : 2;
+                return paths ? fleetWindowCommand(QCoreApplication::arguments(), *paths,
+                                                  readPolicyValues(systemPolicyFile()).values)
+                             : 2;
             }
             return run(wired);
         } catch (const std::exception& e) {
