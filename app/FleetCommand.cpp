@@ -54,12 +54,6 @@ std::optional<QByteArray> fileBytes(const QString& path)
     return file.readAll();
 }
 
-// STATUSFOLDER as a start in paths' data folder would take it, without writing anything.
-QString configuredFolder(const ProgramPaths& paths)
-{
-    return readExtraSettings(fileBytes(paths.extraPath), fileBytes(paths.presetPath), Settings()).settings.StatusFolder;
-}
-
 QString folderError(const QString& folder, const SystemError& error)
 {
     return QStringLiteral("ﾌｫﾙﾀﾞを読めません : ") + QDir::toNativeSeparators(folder) + u' ' +
@@ -72,6 +66,13 @@ void say(const QString& text)
 }
 
 } // namespace
+
+QString configuredStatusFolder(const ProgramPaths& paths, const PolicyValues& policies)
+{
+    const Settings user =
+        readExtraSettings(fileBytes(paths.extraPath), fileBytes(paths.presetPath), Settings()).settings;
+    return applyPolicies(policies, user).effective.StatusFolder;
+}
 
 FleetWindow::Table fleetTable(const QString& folder)
 {
@@ -94,7 +95,7 @@ FleetWindow::Table fleetTable(const QString& folder)
     return table;
 }
 
-int fleetReportCommand(const QStringList& arguments, const ProgramPaths& paths)
+int fleetReportCommand(const QStringList& arguments, const ProgramPaths& paths, const PolicyValues& policies)
 {
     FleetArguments parsed = parseArguments(arguments, FleetReportOption);
     if (!parsed.unknown.isEmpty()) {
@@ -103,7 +104,7 @@ int fleetReportCommand(const QStringList& arguments, const ProgramPaths& paths)
         return 2;
     }
     if (parsed.folder.isEmpty()) {
-        parsed.folder = configuredFolder(paths);
+        parsed.folder = configuredStatusFolder(paths, policies);
     }
     if (parsed.folder.isEmpty()) {
         say(QStringLiteral("zelbo_udp: no STATUSFOLDER is set: name the folder, zelbo_udp --fleet-report FOLDER"));
@@ -121,11 +122,11 @@ int fleetReportCommand(const QStringList& arguments, const ProgramPaths& paths)
     return written ? fleetExitCode(rows) : 1;
 }
 
-int fleetWindowCommand(const QStringList& arguments, const ProgramPaths& paths)
+int fleetWindowCommand(const QStringList& arguments, const ProgramPaths& paths, const PolicyValues& policies)
 {
     FleetArguments parsed = parseArguments(arguments, FleetWindowOption);
     if (parsed.folder.isEmpty()) {
-        parsed.folder = configuredFolder(paths);
+        parsed.folder = configuredStatusFolder(paths, policies);
     }
     if (parsed.folder.isEmpty()) {
         QtMessageSink messages;

@@ -85,10 +85,15 @@ MailSignIn::Tools mailSignInTools(MailPasswordStore& store, const MailSender& se
             }};
 }
 
-int storeMailPassword(const ProgramPaths& paths, MailPasswordStore& store, QIODevice& input, QTextStream& report,
-                      bool keepBlanks)
+int storeMailPassword(const ProgramPaths& paths, const PolicyValues& policies, MailPasswordStore& store,
+                      QIODevice& input, QTextStream& report, bool keepBlanks)
 {
-    const std::optional<Settings> settings = settingsFor(paths);
+    std::optional<Settings> settings = settingsFor(paths);
+    // The mail signs in with the server and user the policies give, if they do; a settings file that the next start
+    // resets leaves the defaults under them.
+    if (settings || !policies.isEmpty()) {
+        settings = applyPolicies(policies, settings.value_or(SettingsFile::defaults(QString()))).effective;
+    }
     if (!settings) {
         report << "zelbo_udp: no readable settings file or presets in " << paths.dataFolder << Qt::endl;
         return 2;

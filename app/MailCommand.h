@@ -3,6 +3,7 @@
 // stores the password for a user's settings from a script (the password on standard input, never on the command line
 // or in a file of ours).
 
+#include "config/Policies.h"
 #include "ui/MailSignIn.h"
 
 class MailPasswordStore;
@@ -19,7 +20,8 @@ inline constexpr char KeepBlanksOption[] = "--keep-blanks";
 MailSignIn::Tools mailSignInTools(MailPasswordStore& store, const MailSender& sender);
 
 // Reads one line from input and stores it as the password of the mail server and user of the settings at paths (of
-// its presets before the first start). Says what it did on report; returns the process's exit code: 0 stored, 2 no
-// server or user, no password or a refused line, 1 refused by the store.
-int storeMailPassword(const ProgramPaths& paths, MailPasswordStore& store, QIODevice& input, QTextStream& report,
-                      bool keepBlanks);
+// its presets before the first start), with IT's policies over them as the program has them. Says what it did on
+// report; returns the process's exit code: 0 stored, 2 no server or user, no password or a refused line, 1 refused by
+// the store.
+int storeMailPassword(const ProgramPaths& paths, const PolicyValues& policies, MailPasswordStore& store,
+                      QIODevice& input, QTextStream& report, bool keepBlanks);

@@ -3,13 +3,14 @@
 #include "CommObjects.h"
 #include "FleetCommand.h"
 #include "MailCommand.h"
+#include "PolicyWatch.h"
 #include "SingleCopy.h"
 
 #include "base/CrLf.h"
 #include "base/Platform.h"
 #include "base/ProgramPaths.h"
-#include "config/Settings.h"
 #include "config/SettingsFile.h"
+#include "config/SettingsState.h"
 #include "output/CycleHistory.h"
 #include "output/SystemPasswordStore.h"
 #include "output/MailSender.h"
@@ -54,7 +55,8 @@ std::optional<QString> profileArgument(const QStringList& arguments)
     return std::nullopt;
 }
 
-// Lines of the day's history for what the start-up could not take.
+// Lines of the day's history for what the start-up, or later IT's policies, could not take. The one place such notes
+// leave the window: the event log is to be written from here as well.
 void recordStartNotes(const QString& historyPath, const QStringList& notes)
 {
     CycleHistory history(historyPath);
@@ -92,7 +94,7 @@ int storeMailPasswordCommand()
     (void)input.open(stdin, QIODevice::ReadOnly);
     SystemPasswordStore store;
     const bool keepBlanks = QCoreApplication::arguments().contains(QLatin1String(KeepBlanksOption));
-    return storeMailPassword(*paths, store, input, report, keepBlanks);
+    return storeMailPassword(*paths, readPolicyValues(systemPolicyFile()).values, store, input, report, keepBlanks);
 }
 
 int run(const WiringHook& wired)
@@ -126,8 +128,11 @@ int run(const WiringHook& wired)
     // A restart after sign-in beside a copy the Startup folder already started leaves that one alone.
     registerForRestart(background ? arguments : arguments + QStringList{BackgroundOption});
 
-    Settings settings;
+    // The user's settings come with the window's start-up; IT's policies go over them from the first.
+    SettingsState settings;
     SettingsFile settingsFile(paths, messages);
+    PolicyWatch policies(settings, [] { return readPolicyValues(systemPolicyFile()); });
+    policies.start();
 
     MainWindow window(settings, paths, settingsFile, messages);
     if (!profile.isEmpty()) {
@@ -146,7 +151,7 @@ int run(const WiringHook& wired)
     testMailer.setPasswordStore(&passwords);
     window.setMailTools(mailSignInTools(passwords, testMailer));
 
-    CommObjects comm(window, settings, paths, messages, QApplication::applicationName());
+    CommObjects comm(window, settings.effective(), paths, messages, QApplication::applicationName());
     comm.output().setMailPasswordStore(&passwords);
     comm.connectWindow(window);
     comm.connectTray(tray, window);
@@ -168,16 +173,37 @@ int run(const WiringHook& wired)
         return 1;
     }
     QStringList historyNotes = window.historyNotes();
+    QStringList startNotes = policies.untoldNotes();
     // Said at every such start, since nothing keeps a second copy out meanwhile.
     if (claim == SingleCopy::Claim::Unlocked) {
-        window.addStartNote(copy.unlockedNote());
-        historyNotes << copy.unlockedNote();
+        startNotes << copy.unlockedNote();
     }
+    for (const QString& note : startNotes) {
+        window.addStartNote(note);
+    }
+    historyNotes << startNotes;
+    const auto tellPolicies = [&window, &policies, &paths] {
+        const QStringList notes = policies.untoldNotes();
+        for (const QString& note : notes) {
+            window.ShowStatus(1, note);
+        }
+        recordStartNotes(paths.historyPath, notes);
+    };
+    QObject::connect(&policies, &PolicyWatch::changed, &window, [&window, &status, &settings, tellPolicies] {
+        window.showPolicies();
+        tellPolicies();
+        // STATUSFOLDER has no control: only a policy changes it while the program runs.
+        if (status) {
+            status->setStatusFolder(settings.effective().StatusFolder);
+        }
+    });
+    QObject::connect(&window, &MainWindow::settingsApplied, &window, tellPolicies);
+    QObject::connect(&window, &MainWindow::commStateChanged, &policies, &PolicyWatch::commStateChanged);
     comm.control().setStartNote(window.startNotes().join(CrLf));
     recordStartNotes(paths.historyPath, historyNotes);
     status.emplace(StatusIdentity{QApplication::applicationVersion(), QSysInfo::machineHostName(), userName(), profile,
                                   paths.dataFolder},
-                   paths.statusPath, settings.StatusFolder);
+                   paths.statusPath, settings.effective().StatusFolder);
     comm.connectStatus(*status, window);
     status->write();
     window.showAfterLoad();
@@ -204,7 +230,9 @@ int programMain(int argc, char* argv[], const WiringHook& wired)
             }
             QTextStream report(stdout);
             const std::optional<ProgramPaths> paths = commandPaths(report);
-            return paths ? fleetReportCommand(QCoreApplication::arguments(), *paths) : 2;
+            return paths ? fleetReportCommand(QCoreApplication::arguments(), *paths,
+                                              readPolicyValues(systemPolicyFile()).values)
+                         : 2;
         }
         fleetWindow = fleetWindow || std::strcmp(argv[i], FleetWindowOption) == 0;
     }
@@ -226,7 +254,9 @@ int programMain(int argc, char* argv[], const WiringHook& wired)
             if (fleetWindow) {
                 QTextStream report(stdout);
                 const std::optional<ProgramPaths> paths = commandPaths(report);
-                return paths ? fleetWindowCommand(QCoreApplication::arguments(), *paths) : 2;
+                return paths ? fleetWindowCommand(QCoreApplication::arguments(), *paths,
+                                                  readPolicyValues(systemPolicyFile()).values)
+                             : 2;
             }
             return run(wired);
         } catch (const std::exception& e) {

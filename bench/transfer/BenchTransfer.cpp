@@ -89,11 +89,12 @@ enum class Host
     Window,
 };
 
-// The main window as the program shows it: loaded from a settings file of its own, shown and drawn.
+// The main window as the program shows it: loaded from a settings file of its own (the run's settings written out),
+// shown and drawn.
 struct ShownWindow
 {
     explicit ShownWindow(Program& program)
-        : file(program.paths, program.messages), window(program.settings, program.paths, file, program.messages)
+        : file(program.paths, program.messages), window(loaded, program.paths, file, program.messages)
     {
     }
 
@@ -121,6 +122,7 @@ struct ShownWindow
     QString status() const { return window.findChild<QPlainTextEdit*>(QStringLiteral("lblStatus"))->toPlainText(); }
 
     SettingsFile file;
+    SettingsState loaded;
     MainWindow window;
 };
 

@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
@@ -178,3 +179,17 @@ QByteArray consoleBytes(const QString& text);
 // Writes bytes to standard output unchanged (no line-end translation) and flushes them. False when that failed, or
 // there is no standard output at all.
 bool writeStandardOutput(QByteArrayView bytes);
+
+// IT's policies for the program as the system keeps them, NAME (in capitals) to value as given. Windows: the values
+// under SOFTWARE\Policies\ZELBO\ZELBO_UDP, HKCU's with HKLM's over them (a machine policy wins over a user policy, as
+// Group Policy has it); REG_SZ and REG_EXPAND_SZ as they stand (unexpanded), REG_DWORD in decimal, other types passed
+// over. Elsewhere the NAME=value lines of posixPolicyFile (systemPolicyFile() but in tests), which Windows does not
+// read. Nothing where there are none.
+struct PolicyReading
+{
+    QMap<QString, QString> values;
+    QString failure; // where policies exist but could not be read, and the system's reason; empty when all were read
+};
+PolicyReading readPolicyValues(const QString& posixPolicyFile);
+// Where a POSIX system keeps the policy file: /etc/zelbo_udp/policy.ini. Empty on Windows.
+QString systemPolicyFile();

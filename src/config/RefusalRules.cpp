@@ -11,13 +11,15 @@
 
 namespace {
 
-// The captions of the rows with rule whose text fails test, one a line in the order of the settings line.
-QStringList failingCaptions(const Settings& settings, Rule rule, const std::function<bool(const QString&)>& fails)
+// The captions of the rows with rule whose text fails test, one a line in the order of the settings line; only that
+// row when one is given.
+QStringList failingCaptions(const Settings& settings, Rule rule, const std::function<bool(const QString&)>& fails,
+                            const SettingRow* only = nullptr)
 {
     QStringList captions;
     for (const SettingRow* row : rowsInLineOrder()) {
         const QString* text = textValue(*row, settings);
-        if (row->rules.testFlag(rule) && text && fails(*text)) {
+        if ((only == nullptr || row == only) && row->rules.testFlag(rule) && text && fails(*text)) {
             captions << row->caption.toString();
         }
     }
@@ -43,20 +45,10 @@ bool mailIsOn(const Settings& settings)
     return false;
 }
 
-} // namespace
-
-QString settingsRefusal(const Settings& editSettings)
+// The rules that judge each text on its own, for every row or only one.
+QString textRefusal(const Settings& editSettings, const SettingRow* only)
 {
-    if (mailIsOn(editSettings)) {
-        const auto isEmpty = [](const QString& text) { return text.isEmpty(); };
-        if (!failingCaptions(editSettings, Rule::NeededForMail, isEmpty).isEmpty()) {
-            // All of them are named, not only the empty ones.
-            return refusal(failingCaptions(editSettings, Rule::NeededForMail, [](const QString&) { return true; }),
-                           QStringLiteral("のいずれかが入力されていません！！"));
-        }
-    }
-
-    const QString signIn = refusal(failingCaptions(editSettings, Rule::NoSignIn, mailServerHasCredentials),
+    const QString signIn = refusal(failingCaptions(editSettings, Rule::NoSignIn, mailServerHasCredentials, only),
                                    QStringLiteral("にﾕｰｻﾞｰ名やﾊﾟｽﾜｰﾄﾞ(…@)は書けません。") + CrLf +
                                        QStringLiteral("ﾕｰｻﾞｰ名とﾊﾟｽﾜｰﾄﾞの欄に入力してください！！"));
     if (!signIn.isEmpty()) {
@@ -65,22 +57,52 @@ QString settingsRefusal(const Settings& editSettings)
     // The settings file encloses texts in double quotes with no escape, so a quote inside a text would cut the value
     // and every value after it would be read from the wrong place.
     const QString quoted =
-        refusal(failingCaptions(editSettings, Rule::Storable, [](const QString& text) { return text.contains(u'"'); }),
+        refusal(failingCaptions(
+                    editSettings, Rule::Storable, [](const QString& text) { return text.contains(u'"'); }, only),
                 QStringLiteral("に \" (ﾀﾞﾌﾞﾙｸｫｰﾃｰｼｮﾝ) は使用できません！！"));
     if (!quoted.isEmpty()) {
         return quoted;
     }
-    const QString unstorable = refusal(
-        failingCaptions(editSettings, Rule::Storable, [](const QString& text) { return !Cp932::roundTrips(text); }),
-        QStringLiteral("に使用できない文字が含まれています！！"));
+    const QString unstorable =
+        refusal(failingCaptions(
+                    editSettings, Rule::Storable, [](const QString& text) { return !Cp932::roundTrips(text); }, only),
+                QStringLiteral("に使用できない文字が含まれています！！"));
     if (!unstorable.isEmpty()) {
         return unstorable;
     }
     // The run would store under another name than the one typed, and the user would look for the wrong file.
     return refusal(
-        failingCaptions(editSettings, Rule::FileName, [](const QString& text) { return safeFileName(text) != text; }),
+        failingCaptions(
+            editSettings, Rule::FileName, [](const QString& text) { return safeFileName(text) != text; }, only),
         QStringLiteral("に \\ / : * ? < > | と .. 、末尾の . と空白、") + CrLf +
             QStringLiteral("CON PRN AUX NUL COM1～COM9 LPT1～LPT9 という名前は使用できません！！"));
+}
+
+} // namespace
+
+QString settingsRefusal(const Settings& editSettings)
+{
+    const QString mail = mailRefusal(editSettings);
+    return mail.isEmpty() ? textRefusal(editSettings, nullptr) : mail;
+}
+
+QString mailRefusal(const Settings& settings)
+{
+    if (!mailIsOn(settings)) {
+        return QString();
+    }
+    const auto isEmpty = [](const QString& text) { return text.isEmpty(); };
+    if (failingCaptions(settings, Rule::NeededForMail, isEmpty).isEmpty()) {
+        return QString();
+    }
+    // All of them are named, not only the empty ones.
+    return refusal(failingCaptions(settings, Rule::NeededForMail, [](const QString&) { return true; }),
+                   QStringLiteral("のいずれかが入力されていません！！"));
+}
+
+QString valueRefusal(const SettingRow& row, const Settings& settings)
+{
+    return textRefusal(settings, &row);
 }
 
 bool mailServerHasCredentials(const QString& mailServer)

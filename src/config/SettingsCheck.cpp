@@ -77,10 +77,11 @@ QString saveFolderMissingText()
 
 namespace {
 
-CheckResult checkSettingsFile(Settings& settings, const SettingsFile& file, MessageSink& messages,
-                              const QString& dataFolder)
+// The user's settings from the file: reset on a missing, unreadable or out-of-range file; on a first start taken from
+// the user's earlier file where it passes as it stands, else made from IT's presets. False when the checks end here:
+// the file could not be written, or it was made just now.
+bool readUserSettings(Settings& settings, const SettingsFile& file, const QString& dataFolder, CheckResult& result)
 {
-    CheckResult result;
     ReadResult read = file.ReadSettingsFile(settings);
     if (read == ReadResult::Missing) {
         const QString& earlierPath = file.paths().earlierSettingsPath;
@@ -103,7 +104,7 @@ CheckResult checkSettingsFile(Settings& settings, const SettingsFile& file, Mess
         }
         // A fresh file needs no further test, not even of its default folder; a file taken over is tested as it is.
         if (!earlier || !result.settingsWritable) {
-            return result;
+            return false;
         }
         read = ReadResult::Ok;
     }
@@ -113,7 +114,7 @@ CheckResult checkSettingsFile(Settings& settings, const SettingsFile& file, Mess
     case ReadResult::Invalid:
         if (!file.ResetSettingsFile(settings, QStringLiteral("ﾌｧｲﾙ不正"))) {
             result.settingsWritable = false;
-            return result;
+            return false;
         }
         break;
     case ReadResult::Ok:
@@ -121,29 +122,46 @@ CheckResult checkSettingsFile(Settings& settings, const SettingsFile& file, Mess
     }
 
     if (!settingsInRange(settings)) {
-        if (!file.ResetSettingsFile(settings, QStringLiteral("ﾊﾟﾗﾒｰﾀ不正"))) {
-            result.settingsWritable = false;
-            return result;
-        }
+        result.settingsWritable = file.ResetSettingsFile(settings, QStringLiteral("ﾊﾟﾗﾒｰﾀ不正"));
     } else if (firstBadFieldSelect(settings) >= 0) {
-        if (!file.ResetSettingsFile(settings, QStringLiteral("ﾊﾟﾗﾒｰﾀ不正(ﾌｨｰﾙﾄﾞ)"))) {
-            result.settingsWritable = false;
-            return result;
+        result.settingsWritable = file.ResetSettingsFile(settings, QStringLiteral("ﾊﾟﾗﾒｰﾀ不正(ﾌｨｰﾙﾄﾞ)"));
+    }
+    return result.settingsWritable;
+}
+
+} // namespace
+
+CheckResult CheckSettings(SettingsState& settings, const SettingsFile& file, MessageSink& messages,
+                          const QString& dataFolder)
+{
+    CheckResult result;
+    Settings user = settings.user();
+    const bool goOn = readUserSettings(user, file, dataFolder, result);
+    // After any reset, which knows only the settings line.
+    if (result.settingsWritable) {
+        if (const QString note = file.readExtraSettings(user); !note.isEmpty()) {
+            result.notes << note;
         }
     }
+    settings.setUser(user);
+    if (!goOn) {
+        return result;
+    }
+    // From here on what the run will use: the policies' values where they hold.
+    const Settings& effective = settings.effective();
 
     // A hand-edited or older file may still carry sign-in data in the server text; the mail never uses it.
-    if (mailServerHasCredentials(settings.MailServer)) {
+    if (mailServerHasCredentials(effective.MailServer)) {
         result.notes << mailServerCredentialsNote();
     }
 
     // The save folder becomes the current directory, which the folder picker falls back to. A missing one is kept:
     // the terminal is told "CAN" until it is back (a mapped drive reconnected late), rather than having its data
     // stored where nobody looks for it.
-    if (settings.SaveFolder.isEmpty() || !setCurrentFolder(settings.SaveFolder)) {
-        if (settings.AutoStart == 1 && !settings.SaveFolder.isEmpty()) {
+    if (effective.SaveFolder.isEmpty() || !setCurrentFolder(effective.SaveFolder)) {
+        if (effective.AutoStart == 1 && !effective.SaveFolder.isEmpty()) {
             result.awaitSaveFolder = true;
-            result.statusText = QStringLiteral("保存ﾌｫﾙﾀﾞを待っています : ") + settings.SaveFolder;
+            result.statusText = QStringLiteral("保存ﾌｫﾙﾀﾞを待っています : ") + effective.SaveFolder;
             return result;
         }
         messages.showMessage(saveFolderMissingText(), QStringLiteral("エラー！！"), MessageIcon::Critical);
@@ -152,17 +170,12 @@ CheckResult checkSettingsFile(Settings& settings, const SettingsFile& file, Mess
     return result;
 }
 
-} // namespace
-
 CheckResult CheckSettings(Settings& settings, const SettingsFile& file, MessageSink& messages,
                           const QString& dataFolder)
 {
-    CheckResult result = checkSettingsFile(settings, file, messages, dataFolder);
-    // After any reset, which knows only the settings line.
-    if (result.settingsWritable) {
-        if (const QString note = file.readExtraSettings(settings); !note.isEmpty()) {
-            result.notes << note;
-        }
-    }
+    SettingsState state;
+    state.setUser(settings);
+    const CheckResult result = CheckSettings(state, file, messages, dataFolder);
+    settings = state.user();
     return result;
 }

@@ -6,6 +6,7 @@
 #include "base/MessageSink.h"
 #include "config/Settings.h"
 #include "config/SettingsFile.h"
+#include "config/SettingsState.h"
 
 #include <QString>
 #include <QStringList>
@@ -40,7 +41,12 @@ bool settingsInRange(const Settings& settings);
 // Index of the first FieldSelect entry that is neither 0 nor 1, or -1.
 int firstBadFieldSelect(const Settings& settings);
 
-// dataFolder is named in the status box on a first start. A first start takes the user's earlier settings file
-// (file.paths().earlierSettingsPath) where it passes this check as it stands, else IT's presets, else the defaults.
+// The user's settings from the file into settings, then the tests of what the run will use, the policies' values
+// where they hold. dataFolder is named in the status box on a first start. A first start takes the user's earlier
+// settings file (file.paths().earlierSettingsPath) where it passes this check as it stands, else IT's presets, else the
+// defaults.
+CheckResult CheckSettings(SettingsState& settings, const SettingsFile& file, MessageSink& messages,
+                          const QString& dataFolder = QString());
+// The same without policies.
 CheckResult CheckSettings(Settings& settings, const SettingsFile& file, MessageSink& messages,
                           const QString& dataFolder = QString());

@@ -26,16 +26,33 @@ StatusFile::CopyWriter StatusFile::shareWriter()
 }
 
 StatusFile::StatusFile(const StatusIdentity& identity, const QString& path, const QString& statusFolder)
-    : m_identity(identity), m_path(path), m_statusFolder(QDir::toNativeSeparators(statusFolder)),
-      m_writeCopy(shareWriter())
+    : m_identity(identity), m_path(path), m_writeCopy(shareWriter())
 {
-    if (!statusFolder.isEmpty()) {
-        m_copyPath = QDir::toNativeSeparators(
-            QDir(statusFolder).filePath(statusCopyName(identity.pc, identity.user, identity.profile)));
-    }
+    useStatusFolder(statusFolder);
     m_rewrite.setInterval(RewriteInterval);
     QObject::connect(&m_rewrite, &QTimer::timeout, &m_rewrite, [this] { write(); });
     m_rewrite.start();
+}
+
+void StatusFile::setStatusFolder(const QString& statusFolder)
+{
+    if (QDir::toNativeSeparators(statusFolder) == m_statusFolder) {
+        return;
+    }
+    useStatusFolder(statusFolder);
+    write();
+}
+
+void StatusFile::useStatusFolder(const QString& statusFolder)
+{
+    m_statusFolder = QDir::toNativeSeparators(statusFolder);
+    m_copyPath.clear();
+    if (!statusFolder.isEmpty()) {
+        m_copyPath = QDir::toNativeSeparators(
+            QDir(statusFolder).filePath(statusCopyName(m_identity.pc, m_identity.user, m_identity.profile)));
+    }
+    // A failure in the new folder is said again.
+    m_copySaid = false;
 }
 
 void StatusFile::cycleEnded(const CycleRecorder::CycleNotice& cycle)

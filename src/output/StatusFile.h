@@ -57,6 +57,9 @@ public:
     void idlePoll(const QDateTime& time) { m_tracker.idlePoll(time); }
     // Replaces the file (and starts its copy) now, with the time of the write as now.
     void write();
+    // IT's folder changed (a policy's STATUSFOLDER while the program runs): the copy goes there from now on, written
+    // at once; the copy in the old folder stays as it is and falls silent. Empty: no copy.
+    void setStatusFolder(const QString& statusFolder);
 
     // A line for the status box, the first time a write fails after one that worked.
     void setLineListener(LineListener listener) { m_line = std::move(listener); }
@@ -69,6 +72,7 @@ public:
     bool copyBusy() const { return m_copy.busy(); }
 
 private:
+    void useStatusFolder(const QString& statusFolder);
     StatusRecord record() const;
     void startCopy(const QByteArray& bytes);
     void copyDone(const std::optional<SystemError>& error);

@@ -1,6 +1,7 @@
 #include "ui/MainWindow.h"
 
 #include "base/Platform.h"
+#include "config/Policies.h"
 #include "config/SettingsCheck.h"
 #include "ui/FileViewer.h"
 #include "ui/SunkenBox.h"
@@ -34,8 +35,8 @@ QString fileViewerPath(const QString& folderCaption, const QString& fileCaption)
     return folder + fileCaption;
 }
 
-MainWindow::MainWindow(Settings& settings, ProgramPaths& paths, const SettingsFile& settingsFile, MessageSink& messages,
-                       QWidget* parent)
+MainWindow::MainWindow(SettingsState& settings, ProgramPaths& paths, const SettingsFile& settingsFile,
+                       MessageSink& messages, QWidget* parent)
     : QWidget(parent), m_settings(settings), m_paths(paths), m_settingsFile(settingsFile), m_messages(messages),
       m_openFile(openInTextEditor)
 {
@@ -111,8 +112,8 @@ void MainWindow::addStartNote(const QString& note)
 
 void MainWindow::ApplyWindowSettings()
 {
-    setSaveFolderCaption(m_settings.SaveFolder);
-    m_startMinimised = m_settings.StartUpSize == 1;
+    setSaveFolderCaption(m_settings.effective().SaveFolder);
+    m_startMinimised = m_settings.effective().StartUpSize == 1;
 }
 
 void MainWindow::showAfterLoad()
@@ -134,6 +135,22 @@ void MainWindow::setSaveFolderCaption(const QString& folder)
     m_saveFolder = folder;
     lblFolder->setToolTip(folder);
     showFolderCaption();
+}
+
+void MainWindow::showPolicies()
+{
+    setSaveFolderCaption(m_settings.effective().SaveFolder);
+    showSettingButton();
+}
+
+void MainWindow::showSettingButton()
+{
+    const bool locked = m_settings.dialogLocked();
+    cmdSetting->setToolTip(locked ? lockedByPolicyText() : QString());
+    // Before the first tick the window itself is disabled, and the tick sets the button.
+    if (m_commMode >= 0) {
+        cmdSetting->setEnabled(m_commMode == 0 && !locked);
+    }
 }
 
 void MainWindow::showFolderCaption()
@@ -179,7 +196,8 @@ void MainWindow::SetCommState(std::int16_t mode)
     }
     cmdComm[static_cast<std::size_t>(mode)]->setEnabled(true);
     Status[static_cast<std::size_t>(mode)]->setVisible(true);
-    cmdSetting->setEnabled(mode == 0);
+    m_commMode = mode;
+    showSettingButton();
     cmdInfo->setEnabled(mode == 0);
     if (mode == 0) {
         setKeepAwake(false);
@@ -245,7 +263,12 @@ void MainWindow::cmdComm_Click(int index)
 void MainWindow::cmdSetting_Click()
 {
     frmSetting::open(
-        m_settings, m_settingsFile, m_messages, this, [this](const QString& folder) { setSaveFolderCaption(folder); },
+        m_settings, m_settingsFile, m_messages, this,
+        [this](const Settings& user) {
+            m_settings.setUser(user);
+            setSaveFolderCaption(m_settings.effective().SaveFolder);
+            emit settingsApplied();
+        },
         m_mailTools);
 }
 
@@ -272,7 +295,8 @@ void MainWindow::Timer1_Timer()
 
 void MainWindow::awaitSaveFolder()
 {
-    switch (saveFolderWaitStep(setCurrentFolder(m_settings.SaveFolder), m_saveFolderChecks, m_saveFolderWaitChecks)) {
+    switch (saveFolderWaitStep(setCurrentFolder(m_settings.effective().SaveFolder), m_saveFolderChecks,
+                               m_saveFolderWaitChecks)) {
     case SaveFolderWaitStep::Start:
         setStatusText(QString());
         break;

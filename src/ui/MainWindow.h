@@ -7,6 +7,7 @@
 #include "config/SaveFolderWait.h"
 #include "config/Settings.h"
 #include "config/SettingsFile.h"
+#include "config/SettingsState.h"
 #include "protocol/RunHost.h"
 #include "ui/MailSignIn.h"
 #include "ui/MainWindowControls.h"
@@ -38,7 +39,8 @@ public:
         std::function<bool()> Form_Unload; // true: a run was active, keep the window
     };
 
-    MainWindow(Settings& settings, ProgramPaths& paths, const SettingsFile& settingsFile, MessageSink& messages,
+    // settings: the live settings, whose user part the settings dialog changes.
+    MainWindow(SettingsState& settings, ProgramPaths& paths, const SettingsFile& settingsFile, MessageSink& messages,
                QWidget* parent = nullptr);
     ~MainWindow() override;
 
@@ -61,6 +63,8 @@ public:
     // What the settings dialog's mail sign-in uses: the password store and the test send.
     void setMailTools(MailSignIn::Tools tools) { m_mailTools = std::move(tools); }
     void setSaveFolderCaption(const QString& folder);
+    // The policies changed the live settings: the folder caption and "設定" (closed by LOCKSETTINGS) follow.
+    void showPolicies();
     // Keeps the PC from sleeping while on: for a transfer between the terminal's file name and the final answer.
     // Idle polling never keeps it awake; an ended or stopped run (SetCommState(0)) switches it off.
 
@@ -88,6 +92,8 @@ public:
 signals:
     // SetCommState's mode, 1 as a run starts and 0 as it ends, for what shows the run outside the window.
     void commStateChanged(std::int16_t mode);
+    // The settings dialog's OK changed the user's settings.
+    void settingsApplied();
     // The run asked the terminal and had no answer, nor a link error: for what shows the run outside the window.
     void idlePolled();
 
@@ -110,14 +116,16 @@ private:
     void openInEditor(const QString& path);
     void Form_DblClick();
     void showFolderCaption();
+    void showSettingButton();
 
-    Settings& m_settings;
+    SettingsState& m_settings;
     ProgramPaths& m_paths;
     const SettingsFile& m_settingsFile;
     MessageSink& m_messages;
     MailSignIn::Tools m_mailTools;
 
     bool m_running = false;
+    std::int16_t m_commMode = -1; // SetCommState's last mode; none before the first tick
     bool m_busyCursor = false;
     bool m_startMinimised = false;
     bool m_keepAwake = false;

@@ -4,6 +4,7 @@
 #include "config/RefusalRules.h"
 #include "config/TimeAdjust.h"
 #include "ui/OkButtons.h"
+#include "ui/SettingControls.h"
 #include "ui/SingleLineValidator.h"
 #include "ui/SunkenBox.h"
 #include "ui/WindowPlacement.h"
@@ -50,13 +51,13 @@ template <std::size_t N> void selectOption(const std::array<QRadioButton*, N>& b
 
 } // namespace
 
-frmSetting::frmSetting(Settings& settings, const SettingsFile& file, MessageSink& messages, QWidget* mainWindow,
-                       FolderDisplay showSaveFolder, MailSignIn::Tools mailTools)
+frmSetting::frmSetting(const SettingsState& settings, const SettingsFile& file, MessageSink& messages,
+                       QWidget* mainWindow, Apply apply, MailSignIn::Tools mailTools)
     : QWidget(nullptr, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowCloseButtonHint),
       m_settings(settings), m_file(file), m_messages(messages),
-      m_ownerLock(this, mainWindow, OwnerLock::OnRelease::Enable), m_showSaveFolder(std::move(showSaveFolder)),
-      m_mailTools(std::move(mailTools)), EditSettings(settings)
+      m_ownerLock(this, mainWindow, OwnerLock::OnRelease::Enable), m_apply(std::move(apply)),
+      m_mailTools(std::move(mailTools)), EditSettings(settings.user())
 {
     setObjectName(QStringLiteral("frmSetting"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -66,11 +67,10 @@ frmSetting::frmSetting(Settings& settings, const SettingsFile& file, MessageSink
     setFixedSize(size());
 }
 
-frmSetting* frmSetting::open(Settings& settings, const SettingsFile& file, MessageSink& messages, QWidget* mainWindow,
-                             FolderDisplay showSaveFolder, MailSignIn::Tools mailTools)
+frmSetting* frmSetting::open(const SettingsState& settings, const SettingsFile& file, MessageSink& messages,
+                             QWidget* mainWindow, Apply apply, MailSignIn::Tools mailTools)
 {
-    auto* dialog =
-        new frmSetting(settings, file, messages, mainWindow, std::move(showSaveFolder), std::move(mailTools));
+    auto* dialog = new frmSetting(settings, file, messages, mainWindow, std::move(apply), std::move(mailTools));
     dialog->Form_Load();
     dialog->show();
     return dialog;
@@ -330,7 +330,7 @@ void frmSetting::buildMailFrame()
     connect(txtFromMailAddress, &QLineEdit::textChanged, this, &frmSetting::txtFromMailAddress_Change);
     connect(txtMailServer, &QLineEdit::textChanged, this, &frmSetting::txtMailServer_Change);
     connect(txtMailUser, &QLineEdit::textChanged, this, &frmSetting::txtMailUser_Change);
-    connect(cmdMailTest, &QPushButton::clicked, this, [this] { m_signIn->cmdMailTest_Click(EditSettings); });
+    connect(cmdMailTest, &QPushButton::clicked, this, [this] { m_signIn->cmdMailTest_Click(shownSettings()); });
 }
 
 void frmSetting::Form_Load()
@@ -346,34 +346,38 @@ void frmSetting::Form_Load()
 
 void frmSetting::LoadDialogSettings()
 {
-    lblFolder->setText(m_settings.SaveFolder);
+    // The controls show what the run uses; EditSettings keeps the user's own values below.
+    const Settings& shown = m_settings.effective();
+    lblFolder->setText(shown.SaveFolder);
     lblFolder_Change();
-    selectOption(optOverWrite, m_settings.OverWrite);
-    selectOption(optStartUpSize, m_settings.StartUpSize);
-    selectOption(optAutoStart, m_settings.AutoStart);
-    selectOption(optCrcType, m_settings.CrcType);
-    selectOption(optProtocol, m_settings.Protocol);
-    chkSendMail->setChecked(isTicked(m_settings.SendMail));
-    txtMailAddress->setText(m_settings.MailAddress);
-    txtMailSub->setText(m_settings.MailSub);
-    txtFromMailAddress->setText(m_settings.FromMailAddress);
-    txtMailServer->setText(m_settings.MailServer);
-    txtMailUser->setText(m_settings.MailUser);
+    selectOption(optOverWrite, shown.OverWrite);
+    selectOption(optStartUpSize, shown.StartUpSize);
+    selectOption(optAutoStart, shown.AutoStart);
+    selectOption(optCrcType, shown.CrcType);
+    selectOption(optProtocol, shown.Protocol);
+    chkSendMail->setChecked(isTicked(shown.SendMail));
+    txtMailAddress->setText(shown.MailAddress);
+    txtMailSub->setText(shown.MailSub);
+    txtFromMailAddress->setText(shown.FromMailAddress);
+    txtMailServer->setText(shown.MailServer);
+    txtMailUser->setText(shown.MailUser);
     // A long address in the narrow field shows from its start.
     txtMailUser->setCursorPosition(0);
-    txtLocalPort->setText(m_settings.LocalPort);
-    txtRemoteHost->setText(m_settings.RemoteHost);
-    txtRemotePort->setText(m_settings.RemotePort);
-    selectOption(optAddDate, m_settings.AddDate);
-    txtFixFname->setText(m_settings.FixFname);
+    txtLocalPort->setText(shown.LocalPort);
+    txtRemoteHost->setText(shown.RemoteHost);
+    txtRemotePort->setText(shown.RemotePort);
+    selectOption(optAddDate, shown.AddDate);
+    txtFixFname->setText(shown.FixFname);
     // Ticked exactly when the run will set the clock, however the file writes the 1 ("1.0", " 1").
-    chkTimeAdjust->setChecked(isClockAdjustOn(m_settings.TimeAdjust));
+    chkTimeAdjust->setChecked(isClockAdjustOn(shown.TimeAdjust));
     for (std::size_t i = 0; i < chkField.size(); ++i) {
-        chkField[i]->setChecked(isTicked(m_settings.FieldSelect[i]));
+        chkField[i]->setChecked(isTicked(shown.FieldSelect[i]));
     }
-    // The controls' events wrote what they could show; values they cannot show are kept as stored.
-    EditSettings = m_settings;
-    m_signIn->load(m_settings);
+    // The controls' events wrote what they could show; values they cannot show are kept as stored, and so are the
+    // user's own values under a policy's.
+    EditSettings = m_settings.user();
+    m_signIn->load(shownSettings());
+    lockPolicyControls(*this, m_settings);
 }
 
 void frmSetting::setFolderText(const QString& folder)
@@ -391,21 +395,20 @@ void frmSetting::cmdOK_Click(int index)
     if (index != 0) {
         return;
     }
-    const QString refusal = settingsRefusal(EditSettings);
+    // Judged as shown, the policies' values with the user's edits: what the run will use.
+    const QString refusal = settingsRefusal(shownSettings());
     if (!refusal.isEmpty()) {
         m_messages.showMessage(refusal, QCoreApplication::applicationName(), MessageIcon::None);
         return;
     }
-    if (!m_signIn->commit(EditSettings)) {
+    if (!m_signIn->commit(shownSettings())) {
         return;
     }
     m_file.WriteSettingsFile(EditSettings);
-    // Applied even after a failed write, the folder caption first, then the rest of the record.
-    m_settings.SaveFolder = EditSettings.SaveFolder;
-    if (m_showSaveFolder) {
-        m_showSaveFolder(m_settings.SaveFolder);
+    // Applied even after a failed write.
+    if (m_apply) {
+        m_apply(EditSettings);
     }
-    m_settings = EditSettings;
     close();
 }
 

@@ -1,10 +1,13 @@
 #pragma once
-// The options dialog: shows Settings in its controls, keeps every edit in its own copy EditSettings and hands that
-// copy to SettingsFile on OK. It knows nothing of runs; the main window is only disabled and enabled again.
+// The options dialog: shows the live settings in its controls, keeps every edit of the user's own settings in its copy
+// EditSettings and hands that copy to SettingsFile and its owner on OK. A setting a policy holds shows the policy's
+// value, greyed, and keeps the user's own value in EditSettings. It knows nothing of runs; the main window is only
+// disabled and enabled again.
 
 #include "base/MessageSink.h"
 #include "config/Settings.h"
 #include "config/SettingsFile.h"
+#include "config/SettingsState.h"
 #include "ui/MailSignIn.h"
 #include "ui/OwnerLock.h"
 
@@ -28,14 +31,16 @@ class frmSetting : public QWidget
     Q_OBJECT
 
 public:
-    using FolderDisplay = std::function<void(const QString& folder)>;
+    // What OK hands back: the user's own settings as edited, never a policy's value, applied by the owner whether or
+    // not the file could be written.
+    using Apply = std::function<void(const Settings& userSettings)>;
 
-    frmSetting(Settings& settings, const SettingsFile& file, MessageSink& messages, QWidget* mainWindow,
-               FolderDisplay showSaveFolder, MailSignIn::Tools mailTools = {});
+    frmSetting(const SettingsState& settings, const SettingsFile& file, MessageSink& messages, QWidget* mainWindow,
+               Apply apply, MailSignIn::Tools mailTools = {});
 
     // Builds a new dialog, loads it and shows it without waiting; it deletes itself when closed.
-    static frmSetting* open(Settings& settings, const SettingsFile& file, MessageSink& messages, QWidget* mainWindow,
-                            FolderDisplay showSaveFolder, MailSignIn::Tools mailTools = {});
+    static frmSetting* open(const SettingsState& settings, const SettingsFile& file, MessageSink& messages,
+                            QWidget* mainWindow, Apply apply, MailSignIn::Tools mailTools = {});
 
     // What the folder picker's OK writes: the label's text, and through its change event EditSettings.SaveFolder.
     void setFolderText(const QString& folder);
@@ -60,6 +65,8 @@ private:
 
     void Form_Load();
     void LoadDialogSettings();
+    // The edit as the dialog shows it, with the policies' values where they hold: what the rules and the mail see.
+    Settings shownSettings() const { return m_settings.withLockedValues(EditSettings); }
     void Form_Unload();
     void cmdOK_Click(int index);
     void cmdFolderRef_Click();
@@ -76,12 +83,12 @@ private:
     void txtMailServer_Change()
     {
         EditSettings.MailServer = txtMailServer->text();
-        m_signIn->keyChanged(EditSettings);
+        m_signIn->keyChanged(shownSettings());
     }
     void txtMailUser_Change()
     {
         EditSettings.MailUser = txtMailUser->text();
-        m_signIn->keyChanged(EditSettings);
+        m_signIn->keyChanged(shownSettings());
     }
     void optAddDate_Click(int index) { EditSettings.AddDate = static_cast<std::int16_t>(index); }
     void optCrcType_Click(int index) { EditSettings.CrcType = static_cast<std::int16_t>(index); }
@@ -93,11 +100,11 @@ private:
     void chkTimeAdjust_Click();
     void chkField_Click(int index);
 
-    Settings& m_settings;
+    const SettingsState& m_settings;
     const SettingsFile& m_file;
     MessageSink& m_messages;
     OwnerLock m_ownerLock;
-    FolderDisplay m_showSaveFolder;
+    Apply m_apply;
     QPointer<frmFolder> m_picker;
     MailSignIn::Tools m_mailTools;
     MailSignIn* m_signIn = nullptr;

@@ -71,6 +71,15 @@ private slots:
         QTRY_VERIFY(!status.copyBusy());
         QCOMPARE(readTestFile(status.copyPath()), readTestFile(path));
 
+        // A policy names another folder while the program runs: the copy goes there at once.
+        const QString otherShare = dir.filePath(u"share2"_s);
+        QVERIFY(QDir(dir.path()).mkdir(u"share2"_s));
+        status.setStatusFolder(otherShare);
+        QCOMPARE(status.copyPath(), QDir::toNativeSeparators(otherShare + u"/PC01-tanaka.json"_s));
+        QTRY_VERIFY(!status.copyBusy());
+        QCOMPARE(readBack(status.copyPath()).statusFolder, QDir::toNativeSeparators(otherShare));
+        QCOMPARE(readTestFile(status.copyPath()), readTestFile(path));
+
         // Rewritten while nothing happens, so that a reader can tell a quiet copy from a gone one.
         status.setRewriteInterval(std::chrono::milliseconds(50));
         status.write();

@@ -22,7 +22,7 @@ class MainWindowFixture
 protected:
     QTemporaryDir m_dir;
     ProgramPaths m_paths;
-    Settings m_settings;
+    SettingsState m_settings;
     RecordingMessageSink m_sink;
     std::unique_ptr<SettingsFile> m_file;
     std::unique_ptr<MainWindow> m_window;
@@ -61,7 +61,8 @@ protected:
     // Start, Stop and close go to CommControl as in the program.
     void connectComm()
     {
-        m_comm = std::make_unique<CommObjects>(*m_window, m_settings, m_paths, m_sink, QStringLiteral("ZELBO_UDP"));
+        m_comm = std::make_unique<CommObjects>(*m_window, m_settings.effective(), m_paths, m_sink,
+                                               QStringLiteral("ZELBO_UDP"));
         m_comm->connectWindow(*m_window);
     }
 
@@ -75,7 +76,7 @@ protected:
         m_paths = testProgramPaths(m_dir.path());
         QFile::remove(m_paths.IniPath);
         m_sink.boxes.clear();
-        m_settings = Settings();
+        m_settings = SettingsState();
         m_comm.reset();
         m_window.reset();
     }

@@ -51,7 +51,9 @@ class SettingsDialogFixture
 protected:
     std::unique_ptr<QTemporaryDir> m_dir;
     ProgramPaths m_paths;
+    // The user's own settings, which OK replaces, and the live settings the dialog opens on: those with policies.
     Settings m_settings;
+    SettingsState m_state;
     RecordingMessageSink m_sink;
     std::unique_ptr<SettingsFile> m_file;
     std::unique_ptr<QWidget> m_main;
@@ -79,8 +81,14 @@ protected:
 
     void openDialog(MailSignIn::Tools mailTools = {})
     {
+        m_state.setUser(m_settings);
         m_dialog = frmSetting::open(
-            m_settings, *m_file, m_sink, m_main.get(), [this](const QString& folder) { m_shownFolders << folder; },
+            m_state, *m_file, m_sink, m_main.get(),
+            [this](const Settings& saved) {
+                m_settings = saved;
+                m_state.setUser(saved);
+                m_shownFolders << m_state.effective().SaveFolder;
+            },
             std::move(mailTools));
         QVERIFY(m_dialog);
         QVERIFY(m_dialog->isVisible());
@@ -110,6 +118,7 @@ protected:
         m_paths = testProgramPaths(m_dir->path());
         m_sink.boxes.clear();
         m_shownFolders.clear();
+        m_state = SettingsState();
         m_file = std::make_unique<SettingsFile>(m_paths, m_sink);
 
         m_settings = SettingsFile::defaults(m_paths.ProgramFolder);

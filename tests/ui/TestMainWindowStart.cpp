@@ -64,7 +64,7 @@ private slots:
         QCOMPARE(m_sink.boxes[0].title, QStringLiteral("エラー！！"));
         QCOMPARE(status(), QStringLiteral("保存ﾌｫﾙﾀﾞが存在しません\r\n再設定を行ってください！！"));
         // The configured folder stays, and is the one shown (elided where long): no other folder takes its place.
-        QCOMPARE(m_settings.SaveFolder, s.SaveFolder);
+        QCOMPARE(m_settings.effective().SaveFolder, s.SaveFolder);
         QVERIFY(child<QLabel>("lblFolder")->text().endsWith(QStringLiteral("gone")));
     }
 
@@ -102,7 +102,7 @@ private slots:
         QVERIFY(!m_sink.boxes[0].waited);
         QCOMPARE(m_sink.boxes[0].title, QStringLiteral("エラー！！"));
         QTRY_COMPARE(status(), QStringLiteral("保存ﾌｫﾙﾀﾞが存在しません\r\n再設定を行ってください！！"));
-        QCOMPARE(m_settings.SaveFolder, late);
+        QCOMPARE(m_settings.effective().SaveFolder, late);
     }
 
     void startUpSizeOneComesUpMinimised()

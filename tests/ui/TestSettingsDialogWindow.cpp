@@ -288,7 +288,7 @@ private slots:
 
     void openedFromTheMainWindowsButtons()
     {
-        MainWindow window(m_settings, m_paths, *m_file, m_sink);
+        MainWindow window(m_state, m_paths, *m_file, m_sink);
         QVERIFY(window.Form_Load());
         window.show();
         auto* folderCaption = window.findChild<QLabel*>(QStringLiteral("lblFolder"));
@@ -308,7 +308,7 @@ private slots:
         QTRY_VERIFY(m_dialog.isNull());
         QVERIFY(window.isEnabled());
         QCOMPARE(folderCaption->text(), folder);
-        QCOMPARE(m_settings.SaveFolder, folder);
+        QCOMPARE(m_state.user().SaveFolder, folder);
 
         QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("cmdInfo")), Qt::LeftButton);
         QWidget* about = nullptr;

@@ -131,7 +131,7 @@ private slots:
                      .isEmpty());
         RecordingMessageSink sink;
         SettingsFile file(paths, sink);
-        Settings settings;
+        SettingsState settings;
         MainWindow window(settings, paths, file, sink);
         QVERIFY(window.Form_Load());
         window.show();
@@ -141,7 +141,7 @@ private slots:
 
         putTallFaceFirst(&window);
         QPointer<frmSetting> dialog = frmSetting::open(settings, file, sink, &window, {});
-        QPointer<frmFolder> picker = frmFolder::open(settings.SaveFolder, dialog, &window, sink);
+        QPointer<frmFolder> picker = frmFolder::open(settings.effective().SaveFolder, dialog, &window, sink);
         QPointer<frmAbout> about = frmAbout::open(&window);
         for (QWidget* shown : {static_cast<QWidget*>(&window), static_cast<QWidget*>(dialog.data()),
                                static_cast<QWidget*>(picker.data()), static_cast<QWidget*>(about.data())}) {

@@ -80,7 +80,7 @@ int main(int argc, char* argv[])
 
     SilentSink sink;
     SettingsFile file(paths, sink);
-    Settings settings;
+    SettingsState settings;
     MainWindow window(settings, paths, file, sink);
     if (!window.Form_Load()) {
         return 1;
@@ -101,7 +101,7 @@ int main(int argc, char* argv[])
     if (!save(dialog, output, "settings.png")) {
         return 1;
     }
-    QPointer<frmFolder> picker = frmFolder::open(settings.SaveFolder, dialog, &window, sink);
+    QPointer<frmFolder> picker = frmFolder::open(settings.effective().SaveFolder, dialog, &window, sink);
     if (!save(picker, output, "folder.png")) {
         return 1;
     }

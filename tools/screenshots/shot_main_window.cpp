@@ -33,7 +33,7 @@ int main(int argc, char* argv[])
 
     SilentSink sink;
     SettingsFile file(paths, sink);
-    Settings settings;
+    SettingsState settings;
     MainWindow window(settings, paths, file, sink);
     if (!window.Form_Load()) {
         return 1;

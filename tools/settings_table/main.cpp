@@ -1,6 +1,6 @@
 // Prints every setting of the settings table, one tab-separated line each after a header line, in UTF-8: its NAME, its
 // place in the settings line (first-last for flags, empty for none), kind, range, default as a preset gives it, and
-// caption. Scripts read it by the header's column names.
+// caption, and 1 where %NAME% in a given value is expanded. Scripts read it by the header's column names.
 
 #include "config/SettingsTable.h"
 
@@ -41,7 +41,7 @@ int main()
 {
     QTextStream out(stdout);
     out.setEncoding(QStringConverter::Utf8);
-    out << QStringLiteral("name\tposition\tkind\tlow\thigh\tdefault\tcaption\n");
+    out << QStringLiteral("name\tposition\tkind\tlow\thigh\tdefault\tcaption\tvariables\n");
     // The save folder's default, the user's Documents, as a preset names it.
     const Settings defaults = defaultSettings(QStringLiteral("%DOCUMENTS%"));
     for (const SettingRow& row : settingsTable()) {
@@ -53,6 +53,7 @@ int main()
             row.range ? QString::number(row.range->high) : QString(),
             presetText(row, defaults),
             row.caption.toString(),
+            row.rules.testFlag(Rule::Variables) ? QStringLiteral("1") : QStringLiteral("0"),
         };
         out << columns.join(u'\t') << u'\n';
     }
