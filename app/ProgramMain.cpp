@@ -8,6 +8,7 @@
 #include "base/CrLf.h"
 #include "base/Platform.h"
 #include "base/ProgramPaths.h"
+#include "base/SystemEvent.h"
 #include "config/Settings.h"
 #include "config/SettingsFile.h"
 #include "output/CycleHistory.h"
@@ -25,6 +26,7 @@
 
 #include <QApplication>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QSysInfo>
 #include <QTextStream>
@@ -33,8 +35,43 @@
 #include <cstring>
 #include <exception>
 #include <optional>
+#include <utility>
 
 namespace {
+
+// The system log's entry for the start, and the one for the end, told once: as the application is about to quit
+// (Windows ends the process right after that at the session's end) or else as run() returns.
+class StartAndEndEvents
+{
+public:
+    StartAndEndEvents(SystemEventWriter log, const QString& dataFolder, const QString& profile)
+        : m_log(std::move(log)), m_folder(QDir::toNativeSeparators(dataFolder))
+    {
+        m_log(SystemEvent::ProgramStarted, {QCoreApplication::applicationVersion(), m_folder,
+                                            profile.isEmpty() ? QStringLiteral("(なし)") : profile, userName()});
+        m_quit = QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, [this] { end(); });
+    }
+    ~StartAndEndEvents()
+    {
+        QObject::disconnect(m_quit);
+        end();
+    }
+    StartAndEndEvents(const StartAndEndEvents&) = delete;
+    StartAndEndEvents& operator=(const StartAndEndEvents&) = delete;
+
+private:
+    void end()
+    {
+        if (!std::exchange(m_ended, true)) {
+            m_log(SystemEvent::ProgramEnded, {m_folder});
+        }
+    }
+
+    SystemEventWriter m_log;
+    QString m_folder;
+    QMetaObject::Connection m_quit;
+    bool m_ended = false;
+};
 
 // The value of --profile NAME (or --profile=NAME); nothing without one, an empty name for one without a value.
 std::optional<QString> profileArgument(const QStringList& arguments)
@@ -115,6 +152,8 @@ int run(const WiringHook& wired)
         break;
     }
     registerForRestart(QCoreApplication::arguments().mid(1));
+    const SystemEventWriter systemLog = writeSystemEvent;
+    const StartAndEndEvents startAndEnd(systemLog, paths.dataFolder, profile);
 
     Settings settings;
     SettingsFile settingsFile(paths, messages);
@@ -124,7 +163,10 @@ int run(const WiringHook& wired)
         window.setWindowTitle(window.windowTitle() + QStringLiteral(" - ") + profile);
     }
     messages.setParent(&window);
-    copy.setShowRequested([&window] { bringToFront(&window); });
+    copy.setShowRequested([&window, systemLog, &paths] {
+        bringToFront(&window);
+        systemLog(SystemEvent::SecondStartHandedOver, {QDir::toNativeSeparators(paths.dataFolder)});
+    });
     // Before comm, which tells them of every cycle: they must outlive comm. The status file is made once the settings
     // name IT's folder.
     TrayIcon tray(window, QApplication::applicationName());
@@ -140,6 +182,7 @@ int run(const WiringHook& wired)
     comm.output().setMailPasswordStore(&passwords);
     comm.connectWindow(window);
     comm.connectTray(tray, window);
+    comm.connectSystemLog(systemLog);
     if (wired) {
         wired(comm, paths);
     }
@@ -162,6 +205,10 @@ int run(const WiringHook& wired)
     if (claim == SingleCopy::Claim::Unlocked) {
         window.addStartNote(copy.unlockedNote());
         historyNotes << copy.unlockedNote();
+        systemLog(SystemEvent::LockNotMade, {copy.unlockedNote()});
+    }
+    for (const QString& refused : window.refusedPresets()) {
+        systemLog(SystemEvent::PresetRefused, {refused});
     }
     comm.control().setStartNote(window.startNotes().join(CrLf));
     recordStartNotes(paths.historyPath, historyNotes);
