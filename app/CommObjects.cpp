@@ -1,9 +1,35 @@
 #include "CommObjects.h"
 
 #include "base/ProgramPaths.h"
+#include "output/OutageEvents.h"
 #include "output/StatusFile.h"
 #include "ui/MainWindow.h"
 #include "ui/TrayIcon.h"
+
+#include <memory>
+
+namespace {
+
+QString pollingCauseText(CommControl::PollingCause cause)
+{
+    switch (cause) {
+    case CommControl::PollingCause::Person:
+        return QStringLiteral("利用者の操作");
+    case CommControl::PollingCause::AutoStart:
+        return QStringLiteral("自動開始");
+    case CommControl::PollingCause::SessionEnd:
+        return QStringLiteral("ﾛｸﾞｵﾌ/ｼｬｯﾄﾀﾞｳﾝ");
+    case CommControl::PollingCause::SessionEndCancelled:
+        return QStringLiteral("ﾛｸﾞｵﾌ/ｼｬｯﾄﾀﾞｳﾝの取り消し");
+    case CommControl::PollingCause::RunEnded:
+        return QStringLiteral("1回の受信が終了 (自動開始なし)");
+    case CommControl::PollingCause::Error:
+    default:
+        return QStringLiteral("ｴﾗｰ");
+    }
+}
+
+} // namespace
 
 CommObjects::CommObjects(RunHost& host, const Settings& settings, const ProgramPaths& paths, MessageSink& messages,
                          const QString& title)
@@ -51,4 +77,20 @@ void CommObjects::connectStatus(StatusFile& status, MainWindow& window)
     QObject::connect(&window, &MainWindow::idlePolled, &window,
                      [&status] { status.idlePoll(QDateTime::currentDateTime()); });
     status.setLineListener([&window](const QString& line) { window.ShowStatus(1, line); });
+}
+
+void CommObjects::connectSystemLog(const SystemEventWriter& log)
+{
+    m_output.setSystemLog(log);
+    auto outages = std::make_shared<OutageEvents>(log);
+    m_output.recorder().addCycleListener(
+        [outages](const CycleRecorder::CycleNotice& cycle) { outages->cycleEnded(cycle); });
+    m_control.setPollingListener([log](const CommControl::PollingChange& change) {
+        if (change.cause == CommControl::PollingCause::Error) {
+            log(SystemEvent::RunEndedByError, {change.error});
+        } else {
+            log(change.polling ? SystemEvent::PollingStarted : SystemEvent::PollingStopped,
+                {pollingCauseText(change.cause)});
+        }
+    });
 }

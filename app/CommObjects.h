@@ -3,6 +3,7 @@
 // the clock, the upload output (which owns the cycle's files) and CommControl. main() builds them here, and so do the
 // benchmark and the tests that drive the real program.
 
+#include "base/SystemEvent.h"
 #include "link/UdpLink.h"
 #include "output/SystemClock.h"
 #include "output/UploadOutput.h"
@@ -32,6 +33,9 @@ public:
     // Hands every ended cycle, the run's state and its idle polls to the status file, whose failures to write get a
     // line in the window's status box. The status file must outlive this.
     void connectStatus(StatusFile& status, MainWindow& window);
+    // Tells the system log when polling starts and stops and why, of a run ended by an error, of lasting failures,
+    // and of what the output reports (the start's look back, refused mail, a lock file that cannot be made).
+    void connectSystemLog(const SystemEventWriter& log);
 
 private:
     UdpLink m_link;

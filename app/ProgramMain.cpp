@@ -9,6 +9,7 @@
 #include "base/CrLf.h"
 #include "base/Platform.h"
 #include "base/ProgramPaths.h"
+#include "base/SystemEvent.h"
 #include "config/SettingsFile.h"
 #include "config/SettingsState.h"
 #include "output/CycleHistory.h"
@@ -26,6 +27,7 @@
 
 #include <QApplication>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QSysInfo>
 #include <QTextStream>
@@ -34,12 +36,47 @@
 #include <cstring>
 #include <exception>
 #include <optional>
+#include <utility>
 
 namespace {
 
 // A start nobody waits at: the Startup shortcuts' and Windows' restart after an update. Beside a copy that holds the
 // folder it ends at once, raising nothing and showing nothing.
 const QString BackgroundOption = QStringLiteral("--background");
+
+// The system log's entry for the start, and the one for the end, told once: as the application is about to quit
+// (Windows ends the process right after that at the session's end) or else as run() returns.
+class StartAndEndEvents
+{
+public:
+    StartAndEndEvents(SystemEventWriter log, const QString& dataFolder, const QString& profile)
+        : m_log(std::move(log)), m_folder(QDir::toNativeSeparators(dataFolder))
+    {
+        m_log(SystemEvent::ProgramStarted, {QCoreApplication::applicationVersion(), m_folder,
+                                            profile.isEmpty() ? QStringLiteral("(なし)") : profile, userName()});
+        m_quit = QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, [this] { end(); });
+    }
+    ~StartAndEndEvents()
+    {
+        QObject::disconnect(m_quit);
+        end();
+    }
+    StartAndEndEvents(const StartAndEndEvents&) = delete;
+    StartAndEndEvents& operator=(const StartAndEndEvents&) = delete;
+
+private:
+    void end()
+    {
+        if (!std::exchange(m_ended, true)) {
+            m_log(SystemEvent::ProgramEnded, {m_folder});
+        }
+    }
+
+    SystemEventWriter m_log;
+    QString m_folder;
+    QMetaObject::Connection m_quit;
+    bool m_ended = false;
+};
 
 // The value of --profile NAME (or --profile=NAME); nothing without one, an empty name for one without a value.
 std::optional<QString> profileArgument(const QStringList& arguments)
@@ -127,6 +164,8 @@ int run(const WiringHook& wired)
     }
     // A restart after sign-in beside a copy the Startup folder already started leaves that one alone.
     registerForRestart(background ? arguments : arguments + QStringList{BackgroundOption});
+    const SystemEventWriter systemLog = writeSystemEvent;
+    const StartAndEndEvents startAndEnd(systemLog, paths.dataFolder, profile);
 
     // The user's settings come with the window's start-up; IT's policies go over them from the first.
     SettingsState settings;
@@ -139,7 +178,10 @@ int run(const WiringHook& wired)
         window.setWindowTitle(window.windowTitle() + QStringLiteral(" - ") + profile);
     }
     messages.setParent(&window);
-    copy.setShowRequested([&window] { bringToFront(&window); });
+    copy.setShowRequested([&window, systemLog, &paths] {
+        bringToFront(&window);
+        systemLog(SystemEvent::SecondStartHandedOver, {QDir::toNativeSeparators(paths.dataFolder)});
+    });
     // Before comm, which tells them of every cycle: they must outlive comm. The status file is made once the settings
     // name IT's folder.
     TrayIcon tray(window, QApplication::applicationName());
@@ -155,6 +197,7 @@ int run(const WiringHook& wired)
     comm.output().setMailPasswordStore(&passwords);
     comm.connectWindow(window);
     comm.connectTray(tray, window);
+    comm.connectSystemLog(systemLog);
     SessionWatcher session({
         [&comm] {
             comm.control().sessionEnding();
@@ -177,6 +220,10 @@ int run(const WiringHook& wired)
     // Said at every such start, since nothing keeps a second copy out meanwhile.
     if (claim == SingleCopy::Claim::Unlocked) {
         startNotes << copy.unlockedNote();
+        systemLog(SystemEvent::LockNotMade, {copy.unlockedNote()});
+    }
+    for (const QString& refused : window.refusedPresets()) {
+        systemLog(SystemEvent::PresetRefused, {refused});
     }
     for (const QString& note : startNotes) {
         window.addStartNote(note);

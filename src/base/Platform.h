@@ -165,6 +165,13 @@ StoredCredential writeCredential(const QString& target, const QString& userName,
 // database's name for the effective user elsewhere ($USER where it has none). Empty when the system gives none.
 QString userName();
 
+enum class SystemEvent : quint16;
+// Writes event to the system's log with its insertion strings: on Windows to the Application log as source
+// "ZELBO_UDP" (ReportEventW; Event Viewer finds the text in the exe's message table where the per-machine installer
+// registered the source, and shows the strings alone where nobody did); elsewhere to syslog(3) as "zelbo_udp" with the
+// level's priority and "[ID] " before the Japanese text. Best effort: a log that takes nothing is not reported.
+void writeSystemEvent(SystemEvent event, const QStringList& strings);
+
 // A command for scripts (--store-mail-password, --fleet-report) started from a command prompt: the program is built for
 // the windows subsystem (Windows), gets no console of its own, and its lines would go nowhere. On Windows it attaches
 // to the console of the process that started it, if that has one, and sends the C runtime's stdout and stderr there

@@ -162,6 +162,7 @@ CycleTransaction::Step CycleTransaction::recoverNext(const Result& result)
             return m_holdTaken ? ask(Action::ReleaseHold) : finish();
         }
         m_stage = Stage::Idle;
+        m_outcome.recovery.recovery = Output::Recovery::CutBack;
         return ask(Action::ClearJournal);
     case Action::ClearJournal:
         return m_holdTaken ? ask(Action::ReleaseHold) : finish();

@@ -48,6 +48,26 @@ MailSender::Mail MailSender::testMail(const Settings& settings)
             std::nullopt};
 }
 
+MailSender::Failure MailSender::failureOf(const QString& mailError)
+{
+    bool ok = false;
+    const int code = mailError.section(u' ', 0, 0).toInt(&ok);
+    if (!ok) {
+        return Failure::Other;
+    }
+    switch (code) {
+    case CURLE_LOGIN_DENIED:
+    case CURLE_USE_SSL_FAILED:
+        return Failure::SignIn;
+    case CURLE_SEND_ERROR:
+    case CURLE_WEIRD_SERVER_REPLY:
+    case CURLE_REMOTE_ACCESS_DENIED:
+        return Failure::Refused;
+    default:
+        return Failure::Other;
+    }
+}
+
 void MailSender::setTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds total)
 {
     m_connectTimeout = connect;

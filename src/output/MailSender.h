@@ -30,6 +30,18 @@ public:
         std::optional<QString> password;
     };
 
+    // What a failed send's mailError says of it. Refused: the server answered no to the sender, a recipient or the
+    // message (also a connection lost in the middle of sending, which curl reports alike). SignIn: the server refused
+    // the sign-in, no password is stored for it, or the server offers no TLS to sign in over. Other: no server, a
+    // time-out, a broken connection, which pass by themselves or last as any failure does.
+    enum class Failure
+    {
+        Refused,
+        SignIn,
+        Other,
+    };
+    static Failure failureOf(const QString& mailError);
+
     // The settings dialog's test message: the settings' addresses, server and user, the subject marked as a test, a
     // short body and no attachment.
     static Mail testMail(const Settings& settings);

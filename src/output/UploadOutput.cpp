@@ -13,6 +13,7 @@
 #include <QMutexLocker>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -60,10 +61,12 @@ template <typename Job> auto UploadOutput::work(Job job)
 
 Output::RecoveryReport UploadOutput::recoverCycle()
 {
-    return work([this, settings = jobSettings()] {
+    const auto [report, entry] = work([this, settings = jobSettings()] {
         drive(m_transaction.recover(), settings);
-        return m_transaction.outcome().recovery;
+        return std::pair(m_transaction.outcome().recovery, m_transaction.entry());
     });
+    tellRecovery(report, entry);
+    return report;
 }
 
 std::optional<Output::OpenFailure> UploadOutput::beginCycle(const QString& logPath)
@@ -141,8 +144,10 @@ Output::Mail UploadOutput::SendByMail(QString& mailError)
         m_settings.MailAddress,           m_settings.FromMailAddress, m_settings.MailSub,  QString(),
         m_transaction.entry().uploadPath, m_settings.MailServer,      m_settings.MailUser, {}};
     if (!m_mailer.send(mail, mailError)) {
+        tellMailFailure(mailError);
         return Mail::Failed;
     }
+    m_mailFailureTold.clear();
     return work([this, settings = jobSettings()] {
         drive(m_transaction.mailAccepted(), settings);
         return m_transaction.outcome().mail;
@@ -282,7 +287,7 @@ std::optional<SystemError> UploadOutput::takeUploadHold(const QString& uploadPat
         if (!std::exchange(m_unheldSaid, true)) {
             holdNote(QStringLiteral("ﾛｯｸﾌｧｲﾙを作成できないため、他のPCからの同時書き込みを防げません : ") + lockPath +
                          fileErrorNumberText(taken.error),
-                     true);
+                     true, SystemEvent::LockNotMade);
         }
         return std::nullopt;
     case UploadFileHold::Outcome::HeldElsewhere:
@@ -300,10 +305,10 @@ std::optional<SystemError> UploadOutput::takeUploadHold(const QString& uploadPat
     }
 }
 
-void UploadOutput::holdNote(const QString& text, bool inHistory)
+void UploadOutput::holdNote(const QString& text, bool inHistory, std::optional<SystemEvent> event)
 {
     const QMutexLocker lock(&m_notesMutex);
-    m_notes.append({QDateTime::currentDateTime(), text, inHistory});
+    m_notes.append({QDateTime::currentDateTime(), text, inHistory, event});
 }
 
 void UploadOutput::tellHeldNotes()
@@ -319,6 +324,9 @@ void UploadOutput::tellHeldNotes()
         }
         if (note.inHistory) {
             m_recorder.recordNote(note.time, note.text);
+        }
+        if (note.event && m_systemLog) {
+            m_systemLog(*note.event, {note.text});
         }
     }
 }
@@ -340,4 +348,43 @@ void UploadOutput::removeStaleUploadTemporaries(const QString& saveFolder)
 void UploadOutput::reportFileError(const SystemError& error, const QString& path)
 {
     m_heldMessages.showMessage(UploadFileWriter::failureText(error.description, path), m_title, MessageIcon::None);
+}
+
+void UploadOutput::tellRecovery(const RecoveryReport& report, const JournalEntry& entry)
+{
+    if (!m_systemLog) {
+        return;
+    }
+    const QString upload = QDir::toNativeSeparators(entry.uploadPath);
+    switch (report.recovery) {
+    case Recovery::Pending:
+        m_systemLog(SystemEvent::CycleAdopted, {upload});
+        break;
+    case Recovery::CutBack:
+        m_systemLog(SystemEvent::CycleCutBack, {upload, QString::number(std::max<qint64>(entry.oldLength, 0))});
+        break;
+    case Recovery::CutBackFailed:
+        m_systemLog(SystemEvent::CutBackFailed, {upload, fileErrorNumberText(report.error)});
+        break;
+    case Recovery::Unreadable:
+        m_systemLog(SystemEvent::JournalUnreadable, {QDir::toNativeSeparators(m_journal.path())});
+        break;
+    case Recovery::Nothing:
+    default:
+        break;
+    }
+}
+
+void UploadOutput::tellMailFailure(const QString& mailError)
+{
+    const MailSender::Failure failure = MailSender::failureOf(mailError);
+    if (!m_systemLog || failure == MailSender::Failure::Other || mailError == m_mailFailureTold) {
+        return;
+    }
+    m_mailFailureTold = mailError;
+    if (failure == MailSender::Failure::SignIn) {
+        m_systemLog(SystemEvent::MailSignInFailed, {m_settings.MailServer, m_settings.MailUser.trimmed(), mailError});
+    } else {
+        m_systemLog(SystemEvent::MailRefused, {m_settings.MailAddress, mailError});
+    }
 }

@@ -4,6 +4,7 @@
 // stored. The file work runs on FileWorker's thread while the caller waits in the event loop; the engine sees calls
 // that return when done. Reads the live settings at every call; message boxes go through MessageSink.
 
+#include "base/SystemEvent.h"
 #include "output/CycleJournal.h"
 #include "output/CycleRecorder.h"
 #include "output/CycleTransaction.h"
@@ -21,6 +22,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 class MessageSink;
 struct ProgramPaths;
@@ -56,6 +58,9 @@ public:
     // the save folder); the upload file's lock file cannot be made (once a start, also in the history); another PC
     // holds the lock file on a share.
     void setStatusListener(std::function<void(const QString&)> listener) { m_status = std::move(listener); }
+    // Told to the system log: what the start's look back found, a mail the server refused or a sign-in that failed
+    // (once until a mail goes through or the failure changes), and the upload file's lock file that cannot be made.
+    void setSystemLog(SystemEventWriter writer) { m_systemLog = std::move(writer); }
     // Tests shorten the wait before that line.
     FileWorker& worker() { return m_worker; }
     // Tests that kill the program mid-cycle (on the file work's thread): called with "journal" (written, upload file
@@ -79,13 +84,16 @@ private:
     CycleTransaction::Result perform(const CycleTransaction::Step& step, const JobSettings& settings);
     // The upload file's hold for Action::HoldUpload: no error when held, or when no lock file can be made at all.
     std::optional<SystemError> takeUploadHold(const QString& uploadPath, bool wait);
-    // A status line (and history line) of the file work, said on the caller's thread once its job is done.
-    void holdNote(const QString& text, bool inHistory);
+    // A status line (and history line, and system log entry) of the file work, said on the caller's thread once its
+    // job is done.
+    void holdNote(const QString& text, bool inHistory, std::optional<SystemEvent> event = std::nullopt);
     void tellHeldNotes();
     static void removeStaleUploadTemporaries(const QString& saveFolder);
     // A file of the cycle other than the writer's own (the journal, the upload file's hold or a torn write) failed:
     // its box, as the writer's boxes read.
     void reportFileError(const SystemError& error, const QString& path);
+    void tellRecovery(const RecoveryReport& report, const JournalEntry& entry);
+    void tellMailFailure(const QString& mailError);
 
     const Settings& m_settings;
     MessageSink& m_messages;
@@ -107,6 +115,9 @@ private:
     UploadFileWriter::HeldAppend m_heldAppend;
     std::function<void(const char*)> m_checkpoint;
     std::function<void(const QString&)> m_status;
+    SystemEventWriter m_systemLog;
+    // The mail failure last told to the system log; empty once a mail went through.
+    QString m_mailFailureTold;
     // Log lines given on this thread and not yet handed to the file work, which writes them in one go.
     QMutex m_logMutex;
     QStringList m_logLines;
@@ -116,6 +127,7 @@ private:
         QDateTime time;
         QString text;
         bool inHistory = false;
+        std::optional<SystemEvent> event;
     };
     QMutex m_notesMutex;
     QList<Note> m_notes;

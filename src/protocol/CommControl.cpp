@@ -26,6 +26,7 @@ CommControl::CommControl(RunHost& host, Link& link, Clock& clock, Output& output
 void CommControl::cmdComm_Click(int index)
 {
     if (index == StopIndex) {
+        tellPolling(false, PollingCause::Person);
         stop(userStopStatusText());
         return;
     }
@@ -38,17 +39,17 @@ void CommControl::cmdComm_Click(int index)
         break;
     case RunState::Idle:
     case RunState::SessionEndStopped: // a Start by hand takes the place of the resume
-        runUntilNoStartWaits();
+        runUntilNoStartWaits(PollingCause::Person);
         break;
     case RunState::InRun:
         if (!m_host.isRunning()) {
-            startAfterRun();
+            startAfterRun(PollingCause::Person);
         }
         break;
     case RunState::StartAfterRun:
     case RunState::CloseAfterRun: // starting again withdraws a close asked for while stopping
     case RunState::SessionEndStopping:
-        startAfterRun();
+        startAfterRun(PollingCause::Person);
         break;
     default:
         internalError("cmdComm_Click");
@@ -62,7 +63,7 @@ void CommControl::Timer1_Timer()
         return;
     }
     if (isAutoStart(m_settings)) {
-        runUntilNoStartWaits();
+        runUntilNoStartWaits(PollingCause::AutoStart);
     } else {
         m_state = RunState::Idle;
         m_host.setRunning(false);
@@ -73,6 +74,7 @@ void CommControl::Timer1_Timer()
 bool CommControl::Form_Unload()
 {
     if (m_host.isRunning()) {
+        tellPolling(false, PollingCause::Person);
         stop(userStopStatusText());
         return true;
     }
@@ -104,6 +106,7 @@ void CommControl::sessionEnding()
 {
     const bool running = m_host.isRunning();
     if (running || m_state == RunState::StartAfterRun) {
+        tellPolling(false, PollingCause::SessionEnd);
         stop(sessionEndStopStatusText());
         resumeOnCancel();
     }
@@ -134,11 +137,11 @@ void CommControl::sessionEndCancelled()
     switch (m_state) {
     case RunState::SessionEndStopped:
         setStartNote(note);
-        runUntilNoStartWaits();
+        runUntilNoStartWaits(PollingCause::SessionEndCancelled);
         break;
     case RunState::SessionEndStopping:
         setStartNote(note);
-        startAfterRun();
+        startAfterRun(PollingCause::SessionEndCancelled);
         break;
     case RunState::BeforeFirstTick:
     case RunState::Idle:
@@ -198,14 +201,27 @@ void CommControl::resumeOnCancel()
     }
 }
 
-void CommControl::startAfterRun()
+void CommControl::tellPolling(bool polling, PollingCause cause, const QString& error)
 {
+    if (polling == m_pollingTold) {
+        return;
+    }
+    m_pollingTold = polling;
+    if (m_pollingListener) {
+        m_pollingListener({polling, cause, error});
+    }
+}
+
+void CommControl::startAfterRun(PollingCause cause)
+{
+    m_startCause = cause;
     m_state = RunState::StartAfterRun;
     m_host.SetCommState(1);
 }
 
-void CommControl::runUntilNoStartWaits()
+void CommControl::runUntilNoStartWaits(PollingCause cause)
 {
+    m_startCause = cause;
     do {
         m_state = RunState::InRun;
         m_host.setRunning(true);
@@ -213,8 +229,11 @@ void CommControl::runUntilNoStartWaits()
         UploadRun run(m_link, m_host, m_clock, m_output, m_settings);
         run.setStartNote(std::exchange(m_startNote, QString()));
         m_activeRun = &run;
+        tellPolling(true, m_startCause);
         run.RunUpload();
         m_activeRun = nullptr;
+        // Nobody stopped it: it ended by itself.
+        tellPolling(false, run.runError().isEmpty() ? PollingCause::RunEnded : PollingCause::Error, run.runError());
     } while (m_state == RunState::StartAfterRun);
     runReturned();
 }

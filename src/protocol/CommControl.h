@@ -42,6 +42,28 @@ public:
     // The end of the session was cancelled: polling that the end stopped starts again by itself, with a status line.
     void sessionEndCancelled();
 
+    // Who or what started or stopped polling, for the system log.
+    enum class PollingCause
+    {
+        Person,              // Start, Stop, or the window's close during a run
+        AutoStart,           // the first tick with automatic start
+        SessionEnd,          // logoff, shutdown, an installer's restart
+        SessionEndCancelled, // polling that the session's end stopped starts again
+        RunEnded,            // the run ended by itself: its one cycle without automatic start
+        Error,               // the run ended on a link error a person must fix
+    };
+    struct PollingChange
+    {
+        bool polling = false;
+        PollingCause cause = PollingCause::Person;
+        QString error; // the link error's status text, for PollingCause::Error
+    };
+    // Told as each run starts, and once as it stops or ends, however Stop, Start and the run's return interleave.
+    void setPollingListener(std::function<void(const PollingChange&)> listener)
+    {
+        m_pollingListener = std::move(listener);
+    }
+
 private:
     // Every state but the first three has RunUpload on the stack. Running (the host's, which the run reads) tells in
     // InRun a run that goes on from one that returns, stopped by Stop or by itself; whenever it is set, run or not, a
@@ -60,11 +82,13 @@ private:
 
     // statusText: why, for the status box.
     void stop(const QString& statusText);
+    // The listener hears of a run's start, or of its stop once after that start.
+    void tellPolling(bool polling, PollingCause cause, const QString& error = QString());
     // After the session's end stopped polling: a cancelled end starts it again.
     void resumeOnCancel();
     // Stopped but still returning: the new run waits for the old one, so the two never hold the link at once.
-    void startAfterRun();
-    void runUntilNoStartWaits();
+    void startAfterRun(PollingCause cause);
+    void runUntilNoStartWaits(PollingCause cause);
     void runReturned();
     void internalError(const char* where);
 
@@ -80,4 +104,9 @@ private:
     // The run on the stack, for the end of the session.
     UploadRun* m_activeRun = nullptr;
     std::function<void()> m_closeWindow;
+    std::function<void(const PollingChange&)> m_pollingListener;
+    // The start of the run on the stack has been told, and its stop not yet.
+    bool m_pollingTold = false;
+    // Why the next run of runUntilNoStartWaits starts.
+    PollingCause m_startCause = PollingCause::Person;
 };

@@ -13,6 +13,7 @@ void CycleAccount::recoverCycle()
     switch (report.recovery) {
     case Output::Recovery::Nothing:
     case Output::Recovery::Pending:
+    case Output::Recovery::CutBack:
         break;
     case Output::Recovery::Unreadable:
         m_host.ShowStatus(1, journalUnreadableStatusText());

@@ -32,6 +32,8 @@ public:
         Nothing,
         // The upload file holds that cycle's whole block: a repeat of it is answered without storing it again.
         Pending,
+        // That cycle's write was cut short: the upload file is back at its length before it.
+        CutBack,
         // The journal could not be read: it is ignored.
         Unreadable,
         // That cycle's write was cut short and could not be taken back (error set); the next store tries again.

@@ -117,6 +117,7 @@ bool RunLink::judgeLinkError(const std::optional<LinkError>& error)
         return false;
     }
     m_account.setFailure(linkErrorStatusText(error->error));
+    m_runError = m_account.failure();
     m_host.setStatusText(m_account.failure());
     m_host.setRunning(false);
     return false;

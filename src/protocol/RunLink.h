@@ -54,6 +54,9 @@ public:
     // when the cycle cannot go on.
     bool judgeLinkError(const std::optional<LinkError>& error);
 
+    // The status text of the error that ended the run, when one did.
+    const QString& runError() const { return m_runError; }
+
     // The cycle failed for an outage that has failed cycles before it: it is not reported again.
     bool outageGoesOn() const { return m_linkFailed && m_outageCycles > 1; }
     // The cycle has ended: one that met no link error ends an outage.
@@ -87,4 +90,5 @@ private:
     QString m_outageText;
     // A pause has passed since the link last tried to bind.
     bool m_bindDue = false;
+    QString m_runError;
 };

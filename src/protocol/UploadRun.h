@@ -35,6 +35,8 @@ public:
     QString UploadPath() const { return m_uploadPath; }
     // Reason of the last failed mail.
     QString MailError() const { return m_mailError; }
+    // The status text of the link error that ended the run, when one did (a person must fix it); else empty.
+    const QString& runError() const { return m_link.runError(); }
 
 private:
     enum class Phase

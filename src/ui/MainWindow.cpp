@@ -90,6 +90,7 @@ bool MainWindow::Form_Load()
     for (const QString& note : check.notes) {
         addStartNote(note);
     }
+    m_refusedPresets = check.refusedPresets;
     m_historyNotes = check.refusedPresets + check.installNotes;
     m_awaitSaveFolder = check.awaitSaveFolder;
     ApplyWindowSettings();

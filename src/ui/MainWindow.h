@@ -57,6 +57,8 @@ public:
     void addStartNote(const QString& note);
     // Start notes for the day's history as well: presets not taken, what a first start found about the install.
     const QStringList& historyNotes() const { return m_historyNotes; }
+    // The presets a first start did not take, for the system log.
+    const QStringList& refusedPresets() const { return m_refusedPresets; }
 
     void setCommHandlers(CommHandlers handlers) { m_comm = std::move(handlers); }
     void setFileOpener(FileOpener opener) { m_openFile = std::move(opener); }
@@ -138,6 +140,7 @@ private:
     QString m_saveFolder;
     QStringList m_startNotes;
     QStringList m_historyNotes;
+    QStringList m_refusedPresets;
 
     // The status box and the progress bar at screen rate; made once they exist.
     std::unique_ptr<RunDisplays> m_displays;

@@ -220,7 +220,7 @@ private slots:
         row("torn, cut back", Start::Fresh, "recover", "append n 8 ok y ok",
             "RemoveTemporaries ReadJournal RemoveEntryTemporaries CheckBlock MeasureUpload HoldUpload CompareTail "
             "CutBack ClearJournal ReleaseHold",
-            Stage::Idle, Recovery::Nothing);
+            Stage::Idle, Recovery::CutBack);
         row("torn, cut back fails: journal kept", Start::Fresh, "recover", "append n 8 ok y err",
             "RemoveTemporaries ReadJournal RemoveEntryTemporaries CheckBlock MeasureUpload HoldUpload CompareTail "
             "CutBack ReleaseHold",

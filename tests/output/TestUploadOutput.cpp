@@ -130,9 +130,11 @@ private slots:
         entry.digest = QCryptographicHash::hash(blockBytes, QCryptographicHash::Sha256);
         entry.mailAccepted = true;
 
-        // Each case: the upload file and journal as a kill left them, what the start finds, what the repeated block
-        // does, and the file after its answer.
+        // Each case: the upload file and journal as a kill left them, what the start finds (and tells the system log),
+        // what the repeated block does, and the file after its answer.
+        QStringList told;
         const auto startWith = [&](const QByteArray& file, const QByteArray& journalBytes) {
+            told.clear();
             writeTestFile(dir.path(), QStringLiteral("UP.txt"), file);
             // The staging file still holds the block, as the kill left it.
             writeTestFile(dir.path(), QStringLiteral("Back.txt"), cp932Lines(block));
@@ -140,8 +142,13 @@ private slots:
             if (!journalBytes.isNull()) {
                 writeTestFile(dir.path(), QStringLiteral("Cycle.jnl"), journalBytes);
             }
-            return std::make_unique<UploadOutput>(settings, paths, messages, QStringLiteral("ZELBO_UDP"));
+            auto made = std::make_unique<UploadOutput>(settings, paths, messages, QStringLiteral("ZELBO_UDP"));
+            made->setSystemLog([&told](SystemEvent event, const QStringList& strings) {
+                told << QString::number(int(event)) + u' ' + strings.join(u'|');
+            });
+            return made;
         };
+        const QString uploadShown = QDir::toNativeSeparators(upload);
         const QByteArray written = CycleJournal::encode(entry);
         QCOMPARE(CycleJournal::decode(written), entry);
 
@@ -149,6 +156,7 @@ private slots:
         auto output = startWith(old + blockBytes, written);
         QCOMPARE(output->recoverCycle().recovery, Output::Recovery::Pending);
         QCOMPARE(output->recoverCycle().recovery, Output::Recovery::Nothing);
+        QCOMPARE(told, QStringList{QStringLiteral("1005 ") + uploadShown});
         QCOMPARE(storeCycle(*output, upload, block), Output::Stored::AlreadyStored);
         settings.SendMail = 1;
         QString mailError;
@@ -169,7 +177,10 @@ private slots:
         // Killed before or during the write: the file goes back to its old length and the repeat is stored once.
         for (const QByteArray& torn : {old, old + blockBytes.left(5), old + QByteArray(blockBytes.size(), '\0')}) {
             output = startWith(torn, written);
-            QCOMPARE(output->recoverCycle().recovery, Output::Recovery::Nothing);
+            QCOMPARE(output->recoverCycle().recovery,
+                     torn == old ? Output::Recovery::Nothing : Output::Recovery::CutBack);
+            QCOMPARE(told, torn == old ? QStringList()
+                                       : QStringList{QStringLiteral("1006 ") + uploadShown + QStringLiteral("|5")});
             QCOMPARE(readTestFile(upload), old);
             QVERIFY(!QFile::exists(paths.journalPath));
             QCOMPARE(storeCycle(*output, upload, block), Output::Stored::Written);
@@ -184,12 +195,14 @@ private slots:
         // A file the write created is removed again.
         entry.oldLength = -1;
         output = startWith(blockBytes.left(3), CycleJournal::encode(entry));
-        QCOMPARE(output->recoverCycle().recovery, Output::Recovery::Nothing);
+        QCOMPARE(output->recoverCycle().recovery, Output::Recovery::CutBack);
+        QCOMPARE(told, QStringList{QStringLiteral("1006 ") + uploadShown + QStringLiteral("|0")});
         QVERIFY(!QFile::exists(upload));
 
         // A torn journal is ignored and removed; the file is left as it is.
         output = startWith(old + blockBytes.left(5), written.left(written.size() - 3));
         QCOMPARE(output->recoverCycle().recovery, Output::Recovery::Unreadable);
+        QCOMPARE(told, QStringList{QStringLiteral("2004 ") + QDir::toNativeSeparators(paths.journalPath)});
         QCOMPARE(readTestFile(upload), old + blockBytes.left(5));
         QVERIFY(!QFile::exists(paths.journalPath));
 
@@ -239,6 +252,53 @@ private slots:
         answer(second, true);
         QCOMPARE(readTestFile(upload), QByteArray("1\r\n2\r\n"));
         QVERIFY(!QFile::exists(UploadFileHold::lockPath(upload)));
+    }
+
+    // A mail the server refuses, or a sign-in that fails, is told to the system log once until a mail goes through or
+    // the failure changes: the terminal repeats the cycle meanwhile. A server that cannot be reached is no refusal.
+    void mailFailuresToldOnce()
+    {
+        QTemporaryDir dir;
+        Settings settings;
+        settings.SaveFolder = dir.path();
+        settings.SendMail = 1;
+        settings.MailAddress = QStringLiteral("to@example.com");
+        settings.FromMailAddress = QStringLiteral("from@example.com");
+        RecordingMessageSink messages;
+        UploadOutput output(settings, testProgramPaths(dir.path()), messages, QStringLiteral("ZELBO_UDP"));
+        output.setMailTimeouts(2s, 10s);
+        QStringList told;
+        output.setSystemLog([&told](SystemEvent event, const QStringList& strings) {
+            told << QString::number(int(event)) + u' ' + strings.join(u'|');
+        });
+        const QString upload = dir.filePath(QStringLiteral("UP.txt"));
+        const auto mailCycle = [&](const QString& server) {
+            settings.MailServer = server;
+            QString mailError;
+            if (storeCycle(output, upload, {QStringLiteral("a")}) != Output::Stored::Written) {
+                return QStringLiteral("not stored");
+            }
+            const Output::Mail mail = output.SendByMail(mailError);
+            answer(output, mail == Output::Mail::Sent);
+            return mail == Output::Mail::Sent ? QStringLiteral("sent") : mailError;
+        };
+        SmtpServer refusing(QStringLiteral("reject"));
+        SmtpServer accepting(QStringLiteral("accept"));
+        QVERIFY(refusing.port() != 0 && accepting.port() != 0);
+
+        const QString refused = mailCycle(refusing.address());
+        QVERIFY2(refused.startsWith(QStringLiteral("55 ")), qPrintable(refused));
+        QCOMPARE(mailCycle(refusing.address()), refused);
+        QVERIFY(!mailCycle(QStringLiteral("127.0.0.1:1")).isEmpty());
+        settings.MailUser = QStringLiteral("zelbo");
+        const QString signIn = mailCycle(refusing.address());
+        QVERIFY2(signIn.startsWith(QStringLiteral("67 ")), qPrintable(signIn));
+        settings.MailUser.clear();
+        QCOMPARE(mailCycle(accepting.address()), QStringLiteral("sent"));
+        QCOMPARE(mailCycle(refusing.address()), refused);
+        QCOMPARE(told, (QStringList{QStringLiteral("2001 to@example.com|") + refused,
+                                    QStringLiteral("3001 ") + refusing.address() + QStringLiteral("|zelbo|") + signIn,
+                                    QStringLiteral("2001 to@example.com|") + refused}));
     }
 
     // A failure that lasts is two history lines, its first cycle and its last with the count; a history that cannot

@@ -38,6 +38,7 @@ private slots:
     void closeWhenIdleIsAllowed();
     void sessionEndStopsTheRunAndItsCancellationResumesOnce();
     void stopOrTheSessionsEndLeavesNothingToResume();
+    void eachRunIsToldOnceAsItStartsAndStopsWithItsCause();
 
 private:
     // One VOL that times out, during which the action runs, then the run's closing "CAN".
@@ -360,6 +361,48 @@ void TestCommControl::stopOrTheSessionsEndLeavesNothingToResume()
     QCOMPARE(closes, 1);
     QVERIFY(!m_control->quitRequested());
     QCOMPARE(m_host.statusCalls.count(ResumedCall), 0);
+}
+
+void TestCommControl::eachRunIsToldOnceAsItStartsAndStopsWithItsCause()
+{
+    QStringList told;
+    m_control->setPollingListener([&told](const CommControl::PollingChange& change) {
+        const char* const causes[] = {"person", "auto", "session end", "end cancelled", "ended", "error"};
+        told << (change.polling ? QStringLiteral("on ") : QStringLiteral("off ")) +
+                    QString::fromLatin1(causes[static_cast<int>(change.cause)]) +
+                    (change.error.isEmpty() ? QString() : QStringLiteral(": ") + change.error);
+    });
+    m_settings.AutoStart = 1;
+    // The session's end, cancelled while the run still returns; then Stop, and a Start while the run still returns.
+    scriptOneRun([this] {
+        m_control->sessionEnding();
+        m_control->sessionEndCancelled();
+    });
+    scriptOneRun([this] {
+        m_control->cmdComm_Click(1);
+        m_control->cmdComm_Click(0);
+        m_control->cmdComm_Click(1); // stopped already: nothing more to tell
+    });
+    m_control->Timer1_Timer();
+    QCOMPARE(told, (QStringList{QStringLiteral("on auto"), QStringLiteral("off session end"),
+                                QStringLiteral("on end cancelled"), QStringLiteral("off person")}));
+
+    // A run that ends by itself: on a link error nothing passes by, or after its one cycle without automatic start.
+    told.clear();
+    m_link->expect(QStringLiteral("VOL")).failWith(LinkError({10049, QStringLiteral("bad address")}));
+    m_link->expect(QStringLiteral("CAN"));
+    m_control->cmdComm_Click(0);
+    m_settings.AutoStart = 0;
+    for (int retry = 0; retry < 5; ++retry) {
+        m_link->expect(QStringLiteral("VOL")).reply(QStringLiteral("x")).expect(QStringLiteral("NAK"));
+    }
+    m_link->expect(QStringLiteral("VOL")).reply(QStringLiteral("x")).expect(QStringLiteral("BEL"));
+    m_link->expect(QStringLiteral("CAN"));
+    m_control->cmdComm_Click(0);
+    QVERIFY2(m_link->ok(), qPrintable(m_link->failures.join(u'\n')));
+    QCOMPARE(told, (QStringList{QStringLiteral("on person"),
+                                QStringLiteral("off error: 10049 UDP設定に問題がないか確認してください。 bad address"),
+                                QStringLiteral("on person"), QStringLiteral("off ended")}));
 }
 
 QTEST_GUILESS_MAIN(TestCommControl)
