@@ -5,6 +5,7 @@
 #include "MailCommand.h"
 #include "PolicyWatch.h"
 #include "SingleCopy.h"
+#include "StartAndEndEvents.h"
 
 #include "base/CrLf.h"
 #include "base/Platform.h"
@@ -43,40 +44,6 @@ namespace {
 // A start nobody waits at: the Startup shortcuts' and Windows' restart after an update. Beside a copy that holds the
 // folder it ends at once, raising nothing and showing nothing.
 const QString BackgroundOption = QStringLiteral("--background");
-
-// The system log's entry for the start, and the one for the end, told once: as the application is about to quit
-// (Windows ends the process right after that at the session's end) or else as run() returns.
-class StartAndEndEvents
-{
-public:
-    StartAndEndEvents(SystemEventWriter log, const QString& dataFolder, const QString& profile)
-        : m_log(std::move(log)), m_folder(QDir::toNativeSeparators(dataFolder))
-    {
-        m_log(SystemEvent::ProgramStarted, {QCoreApplication::applicationVersion(), m_folder,
-                                            profile.isEmpty() ? QStringLiteral("(なし)") : profile, userName()});
-        m_quit = QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, [this] { end(); });
-    }
-    ~StartAndEndEvents()
-    {
-        QObject::disconnect(m_quit);
-        end();
-    }
-    StartAndEndEvents(const StartAndEndEvents&) = delete;
-    StartAndEndEvents& operator=(const StartAndEndEvents&) = delete;
-
-private:
-    void end()
-    {
-        if (!std::exchange(m_ended, true)) {
-            m_log(SystemEvent::ProgramEnded, {m_folder});
-        }
-    }
-
-    SystemEventWriter m_log;
-    QString m_folder;
-    QMetaObject::Connection m_quit;
-    bool m_ended = false;
-};
 
 // The value of --profile NAME (or --profile=NAME); nothing without one, an empty name for one without a value.
 std::optional<QString> profileArgument(const QStringList& arguments)
@@ -216,7 +183,8 @@ int run(const WiringHook& wired)
         return 1;
     }
     QStringList historyNotes = window.historyNotes();
-    QStringList startNotes = policies.untoldNotes();
+    const QStringList policyNotes = policies.untoldNotes();
+    QStringList startNotes = policyNotes;
     // Said at every such start, since nothing keeps a second copy out meanwhile.
     if (claim == SingleCopy::Claim::Unlocked) {
         startNotes << copy.unlockedNote();
@@ -225,14 +193,18 @@ int run(const WiringHook& wired)
     for (const QString& refused : window.refusedPresets()) {
         systemLog(SystemEvent::PresetRefused, {refused});
     }
+    for (const QString& note : policyNotes) {
+        systemLog(SystemEvent::PolicyNote, {note});
+    }
     for (const QString& note : startNotes) {
         window.addStartNote(note);
     }
     historyNotes << startNotes;
-    const auto tellPolicies = [&window, &policies, &paths] {
+    const auto tellPolicies = [&window, &policies, &paths, systemLog] {
         const QStringList notes = policies.untoldNotes();
         for (const QString& note : notes) {
             window.ShowStatus(1, note);
+            systemLog(SystemEvent::PolicyNote, {note});
         }
         recordStartNotes(paths.historyPath, notes);
     };

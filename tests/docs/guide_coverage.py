@@ -18,6 +18,7 @@ SHOWN_TEXT_SOURCES = [
     "src/output/SystemPasswordStore.cpp", "src/ui/MainWindow.cpp", "src/ui/MainWindowControls.cpp",
     "src/ui/TrayIcon.cpp", "src/ui/MailSignIn.cpp", "src/ui/frmSetting.cpp", "src/ui/frmFolder.cpp",
     "src/ui/frmAbout.cpp", "src/ui/FatalErrorBox.cpp", "app/ProgramMain.cpp", "app/SingleCopy.cpp",
+    "src/config/Policies.cpp", "app/PolicyWatch.cpp", "src/output/SystemPasswordStoreWin.cpp",
 ]
 JAPANESE = re.compile(r"[\u3040-\u30ff\u4e00-\u9fff\uff01-\uff9f]")
 PLACEHOLDER = re.compile(r"%\d")
