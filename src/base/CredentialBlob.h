@@ -13,7 +13,7 @@ public:
     // every blob this program wrote before is; else an even count of bytes that is UTF-16LE of such text is read as
     // UTF-16LE, which is every blob of cmdkey with an ASCII character in it (its zero byte is never UTF-8 of typed
     // text) and of most other passwords. The one text both ways: a password of only non-Latin characters whose
-    // UTF-16LE bytes all fall in printable ASCII ("あいうえ" is "B0D0F0H0"), read as that ASCII. Anything else is read
+    // UTF-16LE bytes all fall in printable ASCII: "あいうえ" is "B0D0F0H0", read as that ASCII. Anything else is read
     // as UTF-8 with its faults replaced, as before.
     static QString toPassword(const QByteArray& blob);
     // UTF-16LE, as cmdkey writes it; UTF-8 for the few passwords toPassword would read wrong that way, so that what

@@ -187,7 +187,7 @@ QByteArray consoleBytes(const QString& text);
 // there is no standard output at all.
 bool writeStandardOutput(QByteArrayView bytes);
 
-// IT's policies for the program as the system keeps them, NAME (in capitals) to value as given. Windows: the values
+// IT's policies for the program as the system keeps them, NAME, in capitals, to value as given. Windows: the values
 // under SOFTWARE\Policies\ZELBO\ZELBO_UDP, HKCU's with HKLM's over them (a machine policy wins over a user policy, as
 // Group Policy has it); REG_SZ and REG_EXPAND_SZ as they stand (unexpanded), REG_DWORD in decimal, other types passed
 // over. Elsewhere the NAME=value lines of posixPolicyFile (systemPolicyFile() but in tests), which Windows does not

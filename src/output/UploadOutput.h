@@ -54,8 +54,8 @@ public:
     void setMailPasswordStore(MailPasswordStore* store) { m_mailer.setPasswordStore(store); }
     // Tests shorten the bounds; the program keeps the defaults.
     void setMailTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds total);
-    // Told, on this thread, a line for the status box: the file work has not answered for FileWorker::SlowAfter (naming
-    // the save folder); the upload file's lock file cannot be made (once a start, also in the history); another PC
+    // Told, on this thread, a line for the status box: the file work has not answered for FileWorker::SlowAfter, naming
+    // the save folder; the upload file's lock file cannot be made (once a start, also in the history); another PC
     // holds the lock file on a share.
     void setStatusListener(std::function<void(const QString&)> listener) { m_status = std::move(listener); }
     // Told to the system log: what the start's look back found, a mail the server refused or a sign-in that failed
