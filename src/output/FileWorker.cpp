@@ -42,6 +42,11 @@ FileWorker::FileWorker() : m_context(new QObject)
 
 FileWorker::~FileWorker()
 {
+    if (sharedThread == nullptr) {
+        // The application object went first and the thread ended with every job queued.
+        delete m_context;
+        return;
+    }
     // Queued after this worker's last job: once it has run, nothing else refers to the context.
     QSemaphore drained;
     QMetaObject::invokeMethod(
