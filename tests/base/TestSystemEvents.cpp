@@ -8,9 +8,9 @@
 
 #include <QMap>
 #include <QTest>
-#include <QtEndian>
 
 #include <optional>
+#include <vector>
 
 namespace {
 
@@ -18,9 +18,13 @@ namespace {
 // and its text, which ends in a line break and NUL padding. Nothing for a file that is not one.
 std::optional<QMap<quint32, QString>> readMessageTable(const QByteArray& bytes)
 {
-    const auto fits = [&bytes](qint64 at, qint64 size) { return at >= 0 && size >= 0 && at + size <= bytes.size(); };
-    const auto dword = [&bytes](qint64 at) { return qFromLittleEndian<quint32>(bytes.constData() + at); };
-    const auto word = [&bytes](qint64 at) { return qFromLittleEndian<quint16>(bytes.constData() + at); };
+    // A copy of its own: read through QByteArray's shared empty array, GCC's bounds check sees a 1-byte object.
+    const std::vector<quint8> data(bytes.cbegin(), bytes.cend());
+    const auto fits = [&data](qint64 at, qint64 size) {
+        return at >= 0 && size >= 0 && at + size <= qint64(data.size());
+    };
+    const auto word = [&data](qint64 at) { return quint16(data[size_t(at)] | data[size_t(at) + 1] << 8); };
+    const auto dword = [&word](qint64 at) { return quint32(word(at)) | quint32(word(at + 2)) << 16; };
     if (!fits(0, 4)) {
         return std::nullopt;
     }
