@@ -23,8 +23,13 @@ struct LinkError
         PortInUse,
     };
 
-    LinkError(SystemError systemError, Kind errorKind = Kind::Other, quint16 localPort = 0,
-              std::optional<PortHolder> portHolder = std::nullopt)
+    // Two constructors rather than a defaulted holder: moving a defaulted empty one trips GCC's maybe-uninitialized
+    // check under the sanitizers.
+    LinkError(SystemError systemError, Kind errorKind = Kind::Other, quint16 localPort = 0)
+        : error(std::move(systemError)), kind(errorKind), port(localPort)
+    {
+    }
+    LinkError(SystemError systemError, Kind errorKind, quint16 localPort, std::optional<PortHolder> portHolder)
         : error(std::move(systemError)), kind(errorKind), port(localPort), holder(std::move(portHolder))
     {
     }
